@@ -1,0 +1,21 @@
+// The subcommands of qcam. Each takes the arguments after its name and
+// returns the process exit status (0 success, 2 bad input or refusal).
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace qcam_tool {
+
+using Args = std::vector<std::string>;
+
+int CmdInstall(const Args& args);
+int CmdFormats(const Args& args);
+int CmdCapture(const Args& args);
+int CmdSnapshot(const Args& args);
+int CmdDemo(const Args& args);
+int CmdDecode(const Args& args);
+int CmdProps(const Args& args);
+int CmdEffects(const Args& args);
+
+}  // namespace qcam_tool
