@@ -1,0 +1,711 @@
+// Stream formats offered to capture applications, negotiation with the camera
+// (probe, commit, alternate setting) and the per-frame pipeline.
+#include "driver/core/formats.h"
+
+#include <cstring>
+#include <mutex>
+
+#include "driver/core/camera_control.h"
+#include "driver/core/face_tracking.h"
+#include "driver/core/settings.h"
+#include "driver/core/zoom.h"
+#include "driver/imaging/effects.h"
+#include "driver/imaging/jpeg_decoder.h"
+#include "shared/qcam_defs.h"
+
+DriverGlobals g_Driver;
+
+// ---- stream information ------------------------------------------------------------
+
+static KS_DATARANGE_VIDEO MakeRangeTemplate(ULONG fourcc, LONG width, LONG height, USHORT bitCount,
+                                            LONGLONG interval) {
+  KS_DATARANGE_VIDEO r = {};
+  r.DataRange.FormatSize = sizeof(KS_DATARANGE_VIDEO);
+  r.DataRange.SampleSize = ULONG(width * height * bitCount / 8);
+  r.DataRange.MajorFormat = KSDATAFORMAT_TYPE_VIDEO;
+  r.DataRange.SubFormat = KsFourCCSubtype(fourcc);
+  r.DataRange.Specifier = KSDATAFORMAT_SPECIFIER_VIDEOINFO;
+  r.bFixedSizeSamples = TRUE;
+  r.bTemporalCompression = TRUE;
+  r.StreamDescriptionFlags = 2;  // KS_VIDEOSTREAM_CAPTURE
+  r.MemoryAllocationFlags = 0;
+  KS_VIDEO_STREAM_CONFIG_CAPS& c = r.ConfigCaps;
+  c.guid = KSDATAFORMAT_SPECIFIER_VIDEOINFO;
+  c.InputSize = {width, height};
+  c.MinCroppingSize = {width, height};
+  c.MaxCroppingSize = {width, height};
+  c.CropGranularityX = c.CropGranularityY = 1;
+  c.CropAlignX = c.CropAlignY = 1;
+  c.MinOutputSize = {width, height};
+  c.MaxOutputSize = {width, height};
+  c.OutputGranularityX = c.OutputGranularityY = 1;
+  c.MinFrameInterval = interval;
+  c.MaxFrameInterval = 2000000;
+  c.MinBitsPerSecond = 5;
+  c.MaxBitsPerSecond = 30;
+  KS_VIDEOINFOHEADER& v = r.VideoInfoHeader;
+  v.rcSource = {0, 0, width, height};
+  v.rcTarget = {0, 0, width, height};
+  v.AvgTimePerFrame = interval;
+  v.bmiHeader.biSize = sizeof(KS_BITMAPINFOHEADER);
+  v.bmiHeader.biWidth = width;
+  v.bmiHeader.biHeight = height;
+  v.bmiHeader.biPlanes = 1;
+  v.bmiHeader.biBitCount = bitCount;
+  v.bmiHeader.biCompression = fourcc;
+  v.bmiHeader.biSizeImage = r.DataRange.SampleSize;
+  return r;
+}
+
+KS_DATARANGE_VIDEO g_CaptureFormats[kMaxFormatSlots];
+static PKSDATAFORMAT g_CaptureFormatArray[kMaxFormatSlots];
+
+// The still stream's own ranges, offered only before the first configure.
+static KS_DATARANGE_VIDEO g_StillFormats[5] = {
+    MakeRangeTemplate(qcam::kFourCC_IYUV, 160, 120, 12, 10000000),
+    MakeRangeTemplate(qcam::kFourCC_IYUV, 176, 144, 12, 10000000),
+    MakeRangeTemplate(qcam::kFourCC_IYUV, 320, 240, 12, 10000000),
+    MakeRangeTemplate(qcam::kFourCC_I420, 160, 120, 12, 10000000),
+    MakeRangeTemplate(qcam::kFourCC_I420, 176, 144, 12, 10000000),
+};
+static PKSDATAFORMAT g_StillFormatArray[5] = {
+    &g_StillFormats[0].DataRange, &g_StillFormats[1].DataRange, &g_StillFormats[2].DataRange,
+    &g_StillFormats[3].DataRange, &g_StillFormats[4].DataRange};
+
+// Stream properties answered by the class driver.
+static const KSPROPERTY_ITEM g_ConnectionItems[] = {
+    {4 /* KSPROPERTY_CONNECTION_ALLOCATORFRAMING */, TRUE, sizeof(KSPROPERTY), 24, FALSE, nullptr, 0, nullptr,
+     nullptr, 0}};
+static const KSPROPERTY_ITEM g_DroppedFramesItems[] = {
+    {0 /* KSPROPERTY_DROPPEDFRAMES_CURRENT */, TRUE, 48, 48, FALSE, nullptr, 0, nullptr, nullptr, 0}};
+static const KSPROPERTY_SET g_StreamPropertySets[2] = {
+    {&KSPROPSETID_Connection, 1, g_ConnectionItems, 0, nullptr},
+    {&PROPSETID_VIDCAP_DROPPEDFRAMES, 1, g_DroppedFramesItems, 0, nullptr},
+};
+
+static bool InitCaptureSlots() {
+  for (int i = 0; i < kMaxFormatSlots; ++i) {
+    g_CaptureFormats[i] = MakeRangeTemplate(qcam::kFourCC_YUY2, 1, 1, 16, 333333);
+    g_CaptureFormatArray[i] = &g_CaptureFormats[i].DataRange;
+  }
+  return true;
+}
+static bool g_SlotsInitialised = InitCaptureSlots();
+
+HW_STREAM_INFORMATION g_StreamInfo[2] = {
+    {1, KSPIN_DATAFLOW_OUT, TRUE, kMaxFormatSlots, g_CaptureFormatArray, {}, 2, g_StreamPropertySets, 0, nullptr,
+     &PINNAME_VIDEO_CAPTURE, &PINNAME_VIDEO_CAPTURE, 0, nullptr, FALSE, {}},
+    {1, KSPIN_DATAFLOW_OUT, TRUE, 5, g_StillFormatArray, {}, 2, g_StreamPropertySets, 0, nullptr,
+     &PINNAME_VIDEO_STILL, &PINNAME_VIDEO_STILL, 0, nullptr, FALSE, {}},
+};
+
+// ---- descriptor parse -----------------------------------------------------------------
+
+// Reads the frame descriptors that follow a format descriptor, then the still
+// image frame descriptor if one comes next. Returns the position after them.
+static ULONG ReadFrames(const UCHAR* data, ULONG length, ULONG pos, UCHAR frameSubtype, UCHAR announced,
+                        ParsedFormat* format) {
+  format->FrameCount = 0;
+  for (UCHAR n = 0; n < announced; ++n) {
+    if (pos + 3 > length) return pos;
+    UCHAR len = data[pos];
+    if (len < kFrameDescriptorFixedSize || pos + len > length) return pos;
+    if (data[pos + 1] != CS_INTERFACE || data[pos + 2] != frameSubtype) return pos;
+    const UCHAR* d = data + pos;
+    UCHAR intervalType = d[25];
+    // A discrete list carries bFrameIntervalType intervals; a continuous
+    // range (type 0) carries minimum, maximum and step.
+    ULONG intervalWords = intervalType ? intervalType : 3;
+    if (len < kFrameDescriptorFixedSize + 4 * intervalWords) return pos;
+    if (format->FrameCount < kMaxFramesPerFormat) {
+      ParsedFrame& f = format->Frames[format->FrameCount++];
+      f.bFrameIndex = d[3];
+      f.wWidth = ReadLe16(d + 5);
+      f.wHeight = ReadLe16(d + 7);
+      f.dwMaxVideoFrameBufferSize = ReadLe32(d + 17);
+      f.dwDefaultFrameInterval = ReadLe32(d + 21);
+      f.bFrameIntervalType = intervalType;
+      f.IntervalCount = 0;
+      for (ULONG k = 0; k < intervalType && k < kMaxFrameIntervals; ++k)
+        f.Intervals[f.IntervalCount++] = ReadLe32(d + 26 + 4 * k);
+    }
+    pos += len;
+  }
+  // A still image frame descriptor directly after the frames.
+  ParsedStillFrame& still = format->Still;
+  still = ParsedStillFrame{};
+  if (pos + 3 <= length && data[pos] >= kStillImageFrameFixedSize && pos + data[pos] <= length &&
+      data[pos + 1] == CS_INTERFACE && data[pos + 2] == VS_STILL_IMAGE_FRAME) {
+    const UCHAR* d = data + pos;
+    UCHAR len = d[0];
+    still.Present = true;
+    still.bEndpointAddress = d[3];
+    still.bNumImageSizePatterns = d[4];
+    ULONG p = 5;
+    for (UCHAR k = 0; k < d[4] && p + 4 <= len; ++k, p += 4) {
+      if (k < kMaxStillSizes) {
+        still.Sizes[k][0] = ReadLe16(d + p);
+        still.Sizes[k][1] = ReadLe16(d + p + 2);
+      }
+    }
+    if (p < len) {
+      still.bNumCompressionPattern = d[p++];
+      for (UCHAR k = 0; k < still.bNumCompressionPattern && p < len; ++k, ++p)
+        if (k < kMaxStillSizes) still.Compression[k] = d[p];
+    }
+    pos += len;
+  }
+  return pos;
+}
+
+VOID ParseConfigurationDescriptor(const UCHAR* data, ULONG length, ParsedDescriptors* out) {
+  memset(out, 0, sizeof(*out));
+  if (!data) return;
+  // Class-specific descriptors are read only inside the video function: an
+  // audio function in the same configuration uses the same descriptor type
+  // with subtypes of its own meaning.
+  UCHAR interfaceClass = 0, interfaceSubClass = 0;
+  ULONG pos = 0;
+  while (pos < length) {
+    UCHAR len = data[pos];
+    if (len == 0) break;
+    if (len < 2 || pos + len > length) break;  // a descriptor running past the end stops the walk
+    const UCHAR* d = data + pos;
+    UCHAR type = d[1];
+    if (type == USB_INTERFACE_DESCRIPTOR_TYPE && len >= kInterfaceDescriptorSize) {
+      interfaceClass = d[5];
+      interfaceSubClass = d[6];
+      if (d[2] == 1 && d[3] != 0) out->AlternateSettings++;
+      pos += len;
+      continue;
+    }
+    if (type != CS_INTERFACE || len < 3 || interfaceClass != CC_VIDEO) {
+      pos += len;
+      continue;
+    }
+    UCHAR subtype = d[2];
+    if (interfaceSubClass == SC_VIDEOSTREAMING &&
+        ((subtype == VS_FORMAT_UNCOMPRESSED && len >= kFormatUncompressedSize) ||
+         (subtype == VS_FORMAT_MJPEG && len >= kFormatMjpegSize)) &&
+        (d[3] == 1 || d[3] == 2)) {
+      bool mjpeg = subtype == VS_FORMAT_MJPEG;
+      ParsedFormat* f = mjpeg ? &out->Mjpeg : &out->Uncompressed;
+      *f = ParsedFormat{};
+      f->Present = true;
+      f->bFormatIndex = d[3];
+      f->bNumFrameDescriptors = d[4];
+      if (mjpeg) {
+        f->bDefaultFrameIndex = d[6];
+        f->bBitsPerPixel = 0;
+      } else {
+        memcpy(&f->guidFormat, d + 5, sizeof(GUID));
+        f->bBitsPerPixel = d[21];
+        f->bDefaultFrameIndex = d[22];
+      }
+      pos = ReadFrames(data, length, pos + len, mjpeg ? VS_FRAME_MJPEG : VS_FRAME_UNCOMPRESSED, d[4], f);
+      continue;
+    }
+    if (interfaceSubClass == SC_VIDEOCONTROL && subtype == VC_PROCESSING_UNIT && len >= kProcessingUnitFixedSize) {
+      UCHAR controlSize = d[7];
+      if (len >= kProcessingUnitFixedSize + controlSize) {
+        out->ProcessingUnit.Present = true;
+        out->ProcessingUnit.bUnitID = d[3];
+        out->ProcessingUnit.bSourceID = d[4];
+        out->ProcessingUnit.wMaxMultiplier = ReadLe16(d + 5);
+        out->ProcessingUnit.bControlSize = controlSize;
+        memset(out->ProcessingUnit.bmControls, 0, sizeof(out->ProcessingUnit.bmControls));
+        for (UCHAR k = 0; k < controlSize && k < 4; ++k) out->ProcessingUnit.bmControls[k] = d[8 + k];
+      }
+    } else if (interfaceSubClass == SC_VIDEOCONTROL && subtype == VC_INPUT_TERMINAL && len >= kInputTerminalSize) {
+      auto& t = out->CameraTerminal;
+      t = {};
+      t.Present = true;
+      t.bTerminalID = d[3];
+      t.wTerminalType = ReadLe16(d + 4);
+      t.bAssocTerminal = d[6];
+      t.iTerminal = d[7];
+      if (len >= kCameraTerminalFixedSize) {
+        t.wObjectiveFocalLengthMin = ReadLe16(d + 8);
+        t.wObjectiveFocalLengthMax = ReadLe16(d + 10);
+        t.wOcularFocalLength = ReadLe16(d + 12);
+        t.bControlSize = d[14];
+        for (UCHAR k = 0; k < t.bControlSize && k < 4 && kCameraTerminalFixedSize + k < len; ++k)
+          t.bmControls[k] = d[15 + k];
+      }
+    }
+    pos += len;
+  }
+}
+
+// ---- format rebuild -----------------------------------------------------------------------
+
+static VOID FillSlot(KS_DATARANGE_VIDEO* slot, ULONG fourcc, const ParsedFrame& frame, ULONG bitCount) {
+  LONG w = frame.wWidth, h = frame.wHeight;
+  ULONG t = frame.dwDefaultFrameInterval;
+  ULONG imageSize = ULONG(ULONGLONG(w) * bitCount * h / 8);
+  slot->DataRange.SampleSize = imageSize;
+  slot->DataRange.SubFormat = KsFourCCSubtype(fourcc);
+  KS_VIDEO_STREAM_CONFIG_CAPS& c = slot->ConfigCaps;
+  c.InputSize = {w, h};
+  c.MinCroppingSize = c.MaxCroppingSize = {w, h};
+  c.MinOutputSize = c.MaxOutputSize = {w, h};
+  c.MinFrameInterval = t;
+  c.MinBitsPerSecond = LONG(ULONGLONG(w) * h * bitCount * 5);
+  // A zero interval (a broken descriptor) would divide by zero; such a frame
+  // is offered with no rate rather than crashing configure.
+  ULONGLONG perSecond = t ? 10000000ull / t : 0;
+  ULONGLONG maxBits = ULONGLONG(w) * h * bitCount * perSecond;
+  if (maxBits > 0x7FFFFFFFull) maxBits = 0x7FFFFFFFull;
+  c.MaxBitsPerSecond = LONG(maxBits);
+  KS_VIDEOINFOHEADER& v = slot->VideoInfoHeader;
+  v.rcSource.right = v.rcTarget.right = w;
+  v.rcSource.bottom = v.rcTarget.bottom = h;
+  v.dwBitRate = ULONG(maxBits);
+  v.AvgTimePerFrame = t;
+  v.bmiHeader.biWidth = w;
+  v.bmiHeader.biHeight = h;
+  v.bmiHeader.biBitCount = USHORT(bitCount);
+  v.bmiHeader.biCompression = fourcc;
+  v.bmiHeader.biSizeImage = imageSize;
+}
+
+ULONG RebuildFormats() {
+  const ParsedDescriptors& d = g_Driver.Descriptors;
+  ULONG slot = 0;
+  for (UCHAR i = 0; i < d.Mjpeg.FrameCount && slot < kMaxFormatSlots; ++i)
+    FillSlot(&g_CaptureFormats[slot++], qcam::kFourCC_MJPG, d.Mjpeg.Frames[i], 24);
+  if (d.Uncompressed.Present)
+    for (UCHAR i = 0; i < d.Uncompressed.FrameCount && slot < kMaxFormatSlots; ++i)
+      FillSlot(&g_CaptureFormats[slot++], qcam::kFourCC_YUY2, d.Uncompressed.Frames[i], 16);
+  g_StreamInfo[0].NumberOfFormatArrayEntries = slot;
+  g_StreamInfo[1].NumberOfFormatArrayEntries = slot;
+  g_StreamInfo[1].StreamFormatsArray = g_CaptureFormatArray;
+  return slot;
+}
+
+// ---- format match and intersection --------------------------------------------------------
+
+// The video info header of a format, when the format is large enough to hold it.
+static const KS_VIDEOINFOHEADER* VideoInfoOf(const KSDATAFORMAT* format) {
+  if (!format || format->FormatSize < sizeof(KS_DATAFORMAT_VIDEOINFOHEADER)) return nullptr;
+  return &reinterpret_cast<const KS_DATAFORMAT_VIDEOINFOHEADER*>(format)->VideoInfoHeader;
+}
+
+LONG FindMatchingFormat(ULONG streamNumber, const KSDATAFORMAT* format) {
+  if (streamNumber > 1) return -1;
+  const KS_VIDEOINFOHEADER* vih = VideoInfoOf(format);
+  if (!vih) return -1;
+  const HW_STREAM_INFORMATION& info = g_StreamInfo[streamNumber];
+  for (ULONG i = 0; i < info.NumberOfFormatArrayEntries; ++i) {
+    const KS_DATARANGE_VIDEO* slot = reinterpret_cast<const KS_DATARANGE_VIDEO*>(info.StreamFormatsArray[i]);
+    if (slot->DataRange.MajorFormat == format->MajorFormat && slot->DataRange.SubFormat == format->SubFormat &&
+        slot->DataRange.Specifier == format->Specifier &&
+        slot->VideoInfoHeader.bmiHeader.biWidth == vih->bmiHeader.biWidth &&
+        slot->VideoInfoHeader.bmiHeader.biHeight == vih->bmiHeader.biHeight &&
+        slot->VideoInfoHeader.bmiHeader.biSizeImage == vih->bmiHeader.biSizeImage)
+      return LONG(i);
+  }
+  return -1;
+}
+
+NTSTATUS DataIntersection(PHW_STREAM_REQUEST_BLOCK srb) {
+  PSTREAM_DATA_INTERSECT_INFO info = srb->CommandData.IntersectInfo;
+  if (!info || info->StreamNumber > 1) return STATUS_NO_MATCH;
+  const KSDATARANGE* range = info->DataRange;
+  if (!range || range->FormatSize < sizeof(KS_DATARANGE_VIDEO)) return STATUS_NO_MATCH;
+  const KS_DATARANGE_VIDEO* caller = reinterpret_cast<const KS_DATARANGE_VIDEO*>(range);
+  const HW_STREAM_INFORMATION& stream = g_StreamInfo[info->StreamNumber];
+  const KS_DATARANGE_VIDEO* match = nullptr;
+  for (ULONG i = 0; i < stream.NumberOfFormatArrayEntries && !match; ++i) {
+    const KS_DATARANGE_VIDEO* slot = reinterpret_cast<const KS_DATARANGE_VIDEO*>(stream.StreamFormatsArray[i]);
+    if (slot->DataRange.FormatSize == caller->DataRange.FormatSize &&
+        slot->DataRange.MajorFormat == caller->DataRange.MajorFormat &&
+        slot->DataRange.SubFormat == caller->DataRange.SubFormat &&
+        slot->DataRange.Specifier == caller->DataRange.Specifier &&
+        slot->bFixedSizeSamples == caller->bFixedSizeSamples &&
+        slot->bTemporalCompression == caller->bTemporalCompression &&
+        slot->StreamDescriptionFlags == caller->StreamDescriptionFlags &&
+        slot->MemoryAllocationFlags == caller->MemoryAllocationFlags &&
+        memcmp(&slot->ConfigCaps, &caller->ConfigCaps, sizeof(KS_VIDEO_STREAM_CONFIG_CAPS)) == 0)
+      match = slot;
+  }
+  if (!match) return STATUS_NO_MATCH;
+
+  // The caller's bitmap header must lie inside the caller's range: a biSize
+  // claiming more than the range holds would make the copy below read (and a
+  // wrapped size write) outside the buffers.
+  const KS_VIDEOINFOHEADER& vih = caller->VideoInfoHeader;
+  ULONG biSize = vih.bmiHeader.biSize;
+  ULONG roomForHeader = caller->DataRange.FormatSize - ULONG(offsetof(KS_DATARANGE_VIDEO, VideoInfoHeader.bmiHeader));
+  if (biSize < sizeof(KS_BITMAPINFOHEADER) || biSize > roomForHeader) return STATUS_INVALID_PARAMETER;
+  ULONG outputSize = KsVideoFormatSize(biSize);
+
+  if (info->SizeOfDataFormatBuffer == 0) {
+    srb->ActualBytesTransferred = outputSize;
+    return STATUS_BUFFER_OVERFLOW;
+  }
+  if (info->SizeOfDataFormatBuffer < outputSize) return STATUS_BUFFER_TOO_SMALL;
+  if (!info->DataFormatBuffer) return STATUS_INVALID_PARAMETER;
+
+  UCHAR* out = static_cast<UCHAR*>(info->DataFormatBuffer);
+  memcpy(out, &caller->DataRange, sizeof(KSDATARANGE));
+  reinterpret_cast<KSDATAFORMAT*>(out)->FormatSize = outputSize;
+  KS_VIDEOINFOHEADER* outVih = reinterpret_cast<KS_VIDEOINFOHEADER*>(out + sizeof(KSDATAFORMAT));
+  memcpy(outVih, &vih, offsetof(KS_VIDEOINFOHEADER, bmiHeader) + biSize);
+  const KS_BITMAPINFOHEADER& slotBmi = match->VideoInfoHeader.bmiHeader;
+  if (vih.bmiHeader.biWidth != slotBmi.biWidth || vih.bmiHeader.biHeight != slotBmi.biHeight) {
+    outVih->rcSource.right = outVih->rcTarget.right = vih.bmiHeader.biWidth;
+    outVih->rcSource.bottom = outVih->rcTarget.bottom = vih.bmiHeader.biHeight;
+  }
+  if (vih.AvgTimePerFrame > match->ConfigCaps.MaxFrameInterval) {
+    outVih->AvgTimePerFrame = match->ConfigCaps.MaxFrameInterval;
+    outVih->dwBitRate = ULONG(match->ConfigCaps.MinBitsPerSecond);
+  }
+  LONGLONG height = outVih->bmiHeader.biHeight < 0 ? -LONGLONG(outVih->bmiHeader.biHeight)
+                                                    : LONGLONG(outVih->bmiHeader.biHeight);
+  ULONGLONG stride = ((ULONGLONG(outVih->bmiHeader.biBitCount) * ULONG(outVih->bmiHeader.biWidth) + 31) / 32) * 4;
+  ULONG imageSize = ULONG(stride * ULONGLONG(height));
+  outVih->bmiHeader.biSizeImage = imageSize;
+  reinterpret_cast<KSDATAFORMAT*>(out)->SampleSize = imageSize;
+  srb->ActualBytesTransferred = outputSize;
+  return STATUS_SUCCESS;
+}
+
+NTSTATUS SetDataFormat(CameraDeviceState* dev, PHW_STREAM_REQUEST_BLOCK srb) {
+  ULONG stream = srb->StreamObject ? srb->StreamObject->StreamNumber : 0;
+  const KSDATAFORMAT* format = srb->CommandData.OpenFormat;
+  if (FindMatchingFormat(stream, format) < 0) return STATUS_NO_MATCH;
+  if (dev->ClassInterface.Interface.Version == 0 || !dev->ClassInterface.USBCAMD_SetVideoFormat ||
+      !dev->ClassInterface.USBCAMD_SetVideoFormat(dev, srb))
+    return STATUS_NO_MATCH;
+  const KS_VIDEOINFOHEADER* vih = VideoInfoOf(format);
+  dev->OpenWidth = ULONG(vih->bmiHeader.biWidth);
+  dev->OpenHeight = ULONG(vih->bmiHeader.biHeight);
+  return STATUS_SUCCESS;
+}
+
+// ---- negotiation ------------------------------------------------------------------------------
+
+ULONG SnapshotSizeIndexFor(LONG width, LONG height) {
+  switch (width) {
+    case 160: return 0;
+    case 176: return 1;
+    case 320: return 2;
+    case 352: return 3;
+    case 800: return 5;
+    case 1024: return 6;
+    case 1600: return 11;
+    case 2304: return 12;
+    case 1280: return height == 720 ? 7 : height == 800 ? 8 : height == 960 ? 9 : 10;
+    case 2560: return height == 2048 ? 14 : 13;
+    default: return 4;
+  }
+}
+
+static LONG FormatIndexOfCode(ULONG code) {
+  if (code == qcam::kFourCC_I420) return qcam::kFormatI420;
+  if (code == 0) return qcam::kFormatRGB24;
+  if (code == qcam::kFourCC_YUY2) return qcam::kFormatYUY2;
+  if (code == qcam::kFourCC_MJPG) return qcam::kFormatMJPG;
+  return -1;
+}
+
+// The camera format a stream of this output format is probed with: the
+// uncompressed one only for YUY2 on an interface with enough bandwidth
+// (four or more alternate settings), the MJPEG one otherwise.
+static const ParsedFormat* ProbeFormatFor(ULONG formatCode) {
+  const ParsedDescriptors& d = g_Driver.Descriptors;
+  if (formatCode == qcam::kFourCC_YUY2 && d.AlternateSettings >= 4) return &d.Uncompressed;
+  return &d.Mjpeg;
+}
+
+static LONG FindFrame(const ParsedFormat* format, LONG width, LONG height) {
+  if (!format->Present) return -1;
+  for (UCHAR i = 0; i < format->FrameCount; ++i)
+    if (format->Frames[i].wWidth == width && format->Frames[i].wHeight == height) return i;
+  return -1;
+}
+
+// Fills a probe/commit record for the current stream: format index, frame
+// index and the negotiated values.
+static VOID FillStartProbe(CameraDeviceState* dev, UCHAR* probe) {
+  const ParsedFormat* format = ProbeFormatFor(dev->OutputFormatCode);
+  LONG position = FindFrame(format, dev->Width, dev->Height);
+  memset(probe, 0, kProbeCommitSize);
+  probe[kProbeFormatIndex] = format->bFormatIndex;
+  probe[kProbeFrameIndex] = UCHAR(position + 1);
+  WriteLe32(probe + kProbeFrameInterval, g_Driver.FrameInterval);
+  WriteLe32(probe + kProbeMaxVideoFrameSize, g_Driver.MaxVideoFrameSize);
+  WriteLe32(probe + kProbeMaxPayloadTransferSize, g_Driver.MaxPayloadTransferSize);
+}
+
+static VOID ChooseAlternateSetting(CameraDeviceState* dev, ULONG payload) {
+  if (g_Driver.Descriptors.AlternateSettings < 4) {
+    dev->EndOfFrameMode = 0;
+    dev->StreamingAlternateSetting = payload < 956 ? 1 : 2;
+    return;
+  }
+  dev->EndOfFrameMode = 1;
+  dev->StreamingAlternateSetting = payload >= 2048 ? 6 : payload >= 1024 ? 5 : payload >= 512 ? 4
+                                   : payload >= 256 ? 3 : payload >= 128 ? 2 : 1;
+}
+
+NTSTATUS AllocateBandwidthStream0(CameraDeviceState* dev, PULONG rawFrameLength, PVOID formatBuffer) {
+  if (!dev || !rawFrameLength || !formatBuffer) return STATUS_INVALID_PARAMETER;
+  const KSDATAFORMAT* format = static_cast<const KSDATAFORMAT*>(formatBuffer);
+  const KS_VIDEOINFOHEADER* vih = VideoInfoOf(format);
+  if (!vih) return STATUS_INVALID_PARAMETER;
+  ULONG code = vih->bmiHeader.biCompression;
+  LONG width = vih->bmiHeader.biWidth, height = vih->bmiHeader.biHeight;
+  // Only a size the camera has in the format it will be probed with can be
+  // negotiated; anything else fails before any state changes.
+  const ParsedFormat* probeFormat = ProbeFormatFor(code);
+  LONG position = FindFrame(probeFormat, width, height);
+  if (position < 0 || FormatIndexOfCode(code) < 0) return STATUS_NO_MATCH;
+  const ParsedFrame& frame = probeFormat->Frames[position];
+
+  dev->OutputFormatCode = code;
+  dev->Height = height;
+  dev->Width = width;
+  if (dev->ScratchBuffer) ExFreePool(dev->ScratchBuffer);
+  dev->ScratchBuffer = nullptr;
+  dev->ScratchSize = ULONG(width) * ULONG(height) * 2;
+  // Both decoded formats need the decoder's scratch picture on every frame.
+  if (code == 0 || code == qcam::kFourCC_I420) {
+    dev->ScratchBuffer = static_cast<PUCHAR>(ExAllocatePool(NonPagedPool, dev->ScratchSize));
+    if (!dev->ScratchBuffer) {
+      dev->ScratchSize = 0;
+      return STATUS_INSUFFICIENT_RESOURCES;
+    }
+  }
+  *rawFrameLength = ULONG(width) * ULONG(height) * 2;
+
+  UCHAR probe[kProbeCommitSize] = {};
+  probe[kProbeFormatIndex] = probeFormat->bFormatIndex;
+  probe[kProbeFrameIndex] = frame.bFrameIndex;
+  ULONG interval = (code == qcam::kFourCC_YUY2 && width == 1280) ? frame.dwDefaultFrameInterval
+                                                                 : ULONG(vih->AvgTimePerFrame);
+  WriteLe32(probe + kProbeFrameInterval, interval);
+  WriteLe32(probe + kProbeMaxVideoFrameSize, frame.dwMaxVideoFrameBufferSize);
+  WriteLe32(probe + kProbeMaxPayloadTransferSize, 0x00000200);
+  SendControlRequest(dev, UVC_SET_CUR, 0x0100, 1, probe, kProbeCommitSize, kControlSet);
+  SendControlRequest(dev, UVC_GET_CUR, 0x0100, 1, probe, kProbeCommitSize, kControlGet);
+  g_Driver.ProbeFormatIndex = probe[kProbeFormatIndex];
+  g_Driver.ProbeFrameIndex = probe[kProbeFrameIndex];
+  g_Driver.FrameInterval = ReadLe32(probe + kProbeFrameInterval);
+  g_Driver.MaxVideoFrameSize = ReadLe32(probe + kProbeMaxVideoFrameSize);
+  g_Driver.MaxPayloadTransferSize = ReadLe32(probe + kProbeMaxPayloadTransferSize);
+
+  ChooseAlternateSetting(dev, g_Driver.MaxPayloadTransferSize);
+  g_Driver.CommitNeeded = TRUE;
+
+  ResetEffectState();
+  AllocateEffectBuffers(width, height);
+  if (width > 640) {
+    g_Driver.Face.Flags &= ~1u;
+    WriteDwordSetting(qcam::kKeyCurrent, u"FTEnable", 0);
+  }
+  PrepareFaceTracking(width, height, FormatIndexOfCode(code));
+  dev->SnapshotSizeIndex = SnapshotSizeIndexFor(width, height);
+  RecomputeZoomWindow(dev);
+  g_Driver.FramesMayBeProcessed.store(1);
+  return STATUS_SUCCESS;
+}
+
+NTSTATUS CommitVideoStream(CameraDeviceState* dev) {
+  PFNUSBCAMD_CommitBracket bracket = dev->ClassInterface.USBCAMD_CommitBracket;
+  if (bracket) bracket(dev, 0);
+  if (g_Driver.CommitNeeded && g_Driver.ProbeCommitBuffer) {
+    SendControlRequest(dev, UVC_SET_CUR, 0x0200, 1, g_Driver.ProbeCommitBuffer, kProbeCommitSize, kControlSet);
+    g_Driver.CommitNeeded = FALSE;
+    if (bracket) bracket(dev, 0);
+  }
+  return STATUS_SUCCESS;
+}
+
+static const char16_t* const kTuningNames[4][9] = {
+    {u"FTPROP10", u"FTPROP11", u"FTPROP12", u"FTPROP13", u"FTPROP14", u"FTPROP15", u"FTPROP16", u"FTPROP17", u"FTPROP18"},
+    {u"FTPROP20", u"FTPROP21", u"FTPROP22", u"FTPROP23", u"FTPROP24", u"FTPROP25", u"FTPROP26", u"FTPROP27", u"FTPROP28"},
+    {u"FTPROP30", u"FTPROP31", u"FTPROP32", u"FTPROP33", u"FTPROP34", u"FTPROP35", u"FTPROP36", u"FTPROP37", u"FTPROP38"},
+    {u"FTPROP40", u"FTPROP41", u"FTPROP42", u"FTPROP43", u"FTPROP44", u"FTPROP45", u"FTPROP46", u"FTPROP47", u"FTPROP48"}};
+static const char16_t* const kParamNames[8] = {nullptr,    u"FTPROP01", u"FTPROP02", u"FTPROP03",
+                                               u"FTPROP04", u"FTPROP05", u"FTPROP06", u"FTPROP07"};
+
+NTSTATUS StartCaptureStream0(CameraDeviceState* dev) {
+  dev->FrameCounter = 0;
+  if (g_Driver.ProbeCommitBuffer) ExFreePool(g_Driver.ProbeCommitBuffer);
+  g_Driver.ProbeCommitBuffer = static_cast<PUCHAR>(ExAllocatePool(NonPagedPool, kProbeCommitSize));
+  if (!g_Driver.ProbeCommitBuffer) return STATUS_INSUFFICIENT_RESOURCES;
+  FillStartProbe(dev, g_Driver.ProbeCommitBuffer);
+
+  ULONG led = 0;
+  ReadDwordSetting(qcam::kKeyCurrent, u"LEDCtrlTmp", &led, 0);
+  SetCameraLed(dev, led);
+  CommitVideoStream(dev);
+  dev->StillPending = 0;
+  dev->StillTrigger = 0;
+  dev->SnapshotButtonStill = 0;
+  UpdateCameraStatus(qcam::kStatusStreaming, 0);
+
+  // Tuning values: a missing value reads 0 and replaces the built-in default.
+  for (int p = 1; p <= 7; ++p) {
+    ULONG v = 0;
+    ReadDwordSetting(qcam::kKeyCurrent, kParamNames[p], &v, 0);
+    g_Driver.Face.Param[p] = LONG(v);
+  }
+  for (int s = 0; s < 4; ++s)
+    for (int k = 0; k < 9; ++k) {
+      ULONG v = 0;
+      ReadDwordSetting(qcam::kKeyCurrent, kTuningNames[s][k], &v, 0);
+      g_Driver.Face.SkinRules[s][k] = LONG(v);
+    }
+  return STATUS_SUCCESS;
+}
+
+NTSTATUS StopCaptureStream0(CameraDeviceState* dev) {
+  if (dev->DeviceGone) return STATUS_IO_DEVICE_ERROR;
+  dev->StillPending = 0;
+  UpdateCameraStatus(0, qcam::kStatusStreaming);
+  return STATUS_SUCCESS;
+}
+
+// Held by raw frame processing and by everything that frees the buffers it
+// uses, so that a surprise removal on the request path cannot free a work
+// buffer under a frame being processed on the transfer path.
+static std::mutex g_FrameLock;
+
+VOID ReleaseFrameBuffers() {
+  std::lock_guard<std::mutex> guard(g_FrameLock);
+  FreeEffectBuffers();
+}
+
+NTSTATUS FreeBandwidthStream0(CameraDeviceState* dev) {
+  g_Driver.FramesMayBeProcessed.store(0);
+  std::lock_guard<std::mutex> guard(g_FrameLock);
+  if (dev->ScratchBuffer) ExFreePool(dev->ScratchBuffer);
+  dev->ScratchBuffer = nullptr;
+  dev->ScratchSize = 0;
+  if (g_Driver.ProbeCommitBuffer) ExFreePool(g_Driver.ProbeCommitBuffer);
+  g_Driver.ProbeCommitBuffer = nullptr;
+  FreeEffectBuffers();
+  FreeFaceTrackingBuffers();
+  FreeZoomBuffers(dev);
+  return STATUS_SUCCESS;
+}
+
+// ---- the frame pipeline ---------------------------------------------------------------------------
+
+// Bytes a picture of the current size occupies in a layout.
+static ULONGLONG PictureBytes(LONG formatIndex, LONG width, LONG height) {
+  ULONGLONG pixels = ULONGLONG(ULONG(width)) * ULONG(height);
+  switch (formatIndex) {
+    case qcam::kFormatI420: return pixels * 3 / 2;
+    case qcam::kFormatRGB24: return pixels * 3;
+    case qcam::kFormatYUY2: return pixels * 2;
+    default: return 0;
+  }
+}
+
+static VOID WriteSnapshot(CameraDeviceState* dev, const UCHAR* output, ULONG outputLength, ULONG bytesReturned,
+                          const UCHAR* raw, ULONG rawLength) {
+  bool mjpeg = dev->OutputFormatCode == qcam::kFourCC_MJPG;
+  ULONG imageSize;
+  USHORT imageFormat;
+  if (mjpeg) {
+    imageSize = ULONG(dev->Width) * ULONG(dev->Height) * 3;
+    imageFormat = qcam::kFormatRGB24;
+  } else {
+    // An empty frame (failed decode, short buffer) is not a picture: the
+    // snapshot waits for the next good frame.
+    if (bytesReturned == 0) return;
+    imageSize = outputLength;
+    imageFormat = USHORT(dev->FormatIndex);
+  }
+  PUCHAR file = static_cast<PUCHAR>(ExAllocatePool(NonPagedPool, kSnapshotHeaderSize + size_t(imageSize)));
+  if (!file) return;  // still pending: retried on the next frame
+  if (mjpeg) {
+    if (!dev->ScratchBuffer) {
+      dev->ScratchSize = ULONG(dev->Width) * ULONG(dev->Height) * 2;
+      dev->ScratchBuffer = static_cast<PUCHAR>(ExAllocatePool(NonPagedPool, dev->ScratchSize));
+    }
+    ULONG decoded = dev->ScratchBuffer ? DecodeJPEGToRGB24(file + kSnapshotHeaderSize, imageSize, raw, rawLength, dev)
+                                       : 0;
+    if (dev->ScratchBuffer) ExFreePool(dev->ScratchBuffer);
+    dev->ScratchBuffer = nullptr;
+    if (decoded == 0) {
+      // A frame the decoder refused leaves no half-written snapshot; the
+      // next frame is tried.
+      ExFreePool(file);
+      return;
+    }
+  } else {
+    memcpy(file + kSnapshotHeaderSize, output, imageSize);
+  }
+  USHORT requestedWidth = USHORT(dev->Width), requestedHeight = USHORT(dev->Height);
+  if (dev->SnapshotSizeIndex < ULONG(qcam::kSnapshotSizeCount)) {
+    requestedWidth = qcam::kSnapshotSizes[dev->SnapshotSizeIndex].width;
+    requestedHeight = qcam::kSnapshotSizes[dev->SnapshotSizeIndex].height;
+  }
+  memset(file, 0, kSnapshotHeaderSize);
+  WriteLe32(file + 0, imageSize);
+  file[4] = UCHAR(imageFormat);
+  file[5] = UCHAR(imageFormat >> 8);
+  file[6] = UCHAR(dev->Width);
+  file[7] = UCHAR(dev->Width >> 8);
+  file[8] = UCHAR(dev->Height);
+  file[9] = UCHAR(dev->Height >> 8);
+  file[10] = UCHAR(requestedWidth);
+  file[11] = UCHAR(requestedWidth >> 8);
+  file[12] = UCHAR(requestedHeight);
+  file[13] = UCHAR(requestedHeight >> 8);
+  WriteWholeFile(kSnapshotPath, file, kSnapshotHeaderSize + imageSize);
+  ExFreePool(file);
+  dev->StillPending = 0;
+  UpdateCameraStatus(qcam::kStatusSnapshotReady, 0);
+}
+
+NTSTATUS ProcessRawFrame(CameraDeviceState* dev, PUCHAR output, ULONG outputLength, const UCHAR* raw,
+                         ULONG rawLength, PULONG bytesReturned) {
+  if (!output || !raw || !g_Driver.FramesMayBeProcessed.load() || dev->DeviceGone) return STATUS_SUCCESS;
+  std::lock_guard<std::mutex> guard(g_FrameLock);
+  // Re-checked under the lock: bandwidth may have been freed meanwhile.
+  if (!g_Driver.FramesMayBeProcessed.load() || dev->DeviceGone) return STATUS_SUCCESS;
+  dev->DebugFlags |= 1;
+
+  ULONG returned = 0;
+  ULONG code = dev->OutputFormatCode;
+  if (code == qcam::kFourCC_I420) {
+    dev->FormatIndex = qcam::kFormatI420;
+    if (dev->ScratchBuffer) returned = DecodeJPEGToI420(output, outputLength, raw, rawLength, dev);
+  } else if (code == qcam::kFourCC_YUY2 || code == qcam::kFourCC_MJPG) {
+    dev->FormatIndex = code == qcam::kFourCC_YUY2 ? qcam::kFormatYUY2 : qcam::kFormatMJPG;
+    if (outputLength >= rawLength) {
+      memcpy(output, raw, rawLength);
+      returned = rawLength;
+    }
+  } else if (code == 0) {
+    dev->FormatIndex = qcam::kFormatRGB24;
+    if (dev->ScratchBuffer) returned = DecodeJPEGToRGB24(output, outputLength, raw, rawLength, dev);
+  }
+  *bytesReturned = returned;
+
+  // Zoom, tracking and effects work on whole pictures of the stream's size.
+  bool whole = returned != 0 && PictureBytes(dev->FormatIndex, dev->Width, dev->Height) <= outputLength;
+  if ((g_Driver.Face.Flags & 1) && dev->Width <= 640) {
+    if (whole) RunFaceTrackingBranch(dev, output, outputLength);
+  } else {
+    g_Driver.Face.Flags = 0;
+    if (whole && dev->ZoomEnable)
+      ApplyZoom(dev, output, dev->ZoomScale, dev->ZoomWindowLeft, dev->ZoomWindowTop, TRUE, dev->ZoomTable,
+                &dev->ZoomTableRebuild);
+    if (returned != 0 && dev->SpecialEffect != qcam::kEffectNone) {
+      SetEffectPicture(dev->FormatIndex, dev->Width, dev->Height, dev->SpecialEffect);
+      ApplySpecialEffect(output, outputLength);
+    }
+  }
+
+  if (dev->StillPending == 1 && !dev->StillStreamRunning)
+    WriteSnapshot(dev, output, outputLength, returned, raw, rawLength);
+  dev->FrameCounter++;
+  return STATUS_SUCCESS;
+}
