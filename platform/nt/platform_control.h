@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "platform/nt/ntddk.h"
 
@@ -75,5 +76,25 @@ bool RegDeleteValue(const std::string& keyPath, const std::string& name);
 // and leaves the registry unchanged.
 bool ParseRegistryText(const std::string& text, std::string* error);
 std::string RenderRegistryText();
+
+// Raw access to one value of any type, for the Win32 registry calls. String
+// types (REG_SZ, REG_EXPAND_SZ) hold UTF-8 text without a terminator; a
+// REG_DWORD holds four little-endian bytes. RegSetRaw creates no keys.
+bool RegSetRaw(const std::string& keyPath, const std::string& name, ULONG type, const std::vector<uint8_t>& data);
+bool RegGetRaw(const std::string& keyPath, const std::string& name, ULONG* type, std::vector<uint8_t>* data);
+
+// Text conversions between the package's WCHAR strings and the host's UTF-8
+// (which also serves as the "ANSI" code page of the simulated machine). Bytes
+// that are not valid UTF-8 are taken as Latin-1 characters; unpaired
+// surrogates become '?'.
+std::string Narrow(const WCHAR* text, size_t count);
+std::string Narrow(const WCHAR* nulTerminated);
+std::u16string Widen(const std::string& utf8);
+
+// Hooks shared between the stand-in's own source files; not for callers.
+namespace internal {
+void CountFileOpen();
+bool CloseThreadHandle(HANDLE handle);  // true when `handle` was a live thread handle
+}  // namespace internal
 
 }  // namespace platform

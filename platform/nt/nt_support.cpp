@@ -1,0 +1,591 @@
+// Kernel services of the simulated PC that need no machine state: pool,
+// counted strings, debugger output, system time and delays, and the kernel C
+// library's random numbers.
+#include <atomic>
+#include <chrono>
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <unordered_set>
+
+#include "platform/nt/ntddk.h"
+#include "platform/nt/platform_control.h"
+
+namespace {
+
+// ---- pool -------------------------------------------------------------------
+// Every block handed out is remembered, so that freeing something that is not a
+// live block is caught at the call instead of corrupting the heap later.
+struct PoolState {
+  std::mutex lock;
+  std::unordered_set<void*> live;
+  long failAfter = -1;
+};
+PoolState& Pool() {
+  static PoolState* state = new PoolState;  // never destroyed: threads may free during exit
+  return *state;
+}
+
+// ---- debug output -------------------------------------------------------------
+struct DebugState {
+  std::recursive_mutex lock;
+  std::function<void(const std::string&)> sink;
+  bool haveSink = false;
+};
+DebugState& Debug() {
+  static DebugState* state = new DebugState;
+  return *state;
+}
+
+void DefaultSink(const std::string& line) {
+  static const bool enabled = std::getenv("QCAM_DEBUG") != nullptr;
+  if (enabled) std::fprintf(stderr, "%s\n", line.c_str());
+}
+
+// ---- time -----------------------------------------------------------------------
+constexpr int64_t kEpochDelta1601 = 116444736000000000LL;  // 1601-01-01 to 1970-01-01 in 100 ns
+std::atomic<int64_t> g_testClock{-1};
+
+int64_t HostTime100ns() {
+  using namespace std::chrono;
+  return duration_cast<nanoseconds>(system_clock::now().time_since_epoch()).count() / 100 + kEpochDelta1601;
+}
+
+// ---- rand -------------------------------------------------------------------------
+std::atomic<uint32_t> g_randSeed{1};
+
+// ---- UTF-8 / UTF-16 -------------------------------------------------------------------
+void AppendUtf8(std::string* out, uint32_t cp) {
+  if (cp < 0x80) {
+    out->push_back(static_cast<char>(cp));
+  } else if (cp < 0x800) {
+    out->push_back(static_cast<char>(0xC0 | (cp >> 6)));
+    out->push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+  } else if (cp < 0x10000) {
+    out->push_back(static_cast<char>(0xE0 | (cp >> 12)));
+    out->push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+    out->push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+  } else {
+    out->push_back(static_cast<char>(0xF0 | (cp >> 18)));
+    out->push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
+    out->push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+    out->push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+  }
+}
+
+// Decodes one UTF-8 sequence at s[i]; returns its length, or 0 when the bytes
+// there are not a well-formed sequence.
+size_t DecodeUtf8(const std::string& s, size_t i, uint32_t* cp) {
+  const unsigned char b0 = static_cast<unsigned char>(s[i]);
+  size_t len;
+  uint32_t v, min;
+  if (b0 < 0x80) {
+    *cp = b0;
+    return 1;
+  } else if ((b0 & 0xE0) == 0xC0) {
+    len = 2, v = b0 & 0x1F, min = 0x80;
+  } else if ((b0 & 0xF0) == 0xE0) {
+    len = 3, v = b0 & 0x0F, min = 0x800;
+  } else if ((b0 & 0xF8) == 0xF0) {
+    len = 4, v = b0 & 0x07, min = 0x10000;
+  } else {
+    return 0;
+  }
+  if (i + len > s.size()) return 0;
+  for (size_t k = 1; k < len; ++k) {
+    const unsigned char b = static_cast<unsigned char>(s[i + k]);
+    if ((b & 0xC0) != 0x80) return 0;
+    v = (v << 6) | (b & 0x3F);
+  }
+  if (v < min || v > 0x10FFFF || (v >= 0xD800 && v <= 0xDFFF)) return 0;
+  *cp = v;
+  return len;
+}
+
+size_t WideLength(const WCHAR* s) {
+  size_t n = 0;
+  while (s[n]) ++n;
+  return n;
+}
+
+// ---- DbgPrint formatting ----------------------------------------------------------------
+// Formats like printf, with the kernel's additions: %ws and %S take a WCHAR
+// string, %wc and %C a WCHAR, %wZ a UNICODE_STRING*, %Z an ANSI_STRING*, and
+// the I64/I32/I length prefixes. %ls is taken as a WCHAR string too, since the
+// package's wide characters are 16-bit. %n is refused.
+std::string FormatKernel(const char* fmt, va_list ap) {
+  std::string out;
+  char buf[512];
+  for (const char* p = fmt; *p;) {
+    if (*p != '%') {
+      out.push_back(*p++);
+      continue;
+    }
+    const char* start = p++;
+    if (*p == '%') {
+      out.push_back('%');
+      ++p;
+      continue;
+    }
+    std::string spec = "%";
+    while (*p && std::strchr("-+ #0", *p)) spec.push_back(*p++);
+    int width = -1, precision = -1;
+    bool hasWidth = false, hasPrecision = false;
+    if (*p == '*') {
+      width = va_arg(ap, int);
+      hasWidth = true;
+      ++p;
+    } else {
+      while (*p >= '0' && *p <= '9') spec.push_back(*p++);
+    }
+    if (hasWidth) spec += std::to_string(width);
+    if (*p == '.') {
+      ++p;
+      if (*p == '*') {
+        precision = va_arg(ap, int);
+        hasPrecision = true;
+        ++p;
+        if (precision >= 0) spec += "." + std::to_string(precision);
+      } else {
+        std::string digits;
+        while (*p >= '0' && *p <= '9') digits.push_back(*p++);
+        precision = digits.empty() ? 0 : std::atoi(digits.c_str());
+        hasPrecision = true;
+        spec += "." + std::to_string(precision);
+      }
+    }
+    // Length modifiers.
+    enum { kInt, kLong, kLongLong, kSize, kShort, kChar, kWide, kLongDouble } length = kInt;
+    if (p[0] == 'I' && p[1] == '6' && p[2] == '4') {
+      length = kLongLong, p += 3;
+    } else if (p[0] == 'I' && p[1] == '3' && p[2] == '2') {
+      length = kInt, p += 3;
+    } else if (*p == 'I') {
+      length = kSize, ++p;
+    } else if (p[0] == 'l' && p[1] == 'l') {
+      length = kLongLong, p += 2;
+    } else if (p[0] == 'h' && p[1] == 'h') {
+      length = kChar, p += 2;
+    } else if (*p == 'l') {
+      length = kLong, ++p;
+    } else if (*p == 'h') {
+      length = kShort, ++p;
+    } else if (*p == 'w') {
+      length = kWide, ++p;
+    } else if (*p == 'z' || *p == 't' || *p == 'j') {
+      length = kSize, ++p;
+    } else if (*p == 'L') {
+      length = kLongDouble, ++p;
+    }
+    const char conv = *p;
+    if (!conv) {
+      out.append(start);
+      break;
+    }
+    ++p;
+    auto pad = [&](std::string text) {
+      if (hasPrecision && precision >= 0 && static_cast<size_t>(precision) < text.size()) text.resize(precision);
+      std::string f = spec;
+      f.erase(0, 1);
+      bool left = f.find('-') != std::string::npos;
+      size_t w = 0;
+      if (hasWidth) {
+        if (width < 0) left = true;
+        w = static_cast<size_t>(width < 0 ? -static_cast<long>(width) : width);
+      } else {
+        size_t i = 0;
+        while (i < f.size() && std::strchr("-+ #0", f[i])) ++i;
+        w = static_cast<size_t>(std::atoi(f.c_str() + i));
+      }
+      if (text.size() < w) {
+        if (left)
+          text.append(w - text.size(), ' ');
+        else
+          text.insert(0, w - text.size(), ' ');
+      }
+      out += text;
+    };
+    switch (conv) {
+      case 'd':
+      case 'i':
+      case 'u':
+      case 'x':
+      case 'X':
+      case 'o':
+      case 'c': {
+        if (conv == 'c' && length == kWide) {
+          const WCHAR c = static_cast<WCHAR>(va_arg(ap, int));
+          pad(platform::Narrow(&c, 1));
+          break;
+        }
+        const bool isSigned = conv == 'd' || conv == 'i';
+        std::string f = spec;
+        if (length == kLongLong || length == kSize || length == kLong) {
+          f += "ll";
+          f.push_back(conv);
+          long long v;
+          if (length == kLongLong)
+            v = va_arg(ap, long long);
+          else if (length == kSize)
+            v = isSigned ? static_cast<long long>(va_arg(ap, ptrdiff_t)) : static_cast<long long>(va_arg(ap, size_t));
+          else
+            v = isSigned ? static_cast<long long>(va_arg(ap, long)) : static_cast<long long>(va_arg(ap, unsigned long));
+          if (isSigned)
+            std::snprintf(buf, sizeof buf, f.c_str(), v);
+          else
+            std::snprintf(buf, sizeof buf, f.c_str(), static_cast<unsigned long long>(v));
+        } else {
+          if (length == kShort) f += "h";
+          if (length == kChar) f += "hh";
+          f.push_back(conv);
+          std::snprintf(buf, sizeof buf, f.c_str(), va_arg(ap, int));
+        }
+        out += buf;
+        break;
+      }
+      case 'C': {
+        const WCHAR c = static_cast<WCHAR>(va_arg(ap, int));
+        pad(platform::Narrow(&c, 1));
+        break;
+      }
+      case 'p': {
+        std::snprintf(buf, sizeof buf, "%p", va_arg(ap, void*));
+        pad(buf);
+        break;
+      }
+      case 'e':
+      case 'E':
+      case 'f':
+      case 'F':
+      case 'g':
+      case 'G':
+      case 'a':
+      case 'A': {
+        std::string f = spec;
+        if (length == kLongDouble) {
+          f += "L";
+          f.push_back(conv);
+          std::snprintf(buf, sizeof buf, f.c_str(), va_arg(ap, long double));
+        } else {
+          f.push_back(conv);
+          std::snprintf(buf, sizeof buf, f.c_str(), va_arg(ap, double));
+        }
+        out += buf;
+        break;
+      }
+      case 's':
+      case 'S': {
+        if (conv == 'S' || length == kWide || length == kLong) {
+          const WCHAR* w = va_arg(ap, const WCHAR*);
+          if (!w) {
+            pad("(null)");
+          } else {
+            size_t n = 0;
+            if (hasPrecision && precision >= 0) {
+              while (n < static_cast<size_t>(precision) && w[n]) ++n;
+            } else {
+              n = WideLength(w);
+            }
+            const bool keep = hasPrecision;
+            hasPrecision = false;  // the precision counted characters already
+            pad(platform::Narrow(w, n));
+            hasPrecision = keep;
+          }
+        } else {
+          const char* s = va_arg(ap, const char*);
+          if (!s) {
+            pad("(null)");
+          } else if (hasPrecision && precision >= 0) {
+            pad(std::string(s, strnlen(s, static_cast<size_t>(precision))));
+          } else {
+            pad(s);
+          }
+        }
+        break;
+      }
+      case 'Z': {
+        if (length == kWide) {
+          const UNICODE_STRING* u = va_arg(ap, const UNICODE_STRING*);
+          pad(u && u->Buffer ? platform::Narrow(u->Buffer, u->Length / sizeof(WCHAR)) : std::string("(null)"));
+        } else {
+          const ANSI_STRING* a = va_arg(ap, const ANSI_STRING*);
+          pad(a && a->Buffer ? std::string(a->Buffer, a->Length) : std::string("(null)"));
+        }
+        break;
+      }
+      case 'n':
+        (void)va_arg(ap, void*);  // never write through a format argument
+        break;
+      default:
+        out.append(start, p);  // unknown conversion: shown as written
+        break;
+    }
+  }
+  return out;
+}
+
+}  // namespace
+
+// ---- pool ---------------------------------------------------------------------------
+PVOID ExAllocatePool(POOL_TYPE PoolType, size_t NumberOfBytes) {
+  PoolState& pool = Pool();
+  std::lock_guard<std::mutex> guard(pool.lock);
+  if (pool.failAfter == 0) return nullptr;
+  void* p = std::malloc(NumberOfBytes ? NumberOfBytes : 1);
+  if (!p) return nullptr;
+  if (pool.failAfter > 0) --pool.failAfter;
+  pool.live.insert(p);
+  return p;
+}
+
+PVOID ExAllocatePoolWithTag(POOL_TYPE PoolType, size_t NumberOfBytes, ULONG Tag) {
+  return ExAllocatePool(PoolType, NumberOfBytes);
+}
+
+VOID ExFreePool(PVOID P) {
+  if (!P) {
+    DbgPrint("ExFreePool: null block ignored\n");
+    return;
+  }
+  PoolState& pool = Pool();
+  {
+    std::lock_guard<std::mutex> guard(pool.lock);
+    if (pool.live.erase(P) == 1) {
+      std::free(P);
+      return;
+    }
+  }
+  // Freeing a block that is not live is what stops a real machine; stop here.
+  std::fprintf(stderr, "ExFreePool: %p is not a live pool block (double free or foreign pointer)\n", P);
+  std::abort();
+}
+
+// ---- counted strings -------------------------------------------------------------------
+VOID RtlInitAnsiString(PANSI_STRING Destination, PCSTR Source) {
+  if (!Destination) return;
+  if (!Source) {
+    Destination->Length = Destination->MaximumLength = 0;
+    Destination->Buffer = nullptr;
+    return;
+  }
+  size_t n = std::strlen(Source);
+  if (n > 0xFFFE) n = 0xFFFE;
+  Destination->Length = static_cast<USHORT>(n);
+  Destination->MaximumLength = static_cast<USHORT>(n + 1);
+  Destination->Buffer = const_cast<PCHAR>(Source);
+}
+
+VOID RtlInitUnicodeString(PUNICODE_STRING Destination, PCWSTR Source) {
+  if (!Destination) return;
+  if (!Source) {
+    Destination->Length = Destination->MaximumLength = 0;
+    Destination->Buffer = nullptr;
+    return;
+  }
+  size_t n = WideLength(Source) * sizeof(WCHAR);
+  if (n > 0xFFFC) n = 0xFFFC;
+  Destination->Length = static_cast<USHORT>(n);
+  Destination->MaximumLength = static_cast<USHORT>(n + sizeof(WCHAR));
+  Destination->Buffer = const_cast<PWSTR>(Source);
+}
+
+NTSTATUS RtlAnsiStringToUnicodeString(PUNICODE_STRING Destination, const ANSI_STRING* Source,
+                                      BOOLEAN AllocateDestinationString) {
+  if (!Destination || !Source || (Source->Length && !Source->Buffer)) return STATUS_INVALID_PARAMETER;
+  const std::u16string wide = platform::Widen(std::string(Source->Buffer ? Source->Buffer : "", Source->Length));
+  const size_t bytes = wide.size() * sizeof(WCHAR);
+  if (bytes > 0xFFFC) return STATUS_INVALID_PARAMETER;
+  if (AllocateDestinationString) {
+    PWSTR buffer = static_cast<PWSTR>(ExAllocatePool(PagedPool, bytes + sizeof(WCHAR)));
+    if (!buffer) return STATUS_INSUFFICIENT_RESOURCES;
+    std::memcpy(buffer, wide.data(), bytes);
+    buffer[wide.size()] = 0;
+    Destination->Buffer = buffer;
+    Destination->Length = static_cast<USHORT>(bytes);
+    Destination->MaximumLength = static_cast<USHORT>(bytes + sizeof(WCHAR));
+    return STATUS_SUCCESS;
+  }
+  if (!Destination->Buffer || bytes > Destination->MaximumLength) return STATUS_BUFFER_OVERFLOW;
+  std::memcpy(Destination->Buffer, wide.data(), bytes);
+  if (bytes + sizeof(WCHAR) <= Destination->MaximumLength) Destination->Buffer[wide.size()] = 0;
+  Destination->Length = static_cast<USHORT>(bytes);
+  return STATUS_SUCCESS;
+}
+
+NTSTATUS RtlUnicodeStringToAnsiString(PANSI_STRING Destination, PCUNICODE_STRING Source,
+                                      BOOLEAN AllocateDestinationString) {
+  if (!Destination || !Source || (Source->Length && !Source->Buffer)) return STATUS_INVALID_PARAMETER;
+  const std::string narrow = platform::Narrow(Source->Buffer, Source->Length / sizeof(WCHAR));
+  if (narrow.size() > 0xFFFE) return STATUS_INVALID_PARAMETER;
+  if (AllocateDestinationString) {
+    PCHAR buffer = static_cast<PCHAR>(ExAllocatePool(PagedPool, narrow.size() + 1));
+    if (!buffer) return STATUS_INSUFFICIENT_RESOURCES;
+    std::memcpy(buffer, narrow.data(), narrow.size());
+    buffer[narrow.size()] = 0;
+    Destination->Buffer = buffer;
+    Destination->Length = static_cast<USHORT>(narrow.size());
+    Destination->MaximumLength = static_cast<USHORT>(narrow.size() + 1);
+    return STATUS_SUCCESS;
+  }
+  if (!Destination->Buffer || Destination->MaximumLength == 0) return STATUS_BUFFER_OVERFLOW;
+  // A short buffer receives as much as fits, terminated, and the call says so.
+  size_t n = narrow.size();
+  NTSTATUS status = STATUS_SUCCESS;
+  if (n + 1 > Destination->MaximumLength) {
+    n = Destination->MaximumLength - 1u;
+    status = STATUS_BUFFER_OVERFLOW;
+  }
+  std::memcpy(Destination->Buffer, narrow.data(), n);
+  Destination->Buffer[n] = 0;
+  Destination->Length = static_cast<USHORT>(n);
+  return status;
+}
+
+VOID RtlFreeUnicodeString(PUNICODE_STRING UnicodeString) {
+  if (!UnicodeString) return;
+  if (UnicodeString->Buffer) ExFreePool(UnicodeString->Buffer);
+  UnicodeString->Buffer = nullptr;
+  UnicodeString->Length = UnicodeString->MaximumLength = 0;
+}
+
+VOID RtlFreeAnsiString(PANSI_STRING AnsiString) {
+  if (!AnsiString) return;
+  if (AnsiString->Buffer) ExFreePool(AnsiString->Buffer);
+  AnsiString->Buffer = nullptr;
+  AnsiString->Length = AnsiString->MaximumLength = 0;
+}
+
+// ---- debug output ------------------------------------------------------------------------
+ULONG DbgPrint(PCSTR Format, ...) {
+  if (!Format) return STATUS_SUCCESS;
+  va_list ap;
+  va_start(ap, Format);
+  const std::string text = FormatKernel(Format, ap);
+  va_end(ap);
+  DebugState& debug = Debug();
+  std::lock_guard<std::recursive_mutex> guard(debug.lock);
+  // One sink call per line; a text without a final newline still is a line.
+  size_t begin = 0;
+  while (begin < text.size()) {
+    size_t end = text.find('\n', begin);
+    if (end == std::string::npos) end = text.size();
+    const std::string line = text.substr(begin, end - begin);
+    if (debug.haveSink)
+      debug.sink(line);
+    else
+      DefaultSink(line);
+    begin = end + 1;
+  }
+  return STATUS_SUCCESS;
+}
+
+// ---- time and delays --------------------------------------------------------------------------
+VOID KeQuerySystemTime(PLARGE_INTEGER CurrentTime) {
+  if (!CurrentTime) return;
+  const int64_t test = g_testClock.load();
+  CurrentTime->QuadPart = test >= 0 ? test : HostTime100ns();
+}
+
+NTSTATUS KeDelayExecutionThread(KPROCESSOR_MODE WaitMode, BOOLEAN Alertable, PLARGE_INTEGER Interval) {
+  if (!Interval) return STATUS_INVALID_PARAMETER;
+  int64_t wait100ns;
+  if (Interval->QuadPart <= 0) {
+    wait100ns = Interval->QuadPart == INT64_MIN ? INT64_MAX : -Interval->QuadPart;
+  } else {
+    LARGE_INTEGER now;
+    KeQuerySystemTime(&now);
+    wait100ns = Interval->QuadPart > now.QuadPart ? Interval->QuadPart - now.QuadPart : 0;
+  }
+  if (wait100ns > 0) {
+    // Bounded to a day so that the microsecond count cannot overflow.
+    const int64_t day100ns = 864000000000LL;
+    if (wait100ns > day100ns) wait100ns = day100ns;
+    std::this_thread::sleep_for(std::chrono::microseconds(wait100ns / 10));
+  }
+  return STATUS_SUCCESS;
+}
+
+// ---- rand --------------------------------------------------------------------------------------
+extern "C" int rand(void) noexcept {
+  uint32_t seed = g_randSeed.load(std::memory_order_relaxed);
+  uint32_t next;
+  do {
+    next = seed * 214013u + 2531011u;
+  } while (!g_randSeed.compare_exchange_weak(seed, next, std::memory_order_relaxed));
+  return static_cast<int>((next >> 16) & 0x7FFF);
+}
+
+extern "C" void srand(unsigned int seed) noexcept { g_randSeed.store(seed, std::memory_order_relaxed); }
+
+// ---- machine controls that need no registry -----------------------------------------------------------
+namespace platform {
+
+void PoolFailAfter(long n) {
+  PoolState& pool = Pool();
+  std::lock_guard<std::mutex> guard(pool.lock);
+  pool.failAfter = n < 0 ? -1 : n;
+}
+
+long PoolOutstanding() {
+  PoolState& pool = Pool();
+  std::lock_guard<std::mutex> guard(pool.lock);
+  return static_cast<long>(pool.live.size());
+}
+
+void SetSystemTime(int64_t time100ns) { g_testClock.store(time100ns < 0 ? -1 : time100ns); }
+
+void SetDebugSink(std::function<void(const std::string&)> sink) {
+  DebugState& debug = Debug();
+  std::lock_guard<std::recursive_mutex> guard(debug.lock);
+  debug.haveSink = static_cast<bool>(sink);
+  debug.sink = std::move(sink);
+}
+
+std::string Narrow(const WCHAR* text, size_t count) {
+  std::string out;
+  if (!text) return out;
+  out.reserve(count);
+  for (size_t i = 0; i < count; ++i) {
+    uint32_t c = text[i];
+    if (c >= 0xD800 && c <= 0xDBFF && i + 1 < count && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
+      c = 0x10000 + ((c - 0xD800) << 10) + (text[i + 1] - 0xDC00u);
+      ++i;
+    } else if (c >= 0xD800 && c <= 0xDFFF) {
+      c = '?';
+    }
+    AppendUtf8(&out, c);
+  }
+  return out;
+}
+
+std::string Narrow(const WCHAR* nulTerminated) {
+  return nulTerminated ? Narrow(nulTerminated, WideLength(nulTerminated)) : std::string();
+}
+
+std::u16string Widen(const std::string& utf8) {
+  std::u16string out;
+  out.reserve(utf8.size());
+  for (size_t i = 0; i < utf8.size();) {
+    uint32_t cp;
+    size_t n = DecodeUtf8(utf8, i, &cp);
+    if (n == 0) {
+      cp = static_cast<unsigned char>(utf8[i]);  // Latin-1 for a stray byte
+      n = 1;
+    }
+    if (cp >= 0x10000) {
+      cp -= 0x10000;
+      out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
+      out.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
+    } else {
+      out.push_back(static_cast<char16_t>(cp));
+    }
+    i += n;
+  }
+  return out;
+}
+
+}  // namespace platform
