@@ -1,8 +1,461 @@
-// PLACEHOLDER until the effects are built.
+// The effect dispatcher, the effect state's lifecycle and the ten colour
+// effects, which change each pixel on its own.
 #include "driver/imaging/effects.h"
 
-VOID SetEffectPicture(LONG, LONG, LONG, ULONG) {}
-NTSTATUS ApplySpecialEffect(PUCHAR, ULONG) { return STATUS_NOT_SUPPORTED; }
-VOID ResetEffectState() {}
-NTSTATUS AllocateEffectBuffers(LONG, LONG) { return STATUS_SUCCESS; }
-VOID FreeEffectBuffers() {}
+#include <cstring>
+
+#include "driver/core/settings.h"
+#include "driver/imaging/effect_spatial.h"
+#include "driver/imaging/effect_state.h"
+#include "driver/imaging/photo_frame.h"
+#include "shared/qcam_defs.h"
+
+EffectState g_Effects = {
+    /*FormatIndex*/ -1, 0, 0, /*EffectNumber*/ 1,
+    /*CycleShown*/ 0, /*CycleLastChange*/ 0,
+    0, 0, nullptr, nullptr, nullptr, nullptr, nullptr,
+    /*MapEffect*/ 1, 0, 0,
+    /*Stretch*/ 1.0, 0.1, 0,
+    /*Grid*/ 0, FALSE,
+    /*LastFrame*/ 0,
+};
+
+namespace {
+
+constexpr ULONG kLayoutRgb = qcam::kFormatRGB24;
+constexpr ULONG kLayoutYuy2 = qcam::kFormatYUY2;
+
+// Room for "\DosDevices\" and the UDFrame value: 256 wide characters in all.
+constexpr ULONG kUserFramePathChars = 256;
+const WCHAR kDosDevicesPrefix[] = u"\\DosDevices\\";
+constexpr ULONG kDosDevicesPrefixChars = sizeof(kDosDevicesPrefix) / sizeof(WCHAR) - 1;
+
+typedef VOID (*EffectRoutine)(PUCHAR picture, LONG width, LONG height);
+
+// Effects 2 ... 21 whose routine needs nothing but the picture; the others
+// (null here) take work buffers or state and are called by name below.
+struct EffectEntry {
+  EffectRoutine rgb;
+  EffectRoutine yuy2;
+};
+const EffectEntry kEffectTable[20] = {
+    {BlueTintRgb, BlueTintYuy2},        // 2
+    {RedTintRgb, RedTintYuy2},          // 3
+    {YellowTintRgb, YellowTintYuy2},    // 4
+    {SepiaRgb, SepiaYuy2},              // 5
+    {EmbossRgb, nullptr},               // 6 (YUY2 uses the scratch picture)
+    {BlackWhiteRgb, BlackWhiteYuy2},    // 7
+    {GreyRgb, GreyYuy2},                // 8
+    {MosaicRgb, MosaicYuy2},            // 9
+    {nullptr, nullptr},                 // 10 bulge
+    {NegativeRgb, NegativeYuy2},        // 11
+    {TilesRgb, TilesYuy2},              // 12
+    {nullptr, nullptr},                 // 13 light streaks
+    {RedOnlyRgb, RedOnlyYuy2},          // 14
+    {GreenOnlyRgb, GreenOnlyYuy2},      // 15
+    {BlueOnlyRgb, BlueOnlyYuy2},        // 16
+    {nullptr, nullptr},                 // 17 stretch
+    {nullptr, nullptr},                 // 18 pencil sketch
+    {nullptr, nullptr},                 // 19 frosted glass
+    {nullptr, nullptr},                 // 20 nine-view grid
+    {ReliefRgb, ReliefYuy2},            // 21
+};
+
+// True when the stream's work buffers exist and hold a width x height picture.
+bool BuffersFit(const EffectState& s, LONG width, LONG height) {
+  return s.Scratch != nullptr && s.Map != nullptr && s.FramePicture != nullptr && s.FrameMask != nullptr &&
+         s.FrameWork != nullptr &&
+         ULONGLONG(width) * ULONGLONG(height) <= ULONGLONG(s.AllocWidth) * ULONGLONG(s.AllocHeight);
+}
+
+NTSTATUS RunSpatialEffect(EffectState* s, ULONG effect, bool rgb, PUCHAR picture, LONG w, LONG h) {
+  if (!BuffersFit(*s, w, h)) return STATUS_INSUFFICIENT_RESOURCES;
+  switch (effect) {
+    case 6:
+      EmbossYuy2(picture, w, h, s->Scratch);  // RGB emboss is in the table
+      break;
+    case 10:
+      rgb ? BulgeRgb(s, picture, w, h) : BulgeYuy2(s, picture, w, h);
+      break;
+    case 13:
+      rgb ? StreaksRgb(picture, w, h, s->Scratch) : StreaksYuy2(picture, w, h, s->Scratch);
+      break;
+    case 17:
+      AdvanceStretch(s);
+      rgb ? StretchRgb(s, picture, w, h) : StretchYuy2(s, picture, w, h);
+      break;
+    case 18:
+      rgb ? PencilRgb(picture, w, h, s->Scratch) : PencilYuy2(picture, w, h, s->Scratch);
+      break;
+    case 19:
+      rgb ? FrostedRgb(picture, w, h, s->Scratch) : FrostedYuy2(picture, w, h, s->Scratch);
+      break;
+    case 20:
+      rgb ? GridRgb(s, picture, w, h) : GridYuy2(s, picture, w, h);
+      break;
+    default:
+      return STATUS_NOT_SUPPORTED;
+  }
+  return STATUS_SUCCESS;
+}
+
+// Builds the ANSI NT path of the user's frame from the UDFrame setting.
+// False when the value is missing, empty or too long for the path buffer.
+bool UserFramePath(CHAR* out, ULONG outChars) {
+  // One spare character beyond the limit tells a value that fits from one
+  // that was cut short by the registry read.
+  WCHAR wide[kUserFramePathChars + 2];
+  std::memcpy(wide, kDosDevicesPrefix, kDosDevicesPrefixChars * sizeof(WCHAR));
+  UNICODE_STRING value;
+  value.Length = 0;
+  value.MaximumLength = USHORT((kUserFramePathChars + 1 - kDosDevicesPrefixChars) * sizeof(WCHAR));
+  value.Buffer = wide + kDosDevicesPrefixChars;
+  NTSTATUS status = ReadStringSetting(qcam::kKeyCurrent, u"UDFrame", &value);
+  if (!NT_SUCCESS(status) || value.Buffer != wide + kDosDevicesPrefixChars) return false;
+  ULONG valueChars = value.Length / sizeof(WCHAR);
+  // A stored terminator is not part of the path.
+  while (valueChars > 0 && wide[kDosDevicesPrefixChars + valueChars - 1] == 0) --valueChars;
+  if (valueChars == 0 || kDosDevicesPrefixChars + valueChars > kUserFramePathChars) return false;
+
+  UNICODE_STRING full;
+  full.Buffer = wide;
+  full.Length = USHORT((kDosDevicesPrefixChars + valueChars) * sizeof(WCHAR));
+  full.MaximumLength = full.Length;
+  ANSI_STRING ansi;
+  ansi.Length = 0;
+  ansi.MaximumLength = USHORT(outChars - 1);
+  ansi.Buffer = out;
+  if (!NT_SUCCESS(RtlUnicodeStringToAnsiString(&ansi, &full, FALSE))) return false;
+  out[ansi.Length] = 0;
+  return true;
+}
+
+NTSTATUS RunPhotoFrame(EffectState* s, ULONG frame, ULONG layout, PUCHAR picture, LONG w, LONG h) {
+  if (!BuffersFit(*s, w, h)) return STATUS_INSUFFICIENT_RESOURCES;
+  if (frame != s->LastFrame) {
+    // The frame counts as loaded whatever the outcome, so a missing file is
+    // looked for once per choice, not on every picture; a failed load keeps
+    // the previous frame picture and mask.
+    CHAR userPath[kUserFramePathChars + 1];
+    PCSTR path = BuiltInFramePath(frame);
+    if (frame == qcam::kFrameUser) path = UserFramePath(userPath, sizeof(userPath)) ? userPath : nullptr;
+    if (path != nullptr) {
+      NTSTATUS status = LoadPhotoFrame(s->FramePicture, s->FrameMask, path, w, h, LONG(layout), s->FrameWork);
+      if (!NT_SUCCESS(status)) DbgPrint("QORCAM: photo frame %s not loaded: 0x%08X\n", path, ULONG(status));
+    }
+    s->LastFrame = frame;
+  }
+  if (layout == kLayoutRgb)
+    OverlayPhotoFrameRgb(picture, w, h, s->FramePicture, s->FrameMask);
+  else
+    OverlayPhotoFrameYuy2(picture, w, h, s->FramePicture, s->FrameMask);
+  return STATUS_SUCCESS;
+}
+
+inline UCHAR Min255(ULONG v) { return UCHAR(v > 255 ? 255 : v); }
+inline UCHAR ClampByte(LONG v) { return UCHAR(v < 0 ? 0 : (v > 255 ? 255 : v)); }
+
+}  // namespace
+
+VOID SetEffectPicture(LONG formatIndex, LONG width, LONG height, ULONG effectNumber) {
+  g_Effects.FormatIndex = formatIndex;
+  g_Effects.Width = width;
+  g_Effects.Height = height;
+  g_Effects.EffectNumber = effectNumber;
+}
+
+NTSTATUS ApplySpecialEffect(PUCHAR picture, ULONG length) {
+  EffectState* s = &g_Effects;
+  const LONG w = s->Width;
+  const LONG h = s->Height;
+  if (w > kEffectMaxWidth || h > kEffectMaxHeight) return STATUS_NOT_SUPPORTED;
+  if (w <= 0 || h <= 0) return STATUS_NOT_SUPPORTED;
+
+  ULONG effect = s->EffectNumber;
+  if (effect == qcam::kEffectCycle) {
+    // Compared on the low 32 bits, as a wrapping unsigned difference.
+    LARGE_INTEGER now;
+    KeQuerySystemTime(&now);
+    if (ULONG(now.u.LowPart - ULONG(ULONGLONG(s->CycleLastChange))) > kCyclePeriod100ns) {
+      s->CycleLastChange = now.QuadPart;
+      s->CycleShown = (s->CycleShown == 0 || s->CycleShown == qcam::kEffectLast) ? qcam::kEffectFirst
+                                                                                  : s->CycleShown + 1;
+    }
+    effect = s->CycleShown;
+  }
+
+  const ULONGLONG pixels = ULONGLONG(w) * ULONGLONG(h);
+  ULONG layout;
+  if (s->FormatIndex == qcam::kFormatRGB24) {
+    if (ULONGLONG(length) < pixels * 3) return STATUS_NOT_SUPPORTED;
+    layout = kLayoutRgb;
+  } else if (s->FormatIndex == qcam::kFormatYUY2) {
+    // YUY2 carries pixels in pairs; an odd width has no layout.
+    if (ULONGLONG(length) < pixels * 2 || (w % 2) != 0) return STATUS_NOT_SUPPORTED;
+    layout = kLayoutYuy2;
+  } else {
+    return STATUS_NOT_SUPPORTED;
+  }
+  if (picture == nullptr) return STATUS_NOT_SUPPORTED;
+  const bool rgb = layout == kLayoutRgb;
+
+  if (effect == qcam::kEffectNone) return STATUS_SUCCESS;
+  if (effect >= qcam::kEffectFirst && effect <= qcam::kEffectLast) {
+    const EffectEntry& e = kEffectTable[effect - qcam::kEffectFirst];
+    EffectRoutine routine = rgb ? e.rgb : e.yuy2;
+    if (routine != nullptr) {
+      routine(picture, w, h);
+      return STATUS_SUCCESS;
+    }
+    return RunSpatialEffect(s, effect, rgb, picture, w, h);
+  }
+  if ((effect >= qcam::kFrameFirst && effect <= qcam::kFrameLast) || effect == qcam::kFrameUser)
+    return RunPhotoFrame(s, effect, layout, picture, w, h);
+  return STATUS_NOT_SUPPORTED;
+}
+
+VOID ResetEffectState() {
+  EffectState* s = &g_Effects;
+  s->MapEffect = qcam::kEffectNone;
+  s->MapWidth = 0;
+  s->MapHeight = 0;
+  s->StretchScale = 1.0;
+  s->StretchStep = 0.1;
+  s->StretchAxis = 0;
+  s->GridCell = 0;
+  s->GridCleared = FALSE;
+  s->LastFrame = 0;
+}
+
+VOID FreeEffectBuffers() {
+  EffectState* s = &g_Effects;
+  PVOID buffers[5] = {s->Scratch, s->Map, s->FramePicture, s->FrameMask, s->FrameWork};
+  for (PVOID b : buffers)
+    if (b != nullptr) ExFreePool(b);
+  s->Scratch = nullptr;
+  s->Map = nullptr;
+  s->FramePicture = nullptr;
+  s->FrameMask = nullptr;
+  s->FrameWork = nullptr;
+  s->AllocWidth = 0;
+  s->AllocHeight = 0;
+  // The cached map went with its buffer.
+  s->MapEffect = qcam::kEffectNone;
+  s->MapWidth = 0;
+  s->MapHeight = 0;
+  s->LastFrame = 0;
+}
+
+NTSTATUS AllocateEffectBuffers(LONG width, LONG height) {
+  FreeEffectBuffers();
+  if (width <= 0 || height <= 0) return STATUS_INVALID_PARAMETER;
+  // The dispatcher refuses larger pictures, so they need no buffers.
+  if (width > kEffectMaxWidth || height > kEffectMaxHeight) return STATUS_SUCCESS;
+
+  EffectState* s = &g_Effects;
+  const size_t pixels = size_t(width) * size_t(height);
+  s->Scratch = static_cast<PUCHAR>(ExAllocatePool(NonPagedPool, pixels * 3));
+  s->Map = static_cast<PUSHORT>(ExAllocatePool(NonPagedPool, pixels * 4));
+  s->FramePicture = static_cast<PUCHAR>(ExAllocatePool(NonPagedPool, pixels * 3));
+  s->FrameMask = static_cast<PUCHAR>(ExAllocatePool(NonPagedPool, pixels));
+  s->FrameWork = static_cast<PUCHAR>(ExAllocatePool(NonPagedPool, kFrameWorkBufferSize));
+  if (s->Scratch == nullptr || s->Map == nullptr || s->FramePicture == nullptr || s->FrameMask == nullptr ||
+      s->FrameWork == nullptr) {
+    FreeEffectBuffers();
+    return STATUS_INSUFFICIENT_RESOURCES;
+  }
+  RtlZeroMemory(s->Scratch, pixels * 3);
+  RtlZeroMemory(s->Map, pixels * 4);
+  RtlZeroMemory(s->FramePicture, pixels * 3);
+  // Until a frame is loaded the camera picture shows through everywhere.
+  RtlFillMemory(s->FrameMask, pixels, kMaskTransparent);
+  RtlZeroMemory(s->FrameWork, kFrameWorkBufferSize);
+  s->AllocWidth = width;
+  s->AllocHeight = height;
+  return STATUS_SUCCESS;
+}
+
+PCSTR EffectName(ULONG n) {
+  static const PCSTR kEffects[20] = {"blue tint",     "red tint",       "yellow tint",   "sepia",
+                                     "emboss",        "black and white", "grey",          "mosaic",
+                                     "bulge",         "negative",       "tiles",         "light streaks",
+                                     "red only",      "green only",     "blue only",     "stretch",
+                                     "pencil sketch", "frosted glass",  "nine-view grid", "relief texture"};
+  static const PCSTR kFrames[11] = {"birthday", "city",  "big eyes", "driver", "flower", "halloween",
+                                    "news",     "night", "ocean",    "snow",   "tv"};
+  if (n == qcam::kEffectNone) return "none";
+  if (n >= qcam::kEffectFirst && n <= qcam::kEffectLast) return kEffects[n - qcam::kEffectFirst];
+  if (n == qcam::kEffectCycle) return "automatic cycling";
+  if (n >= qcam::kFrameFirst && n <= qcam::kFrameLast) return kFrames[n - qcam::kFrameFirst];
+  if (n == qcam::kFrameUser) return "user frame";
+  return nullptr;
+}
+
+// ---- colour effects ------------------------------------------------------------
+// Integer rules on each pixel; divisions truncate. The RGB routines walk the
+// B, G, R bytes of each pixel; the YUY2 routines the four bytes Y0 U Y1 V of
+// each pair.
+
+VOID BlueTintRgb(PUCHAR p, LONG width, LONG height) {
+  const ULONG n = ULONG(width) * ULONG(height);
+  for (ULONG i = 0; i < n; ++i, p += 3) {
+    p[0] = Min255(ULONG(p[0]) * 12 / 10);
+    p[2] = UCHAR(ULONG(p[2]) * 8 / 10);
+  }
+}
+
+VOID BlueTintYuy2(PUCHAR p, LONG width, LONG height) {
+  const ULONG pairs = ULONG(width) * ULONG(height) / 2;
+  for (ULONG i = 0; i < pairs; ++i, p += 4) {
+    p[1] = p[1] < 230 ? UCHAR(p[1] + 26) : 255;
+    p[3] = p[3] > 34 ? UCHAR(p[3] - 35) : 0;
+  }
+}
+
+VOID RedTintRgb(PUCHAR p, LONG width, LONG height) {
+  const ULONG n = ULONG(width) * ULONG(height);
+  for (ULONG i = 0; i < n; ++i, p += 3) {
+    p[2] = Min255(ULONG(p[2]) * 11 / 10);
+    p[0] = UCHAR(ULONG(p[0]) * 9 / 10);
+  }
+}
+
+VOID RedTintYuy2(PUCHAR p, LONG width, LONG height) {
+  const ULONG pairs = ULONG(width) * ULONG(height) / 2;
+  for (ULONG i = 0; i < pairs; ++i, p += 4) {
+    p[1] = p[1] > 24 ? UCHAR(p[1] - 25) : 0;
+    p[3] = p[3] < 236 ? UCHAR(p[3] + 20) : 255;
+  }
+}
+
+VOID YellowTintRgb(PUCHAR p, LONG width, LONG height) {
+  const ULONG n = ULONG(width) * ULONG(height);
+  for (ULONG i = 0; i < n; ++i, p += 3) {
+    p[2] = Min255(ULONG(p[2]) * 12 / 10);
+    p[1] = Min255(ULONG(p[1]) * 11 / 10);
+    p[0] = UCHAR(ULONG(p[0]) * 9 / 10);
+  }
+}
+
+VOID YellowTintYuy2(PUCHAR p, LONG width, LONG height) {
+  const ULONG pairs = ULONG(width) * ULONG(height) / 2;
+  for (ULONG i = 0; i < pairs; ++i, p += 4) {
+    p[1] = p[1] > 14 ? UCHAR(p[1] - 15) : 0;
+    p[3] = p[3] < 246 ? UCHAR(p[3] + 10) : 255;
+  }
+}
+
+VOID SepiaRgb(PUCHAR p, LONG width, LONG height) {
+  const ULONG n = ULONG(width) * ULONG(height);
+  for (ULONG i = 0; i < n; ++i, p += 3) {
+    const LONG a = (LONG(p[0]) + LONG(p[1]) + LONG(p[2])) / 3;
+    p[2] = ClampByte(a + 37);
+    p[1] = ClampByte(a - 6);
+    p[0] = ClampByte(a - 65);
+  }
+}
+
+VOID SepiaYuy2(PUCHAR p, LONG width, LONG height) {
+  const ULONG pairs = ULONG(width) * ULONG(height) / 2;
+  for (ULONG i = 0; i < pairs; ++i, p += 4) {
+    p[1] = 96;
+    p[3] = 160;
+  }
+}
+
+VOID BlackWhiteRgb(PUCHAR p, LONG width, LONG height) {
+  const ULONG n = ULONG(width) * ULONG(height);
+  for (ULONG i = 0; i < n; ++i, p += 3) {
+    const ULONG a = (ULONG(p[0]) + ULONG(p[1]) + ULONG(p[2])) / 3;
+    const UCHAR v = a > 128 ? 255 : 0;
+    p[0] = v;
+    p[1] = v;
+    p[2] = v;
+  }
+}
+
+VOID BlackWhiteYuy2(PUCHAR p, LONG width, LONG height) {
+  const ULONG pairs = ULONG(width) * ULONG(height) / 2;
+  for (ULONG i = 0; i < pairs; ++i, p += 4) {
+    p[0] = p[0] > 80 ? 255 : 0;
+    p[1] = 128;
+    p[2] = p[2] > 80 ? 255 : 0;
+    p[3] = 128;
+  }
+}
+
+VOID GreyRgb(PUCHAR p, LONG width, LONG height) {
+  const ULONG n = ULONG(width) * ULONG(height);
+  for (ULONG i = 0; i < n; ++i, p += 3) {
+    const UCHAR a = UCHAR((ULONG(p[0]) + ULONG(p[1]) + ULONG(p[2])) / 3);
+    p[0] = a;
+    p[1] = a;
+    p[2] = a;
+  }
+}
+
+VOID GreyYuy2(PUCHAR p, LONG width, LONG height) {
+  const ULONG pairs = ULONG(width) * ULONG(height) / 2;
+  for (ULONG i = 0; i < pairs; ++i, p += 4) {
+    p[1] = 128;
+    p[3] = 128;
+  }
+}
+
+VOID NegativeRgb(PUCHAR p, LONG width, LONG height) {
+  const ULONG n = ULONG(width) * ULONG(height) * 3;
+  for (ULONG i = 0; i < n; ++i) p[i] = UCHAR(255 - p[i]);
+}
+
+VOID NegativeYuy2(PUCHAR p, LONG width, LONG height) {
+  const ULONG n = ULONG(width) * ULONG(height) * 2;
+  for (ULONG i = 0; i < n; ++i) p[i] = UCHAR(255 - p[i]);
+}
+
+VOID RedOnlyRgb(PUCHAR p, LONG width, LONG height) {
+  const ULONG n = ULONG(width) * ULONG(height);
+  for (ULONG i = 0; i < n; ++i, p += 3) {
+    p[0] = 0;
+    p[1] = 0;
+  }
+}
+
+VOID RedOnlyYuy2(PUCHAR p, LONG width, LONG height) {
+  const ULONG pairs = ULONG(width) * ULONG(height) / 2;
+  for (ULONG i = 0; i < pairs; ++i, p += 4) {
+    p[1] = 128;
+    p[3] = 255;
+  }
+}
+
+VOID GreenOnlyRgb(PUCHAR p, LONG width, LONG height) {
+  const ULONG n = ULONG(width) * ULONG(height);
+  for (ULONG i = 0; i < n; ++i, p += 3) {
+    p[0] = 0;
+    p[2] = 0;
+  }
+}
+
+VOID GreenOnlyYuy2(PUCHAR p, LONG width, LONG height) {
+  const ULONG pairs = ULONG(width) * ULONG(height) / 2;
+  for (ULONG i = 0; i < pairs; ++i, p += 4) {
+    p[1] = 0;
+    p[3] = 0;
+  }
+}
+
+VOID BlueOnlyRgb(PUCHAR p, LONG width, LONG height) {
+  const ULONG n = ULONG(width) * ULONG(height);
+  for (ULONG i = 0; i < n; ++i, p += 3) {
+    p[1] = 0;
+    p[2] = 0;
+  }
+}
+
+VOID BlueOnlyYuy2(PUCHAR p, LONG width, LONG height) {
+  const ULONG pairs = ULONG(width) * ULONG(height) / 2;
+  for (ULONG i = 0; i < pairs; ++i, p += 4) {
+    p[1] = 255;
+    p[3] = 128;
+  }
+}
