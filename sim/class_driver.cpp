@@ -511,6 +511,8 @@ NTSTATUS ClassDriver::CloseStream() {
   return status;
 }
 
+const USBCAMD_DEVICE_DATA2* ClassDriver::Callbacks() const { return impl_->table2; }
+
 std::vector<std::string> ClassDriver::CallLog() const {
   std::lock_guard<std::mutex> g(impl_->lock);
   return impl_->log;

@@ -74,6 +74,10 @@ class ClassDriver {
   // packets, "frame").
   std::vector<std::string> CallLog() const;
 
+  // The minidriver's version 2 callback table, for tests that drive single
+  // callbacks with crafted packets and frames.
+  const USBCAMD_DEVICE_DATA2* Callbacks() const;
+
  private:
   // (state kept in class_driver.cpp)
   struct Impl;
