@@ -1,0 +1,481 @@
+// Camera settings by name over the user-mode request path: standard
+// controls through the capture filter's IAMVideoProcAmp and
+// IAMCameraControl, private ones as 1112-byte records on the filter's device
+// handle, as the package's own clients send them.
+#include "tools/qcam/prop_names.h"
+
+#include <cerrno>
+#include <cinttypes>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <cstdarg>
+#include <cctype>
+#include <climits>
+
+#include "platform/dshow/capture_filter.h"
+#include "platform/nt/platform_control.h"
+#include "shared/qcam_defs.h"
+
+namespace qcam_tool {
+namespace {
+
+// ---- the device ----------------------------------------------------------------
+NTSTATUS CameraPropertyRoutine(void* context, PKSPROPERTY property, ULONG propertySize, PVOID data,
+                               ULONG dataSize, ULONG* bytesReturned) {
+  sim::ClassDriver* cd = static_cast<sim::ClassDriver*>(context);
+  *bytesReturned = 0;
+  if (!cd->Plugged()) return STATUS_DEVICE_NOT_CONNECTED;
+  if (property->Flags & KSPROPERTY_TYPE_BASICSUPPORT)
+    return platform::KsAnswerBasicSupport(cd->StreamHeader().DevicePropertiesArray,
+                                          cd->StreamHeader().NumDevPropArrayEntries, property, data, dataSize,
+                                          bytesReturned);
+  bool set = (property->Flags & KSPROPERTY_TYPE_SET) != 0;
+  if (!set && !(property->Flags & KSPROPERTY_TYPE_GET)) return STATUS_INVALID_PARAMETER;
+  return cd->DeviceProperty(set, property, propertySize, data, dataSize, bytesReturned);
+}
+
+// Holds the capture filter of a camera for one operation.
+struct Filter {
+  KsCameraDevice device;
+  IUnknown* unknown = nullptr;
+  IAMVideoProcAmp* procAmp = nullptr;
+  IAMCameraControl* camera = nullptr;
+  IKsObject* ks = nullptr;
+
+  explicit Filter(sim::ClassDriver& cd) : device(cd) {
+    if (FAILED(CreateKsCaptureFilter(device.Path(), &unknown))) return;
+    unknown->QueryInterface(IID_IAMVideoProcAmp, reinterpret_cast<void**>(&procAmp));
+    unknown->QueryInterface(IID_IAMCameraControl, reinterpret_cast<void**>(&camera));
+    unknown->QueryInterface(IID_IKsObject, reinterpret_cast<void**>(&ks));
+  }
+  ~Filter() {
+    if (ks) ks->Release();
+    if (camera) camera->Release();
+    if (procAmp) procAmp->Release();
+    if (unknown) unknown->Release();
+  }
+  bool Ok() const { return unknown && procAmp && camera && ks; }
+};
+
+// ---- the names -----------------------------------------------------------------
+enum class Kind { ProcAmp, Camera, Private, FaceTracking, TrackingFlags, UdFrame };
+
+struct Named {
+  const char* name;
+  Kind kind;
+  uint32_t id;
+  bool get, set;
+  bool hasAuto;     // standard control with an automatic mode
+  int32_t lo, hi;   // private: the accepted span (lo > hi: none checked here)
+  const char* what;
+};
+
+const Named kNames[] = {
+    {"brightness", Kind::ProcAmp, KSPROPERTY_VIDEOPROCAMP_BRIGHTNESS, true, true, false, 0, -1, "brightness"},
+    {"contrast", Kind::ProcAmp, KSPROPERTY_VIDEOPROCAMP_CONTRAST, true, true, false, 0, -1, "contrast"},
+    {"hue", Kind::ProcAmp, KSPROPERTY_VIDEOPROCAMP_HUE, true, true, false, 0, -1, "hue"},
+    {"saturation", Kind::ProcAmp, KSPROPERTY_VIDEOPROCAMP_SATURATION, true, true, false, 0, -1, "saturation"},
+    {"sharpness", Kind::ProcAmp, KSPROPERTY_VIDEOPROCAMP_SHARPNESS, true, true, false, 0, -1, "sharpness"},
+    {"gamma", Kind::ProcAmp, KSPROPERTY_VIDEOPROCAMP_GAMMA, true, true, false, 0, -1, "gamma"},
+    {"white-balance", Kind::ProcAmp, KSPROPERTY_VIDEOPROCAMP_WHITEBALANCE, true, true, true, 0, -1,
+     "white balance temperature (K)"},
+    {"backlight", Kind::ProcAmp, KSPROPERTY_VIDEOPROCAMP_BACKLIGHT_COMPENSATION, true, true, false, 0, -1,
+     "backlight compensation"},
+    {"gain", Kind::ProcAmp, KSPROPERTY_VIDEOPROCAMP_GAIN, true, true, false, 0, -1, "gain"},
+    {"power-line", Kind::ProcAmp, KSPROPERTY_VIDEOPROCAMP_POWERLINE_FREQUENCY, true, true, false, 0, -1,
+     "power-line frequency (0 off, 1 50 Hz, 2 60 Hz)"},
+    {"exposure", Kind::Camera, KSPROPERTY_CAMERACONTROL_EXPOSURE, true, true, true, 0, -1, "exposure (log2 s)"},
+    {"focus", Kind::Camera, KSPROPERTY_CAMERACONTROL_FOCUS, true, true, true, 0, -1, "focus"},
+    {"driver-id", Kind::Private, qcam::kPrivDriverId, true, false, false, 0, -1, "driver identification"},
+    {"format-index", Kind::Private, qcam::kPrivFormatIndex, true, false, false, 0, -1,
+     "format of the last frame (0 I420, 1 RGB24, 2 YUY2, 3 MJPG, -1 none)"},
+    {"picture-size", Kind::Private, qcam::kPrivPictureSize, true, false, false, 0, -1, "pixels per frame"},
+    {"effect", Kind::Private, qcam::kPrivSpecialEffect, true, true, false, 1, 99, "special effect or frame number"},
+    {"face-tracking", Kind::FaceTracking, qcam::kPrivFaceTracking, true, true, false, 0, 1,
+     "face tracking and automatic framing"},
+    {"tracking-flags", Kind::TrackingFlags, qcam::kPrivFaceTracking, true, true, false, 0, -1,
+     "tracking flags (bit 0 track, bit 1 frame, bit 2 box) and parameters 1-7"},
+    {"value5", Kind::Private, qcam::kPrivValue5, true, true, false, 0, -1, "private value 5"},
+    {"mirror", Kind::Private, qcam::kPrivMirror, true, true, false, 0, 1, "mirror"},
+    {"flip", Kind::Private, qcam::kPrivFlip, true, true, false, 0, 1, "flip"},
+    {"zoom", Kind::Private, qcam::kPrivZoomScale, true, true, false, 0, -1, "zoom scale (1000 = 1.0x)"},
+    {"zoom-x", Kind::Private, qcam::kPrivZoomX, true, true, false, 0, -1, "zoom x offset (set: step, 0 centre)"},
+    {"zoom-y", Kind::Private, qcam::kPrivZoomY, true, true, false, 0, -1, "zoom y offset (set: step, 0 centre)"},
+    {"snapshot-size", Kind::Private, qcam::kPrivSnapshotSize, true, true, false, 0, -1,
+     "snapshot size index (0 160x120 .. 14 2560x2048)"},
+    {"zoom-enable", Kind::Private, qcam::kPrivZoomEnable, true, true, false, 0, 1, "digital zoom on"},
+    {"colour", Kind::Private, qcam::kPrivColorEnable, true, true, false, 0, 1, "colour (0 black and white)"},
+    {"snapshot", Kind::Private, qcam::kPrivTakeSnapshot, false, true, false, 0, 1, "take a snapshot"},
+    {"outdoor", Kind::Private, qcam::kPrivOutdoor, true, true, false, 0, 1, "outdoor mode"},
+    {"low-light", Kind::Private, qcam::kPrivLowLight, true, true, false, 0, 1, "low-light mode"},
+    {"led", Kind::Private, qcam::kPrivLed, true, true, false, 0, 1, "LED"},
+    {"udframe", Kind::UdFrame, 0, true, true, false, 0, -1, "the user's photo frame (path)"},
+};
+
+struct Alias {
+  const char* alias;
+  const char* name;
+};
+const Alias kAliases[] = {{"whitebalance", "white-balance"}, {"white_balance", "white-balance"},
+                          {"wb", "white-balance"},          {"powerline", "power-line"},
+                          {"banding", "power-line"},        {"color", "colour"},
+                          {"lowlight", "low-light"},        {"low_light", "low-light"},
+                          {"snapshot_size", "snapshot-size"}, {"zoom_enable", "zoom-enable"},
+                          {"facetracking", "face-tracking"}, {"backlight-compensation", "backlight"}};
+
+const Named* FindName(std::string name) {
+  for (char& c : name) c = char(std::tolower(static_cast<unsigned char>(c)));
+  for (const Alias& a : kAliases)
+    if (name == a.alias) name = a.name;
+  for (const Named& n : kNames)
+    if (name == n.name) return &n;
+  return nullptr;
+}
+
+bool ParseInt(const std::string& text, int32_t* value) {
+  if (text == "on" || text == "yes" || text == "true") {
+    *value = 1;
+    return true;
+  }
+  if (text == "off" || text == "no" || text == "false") {
+    *value = 0;
+    return true;
+  }
+  if (text.empty()) return false;
+  errno = 0;
+  char* end = nullptr;
+  long long v = std::strtoll(text.c_str(), &end, 0);
+  if (errno || *end || v < INT32_MIN || v > UINT32_MAX) return false;
+  *value = int32_t(uint32_t(v));
+  return true;
+}
+
+std::string Format(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
+std::string Format(const char* fmt, ...) {
+  char buffer[512];
+  va_list args;
+  va_start(args, fmt);
+  std::vsnprintf(buffer, sizeof(buffer), fmt, args);
+  va_end(args);
+  return buffer;
+}
+
+std::string Refusal(const std::string& what, HRESULT hr) {
+  NTSTATUS status = platform::KsLastStatus();
+  if (status != STATUS_SUCCESS) return what + " refused by the driver: " + StatusText(status);
+  return Format("%s failed: HRESULT 0x%08X", what.c_str(), uint32_t(hr));
+}
+
+// The twenty range groups of property 21, by standard control.
+struct RangeInfo {
+  bool found = false;
+  int32_t min = 0, max = 0, step = 0, def = 0, flags = 0;
+};
+RangeInfo RangeOf(const std::vector<int32_t>& ranges, const Named& n) {
+  RangeInfo r;
+  // Group order: proc-amp ids 0..9 in groups 0..9, camera control 4 in 14,
+  // 6 in 16.
+  int group = -1;
+  if (n.kind == Kind::ProcAmp && n.id <= 9) group = int(n.id);
+  if (n.kind == Kind::Camera) group = n.id == KSPROPERTY_CAMERACONTROL_EXPOSURE ? 14 : 16;
+  if (group < 0 || ranges.size() < 136) return r;
+  const int32_t* g = &ranges[16 + 6 * group];
+  if (g[0] != int32_t(n.id) || g[5] == 0) return r;
+  r.found = true;
+  r.min = g[1];
+  r.max = g[2];
+  r.step = g[3];
+  r.def = g[4];
+  r.flags = g[5];
+  return r;
+}
+
+const char* ModeName(LONG flags) {
+  if (flags & VideoProcAmp_Flags_Auto) return "auto";
+  if (flags & VideoProcAmp_Flags_Manual) return "manual";
+  return "-";
+}
+
+bool ReadStandard(Filter& f, const Named& n, LONG* value, LONG* flags, std::string* message) {
+  HRESULT hr = n.kind == Kind::ProcAmp ? f.procAmp->Get(LONG(n.id), value, flags)
+                                       : f.camera->Get(LONG(n.id), value, flags);
+  if (FAILED(hr)) {
+    *message = Refusal(std::string("get ") + n.name, hr);
+    return false;
+  }
+  return true;
+}
+
+bool SendPrivate(Filter& f, bool set, uint32_t id, std::vector<int32_t>* words, NTSTATUS* status) {
+  std::vector<uint8_t> record(qcam::kPrivateRecordSize, 0);
+  KSPROPERTY header{};
+  header.Set = qcam::kPropSetPrivate;
+  header.Id = id;
+  header.Flags = set ? KSPROPERTY_TYPE_SET : KSPROPERTY_TYPE_GET;
+  std::memcpy(record.data(), &header, sizeof(header));
+  words->resize(qcam::kPrivateWordCount, 0);
+  for (uint32_t k = 0; k < qcam::kPrivateWordCount; ++k) {
+    uint32_t v = uint32_t((*words)[k]);
+    for (int b = 0; b < 4; ++b) record[sizeof(header) + 4 * k + b] = uint8_t(v >> (8 * b));
+  }
+  DWORD returned = 0;
+  BOOL ok = DeviceIoControl(f.ks->KsGetObjectHandle(), IOCTL_KS_PROPERTY, record.data(), DWORD(record.size()),
+                            record.data(), DWORD(record.size()), &returned, nullptr);
+  *status = ok ? STATUS_SUCCESS : platform::KsLastStatus();
+  if (!ok && *status == STATUS_SUCCESS) *status = STATUS_UNSUCCESSFUL;
+  for (uint32_t k = 0; k < qcam::kPrivateWordCount; ++k) {
+    const uint8_t* p = &record[sizeof(header) + 4 * k];
+    (*words)[k] = int32_t(uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24);
+  }
+  return ok;
+}
+
+bool ApplySetting(Filter& f, const Named& n, const std::string& value, std::string* message) {
+  if (!n.set) {
+    *message = std::string(n.name) + " is read-only";
+    return false;
+  }
+  if (n.kind == Kind::UdFrame) {
+    if (!platform::RegSetString(qcam::kKeyCurrentA, "UDFrame", value)) {
+      *message = "udframe: cannot write UDFrame (is the package installed?)";
+      return false;
+    }
+    *message = "udframe = " + value;
+    return true;
+  }
+
+  // Split "NUMBER[,auto|manual]" / "auto" / "manual".
+  std::string number = value, mode;
+  size_t comma = value.find_first_of(", ");
+  if (comma != std::string::npos) {
+    number = value.substr(0, comma);
+    mode = value.substr(comma + 1);
+  }
+  if (number == "auto" || number == "manual") {
+    mode = number;
+    number.clear();
+  }
+  if (!mode.empty() && mode != "auto" && mode != "manual") {
+    *message = std::string(n.name) + ": mode must be auto or manual, not '" + mode + "'";
+    return false;
+  }
+  if (!mode.empty() && !n.hasAuto && mode == "auto") {
+    *message = std::string(n.name) + " has no automatic mode";
+    return false;
+  }
+  int32_t v = 0;
+  if (!number.empty() && !ParseInt(number, &v)) {
+    *message = std::string(n.name) + ": '" + number + "' is not a number";
+    return false;
+  }
+
+  if (n.kind == Kind::ProcAmp || n.kind == Kind::Camera) {
+    LONG flags = mode == "auto" ? VideoProcAmp_Flags_Auto : VideoProcAmp_Flags_Manual;
+    if (number.empty()) {
+      if (mode.empty()) {
+        *message = std::string(n.name) + ": no value";
+        return false;
+      }
+      // A mode alone keeps the current value.
+      LONG current = 0, currentFlags = 0;
+      if (!ReadStandard(f, n, &current, &currentFlags, message)) return false;
+      v = current;
+    }
+    HRESULT hr = n.kind == Kind::ProcAmp ? f.procAmp->Set(LONG(n.id), v, flags) : f.camera->Set(LONG(n.id), v, flags);
+    if (FAILED(hr)) {
+      *message = Refusal(Format("%s %d", n.name, v), hr);
+      return false;
+    }
+    *message = n.hasAuto ? Format("%s = %d (%s)", n.name, v, ModeName(flags)) : Format("%s = %d", n.name, v);
+    return true;
+  }
+
+  if (!mode.empty() || number.empty()) {
+    *message = std::string(n.name) + (number.empty() ? ": no value" : " has no automatic mode");
+    return false;
+  }
+  if (n.lo <= n.hi && (v < n.lo || v > n.hi)) {
+    *message = Format("%s: %d is outside %d..%d", n.name, v, n.lo, n.hi);
+    return false;
+  }
+  std::vector<int32_t> words(qcam::kPrivateWordCount, 0);
+  NTSTATUS status = STATUS_SUCCESS;
+  if (n.kind == Kind::TrackingFlags) {
+    // The parameters stay what they are; only the flags word changes.
+    if (!SendPrivate(f, false, n.id, &words, &status)) {
+      *message = "read tracking parameters refused by the driver: " + StatusText(status);
+      return false;
+    }
+    std::vector<int32_t> out(qcam::kPrivateWordCount, 0);
+    out[0] = 90;
+    out[1] = v;
+    for (int k = 2; k <= 8; ++k) out[k] = words[k];
+    words = out;
+  } else {
+    words[0] = v;
+  }
+  if (!SendPrivate(f, true, n.id, &words, &status)) {
+    *message = Format("%s %d refused by the driver: ", n.name, v) + StatusText(status);
+    return false;
+  }
+  *message = Format("%s = %d", n.name, v);
+  return true;
+}
+
+std::string RangeText(const RangeInfo& r) {
+  if (!r.found) return "-";
+  return Format("%d..%d step %d default %d", r.min, r.max, r.step, r.def);
+}
+
+bool ReadSetting(Filter& f, const Named& n, const std::vector<int32_t>& ranges, std::string* text,
+                 std::string* message) {
+  if (!n.get) {
+    *text = Format("%-15s %12s  %-36s %s", n.name, "-", "0..1", "set only");
+    return true;
+  }
+  if (n.kind == Kind::ProcAmp || n.kind == Kind::Camera) {
+    LONG value = 0, flags = 0;
+    if (!ReadStandard(f, n, &value, &flags, message)) return false;
+    RangeInfo r = RangeOf(ranges, n);
+    std::string caps = r.found ? (r.flags == 3 ? "auto/manual" : "manual") : "-";
+    *text = Format("%-15s %12d  %-36s %s, now %s", n.name, value, RangeText(r).c_str(), caps.c_str(), ModeName(flags));
+    return true;
+  }
+  if (n.kind == Kind::UdFrame) {
+    std::string path;
+    if (!platform::RegGetString(qcam::kKeyCurrentA, "UDFrame", &path)) path = "(not set)";
+    *text = Format("%-15s %12s  %-36s %s", n.name, path.c_str(), "path", "get/set");
+    return true;
+  }
+  std::vector<int32_t> words(qcam::kPrivateWordCount, 0);
+  NTSTATUS status = STATUS_SUCCESS;
+  if (!SendPrivate(f, false, n.id, &words, &status)) {
+    *message = std::string("get ") + n.name + " refused by the driver: " + StatusText(status);
+    return false;
+  }
+  std::string range = n.lo <= n.hi ? Format("%d..%d", n.lo, n.hi) : "-";
+  const char* access = n.set ? "get/set" : "read-only";
+  if (n.kind == Kind::TrackingFlags) {
+    *text = Format("%-15s %12s  %-36s %s (parameters %d %d %d %d %d %d %d)", n.name, Format("0x%X", words[1]).c_str(),
+                   range.c_str(), access, words[2], words[3], words[4], words[5], words[6], words[7], words[8]);
+    return true;
+  }
+  *text = Format("%-15s %12d  %-36s %s", n.name, words[0], range.c_str(), access);
+  return true;
+}
+
+bool ReadRanges(Filter& f, std::vector<int32_t>* ranges) {
+  ranges->assign(qcam::kPrivateWordCount, 0);
+  NTSTATUS status;
+  return SendPrivate(f, false, qcam::kPrivRanges, ranges, &status);
+}
+
+}  // namespace
+
+// ---- public ----------------------------------------------------------------------
+std::string StatusText(NTSTATUS status) {
+  struct Name {
+    NTSTATUS status;
+    const char* name;
+  };
+  static const Name kStatusNames[] = {
+      {STATUS_SUCCESS, "STATUS_SUCCESS"},
+      {STATUS_BUFFER_OVERFLOW, "STATUS_BUFFER_OVERFLOW"},
+      {STATUS_UNSUCCESSFUL, "STATUS_UNSUCCESSFUL"},
+      {STATUS_NOT_IMPLEMENTED, "STATUS_NOT_IMPLEMENTED"},
+      {STATUS_INVALID_PARAMETER, "STATUS_INVALID_PARAMETER"},
+      {STATUS_INVALID_DEVICE_REQUEST, "STATUS_INVALID_DEVICE_REQUEST"},
+      {STATUS_BUFFER_TOO_SMALL, "STATUS_BUFFER_TOO_SMALL"},
+      {STATUS_INSUFFICIENT_RESOURCES, "STATUS_INSUFFICIENT_RESOURCES"},
+      {STATUS_DEVICE_NOT_CONNECTED, "STATUS_DEVICE_NOT_CONNECTED"},
+      {STATUS_NOT_SUPPORTED, "STATUS_NOT_SUPPORTED"},
+      {STATUS_IO_DEVICE_ERROR, "STATUS_IO_DEVICE_ERROR"},
+      {STATUS_NO_MATCH, "STATUS_NO_MATCH"},
+  };
+  for (const Name& n : kStatusNames)
+    if (n.status == status) return Format("%s (0x%08X)", n.name, uint32_t(status));
+  return Format("status 0x%08X", uint32_t(status));
+}
+
+KsCameraDevice::KsCameraDevice(sim::ClassDriver& cd) {
+  path_ = Format("\\\\?\\usb#vid_qcam&pid_0500#%p#{65e8773d-8f56-11d0-a3b9-00a0c9223196}\\global",
+                 static_cast<void*>(&cd));
+  registered_ = platform::RegisterKsDevice(path_, CameraPropertyRoutine, &cd);
+}
+
+KsCameraDevice::~KsCameraDevice() {
+  if (registered_) platform::UnregisterKsDevice(path_);
+}
+
+bool PrivateRequest(sim::ClassDriver& cd, bool set, uint32_t id, std::vector<int32_t>* words, NTSTATUS* status) {
+  Filter f(cd);
+  if (!f.Ok()) {
+    *status = STATUS_DEVICE_NOT_CONNECTED;
+    return false;
+  }
+  return SendPrivate(f, set, id, words, status);
+}
+
+std::vector<std::string> SettingNames() {
+  std::vector<std::string> names;
+  for (const Named& n : kNames) names.push_back(n.name);
+  return names;
+}
+
+bool ApplyNamedSetting(sim::ClassDriver& cd, const std::string& name, const std::string& value,
+                       std::string* message) {
+  std::string scratch;
+  if (!message) message = &scratch;
+  const Named* n = FindName(name);
+  if (!n) {
+    *message = "unknown setting '" + name + "'";
+    return false;
+  }
+  Filter f(cd);
+  if (!f.Ok()) {
+    *message = "the camera is not plugged in";
+    return false;
+  }
+  return ApplySetting(f, *n, value, message);
+}
+
+bool ReadNamedSetting(sim::ClassDriver& cd, const std::string& name, std::string* text, std::string* message) {
+  std::string scratch;
+  if (!message) message = &scratch;
+  const Named* n = FindName(name);
+  if (!n) {
+    *message = "unknown setting '" + name + "'";
+    return false;
+  }
+  Filter f(cd);
+  if (!f.Ok()) {
+    *message = "the camera is not plugged in";
+    return false;
+  }
+  std::vector<int32_t> ranges;
+  ReadRanges(f, &ranges);
+  return ReadSetting(f, *n, ranges, text, message);
+}
+
+std::vector<std::string> ListNamedSettings(sim::ClassDriver& cd) {
+  std::vector<std::string> lines;
+  Filter f(cd);
+  if (!f.Ok()) return lines;
+  std::vector<int32_t> ranges;
+  ReadRanges(f, &ranges);
+  for (const Named& n : kNames) {
+    std::string text, message;
+    if (ReadSetting(f, n, ranges, &text, &message))
+      lines.push_back(text);
+    else
+      lines.push_back(Format("%-15s %12s  %s", n.name, "?", message.c_str()));
+  }
+  return lines;
+}
+
+bool RequestSnapshot(sim::ClassDriver& cd, std::string* message) {
+  return ApplyNamedSetting(cd, "snapshot", "1", message);
+}
+
+}  // namespace qcam_tool
