@@ -1,0 +1,128 @@
+// The simulated USB video-class camera behind sim::Camera: its descriptors,
+// the probe and commit negotiation, processing-unit and camera-terminal
+// controls, the bridge registers behind extension unit 5, the snapshot button
+// and the isochronous payload packets of each frame.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "sim/camera.h"
+#include "sim/picture_source.h"
+#include "sim/uvc_descriptors.h"
+
+namespace sim {
+
+// Entities the camera answers on, whatever its descriptor numbers them.
+constexpr uint8_t kCameraTerminalId = 1;
+constexpr uint8_t kProcessingUnitId = 4;
+constexpr uint8_t kBridgeUnitId = 5;
+
+// Bridge registers with a meaning for the picture or the LED.
+constexpr uint16_t kRegPictureFlags = 0xF004;  // bit0 set = not mirrored, bit1 set = not flipped, bit2 = black and white
+constexpr uint16_t kRegSceneMode = 0xF013;     // bit0 low light, bit1 outdoor
+constexpr uint16_t kRegLedOn = 0xE007;         // write 0: LED on
+constexpr uint16_t kRegLedOff = 0xE006;        // write 0: LED off
+
+// The 26-byte video probe and commit record.
+#pragma pack(push, 1)
+struct VideoProbeCommit {
+  uint16_t bmHint;
+  uint8_t bFormatIndex;
+  uint8_t bFrameIndex;
+  uint32_t dwFrameInterval;
+  uint16_t wKeyFrameRate;
+  uint16_t wPFrameRate;
+  uint16_t wCompQuality;
+  uint16_t wCompWindowSize;
+  uint16_t wDelay;
+  uint32_t dwMaxVideoFrameSize;
+  uint32_t dwMaxPayloadTransferSize;
+};
+#pragma pack(pop)
+static_assert(sizeof(VideoProbeCommit) == 26, "probe/commit record is 26 bytes (video class 1.0)");
+static_assert(offsetof(VideoProbeCommit, dwMaxVideoFrameSize) == 18, "dwMaxVideoFrameSize offset");
+static_assert(offsetof(VideoProbeCommit, dwMaxPayloadTransferSize) == 22, "dwMaxPayloadTransferSize offset");
+
+// One control's value and range, as the camera keeps it.
+struct ControlState {
+  uint8_t size = 2;     // bytes on the wire
+  bool isSigned = false;
+  int32_t min = 0, max = 0, res = 1, def = 0, cur = 0;
+};
+
+class UvcCamera : public Camera {
+ public:
+  static std::unique_ptr<UvcCamera> Create(const CameraOptions& options, std::string* error);
+
+  const std::vector<uint8_t>& ConfigurationDescriptor() const override { return config_; }
+  USB_DEVICE_DESCRIPTOR DeviceDescriptor() const override { return device_; }
+  NTSTATUS ControlTransfer(uint8_t request, uint16_t value, uint16_t index, uint8_t* data, uint32_t* length,
+                           bool getData) override;
+  void SetAlternateSetting(uint32_t alternateSetting) override;
+  uint32_t MaxPacketSize(uint32_t alternateSetting) const override;
+  void NextFramePackets(std::vector<std::vector<uint8_t>>* packets) override;
+  void MarkNextFrameStill() override;
+  void InjectErrorPackets(uint32_t count) override;
+  void PressButton(uint32_t state) override;
+  uint32_t TakeButtonState() override;
+  uint32_t FramesProduced() const override;
+  FaceTruth LastFaceTruth() const override;
+
+  // For tests and tools.
+  const DescriptorInfo& Descriptors() const { return info_; }
+  bool LedOn() const;
+  uint8_t Register(uint16_t address) const;
+  void SetRegister(uint16_t address, uint8_t value);
+  // Current value of a control (entity 1 or 4, selector); false if unknown.
+  bool ControlValue(uint8_t entity, uint8_t selector, int32_t* value) const;
+  VideoProbeCommit Committed() const;
+  bool Streaming() const;
+  uint32_t AlternateSetting() const;
+  // The picture of the last frame produced, after the camera's adjustments.
+  RgbImage LastPicture() const;
+
+ private:
+  UvcCamera() = default;
+  NTSTATUS StreamingRequest(uint8_t request, uint8_t selector, uint8_t* data, uint32_t* length);
+  NTSTATUS UnitRequest(uint8_t request, uint8_t entity, uint8_t selector, uint8_t* data, uint32_t* length);
+  NTSTATUS BridgeRequest(uint8_t request, uint8_t selector, uint8_t* data, uint32_t* length);
+  VideoProbeCommit Negotiate(const VideoProbeCommit& asked) const;
+  VideoProbeCommit DefaultProbe() const;
+  uint32_t PayloadFor(const FormatInfo& format, const FrameInfo& frame, uint32_t interval) const;
+  PictureSettings CurrentPictureSettings() const;
+  ControlState* FindControl(uint8_t entity, uint8_t selector);
+  const ControlState* FindControl(uint8_t entity, uint8_t selector) const;
+  void ProduceFrame(std::vector<uint8_t>* payload, const FormatInfo& format, const FrameInfo& frame);
+
+  mutable std::mutex mutex_;
+  std::vector<uint8_t> config_;
+  USB_DEVICE_DESCRIPTOR device_{};
+  DescriptorInfo info_;
+  uint32_t maxPayloadCap_ = 3072;
+  std::map<uint16_t, ControlState> controls_;  // key: entity << 8 | selector
+  std::map<uint16_t, uint8_t> registers_;
+  uint16_t selectedRegister_ = 0;
+  bool ledOn_ = false;
+  VideoProbeCommit probe_{};
+  VideoProbeCommit commit_{};
+  bool committed_ = false;
+  uint32_t alternate_ = 0;
+  bool streaming_ = false;
+  bool fid_ = false;
+  bool stillNext_ = false;
+  uint32_t errorPackets_ = 0;
+  uint32_t button_ = 0;
+  uint32_t frames_ = 0;
+  uint32_t packetsSent_ = 0;
+  FaceTruth truth_;
+  PictureSource source_;
+  RgbImage lastPicture_;
+  int jpegQuality_ = 85;
+};
+
+}  // namespace sim

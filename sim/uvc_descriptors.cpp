@@ -1,0 +1,528 @@
+// Configuration descriptors of the built-in camera profiles and the bounded
+// descriptor walk.
+#include "sim/uvc_descriptors.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace sim {
+namespace {
+
+uint16_t Le16(const uint8_t* p) { return uint16_t(p[0] | (p[1] << 8)); }
+uint32_t Le32(const uint8_t* p) { return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24; }
+
+// {32595559-0000-0010-8000-00AA00389B71}: YUY2 as stored in a format descriptor.
+constexpr uint8_t kGuidYuy2[16] = {'Y', 'U', 'Y', '2', 0x00, 0x00, 0x10, 0x00,
+                                   0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
+// The bridge chip's extension unit.
+constexpr uint8_t kGuidBridgeXu[16] = {0x5C, 0x2E, 0x8B, 0x3A, 0x41, 0x7D, 0x4E, 0x0B,
+                                       0x9A, 0x21, 0x6F, 0x37, 0xC4, 0x05, 0xD2, 0x18};
+
+// ---- building ---------------------------------------------------------------
+
+class Writer {
+ public:
+  void U8(uint8_t v) { bytes_.push_back(v); }
+  void U16(uint16_t v) {
+    U8(uint8_t(v));
+    U8(uint8_t(v >> 8));
+  }
+  void U32(uint32_t v) {
+    U16(uint16_t(v));
+    U16(uint16_t(v >> 16));
+  }
+  void Bytes(const uint8_t* p, size_t n) { bytes_.insert(bytes_.end(), p, p + n); }
+  size_t Size() const { return bytes_.size(); }
+  void Patch16(size_t at, uint16_t v) {
+    bytes_[at] = uint8_t(v);
+    bytes_[at + 1] = uint8_t(v >> 8);
+  }
+  void Patch8(size_t at, uint8_t v) { bytes_[at] = v; }
+  std::vector<uint8_t>& Data() { return bytes_; }
+
+ private:
+  std::vector<uint8_t> bytes_;
+};
+
+struct ProfileFrame {
+  uint16_t width, height;
+  std::vector<uint32_t> intervals;  // the first one is the default
+};
+
+struct Profile {
+  std::vector<ProfileFrame> mjpeg;
+  std::vector<ProfileFrame> yuy2;
+  std::vector<uint16_t> altPackets;  // wMaxPacketSize values, high-bandwidth encoded
+  bool focus = false;
+  uint16_t productId = 0;
+};
+
+// wMaxPacketSize of a high-speed isochronous endpoint carrying `transactions`
+// transactions of `size` bytes per microframe.
+constexpr uint16_t HighBandwidth(uint16_t size, int transactions) {
+  return uint16_t(((transactions - 1) << 11) | size);
+}
+
+bool GetProfile(const std::string& name, Profile* p) {
+  const std::vector<uint32_t> rates = {333333, 666666, 1000000, 2000000};
+  if (name == "notebook") {
+    p->mjpeg = {{640, 480, rates}, {1280, 720, rates}, {352, 288, rates},
+                {320, 240, rates}, {176, 144, rates}, {160, 120, rates}};
+    p->yuy2 = {{640, 480, rates}, {352, 288, rates}, {320, 240, rates},
+               {176, 144, rates}, {160, 120, rates}, {1280, 720, {1000000, 2000000}}};
+    p->altPackets = {128, 256, 512, 1024, HighBandwidth(1024, 2), HighBandwidth(896, 3), HighBandwidth(1024, 3)};
+    p->focus = true;
+    p->productId = 0x9710;
+    return true;
+  }
+  if (name == "basic") {
+    p->mjpeg = {{640, 480, rates}, {352, 288, rates}, {320, 240, rates}, {176, 144, rates}, {160, 120, rates}};
+    p->altPackets = {956, HighBandwidth(1024, 3)};
+    p->focus = false;
+    p->productId = 0x9711;
+    return true;
+  }
+  return false;
+}
+
+void WriteFrames(Writer* w, uint8_t subtype, const std::vector<ProfileFrame>& frames, int bitsPerPixel) {
+  uint8_t index = 1;
+  for (const auto& f : frames) {
+    const uint32_t pixels = uint32_t(f.width) * f.height;
+    w->U8(uint8_t(26 + 4 * f.intervals.size()));
+    w->U8(uvc::kDescCsInterface);
+    w->U8(subtype);
+    w->U8(index++);
+    w->U8(0);  // bmCapabilities
+    w->U16(f.width);
+    w->U16(f.height);
+    w->U32(pixels * bitsPerPixel * uint32_t(10000000 / f.intervals.back()));  // dwMinBitRate
+    w->U32(pixels * bitsPerPixel * uint32_t(10000000 / f.intervals.front()));  // dwMaxBitRate
+    w->U32(pixels * 2);  // dwMaxVideoFrameBufferSize
+    w->U32(f.intervals.front());
+    w->U8(uint8_t(f.intervals.size()));
+    for (uint32_t iv : f.intervals) w->U32(iv);
+  }
+}
+
+void WriteStill(Writer* w, const std::vector<ProfileFrame>& frames, const std::vector<uint8_t>& compression) {
+  w->U8(uint8_t(5 + 4 * frames.size() + 1 + compression.size()));
+  w->U8(uvc::kDescCsInterface);
+  w->U8(uvc::kVsStillImageFrame);
+  w->U8(0);  // bEndpointAddress: stills ride on the video endpoint
+  w->U8(uint8_t(frames.size()));
+  for (const auto& f : frames) {
+    w->U16(f.width);
+    w->U16(f.height);
+  }
+  w->U8(uint8_t(compression.size()));
+  for (uint8_t c : compression) w->U8(c);
+}
+
+void WriteColorMatching(Writer* w) {
+  const uint8_t d[6] = {6, uvc::kDescCsInterface, uvc::kVsColorFormat, 1, 1, 4};
+  w->Bytes(d, sizeof(d));
+}
+
+void WriteInterface(Writer* w, uint8_t number, uint8_t alt, uint8_t endpoints, uint8_t subclass, uint8_t str) {
+  const uint8_t d[9] = {9, uvc::kDescInterface, number, alt, endpoints, uvc::kClassVideo, subclass, 0, str};
+  w->Bytes(d, sizeof(d));
+}
+
+}  // namespace
+
+std::vector<uint8_t> BuildProfileDescriptor(const std::string& profileName) {
+  Profile p;
+  if (!GetProfile(profileName, &p)) return {};
+  Writer w;
+  // Configuration.
+  w.U8(9);
+  w.U8(uvc::kDescConfiguration);
+  w.U16(0);  // wTotalLength, patched below
+  w.U8(2);   // interfaces
+  w.U8(1);   // bConfigurationValue
+  w.U8(0);
+  w.U8(0x80);  // bus powered
+  w.U8(250);   // 500 mA
+  // Interface association.
+  const uint8_t iad[8] = {8, 0x0B, 0, 2, uvc::kClassVideo, 0x03, 0, 2};
+  w.Bytes(iad, sizeof(iad));
+
+  // Video control interface.
+  WriteInterface(&w, 0, 0, 1, uvc::kSubclassControl, 2);
+  const size_t vcHeader = w.Size();
+  w.U8(13);
+  w.U8(uvc::kDescCsInterface);
+  w.U8(uvc::kVcHeader);
+  w.U16(0x0100);  // UVC 1.0
+  w.U16(0);       // wTotalLength, patched
+  w.U32(48000000);
+  w.U8(1);
+  w.U8(1);  // streaming interface 1
+  // Camera terminal 1.
+  w.U8(18);
+  w.U8(uvc::kDescCsInterface);
+  w.U8(uvc::kVcInputTerminal);
+  w.U8(1);
+  w.U16(uvc::kTerminalCamera);
+  w.U8(0);
+  w.U8(0);
+  w.U16(0);
+  w.U16(0);
+  w.U16(0);
+  w.U8(3);
+  // Auto-exposure mode (bit 1), exposure time absolute (bit 3), focus absolute
+  // (bit 5), focus auto (bit 17).
+  w.U8(p.focus ? 0x2A : 0x0A);
+  w.U8(0x00);
+  w.U8(p.focus ? 0x02 : 0x00);
+  // Processing unit 4: brightness, contrast, hue, saturation, sharpness,
+  // gamma, white-balance temperature; backlight, gain, power line, white
+  // balance temperature auto.
+  w.U8(11);
+  w.U8(uvc::kDescCsInterface);
+  w.U8(uvc::kVcProcessingUnit);
+  w.U8(4);
+  w.U8(1);
+  w.U16(0);
+  w.U8(2);
+  w.U8(0x7F);
+  w.U8(0x17);
+  w.U8(0);
+  // Extension unit 5 (bridge registers).
+  w.U8(27);
+  w.U8(uvc::kDescCsInterface);
+  w.U8(uvc::kVcExtensionUnit);
+  w.U8(5);
+  w.Bytes(kGuidBridgeXu, 16);
+  w.U8(2);  // controls
+  w.U8(1);  // input pins
+  w.U8(4);  // source: processing unit
+  w.U8(2);  // control size
+  w.U8(0x0A);  // selectors 2 and 4
+  w.U8(0x00);
+  w.U8(0);
+  // Output terminal 3 (USB streaming).
+  const uint8_t ot[9] = {9, uvc::kDescCsInterface, uvc::kVcOutputTerminal, 3, 0x01, 0x01, 0, 5, 0};
+  w.Bytes(ot, sizeof(ot));
+  w.Patch16(vcHeader + 5, uint16_t(w.Size() - vcHeader));
+  // Status interrupt endpoint.
+  const uint8_t ep[7] = {7, uvc::kDescEndpoint, 0x83, 0x03, 0x10, 0x00, 0x06};
+  w.Bytes(ep, sizeof(ep));
+  const uint8_t csEp[5] = {5, 0x25, 0x03, 0x10, 0x00};
+  w.Bytes(csEp, sizeof(csEp));
+
+  // Video streaming interface, setting 0.
+  WriteInterface(&w, 1, 0, 0, uvc::kSubclassStreaming, 0);
+  const uint8_t formats = p.yuy2.empty() ? 1 : 2;
+  const size_t vsHeader = w.Size();
+  w.U8(uint8_t(13 + formats));
+  w.U8(uvc::kDescCsInterface);
+  w.U8(uvc::kVsInputHeader);
+  w.U8(formats);
+  w.U16(0);  // patched
+  w.U8(0x81);
+  w.U8(0);     // bmInfo
+  w.U8(3);     // terminal link
+  w.U8(2);     // still capture method 2
+  w.U8(1);     // hardware trigger supported (the snapshot button)
+  w.U8(0);     // trigger usage: still image
+  w.U8(1);     // control size
+  for (int i = 0; i < formats; ++i) w.U8(0);
+  // MJPEG, format 1.
+  w.U8(11);
+  w.U8(uvc::kDescCsInterface);
+  w.U8(uvc::kVsFormatMjpeg);
+  w.U8(1);
+  w.U8(uint8_t(p.mjpeg.size()));
+  w.U8(1);  // fixed-size samples
+  w.U8(1);  // default frame
+  w.U8(0);
+  w.U8(0);
+  w.U8(0);
+  w.U8(0);
+  WriteFrames(&w, uvc::kVsFrameMjpeg, p.mjpeg, 16);
+  WriteStill(&w, p.mjpeg, {5});
+  WriteColorMatching(&w);
+  if (!p.yuy2.empty()) {
+    w.U8(27);
+    w.U8(uvc::kDescCsInterface);
+    w.U8(uvc::kVsFormatUncompressed);
+    w.U8(2);
+    w.U8(uint8_t(p.yuy2.size()));
+    w.Bytes(kGuidYuy2, 16);
+    w.U8(16);
+    w.U8(1);
+    w.U8(0);
+    w.U8(0);
+    w.U8(0);
+    w.U8(0);
+    WriteFrames(&w, uvc::kVsFrameUncompressed, p.yuy2, 16);
+    WriteStill(&w, p.yuy2, {});
+    WriteColorMatching(&w);
+  }
+  w.Patch16(vsHeader + 4, uint16_t(w.Size() - vsHeader));
+  // Streaming alternate settings, one isochronous IN endpoint each.
+  for (size_t i = 0; i < p.altPackets.size(); ++i) {
+    WriteInterface(&w, 1, uint8_t(i + 1), 1, uvc::kSubclassStreaming, 0);
+    w.U8(7);
+    w.U8(uvc::kDescEndpoint);
+    w.U8(0x81);
+    w.U8(0x05);  // isochronous, asynchronous
+    w.U16(p.altPackets[i]);
+    w.U8(1);
+  }
+  w.Patch16(2, uint16_t(w.Size()));
+  return std::move(w.Data());
+}
+
+USB_DEVICE_DESCRIPTOR ProfileDeviceDescriptor(const std::string& profileName) {
+  Profile p;
+  USB_DEVICE_DESCRIPTOR d{};
+  d.bLength = 18;
+  d.bDescriptorType = uvc::kDescDevice;
+  d.bcdUSB = 0x0200;
+  d.bDeviceClass = 0xEF;  // miscellaneous, interface association
+  d.bDeviceSubClass = 0x02;
+  d.bDeviceProtocol = 0x01;
+  d.bMaxPacketSize0 = 64;
+  d.idVendor = 0x1B3F;
+  d.idProduct = GetProfile(profileName, &p) ? p.productId : 0;
+  d.bcdDevice = 0x0100;
+  d.iManufacturer = 1;
+  d.iProduct = 2;
+  d.iSerialNumber = 0;
+  d.bNumConfigurations = 1;
+  return d;
+}
+
+const FormatInfo* DescriptorInfo::FindFormat(uint8_t index) const {
+  for (const auto& f : formats)
+    if (f.index == index) return &f;
+  return nullptr;
+}
+
+// ---- the walk -----------------------------------------------------------------
+
+bool ParseConfigurationDescriptor(const uint8_t* data, size_t size, DescriptorInfo* out, std::string* error) {
+  std::string dummy;
+  if (!error) error = &dummy;
+  if (!data || size < 9) {
+    *error = "configuration descriptor shorter than 9 bytes";
+    return false;
+  }
+  if (data[0] < 9 || data[1] != uvc::kDescConfiguration) {
+    *error = "not a configuration descriptor";
+    return false;
+  }
+  const size_t total = Le16(data + 2);
+  if (total < 9) {
+    *error = "configuration wTotalLength below 9";
+    return false;
+  }
+  if (total > size) {
+    *error = "configuration descriptor truncated: wTotalLength " + std::to_string(total) + ", " +
+             std::to_string(size) + " bytes present";
+    return false;
+  }
+  DescriptorInfo info;
+  info.totalLength = uint16_t(total);
+  info.numInterfaces = data[4];
+
+  int ifNumber = -1, ifAlt = 0, ifClass = -1, ifSubclass = -1;
+  FormatInfo* current = nullptr;  // format whose frames and still follow
+  AltSettingInfo* pendingAlt = nullptr;
+  bool lastWasFrameOfCurrent = false;
+
+  size_t pos = 0;
+  while (pos + 2 <= total) {
+    const uint8_t len = data[pos];
+    const uint8_t type = data[pos + 1];
+    if (len < 2) {
+      *error = "descriptor of length " + std::to_string(len) + " at offset " + std::to_string(pos);
+      return false;
+    }
+    if (pos + len > total) {
+      *error = "descriptor at offset " + std::to_string(pos) + " runs past wTotalLength";
+      return false;
+    }
+    const uint8_t* d = data + pos;
+    bool frameOfCurrent = false;
+    if (type == uvc::kDescInterface && len >= 9) {
+      ifNumber = d[2];
+      ifAlt = d[3];
+      ifClass = d[5];
+      ifSubclass = d[6];
+      pendingAlt = nullptr;
+      current = nullptr;
+      if (ifClass == uvc::kClassVideo && ifSubclass == uvc::kSubclassControl && info.controlInterface < 0)
+        info.controlInterface = ifNumber;
+      if (ifClass == uvc::kClassVideo && ifSubclass == uvc::kSubclassStreaming) {
+        if (info.streamingInterface < 0) info.streamingInterface = ifNumber;
+        if (ifNumber == info.streamingInterface && ifAlt != 0) {
+          AltSettingInfo alt;
+          alt.alternateSetting = uint8_t(ifAlt);
+          info.altSettings.push_back(alt);
+          pendingAlt = &info.altSettings.back();
+        }
+      }
+    } else if (type == uvc::kDescEndpoint && len >= 7) {
+      // The first isochronous endpoint of a streaming alternate setting.
+      if (pendingAlt && (d[3] & 0x03) == 0x01) {
+        pendingAlt->endpointAddress = d[2];
+        pendingAlt->rawMaxPacket = Le16(d + 4);
+        pendingAlt->maxPacketBytes = uint32_t(pendingAlt->rawMaxPacket & 0x7FF) * (1 + ((pendingAlt->rawMaxPacket >> 11) & 3));
+        pendingAlt = nullptr;
+      }
+    } else if (type == uvc::kDescCsInterface && len >= 3 && ifClass == uvc::kClassVideo) {
+      const uint8_t subtype = d[2];
+      if (ifSubclass == uvc::kSubclassControl) {
+        if (subtype == uvc::kVcInputTerminal && len >= 8 && Le16(d + 4) == uvc::kTerminalCamera &&
+            !info.cameraTerminal.present && len >= 15) {
+          auto& ct = info.cameraTerminal;
+          ct.present = true;
+          ct.id = d[3];
+          ct.objectiveFocalMin = Le16(d + 8);
+          ct.objectiveFocalMax = Le16(d + 10);
+          ct.ocularFocal = Le16(d + 12);
+          const size_t n = d[14];
+          ct.controls.assign(d + 15, d + 15 + std::min<size_t>(n, len - 15));
+          if (n > size_t(len - 15)) info.anomalies.push_back("camera terminal controls run past its length");
+        } else if (subtype == uvc::kVcProcessingUnit && len >= 8 && !info.processingUnit.present) {
+          auto& pu = info.processingUnit;
+          pu.present = true;
+          pu.id = d[3];
+          pu.sourceId = d[4];
+          pu.maxMultiplier = Le16(d + 5);
+          const size_t n = d[7];
+          pu.controls.assign(d + 8, d + 8 + std::min<size_t>(n, len - 8));
+          if (n > size_t(len - 8)) info.anomalies.push_back("processing unit controls run past its length");
+        } else if (subtype == uvc::kVcExtensionUnit && len >= 24) {
+          ExtensionUnitInfo xu;
+          xu.id = d[3];
+          std::memcpy(xu.guid, d + 4, 16);
+          const size_t pins = d[21];
+          const size_t sizeAt = 22 + pins;
+          if (sizeAt < len) {
+            const size_t n = d[sizeAt];
+            const size_t avail = len - sizeAt - 1;
+            xu.controls.assign(d + sizeAt + 1, d + sizeAt + 1 + std::min(n, avail));
+          }
+          info.extensionUnits.push_back(xu);
+        }
+      } else if (ifSubclass == uvc::kSubclassStreaming && ifNumber == info.streamingInterface && ifAlt == 0) {
+        if (subtype == uvc::kVsInputHeader && len >= 13) {
+          info.announcedFormats = d[3];
+          info.stillCaptureMethod = d[9];
+        } else if (subtype == uvc::kVsFormatMjpeg && len >= 11) {
+          FormatInfo f;
+          f.kind = FormatKind::kMjpeg;
+          f.index = d[3];
+          f.declaredFrames = d[4];
+          f.fourcc = uint32_t('M') | uint32_t('J') << 8 | uint32_t('P') << 16 | uint32_t('G') << 24;
+          f.bitsPerPixel = 16;
+          f.defaultFrameIndex = d[6];
+          if (info.FindFormat(f.index)) info.anomalies.push_back("format index " + std::to_string(f.index) + " repeated");
+          info.formats.push_back(f);
+          current = &info.formats.back();
+        } else if (subtype == uvc::kVsFormatUncompressed && len >= 27) {
+          FormatInfo f;
+          f.kind = FormatKind::kUncompressed;
+          f.index = d[3];
+          f.declaredFrames = d[4];
+          std::memcpy(f.guid, d + 5, 16);
+          f.fourcc = Le32(d + 5);
+          f.bitsPerPixel = d[21];
+          f.defaultFrameIndex = d[22];
+          if (info.FindFormat(f.index)) info.anomalies.push_back("format index " + std::to_string(f.index) + " repeated");
+          info.formats.push_back(f);
+          current = &info.formats.back();
+        } else if ((subtype == uvc::kVsFrameMjpeg || subtype == uvc::kVsFrameUncompressed) && len >= 26 && current &&
+                   (subtype == uvc::kVsFrameMjpeg) == (current->kind == FormatKind::kMjpeg)) {
+          FrameInfo fr;
+          fr.index = d[3];
+          fr.capabilities = d[4];
+          fr.width = Le16(d + 5);
+          fr.height = Le16(d + 7);
+          fr.minBitRate = Le32(d + 9);
+          fr.maxBitRate = Le32(d + 13);
+          fr.maxFrameSize = Le32(d + 17);
+          fr.defaultInterval = Le32(d + 21);
+          const size_t n = d[25];
+          if (n == 0) {
+            if (len >= 38) {
+              fr.continuous = true;
+              fr.minInterval = Le32(d + 26);
+              fr.maxInterval = Le32(d + 30);
+              fr.intervalStep = Le32(d + 34);
+            } else {
+              info.anomalies.push_back("continuous frame descriptor too short");
+            }
+          } else {
+            const size_t fit = std::min(n, size_t(len - 26) / 4);
+            if (fit < n) info.anomalies.push_back("frame descriptor lists more intervals than it holds");
+            for (size_t i = 0; i < fit; ++i) fr.intervals.push_back(Le32(d + 26 + 4 * i));
+          }
+          current->frames.push_back(fr);
+          frameOfCurrent = true;
+        } else if (subtype == uvc::kVsStillImageFrame && len >= 5 && current && lastWasFrameOfCurrent &&
+                   !current->still.present) {
+          auto& st = current->still;
+          st.present = true;
+          const size_t n = d[4];
+          size_t at = 5;
+          for (size_t i = 0; i < n && at + 4 <= len; ++i, at += 4) st.sizes.emplace_back(Le16(d + at), Le16(d + at + 2));
+          if (at < len) {
+            const size_t m = d[at++];
+            for (size_t i = 0; i < m && at < len; ++i) st.compression.push_back(d[at++]);
+          }
+          frameOfCurrent = true;
+        } else if (subtype == uvc::kVsColorFormat) {
+          current = nullptr;
+        } else if (subtype != uvc::kVsInputHeader) {
+          // Other formats (frame-based, DV...) and their frames are not streamed.
+          current = nullptr;
+        }
+      }
+    }
+    lastWasFrameOfCurrent = frameOfCurrent;
+    pos += len;
+  }
+  if (info.announcedFormats != 0 && info.announcedFormats != info.formats.size())
+    info.anomalies.push_back("VS input header announces " + std::to_string(info.announcedFormats) + " formats, " +
+                             std::to_string(info.formats.size()) + " follow");
+  for (const auto& f : info.formats)
+    if (f.declaredFrames != f.frames.size())
+      info.anomalies.push_back("format " + std::to_string(f.index) + " announces " + std::to_string(f.declaredFrames) +
+                               " frames, " + std::to_string(f.frames.size()) + " follow");
+  *out = std::move(info);
+  return true;
+}
+
+bool SplitDescriptorFile(const std::vector<uint8_t>& bytes, std::vector<uint8_t>* configuration,
+                         USB_DEVICE_DESCRIPTOR* device, bool* hasDevice, std::string* error) {
+  std::string dummy;
+  if (!error) error = &dummy;
+  size_t at = 0;
+  bool dev = false;
+  if (bytes.size() >= 18 && bytes[0] == 18 && bytes[1] == uvc::kDescDevice) {
+    dev = true;
+    at = 18;
+  }
+  if (bytes.size() - at < 9 || bytes[at + 1] != uvc::kDescConfiguration) {
+    *error = dev ? "no configuration descriptor after the device descriptor" : "not a configuration descriptor";
+    return false;
+  }
+  const size_t total = Le16(&bytes[at + 2]);
+  if (total < 9 || total > bytes.size() - at) {
+    *error = "configuration descriptor truncated: wTotalLength " + std::to_string(total) + ", " +
+             std::to_string(bytes.size() - at) + " bytes present";
+    return false;
+  }
+  configuration->assign(bytes.begin() + at, bytes.begin() + at + total);
+  if (dev && device) std::memcpy(device, bytes.data(), 18);
+  if (hasDevice) *hasDevice = dev;
+  return true;
+}
+
+}  // namespace sim
