@@ -1,6 +1,342 @@
-// PLACEHOLDER until the digital zoom is built.
+// Digital zoom: a window of the frame enlarged to the whole frame in place by
+// nearest-neighbour sampling.
+//
+// The window is W * 1000 / scale pixels wide and H * 1000 / scale high, with its
+// top-left corner at (left, top). Output pixel (j, i) samples the source at
+// (left + j * s, top + i * s), s = 1000 / scale, the coordinates being
+// accumulated by repeated addition of s in double precision and truncated. The
+// result is built in the zoom source buffer and copied back over the frame.
 #include "driver/core/zoom.h"
 
-VOID RecomputeZoomWindow(CameraDeviceState*) {}
-NTSTATUS ApplyZoom(CameraDeviceState*, PUCHAR, ULONG, LONG, LONG, BOOLEAN, PULONG, PULONG) { return STATUS_NOT_SUPPORTED; }
-VOID FreeZoomBuffers(CameraDeviceState*) {}
+#include <cstring>
+
+#include "driver/core/settings.h"
+#include "shared/qcam_defs.h"
+
+namespace {
+
+// The user's pan offsets are kept in pixels of this reference frame.
+constexpr LONG kReferenceWidth = 640;
+constexpr LONG kReferenceHeight = 480;
+constexpr ULONG kScaleOne = 1000;
+
+constexpr UCHAR kBlackLuma = 0;
+constexpr UCHAR kNeutralChroma = 128;
+
+inline LONG Truncate(double v) { return static_cast<LONG>(v); }
+
+// Frees the source buffer and the coordinate table, whichever exist.
+VOID ReleaseZoomBuffers(CameraDeviceState* dev) {
+  if (dev->ZoomSourceBuffer) ExFreePool(dev->ZoomSourceBuffer);
+  dev->ZoomSourceBuffer = nullptr;
+  dev->ZoomSourceSize = 0;
+  if (dev->ZoomTable) ExFreePool(dev->ZoomTable);
+  dev->ZoomTable = nullptr;
+  dev->ZoomTableRebuild = 0;
+}
+
+// Makes sure both buffers exist for a frame of `bytes` = W x H x 3. Returns
+// TRUE when they were (re)allocated just now, so the table must be rebuilt.
+NTSTATUS EnsureZoomBuffers(CameraDeviceState* dev, ULONG bytes, BOOLEAN* fresh) {
+  *fresh = FALSE;
+  // A buffer sized for another frame size is as good as none: the frame size
+  // only changes across a bandwidth release, but a stale pair must never be
+  // used to address a larger frame.
+  if (dev->ZoomSourceBuffer && dev->ZoomTable && dev->ZoomSourceSize == bytes) return STATUS_SUCCESS;
+  ReleaseZoomBuffers(dev);
+  PUCHAR source = static_cast<PUCHAR>(ExAllocatePool(NonPagedPool, bytes));
+  PULONG table = source ? static_cast<PULONG>(ExAllocatePool(NonPagedPool, size_t(bytes) * sizeof(ULONG))) : nullptr;
+  if (!source || !table) {
+    if (source) ExFreePool(source);
+    dev->ZoomEnable = 0;
+    return STATUS_INSUFFICIENT_RESOURCES;
+  }
+  RtlZeroMemory(source, bytes);
+  RtlZeroMemory(table, size_t(bytes) * sizeof(ULONG));
+  dev->ZoomSourceBuffer = source;
+  dev->ZoomSourceSize = bytes;
+  dev->ZoomTable = table;
+  *fresh = TRUE;
+  return STATUS_SUCCESS;
+}
+
+// ---- YUY2 -------------------------------------------------------------------
+// Output pixel pair (2p, 2p + 1) takes its two lumas from the source pixels
+// it samples and its U and V from the source pair that holds the first of
+// them. Samples outside the frame are black (luma 0, chroma 128).
+
+VOID ZoomYuy2Direct(const UCHAR* src, PUCHAR dst, LONG w, LONG h, double s, LONG left, LONG top) {
+  const ULONG rowBytes = ULONG(w) * 2;
+  double fy = top;
+  for (LONG i = 0; i < h; ++i, fy += s) {
+    const LONG sy = Truncate(fy);
+    PUCHAR out = dst + size_t(i) * rowBytes;
+    const bool rowInside = sy >= 0 && sy < h;
+    const UCHAR* srow = rowInside ? src + size_t(sy) * rowBytes : nullptr;
+    double fx = left;
+    for (LONG j = 0; j < w; j += 2) {
+      const LONG sx0 = Truncate(fx);
+      fx += s;
+      const LONG sx1 = Truncate(fx);
+      fx += s;
+      const bool in0 = rowInside && sx0 >= 0 && sx0 < w;
+      const bool in1 = rowInside && sx1 >= 0 && sx1 < w;
+      PUCHAR o = out + size_t(j) * 2;
+      o[0] = in0 ? srow[sx0 * 2] : kBlackLuma;
+      o[2] = in1 ? srow[sx1 * 2] : kBlackLuma;
+      if (in0) {
+        const UCHAR* pair = srow + (sx0 & ~1L) * 2;
+        o[1] = pair[1];
+        o[3] = pair[3];
+      } else {
+        o[1] = kNeutralChroma;
+        o[3] = kNeutralChroma;
+      }
+    }
+  }
+}
+
+// Fills the table with the source byte of every output byte; samples outside
+// the frame name byte 0.
+VOID BuildYuy2Table(PULONG table, LONG w, LONG h, double s, LONG left, LONG top) {
+  const ULONG rowBytes = ULONG(w) * 2;
+  double fy = top;
+  for (LONG i = 0; i < h; ++i, fy += s) {
+    const LONG sy = Truncate(fy);
+    const bool rowInside = sy >= 0 && sy < h;
+    const ULONG rowBase = rowInside ? ULONG(sy) * rowBytes : 0;
+    PULONG t = table + size_t(i) * rowBytes;
+    double fx = left;
+    for (LONG j = 0; j < w; j += 2) {
+      const LONG sx0 = Truncate(fx);
+      fx += s;
+      const LONG sx1 = Truncate(fx);
+      fx += s;
+      const bool in0 = rowInside && sx0 >= 0 && sx0 < w;
+      const bool in1 = rowInside && sx1 >= 0 && sx1 < w;
+      PULONG o = t + size_t(j) * 2;
+      o[0] = in0 ? rowBase + ULONG(sx0) * 2 : 0;
+      o[2] = in1 ? rowBase + ULONG(sx1) * 2 : 0;
+      const ULONG pair = rowBase + ULONG(sx0 & ~1L) * 2;
+      o[1] = in0 ? pair + 1 : 0;
+      o[3] = in0 ? pair + 3 : 0;
+    }
+  }
+}
+
+// ---- RGB24 ------------------------------------------------------------------
+// Each output pixel copies the three bytes of the source pixel it samples, or
+// is black outside the frame. Rows are taken in memory order, so for a
+// bottom-up frame `top` counts from the bottom row.
+
+VOID ZoomRgb24Direct(const UCHAR* src, PUCHAR dst, LONG w, LONG h, double s, LONG left, LONG top) {
+  const ULONG rowBytes = ULONG(w) * 3;
+  double fy = top;
+  for (LONG i = 0; i < h; ++i, fy += s) {
+    const LONG sy = Truncate(fy);
+    PUCHAR out = dst + size_t(i) * rowBytes;
+    if (sy < 0 || sy >= h) {
+      memset(out, 0, rowBytes);
+      continue;
+    }
+    const UCHAR* srow = src + size_t(sy) * rowBytes;
+    double fx = left;
+    for (LONG j = 0; j < w; ++j, fx += s) {
+      const LONG sx = Truncate(fx);
+      PUCHAR o = out + size_t(j) * 3;
+      if (sx >= 0 && sx < w) {
+        const UCHAR* p = srow + size_t(sx) * 3;
+        o[0] = p[0];
+        o[1] = p[1];
+        o[2] = p[2];
+      } else {
+        o[0] = o[1] = o[2] = 0;
+      }
+    }
+  }
+}
+
+VOID BuildRgb24Table(PULONG table, LONG w, LONG h, double s, LONG left, LONG top) {
+  const ULONG rowBytes = ULONG(w) * 3;
+  double fy = top;
+  for (LONG i = 0; i < h; ++i, fy += s) {
+    const LONG sy = Truncate(fy);
+    const bool rowInside = sy >= 0 && sy < h;
+    PULONG t = table + size_t(i) * rowBytes;
+    double fx = left;
+    for (LONG j = 0; j < w; ++j, fx += s) {
+      const LONG sx = Truncate(fx);
+      const bool in = rowInside && sx >= 0 && sx < w;
+      const ULONG base = in ? ULONG(sy) * rowBytes + ULONG(sx) * 3 : 0;
+      PULONG o = t + size_t(j) * 3;
+      o[0] = base;
+      o[1] = in ? base + 1 : 0;
+      o[2] = in ? base + 2 : 0;
+    }
+  }
+}
+
+VOID CopyThroughTable(const UCHAR* src, PUCHAR dst, const ULONG* table, ULONG bytes) {
+  for (ULONG k = 0; k < bytes; ++k) dst[k] = src[table[k]];
+}
+
+// ---- I420 -------------------------------------------------------------------
+// Output (j, i) samples (left + (j + 1) s, top + (i + 1) s). The window is
+// first moved back inside the frame, and every sample coordinate is clamped
+// to the frame as well, so that no window, however it was computed (user
+// offsets at a scale below 1.0x, automatic framing, rounding of the
+// accumulated coordinates), reads outside the planes.
+
+inline LONG ClampCoord(LONG v, LONG limit) { return v < 0 ? 0 : (v >= limit ? limit - 1 : v); }
+
+LONG BoundI420Origin(LONG origin, LONG size, double s) {
+  // The last sample sits at origin + size * s; keep it on the last pixel.
+  const LONG span = Truncate(size * s);
+  LONG highest = size - 1 - span;
+  if (highest < 0) highest = 0;
+  if (origin > highest) origin = highest;
+  if (origin < 0) origin = 0;
+  return origin;
+}
+
+VOID ZoomI420(const UCHAR* src, PUCHAR dst, LONG w, LONG h, double s, LONG left, LONG top) {
+  left = BoundI420Origin(left, w, s);
+  top = BoundI420Origin(top, h, s);
+  const ULONG lumaBytes = ULONG(w) * ULONG(h);
+  const LONG cw = w / 2;
+  const ULONG chromaBytes = ULONG(cw) * ULONG(h / 2);
+  const UCHAR* srcU = src + lumaBytes;
+  const UCHAR* srcV = srcU + chromaBytes;
+  PUCHAR dstU = dst + lumaBytes;
+  PUCHAR dstV = dstU + chromaBytes;
+  double fy = top;
+  for (LONG i = 0; i < h; ++i) {
+    fy += s;
+    const LONG sy = ClampCoord(Truncate(fy), h);
+    const UCHAR* srow = src + size_t(sy) * w;
+    PUCHAR out = dst + size_t(i) * w;
+    // Each chroma sample is covered by four output pixels; the last of them
+    // (odd row, odd column) decides it.
+    const bool chromaRow = (i & 1) != 0;
+    const UCHAR* su = srcU + size_t(sy / 2) * cw;
+    const UCHAR* sv = srcV + size_t(sy / 2) * cw;
+    PUCHAR du = dstU + size_t(i / 2) * cw;
+    PUCHAR dv = dstV + size_t(i / 2) * cw;
+    double fx = left;
+    for (LONG j = 0; j < w; ++j) {
+      fx += s;
+      const LONG sx = ClampCoord(Truncate(fx), w);
+      out[j] = srow[sx];
+      if (chromaRow && (j & 1)) {
+        du[j / 2] = su[sx / 2];
+        dv[j / 2] = sv[sx / 2];
+      }
+    }
+  }
+}
+
+}  // namespace
+
+VOID RecomputeZoomWindow(CameraDeviceState* dev) {
+  const ULONG scale = dev->ZoomScale;
+  if (scale == 0) return;
+  dev->ZoomTableRebuild = 1;
+  if (scale == kScaleOne) {
+    dev->ZoomXOffset = 0;
+    dev->ZoomYOffset = 0;
+    dev->ZoomWindowLeft = 0;
+    dev->ZoomWindowTop = 0;
+    return;
+  }
+  // Half the free margin of the reference frame, less one pixel, bounds the
+  // pan so that the window stays inside the frame.
+  const LONG cx = (kReferenceWidth - LONG(ULONG(kReferenceWidth * 1000) / scale)) / 2 - 1;
+  const LONG cy = (kReferenceHeight - LONG(ULONG(kReferenceHeight * 1000) / scale)) / 2 - 1;
+  LONG x = dev->ZoomXOffset;
+  LONG y = dev->ZoomYOffset;
+  if (x > cx) x = cx;
+  if (x < -cx) x = -cx;
+  if (y > cy) y = cy;
+  if (y < -cy) y = -cy;
+  dev->ZoomXOffset = x;
+  dev->ZoomYOffset = y;
+  dev->ZoomWindowLeft = LONG(LONGLONG(cx + x) * dev->Width / kReferenceWidth);
+  // YUY2 frames are top-down while RGB24 frames are bottom-up, so the same
+  // upward pan moves the window top the other way in memory for YUY2.
+  const LONG topRef = dev->FormatIndex == qcam::kFormatYUY2 ? cy - y : cy + y;
+  dev->ZoomWindowTop = LONG(LONGLONG(topRef) * dev->Height / kReferenceHeight);
+  WriteDwordSetting(qcam::kKeyCurrent, u"ZoomScale", scale);
+  WriteDwordSetting(qcam::kKeyCurrent, u"ZoomXofst", ULONG(x));
+  WriteDwordSetting(qcam::kKeyCurrent, u"ZoomYofst", ULONG(y));
+}
+
+NTSTATUS ApplyZoom(CameraDeviceState* dev, PUCHAR frame, ULONG scale, LONG left, LONG top, BOOLEAN useTable,
+                   PULONG table, PULONG tableRebuild) {
+  if (!dev || !frame || scale == 0) return STATUS_INVALID_PARAMETER;
+  const LONG w = dev->Width;
+  const LONG h = dev->Height;
+  if (w <= 0 || h <= 0 || LONGLONG(w) * h * 3 > LONGLONG(0x7FFFFFFF) / LONGLONG(sizeof(ULONG)))
+    return STATUS_INVALID_PARAMETER;
+  const LONG format = dev->FormatIndex;
+  // MJPG (and anything unknown) cannot be resampled: the frame passes as is.
+  if (format != qcam::kFormatYUY2 && format != qcam::kFormatRGB24 && format != qcam::kFormatI420)
+    return STATUS_NOT_SUPPORTED;
+  // Packed YUY2 needs whole pixel pairs; I420 needs whole chroma samples.
+  if (format == qcam::kFormatYUY2 && (w & 1)) return STATUS_NOT_SUPPORTED;
+  if (format == qcam::kFormatI420 && ((w & 1) || (h & 1))) return STATUS_NOT_SUPPORTED;
+
+  const ULONG bufferBytes = ULONG(w) * ULONG(h) * 3;
+  BOOLEAN fresh = FALSE;
+  NTSTATUS status = EnsureZoomBuffers(dev, bufferBytes, &fresh);
+  if (!NT_SUCCESS(status)) return status;
+  if (useTable) {
+    // A fresh table (or one the caller did not have yet) is the device's.
+    table = dev->ZoomTable;
+    if (fresh) {
+      dev->ZoomTableRebuild = 1;
+      if (tableRebuild) *tableRebuild = 1;
+    }
+  }
+  PULONG rebuild = tableRebuild ? tableRebuild : &dev->ZoomTableRebuild;
+
+  const double s = 1000.0 / double(scale);
+  PUCHAR out = dev->ZoomSourceBuffer;
+  ULONG frameBytes = 0;
+  switch (format) {
+    case qcam::kFormatYUY2:
+      frameBytes = ULONG(w) * ULONG(h) * 2;
+      if (useTable) {
+        if (*rebuild == 1) {
+          BuildYuy2Table(table, w, h, s, left, top);
+          *rebuild = 0;
+        }
+        CopyThroughTable(frame, out, table, frameBytes);
+      } else {
+        ZoomYuy2Direct(frame, out, w, h, s, left, top);
+      }
+      break;
+    case qcam::kFormatRGB24:
+      frameBytes = bufferBytes;
+      if (useTable) {
+        if (*rebuild == 1) {
+          BuildRgb24Table(table, w, h, s, left, top);
+          *rebuild = 0;
+        }
+        CopyThroughTable(frame, out, table, frameBytes);
+      } else {
+        ZoomRgb24Direct(frame, out, w, h, s, left, top);
+      }
+      break;
+    default:
+      frameBytes = ULONG(w) * ULONG(h) * 3 / 2;
+      ZoomI420(frame, out, w, h, s, left, top);
+      break;
+  }
+  RtlCopyMemory(frame, out, frameBytes);
+  return STATUS_SUCCESS;
+}
+
+VOID FreeZoomBuffers(CameraDeviceState* dev) {
+  if (!dev) return;
+  ReleaseZoomBuffers(dev);
+}
