@@ -116,7 +116,9 @@ VOID RtlFreeAnsiString(PANSI_STRING AnsiString);
 
 // ---- memory ---------------------------------------------------------------
 typedef enum _POOL_TYPE { NonPagedPool = 0, PagedPool = 1 } POOL_TYPE;
-// Returns null when the pool is exhausted (see PlatformPoolFailAfter).
+// Returns null when the pool is exhausted (see platform::PoolFailAfter).
+// ExFreePool of anything but a live block (a double free, a foreign pointer)
+// stops the machine with a message, as the real pool does; null is ignored.
 PVOID ExAllocatePool(POOL_TYPE PoolType, size_t NumberOfBytes);
 PVOID ExAllocatePoolWithTag(POOL_TYPE PoolType, size_t NumberOfBytes, ULONG Tag);
 VOID ExFreePool(PVOID P);
@@ -128,7 +130,7 @@ VOID ExFreePool(PVOID P);
 
 // ---- debug output ---------------------------------------------------------
 // printf-style; "%ws" and "%S" print a WCHAR string. Output goes to the
-// debugger sink (see PlatformSetDebugSink).
+// debugger sink (see platform::SetDebugSink).
 ULONG DbgPrint(PCSTR Format, ...);
 
 // ---- registry -------------------------------------------------------------
@@ -241,10 +243,13 @@ NTSTATUS ZwReadFile(HANDLE FileHandle, HANDLE Event, PVOID ApcRoutine, PVOID Apc
 NTSTATUS ZwWriteFile(HANDLE FileHandle, HANDLE Event, PVOID ApcRoutine, PVOID ApcContext,
                      PIO_STATUS_BLOCK IoStatusBlock, PVOID Buffer, ULONG Length, PLARGE_INTEGER ByteOffset,
                      PULONG Key);
+// Closes a file handle or a system-thread handle (closing a thread's handle
+// does not end the thread); any other value fails with STATUS_INVALID_HANDLE
+// (0xC0000008).
 NTSTATUS ZwClose(HANDLE Handle);
 
 // ---- time, delays, random numbers ------------------------------------------
-// 100 ns units since 1601 (see PlatformSetSystemTime for a test clock).
+// 100 ns units since 1601 (see platform::SetSystemTime for a test clock).
 VOID KeQuerySystemTime(PLARGE_INTEGER CurrentTime);
 typedef enum _KPROCESSOR_MODE { KernelMode = 0, UserMode = 1 } KPROCESSOR_MODE;
 // Interval: negative = relative, in 100 ns units.
@@ -266,11 +271,13 @@ typedef struct _CLIENT_ID {
 constexpr ACCESS_MASK THREAD_ALL_ACCESS = 0x001FFFFF;
 // Starts StartRoutine on a new thread; *ThreadHandle receives a non-null
 // handle. Fails with STATUS_INSUFFICIENT_RESOURCES when the platform refuses
-// (see PlatformThreadsFailAfter).
+// (see platform::ThreadsFailAfter).
 NTSTATUS PsCreateSystemThread(PHANDLE ThreadHandle, ULONG DesiredAccess, POBJECT_ATTRIBUTES ObjectAttributes,
                               HANDLE ProcessHandle, PCLIENT_ID ClientId, PKSTART_ROUTINE StartRoutine,
                               PVOID StartContext);
-// Ends the calling system thread; does not return.
+// Ends the calling system thread; does not return. The thread unwinds to its
+// start routine's caller, so destructors on the way run. Calling it from a
+// thread that PsCreateSystemThread did not start stops the machine.
 [[noreturn]] NTSTATUS PsTerminateSystemThread(NTSTATUS ExitStatus);
 
 // ---- events and the synchronous plug-and-play request ----------------------

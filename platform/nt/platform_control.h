@@ -13,8 +13,9 @@
 
 namespace platform {
 
-// Selects the PC root folder (created if missing) and loads ROOT/registry.reg
-// when present; an empty string means a memory-only machine with an empty
+// Selects the PC root folder (created if missing, with its Windows,
+// Windows/System32 and C folders) and loads ROOT/registry.reg when present
+// (without it the registry is empty); an empty string means a memory-only machine with an empty
 // registry and no file system (files fail with STATUS_OBJECT_PATH_NOT_FOUND).
 // Returns false when the folder cannot be created or the registry file cannot
 // be parsed (the registry is then empty).
@@ -24,7 +25,9 @@ const std::string& Root();
 // "\??\C:\x") to a host path below the root; false for any other path.
 bool MapKernelPath(const std::string& kernelPath, std::string* hostPath);
 
-// Memory-only registry for tests: clears everything and detaches from files.
+// Memory-only registry for tests: clears everything and detaches from files;
+// also resets the access counters, the pool and thread failure injection and
+// the test clock.
 void ResetMachine();
 
 // Pool: after `n` more successful allocations every allocation fails;
@@ -43,9 +46,11 @@ bool WaitForSystemThreads(unsigned timeoutMs);
 // a negative value returns to the real clock.
 void SetSystemTime(int64_t time100ns);
 
-// Debug output: every DbgPrint line goes to the sink; the default writes to
-// stderr when the environment variable QCAM_DEBUG is set and drops it
-// otherwise.
+// Debug output: every DbgPrint line goes to the sink, one call per line
+// without its newline (a text that does not end in a newline still makes a
+// line); calls are serialised. The default writes to stderr when the
+// environment variable QCAM_DEBUG is set and drops it otherwise; an empty
+// function restores the default.
 void SetDebugSink(std::function<void(const std::string&)> sink);
 
 // Counters of registry and file accesses made through the kernel routines
