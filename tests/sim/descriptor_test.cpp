@@ -331,9 +331,9 @@ TEST(DescriptorWalk, FrameDescriptorsShorterThanTheirIntervalListAreClipped) {
 TEST(DescriptorFile, DeviceDescriptorPrefixIsSplitOff) {
   auto config = sim::BuildProfileDescriptor("basic");
   const auto dev = sim::ProfileDeviceDescriptor("basic");
-  std::vector<uint8_t> file(18);
+  std::vector<uint8_t> file(18 + config.size());
   std::memcpy(file.data(), &dev, 18);
-  file.insert(file.end(), config.begin(), config.end());
+  std::memcpy(file.data() + 18, config.data(), config.size());
   std::vector<uint8_t> got;
   USB_DEVICE_DESCRIPTOR gotDev{};
   bool hasDevice = false;
