@@ -66,8 +66,10 @@ bool InEllipse(double x, double y, double cx, double cy, double a, double b) {
 bool FacePixel(double x, double y, double cx, double cy, double s, Rgb* out) {
   const double a = 0.5 * s, b = 0.65 * s;
   bool inFace = InEllipse(x, y, cx, cy, a, b);
-  bool inHair = InEllipse(x, y, cx, cy - 0.06 * s, 0.57 * s, 0.72 * s) && y < cy - 0.05 * s;
-  if (inFace && y < cy - 0.40 * s) inHair = true;
+  // Hair: a cap over the top of the head, reaching down the sides to the
+  // middle of the ears.
+  const bool inHair = inFace ? y < cy - 0.40 * s
+                             : InEllipse(x, y, cx, cy - 0.06 * s, 0.57 * s, 0.72 * s) && y < cy - 0.05 * s;
   if (!inFace && inHair) {
     *out = kHair;
     return true;

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "driver/core/device_state.h"
+#include "driver/core/face_detect.h"
 
 // At bandwidth allocation: clears the result, allocates the worker buffers for
 // this size and resets the state words.
@@ -21,3 +22,14 @@ VOID FreeFaceTrackingBuffers();
 VOID RunFaceTrackingBranch(CameraDeviceState* dev, PUCHAR frame, ULONG length);
 // The face box the driver holds for the last frame, if any.
 BOOLEAN GetCurrentFaceBox(LONG* left, LONG* top, LONG* width, LONG* height);
+
+// The box outline, one pixel wide, in `colour` (0xHHMMLL: YUY2 writes luma
+// LL, U MM and V HH; RGB24 writes B HH, G MM, R LL). Nothing is drawn unless
+// the box lies inside the frame without touching its edges.
+VOID DrawFaceOutline(PUCHAR frame, LONG width, LONG height, LONG formatIndex, const FaceBox& box, ULONG colour);
+// Automatic framing for one frame: moves the device's zoom scale and window
+// toward the face box when the step produced one (`stepResult` 2 with a face
+// found), holds them while the hold counter runs down, then releases them
+// toward 1.0x; applies the zoom without the coordinate table unless the
+// scale is 1.0x.
+VOID AutoFrameFace(CameraDeviceState* dev, PUCHAR frame, LONG stepResult, BOOLEAN faceFound, const FaceBox& box);
