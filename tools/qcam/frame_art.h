@@ -17,4 +17,9 @@ bool DrawPhotoFrameFile(unsigned frameNumber, std::vector<uint8_t>* file);
 // folder, created if missing). False with a one-line reason.
 bool WritePhotoFrameBitmaps(const std::string& windowsDir, std::string* error);
 
+// Writes `text` in 5x7 capitals (scaled by `scale`) into a top-down RGB
+// picture, clipped to it; lower-case letters are drawn as capitals.
+void DrawLabel(std::vector<uint8_t>* rgb, int width, int height, int x, int y, const std::string& text, int scale,
+               uint8_t r, uint8_t g, uint8_t b);
+
 }  // namespace qcam_tool
