@@ -1,0 +1,443 @@
+// Shared parts of the qcam commands.
+#include "tools/qcam/common.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+
+#include "driver/core/driver.h"
+#include "platform/nt/platform_control.h"
+#include "shared/qcam_defs.h"
+#include "tools/qcam/frame_art.h"
+
+namespace qcam_tool {
+
+namespace fs = std::filesystem;
+
+// ---- options -------------------------------------------------------------------
+
+std::string ParsedOptions::Get(const std::string& name, const std::string& fallback) const {
+  auto it = values.find(name);
+  return it == values.end() || it->second.empty() ? fallback : it->second.back();
+}
+
+const std::vector<std::string>& ParsedOptions::All(const std::string& name) const {
+  static const std::vector<std::string> none;
+  auto it = values.find(name);
+  return it == values.end() ? none : it->second;
+}
+
+bool ParseOptions(const Args& args, const std::vector<OptionSpec>& specs, ParsedOptions* out, std::string* error) {
+  ParsedOptions parsed;
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    if (a.size() < 3 || a.compare(0, 2, "--") != 0) {
+      *error = "unexpected argument '" + a + "'";
+      return false;
+    }
+    std::string name = a.substr(2), value;
+    bool inlineValue = false;
+    const size_t eq = name.find('=');
+    if (eq != std::string::npos) {
+      value = name.substr(eq + 1);
+      name = name.substr(0, eq);
+      inlineValue = true;
+    }
+    const OptionSpec* spec = nullptr;
+    for (const auto& s : specs)
+      if (name == s.name) spec = &s;
+    if (!spec) {
+      *error = "unknown option '--" + name + "'";
+      return false;
+    }
+    if (spec->takesValue && !inlineValue) {
+      if (i + 1 >= args.size()) {
+        *error = "option '--" + name + "' needs a value";
+        return false;
+      }
+      value = args[++i];
+    } else if (!spec->takesValue && inlineValue) {
+      *error = "option '--" + name + "' takes no value";
+      return false;
+    }
+    parsed.values[name].push_back(value);
+  }
+  *out = std::move(parsed);
+  return true;
+}
+
+bool ParseInt(const std::string& text, long long min, long long max, long long* value) {
+  if (text.empty() || text.size() > 19) return false;
+  size_t i = (text[0] == '-' || text[0] == '+') ? 1 : 0;
+  if (i == text.size()) return false;
+  long long v = 0;
+  for (; i < text.size(); ++i) {
+    if (text[i] < '0' || text[i] > '9') return false;
+    v = v * 10 + (text[i] - '0');
+  }
+  if (text[0] == '-') v = -v;
+  if (v < min || v > max) return false;
+  *value = v;
+  return true;
+}
+
+bool ParseSize(const std::string& text, int* width, int* height) {
+  const size_t x = text.find_first_of("xX");
+  long long w = 0, h = 0;
+  if (x == std::string::npos || !ParseInt(text.substr(0, x), 1, 16384, &w) ||
+      !ParseInt(text.substr(x + 1), 1, 16384, &h) || text[0] == '+' || text[0] == '-')
+    return false;
+  *width = int(w);
+  *height = int(h);
+  return true;
+}
+
+int Fail(const std::string& message) {
+  std::fprintf(stderr, "qcam: %s\n", message.c_str());
+  return 2;
+}
+
+// ---- the PC root -------------------------------------------------------------------
+
+std::vector<InitialValue> InitialRegistryValues() {
+  // Picture settings as the driver's property sets report the camera's own
+  // defaults; the same in CURRENT (the user's saved settings) and DEFAULT.
+  static const std::pair<const char*, int32_t> kPicture[qcam::kPictureSettingCount] = {
+      {"Brightness", 0},   {"Contrast", 32},  {"Gamma", 100},          {"Hue", 0},
+      {"Saturation", 64},  {"Sharpness", 3},  {"Whitebalance", 4600},  {"WhitebalanceAuto", 1},
+      {"BackLight", 0},    {"Exposure", -7},  {"ExposureAuto", 1},     {"Gain", 0},
+      {"GainAuto", 0},     {"Banding", 1},    {"Flip", 0},             {"Mirror", 0},
+      {"Outdoor", 0},      {"LowLight", 0},   {"SnapShopSize", 4},     {"ColorEnable", 1},
+      {"Focus", 0},        {"FocusAuto", 1},  {"LEDCtrl", 1},          {"Privacy", 0}};
+  std::vector<InitialValue> v;
+  for (const char* key : {"CURRENT", "DEFAULT"})
+    for (const auto& p : kPicture) v.push_back({key, p.first, p.second});
+  v.push_back({"CURRENT", "LEDCtrlTmp", 1});
+  v.push_back({"CURRENT", "CameraStatus", 0});
+  v.push_back({"CURRENT", "SpecialEffect", int32_t(qcam::kEffectNone)});
+  v.push_back({"CURRENT", "FTEnable", 0});
+  v.push_back({"CURRENT", "ZoomEnable", 0});
+  v.push_back({"CURRENT", "ZoomScale", 1000});
+  v.push_back({"CURRENT", "ZoomXofst", 0});
+  v.push_back({"CURRENT", "ZoomYofst", 0});
+  // Face-tracking tuning at the driver's built-in defaults.
+  static const int32_t kTracking[7] = {50, 160, 10, 10, 5, 30, 50};
+  for (int i = 0; i < 7; ++i) {
+    char name[16];
+    std::snprintf(name, sizeof(name), "FTPROP%02d", i + 1);
+    v.push_back({"CURRENT", name, kTracking[i]});
+  }
+  static const int32_t kSkinSet0[9] = {1, 4, 50, -46, 0, 0, 46, -31, -4};
+  for (int set = 0; set < 4; ++set)
+    for (int i = 0; i < 9; ++i) {
+      char name[16];
+      std::snprintf(name, sizeof(name), "FTPROP%d%d", set + 1, i);
+      v.push_back({"CURRENT", name, set == 0 ? kSkinSet0[i] : 0});
+    }
+  v.push_back({"UCAM", "DebugFlag", 0});
+  return v;
+}
+
+namespace {
+const char* KeyPath(const std::string& key) {
+  if (key == "CURRENT") return qcam::kKeyCurrentA;
+  if (key == "DEFAULT") return qcam::kKeyDefaultA;
+  return qcam::kKeyUcamA;
+}
+}  // namespace
+
+bool InstallRoot(const std::string& root, std::string* error) {
+  std::string dummy;
+  if (!error) error = &dummy;
+  if (root.empty()) {
+    *error = "no root folder given";
+    return false;
+  }
+  std::error_code ec;
+  for (const char* sub : {"", "Windows", "Windows/System32", "C", "camera"}) {
+    fs::create_directories(fs::path(root) / sub, ec);
+    if (ec || !fs::is_directory(fs::path(root) / sub)) {
+      *error = "cannot create " + (fs::path(root) / sub).string() + (ec ? ": " + ec.message() : "");
+      return false;
+    }
+  }
+  if (!platform::SetRoot(root)) {
+    *error = "cannot use " + root + " as a PC root (unreadable registry.reg?)";
+    return false;
+  }
+  for (const char* key : {"CURRENT", "DEFAULT", "UCAM"}) {
+    if (!platform::RegCreateKeyPath(KeyPath(key))) {
+      *error = std::string("cannot create the registry key ") + KeyPath(key);
+      return false;
+    }
+  }
+  for (const auto& v : InitialRegistryValues()) {
+    uint32_t existing = 0;
+    if (platform::RegGetDword(KeyPath(v.key), v.name, &existing)) continue;
+    if (!platform::RegSetDword(KeyPath(v.key), v.name, uint32_t(v.value))) {
+      *error = "cannot write " + v.name + " under " + KeyPath(v.key);
+      return false;
+    }
+  }
+  if (!WritePhotoFrameBitmaps((fs::path(root) / "Windows").string(), error)) return false;
+  return true;
+}
+
+bool RootInstalled(const std::string& root) {
+  std::error_code ec;
+  if (root.empty() || !fs::is_regular_file(fs::path(root) / "registry.reg", ec)) return false;
+  if (!platform::SetRoot(root)) return false;
+  return platform::RegKeyExists(qcam::kKeyCurrentA) && platform::RegKeyExists(qcam::kKeyDefaultA) &&
+         platform::RegKeyExists(qcam::kKeyUcamA);
+}
+
+// ---- the camera ----------------------------------------------------------------------
+
+void CameraOptionsFromArgs(const ParsedOptions& opts, sim::CameraOptions* camera) {
+  const std::string c = opts.Get("camera", "notebook");
+  if (c == "notebook" || c == "basic") {
+    camera->profile = c;
+    camera->descriptorFile.clear();
+  } else if (c.find('/') == std::string::npos && c.find('.') == std::string::npos) {
+    camera->profile = c;  // an unknown profile name: Create says so
+  } else {
+    camera->descriptorFile = c;
+  }
+  camera->sourceFile = opts.Get("source");
+  camera->scene = opts.Get("scene");
+  const std::string root = opts.Get("root");
+  if (!root.empty()) camera->stateDir = (fs::path(root) / "camera").string();
+}
+
+CameraSession::~CameraSession() {
+  if (classDriver) {
+    classDriver->CloseStream();
+    if (classDriver->Plugged()) classDriver->Unplug();
+    classDriver.reset();
+  }
+}
+
+bool PlugCamera(const std::string& root, const sim::CameraOptions& options, CameraSession* session,
+                std::string* error) {
+  if (!platform::SetRoot(root)) {
+    *error = "cannot use " + root + " as a PC root";
+    return false;
+  }
+  session->camera = sim::UvcCamera::Create(options, error);
+  if (!session->camera) return false;
+  session->classDriver = std::make_unique<sim::ClassDriver>();
+  const NTSTATUS status = session->classDriver->Plug(&DriverEntry, session->camera.get());
+  if (!NT_SUCCESS(status)) {
+    char buf[64];
+    std::snprintf(buf, sizeof(buf), "the driver refused the camera (status 0x%08X)", unsigned(status));
+    *error = buf;
+    return false;
+  }
+  return true;
+}
+
+std::string FourCCText(uint32_t fourcc) {
+  if (fourcc == 0) return "RGB";
+  std::string s;
+  for (int i = 0; i < 4; ++i) {
+    const char c = char(fourcc >> (8 * i));
+    s += (c >= 32 && c < 127) ? c : '?';
+  }
+  return s;
+}
+
+std::vector<OfferedFormat> OfferedFormats(const sim::ClassDriver& cd) {
+  std::vector<OfferedFormat> out;
+  const auto& info = cd.StreamInfo();
+  if (info.empty() || !info[0].StreamFormatsArray) return out;
+  for (ULONG i = 0; i < info[0].NumberOfFormatArrayEntries; ++i) {
+    const KSDATAFORMAT* f = info[0].StreamFormatsArray[i];
+    if (!f || f->FormatSize < sizeof(KS_DATARANGE_VIDEO)) continue;
+    const auto* r = reinterpret_cast<const KS_DATARANGE_VIDEO*>(f);
+    OfferedFormat o;
+    o.slot = int(i);
+    o.fourcc = r->VideoInfoHeader.bmiHeader.biCompression;
+    o.width = r->VideoInfoHeader.bmiHeader.biWidth;
+    o.height = r->VideoInfoHeader.bmiHeader.biHeight;
+    o.bitsPerPixel = r->VideoInfoHeader.bmiHeader.biBitCount;
+    o.defaultInterval = r->VideoInfoHeader.AvgTimePerFrame;
+    o.range = r;
+    out.push_back(o);
+  }
+  return out;
+}
+
+unsigned CameraControlItems(const sim::ClassDriver& cd) {
+  const HW_STREAM_HEADER& h = cd.StreamHeader();
+  for (ULONG i = 0; i < h.NumDevPropArrayEntries && h.DevicePropertiesArray; ++i) {
+    const KSPROPERTY_SET& s = h.DevicePropertiesArray[i];
+    if (s.Set && *s.Set == PROPSETID_VIDCAP_CAMERACONTROL) return s.PropertiesCount;
+  }
+  return 0;
+}
+
+bool IntersectFormat(sim::ClassDriver& cd, const OfferedFormat& slot, KS_DATAFORMAT_VIDEOINFOHEADER* format,
+                     std::string* error) {
+  // The application asks with the range it was offered.
+  KS_DATARANGE_VIDEO range = *slot.range;
+  ULONG needed = 0;
+  NTSTATUS s = cd.DataIntersection(0, &range.DataRange, nullptr, 0, &needed);
+  if (s != STATUS_BUFFER_OVERFLOW || needed < sizeof(KS_DATAFORMAT_VIDEOINFOHEADER) || needed > 4096) {
+    char buf[96];
+    std::snprintf(buf, sizeof(buf), "format intersection failed (status 0x%08X, size %lu)", unsigned(s),
+                  static_cast<unsigned long>(needed));
+    *error = buf;
+    return false;
+  }
+  std::vector<uint8_t> buffer(needed, 0);
+  ULONG actual = 0;
+  s = cd.DataIntersection(0, &range.DataRange, buffer.data(), needed, &actual);
+  if (!NT_SUCCESS(s) || actual < sizeof(KS_DATAFORMAT_VIDEOINFOHEADER)) {
+    char buf[80];
+    std::snprintf(buf, sizeof(buf), "format intersection failed (status 0x%08X)", unsigned(s));
+    *error = buf;
+    return false;
+  }
+  std::memcpy(format, buffer.data(), sizeof(*format));
+  return true;
+}
+
+// ---- pictures --------------------------------------------------------------------------
+
+bool DeliveredToRgb(uint32_t fourcc, const uint8_t* data, size_t size, int width, int height, sim::RgbImage* out) {
+  const size_t pixels = size_t(width) * height;
+  if (fourcc == qcam::kFourCC_YUY2) {
+    if (size < pixels * 2) return false;
+    sim::Yuy2ToRgb(data, width, height, out);
+    return true;
+  }
+  if (fourcc == qcam::kFourCC_I420 || fourcc == qcam::kFourCC_IYUV) {
+    if (size < pixels + 2 * size_t((width + 1) / 2) * ((height + 1) / 2)) return false;
+    sim::I420ToRgb(data, width, height, out);
+    return true;
+  }
+  if (fourcc == 0) {
+    if (size < pixels * 3) return false;
+    sim::BottomUpBgrToRgb(data, width, height, out);
+    return true;
+  }
+  return false;
+}
+
+bool WriteFileBytes(const std::string& path, const uint8_t* data, size_t size, std::string* error) {
+  FILE* f = std::fopen(path.c_str(), "wb");
+  if (!f) {
+    *error = "cannot create " + path + ": " + std::strerror(errno);
+    return false;
+  }
+  const bool ok = std::fwrite(data, 1, size, f) == size;
+  const bool closed = std::fclose(f) == 0;
+  if (!ok || !closed) {
+    *error = "cannot write " + path;
+    return false;
+  }
+  return true;
+}
+
+bool ReadFileBytes(const std::string& path, size_t limit, std::vector<uint8_t>* bytes, std::string* error) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) {
+    *error = "cannot open " + path;
+    return false;
+  }
+  bytes->clear();
+  char buf[65536];
+  while (in.read(buf, sizeof(buf)) || in.gcount() > 0) {
+    bytes->insert(bytes->end(), buf, buf + in.gcount());
+    if (bytes->size() > limit) {
+      *error = path + " is too large";
+      return false;
+    }
+  }
+  return true;
+}
+
+// ---- the snapshot file ---------------------------------------------------------------------
+
+namespace {
+uint16_t Le16(const uint8_t* p) { return uint16_t(p[0] | p[1] << 8); }
+uint32_t Le32(const uint8_t* p) { return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24; }
+}  // namespace
+
+const char* SnapshotFormatName(uint16_t formatIndex) {
+  switch (formatIndex) {
+    case qcam::kFormatI420: return "I420";
+    case qcam::kFormatRGB24: return "BGR24 bottom-up";
+    case qcam::kFormatYUY2: return "YUY2";
+    case qcam::kFormatMJPG: return "MJPG (JPEG)";
+    default: return "unknown";
+  }
+}
+
+bool ParseSnapshotFile(const uint8_t* data, size_t size, SnapshotFile* out, std::string* error) {
+  if (!data || size < kSnapshotHeaderSize) {
+    *error = "snapshot file shorter than its 48-byte header";
+    return false;
+  }
+  SnapshotFile s;
+  s.imageBytes = Le32(data);
+  s.formatIndex = Le16(data + 4);
+  s.width = Le16(data + 6);
+  s.height = Le16(data + 8);
+  s.requestedWidth = Le16(data + 10);
+  s.requestedHeight = Le16(data + 12);
+  if (s.imageBytes > size - kSnapshotHeaderSize) {
+    *error = "snapshot file truncated: header announces " + std::to_string(s.imageBytes) + " image bytes, " +
+             std::to_string(size - kSnapshotHeaderSize) + " present";
+    return false;
+  }
+  if (s.formatIndex > qcam::kFormatMJPG) {
+    *error = "snapshot file has unknown format index " + std::to_string(s.formatIndex);
+    return false;
+  }
+  if (s.width == 0 || s.height == 0) {
+    *error = "snapshot file has an empty picture size";
+    return false;
+  }
+  const uint64_t pixels = uint64_t(s.width) * s.height;
+  uint64_t need = 0;
+  switch (s.formatIndex) {
+    case qcam::kFormatI420: need = pixels + 2 * uint64_t((s.width + 1) / 2) * ((s.height + 1) / 2); break;
+    case qcam::kFormatRGB24: need = pixels * 3; break;
+    case qcam::kFormatYUY2: need = pixels * 2; break;
+    default: need = 4; break;  // at least SOI and EOI
+  }
+  if (s.imageBytes < need) {
+    *error = "snapshot image too short for " + std::to_string(s.width) + "x" + std::to_string(s.height) + " " +
+             SnapshotFormatName(s.formatIndex) + ": " + std::to_string(s.imageBytes) + " bytes";
+    return false;
+  }
+  if (s.formatIndex == qcam::kFormatMJPG && !(data[48] == 0xFF && data[49] == 0xD8)) {
+    *error = "snapshot JPEG does not start with a start-of-image marker";
+    return false;
+  }
+  s.image.assign(data + kSnapshotHeaderSize, data + kSnapshotHeaderSize + s.imageBytes);
+  *out = std::move(s);
+  return true;
+}
+
+bool SnapshotToRgb(const SnapshotFile& snap, sim::RgbImage* out, std::string* error) {
+  uint32_t fourcc = 0;
+  switch (snap.formatIndex) {
+    case qcam::kFormatI420: fourcc = qcam::kFourCC_I420; break;
+    case qcam::kFormatRGB24: fourcc = 0; break;
+    case qcam::kFormatYUY2: fourcc = qcam::kFourCC_YUY2; break;
+    default:
+      *error = "the snapshot holds a JPEG picture, not raw pixels";
+      return false;
+  }
+  if (!DeliveredToRgb(fourcc, snap.image.data(), snap.image.size(), snap.width, snap.height, out)) {
+    *error = "snapshot image too short for its size";
+    return false;
+  }
+  return true;
+}
+
+}  // namespace qcam_tool

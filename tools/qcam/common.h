@@ -1,0 +1,120 @@
+// What several qcam commands share: option parsing, installing a PC root,
+// plugging the simulated camera in through the class driver, the formats the
+// driver offers, the snapshot file and saving delivered frames.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/stream/ks.h"
+#include "sim/class_driver.h"
+#include "sim/image_io.h"
+#include "sim/uvc_camera.h"
+#include "tools/qcam/commands.h"
+
+namespace qcam_tool {
+
+// ---- options -------------------------------------------------------------------
+struct OptionSpec {
+  const char* name;  // without the leading "--"
+  bool takesValue;
+};
+
+// "--name value" or "--name=value"; a repeated option keeps every value.
+struct ParsedOptions {
+  std::map<std::string, std::vector<std::string>> values;
+  bool Has(const std::string& name) const { return values.count(name) != 0; }
+  // The last value given, or `fallback`.
+  std::string Get(const std::string& name, const std::string& fallback = "") const;
+  const std::vector<std::string>& All(const std::string& name) const;
+};
+
+// False with a one-line reason for an unknown option, a missing value or a
+// stray argument.
+bool ParseOptions(const Args& args, const std::vector<OptionSpec>& specs, ParsedOptions* out, std::string* error);
+// Whole decimal numbers only (optional sign); false for anything else.
+bool ParseInt(const std::string& text, long long min, long long max, long long* value);
+// "640x480".
+bool ParseSize(const std::string& text, int* width, int* height);
+// Prints "qcam: MESSAGE" on stderr and returns 2.
+int Fail(const std::string& message);
+
+// ---- the PC root -------------------------------------------------------------------
+// Creates the root and its folders (Windows/, Windows/System32/, C/, camera/),
+// the CURRENT, DEFAULT and UCAM keys with their initial values and the photo
+// frame bitmaps. Values that already exist keep what they hold, so installing
+// again loses no settings. Selects the root for the stand-ins.
+bool InstallRoot(const std::string& root, std::string* error);
+// The root exists and holds the package's registry keys.
+bool RootInstalled(const std::string& root);
+// The initial DWORD values an install writes, by key ("CURRENT", "DEFAULT",
+// "UCAM") and value name, in install order.
+struct InitialValue {
+  const char* key;
+  std::string name;
+  int32_t value;
+};
+std::vector<InitialValue> InitialRegistryValues();
+
+// ---- the camera ----------------------------------------------------------------------
+// `--camera` takes a profile name ("notebook", "basic") or a descriptor file.
+void CameraOptionsFromArgs(const ParsedOptions& opts, sim::CameraOptions* camera);
+
+// A camera plugged into the simulated class driver with the driver loaded.
+struct CameraSession {
+  std::unique_ptr<sim::UvcCamera> camera;
+  std::unique_ptr<sim::ClassDriver> classDriver;
+  ~CameraSession();
+};
+// Selects `root` (may be empty: a memory-only PC), creates the camera and
+// plugs it in. False with a one-line reason.
+bool PlugCamera(const std::string& root, const sim::CameraOptions& options, CameraSession* session,
+                std::string* error);
+
+// One format slot offered on the capture stream.
+struct OfferedFormat {
+  int slot = 0;
+  uint32_t fourcc = 0;
+  int width = 0, height = 0;
+  int bitsPerPixel = 0;
+  int64_t defaultInterval = 0;
+  const KS_DATARANGE_VIDEO* range = nullptr;
+};
+std::vector<OfferedFormat> OfferedFormats(const sim::ClassDriver& cd);
+std::string FourCCText(uint32_t fourcc);
+// Number of items of the camera-control set the driver registered (0 when absent).
+unsigned CameraControlItems(const sim::ClassDriver& cd);
+
+// Runs the data intersection for an offered slot and returns the format the
+// driver produced. False with the driver's status in the reason.
+bool IntersectFormat(sim::ClassDriver& cd, const OfferedFormat& slot, KS_DATAFORMAT_VIDEOINFOHEADER* format,
+                     std::string* error);
+
+// ---- pictures --------------------------------------------------------------------------
+// Converts a delivered buffer (YUY2, I420, bottom-up BGR) to RGB for viewing;
+// false when the buffer is too short for the size.
+bool DeliveredToRgb(uint32_t fourcc, const uint8_t* data, size_t size, int width, int height, sim::RgbImage* out);
+bool WriteFileBytes(const std::string& path, const uint8_t* data, size_t size, std::string* error);
+bool ReadFileBytes(const std::string& path, size_t limit, std::vector<uint8_t>* bytes, std::string* error);
+
+// ---- the snapshot file ---------------------------------------------------------------------
+constexpr size_t kSnapshotHeaderSize = 48;
+struct SnapshotFile {
+  uint32_t imageBytes = 0;
+  uint16_t formatIndex = 0;
+  uint16_t width = 0, height = 0;
+  uint16_t requestedWidth = 0, requestedHeight = 0;
+  std::vector<uint8_t> image;
+};
+// Reads the little-endian header and checks that the image is all there and
+// large enough for its format and size. False with a one-line reason.
+bool ParseSnapshotFile(const uint8_t* data, size_t size, SnapshotFile* out, std::string* error);
+// The snapshot's picture as RGB (format 0 I420, 1 bottom-up BGR, 2 YUY2,
+// 3 JPEG); false with a reason.
+bool SnapshotToRgb(const SnapshotFile& snap, sim::RgbImage* out, std::string* error);
+const char* SnapshotFormatName(uint16_t formatIndex);
+
+}  // namespace qcam_tool
