@@ -461,19 +461,18 @@ NTSTATUS ClassDriver::Run(uint32_t frames, const std::function<bool(const Delive
         ULONG length = m.table2->CamProcessUSBPacketEx(&m.busDevice, DeviceContext(), nullptr, nullptr, nullptr,
                                                        &iso, const_cast<uint8_t*>(packet.data()), &complete,
                                                        &flags, &offset);
-        if (flags & USBCAMD_PROCESSPACKETEX_CurrentFrameIsStill) still = true;
+        bool markedStill = (flags & USBCAMD_PROCESSPACKETEX_CurrentFrameIsStill) != 0;
         // A frame ends either with the packet that carries the end-of-frame
         // bit or just before the packet after it; the header tells which.
+        // In the second case the packet, and its still mark, open the next frame.
         bool endsHere = packet.size() > 1 && (packet[1] & 0x02);
-        if (complete && endsHere) {
-          append(packet, offset, length);
-          deliver();
-        } else if (complete) {
+        if (complete && !endsHere) {
           if (used || packetsInFrame) deliver();
-          if (!stop) append(packet, offset, length);
-        } else {
-          append(packet, offset, length);
+          if (stop) break;
         }
+        still = still || markedStill;
+        append(packet, offset, length);
+        if (complete && endsHere) deliver();
       }
     }
     if (!plugged_) result = STATUS_DEVICE_NOT_CONNECTED;

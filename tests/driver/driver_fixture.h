@@ -143,14 +143,19 @@ class DriverFixture : public ::testing::Test {
              ::testing::UnitTest::GetInstance()->current_test_info()->name());
     std::filesystem::remove_all(root_);
     ASSERT_TRUE(platform::SetRoot(root_.string()));
+    poolAtStart_ = platform::PoolOutstanding();
     std::filesystem::create_directories(root_ / "Windows");
     platform::RegCreateKeyPath(qcam::kKeyCurrentA);
     platform::RegCreateKeyPath(qcam::kKeyDefaultA);
     platform::RegCreateKeyPath(qcam::kKeyUcamA);
   }
   void TearDown() override {
+    // Tests that allocate bandwidth through the callback directly release it
+    // the same way; the class driver only releases what it allocated.
+    if (driver_ && Cb()) Cb()->CamFreeBandwidthEx(nullptr, Dev(), 0);
     driver_.reset();
     camera_.reset();
+    EXPECT_EQ(platform::PoolOutstanding(), poolAtStart_) << "pool blocks leaked";
     platform::SetRoot("");
     std::filesystem::remove_all(root_);
   }
@@ -193,6 +198,7 @@ class DriverFixture : public ::testing::Test {
   }
 
   std::filesystem::path root_;
+  long poolAtStart_ = 0;
   std::unique_ptr<ScriptedCamera> camera_;
   std::unique_ptr<sim::ClassDriver> driver_;
 };
