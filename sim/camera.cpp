@@ -59,6 +59,25 @@ int32_t GetValue(const uint8_t* data, uint8_t size, bool isSigned) {
   return int32_t(v);
 }
 
+// The bridge sends bare baseline pictures: no application (APPn) segments.
+void DropApplicationSegments(std::vector<uint8_t>* jpeg) {
+  std::vector<uint8_t>& j = *jpeg;
+  if (j.size() < 4 || j[0] != 0xFF || j[1] != 0xD8) return;
+  size_t in = 2, out = 2;
+  while (in + 4 <= j.size() && j[in] == 0xFF && j[in + 1] != 0xDA) {
+    const size_t len = size_t(j[in + 2]) << 8 | j[in + 3];
+    if (in + 2 + len > j.size()) break;
+    const bool app = j[in + 1] >= 0xE0 && j[in + 1] <= 0xEF;
+    if (!app) {
+      std::memmove(&j[out], &j[in], 2 + len);
+      out += 2 + len;
+    }
+    in += 2 + len;
+  }
+  std::memmove(&j[out], &j[in], j.size() - in);
+  j.resize(out + (j.size() - in));
+}
+
 NTSTATUS Stall(uint32_t* length) {
   *length = 0;
   return STATUS_UNSUCCESSFUL;
@@ -501,9 +520,11 @@ void UvcCamera::ProduceFrame(std::vector<uint8_t>* payload, const FormatInfo& fo
     // encoded again more coarsely.
     int quality = jpegQuality_;
     EncodeJpeg(img, quality, false, 0, payload);
+    DropApplicationSegments(payload);
     while (limit && payload->size() > limit && quality > 10) {
       quality -= 15;
       EncodeJpeg(img, quality, false, 0, payload);
+      DropApplicationSegments(payload);
     }
   } else {
     RgbToYuy2(img, payload);
@@ -533,7 +554,8 @@ void UvcCamera::NextFramePackets(std::vector<std::vector<uint8_t>>* packets) {
   PacketizeParams params;
   params.maxPacket = maxPacket;
   params.fid = fid_;
-  params.still = stillNext_;
+  params.still = stillNext_ || int64_t(frames_) == stillAt_;
+  if (int64_t(frames_) == stillAt_) stillAt_ = -1;
   const uint64_t ticksPerFrame = uint64_t(commit_.dwFrameInterval) * 48 / 10;  // 48 MHz clock
   params.pts = uint32_t(uint64_t(frames_) * ticksPerFrame);
   params.stcStart = params.pts + 6000;
@@ -560,6 +582,11 @@ void UvcCamera::NextFramePackets(std::vector<std::vector<uint8_t>>* packets) {
 void UvcCamera::MarkNextFrameStill() {
   std::lock_guard<std::mutex> lock(mutex_);
   stillNext_ = true;
+}
+
+void UvcCamera::MarkFrameStill(uint32_t frameIndex) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  stillAt_ = frameIndex;
 }
 
 void UvcCamera::InjectErrorPackets(uint32_t count) {

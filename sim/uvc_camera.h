@@ -74,6 +74,9 @@ class UvcCamera : public Camera {
   FaceTruth LastFaceTruth() const override;
 
   // For tests and tools.
+  // Frame number `frameIndex` (0 = the first frame after streaming starts)
+  // is sent with the still bit.
+  void MarkFrameStill(uint32_t frameIndex);
   const DescriptorInfo& Descriptors() const { return info_; }
   bool LedOn() const;
   uint8_t Register(uint16_t address) const;
@@ -115,6 +118,7 @@ class UvcCamera : public Camera {
   bool streaming_ = false;
   bool fid_ = false;
   bool stillNext_ = false;
+  int64_t stillAt_ = -1;
   uint32_t errorPackets_ = 0;
   uint32_t button_ = 0;
   uint32_t frames_ = 0;

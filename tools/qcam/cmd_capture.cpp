@@ -1,11 +1,256 @@
-// PLACEHOLDER until 'qcam capture' is built.
-#include <cstdio>
+// qcam capture: streams frames through the driver as a capture application
+// would and saves them.
+#include <unistd.h>
 
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+
+#include "driver/core/face_tracking.h"
+#include "platform/nt/platform_control.h"
+#include "shared/qcam_defs.h"
 #include "tools/qcam/commands.h"
+#include "tools/qcam/common.h"
+#include "tools/qcam/prop_names.h"
 
 namespace qcam_tool {
-int CmdCapture(const Args&) {
-  std::fprintf(stderr, "qcam capture: not available in this build\n");
-  return 2;
+namespace {
+
+namespace fs = std::filesystem;
+
+const char kUsage[] =
+    "usage: qcam capture --root DIR [--camera PROFILE|FILE] [--source FILE] [--scene face]\n"
+    "                    --format MJPG|YUY2|I420|RGB24 --size WxH [--frames N] [--snapshot K]\n"
+    "                    [--unplug-at K] [--out DIR] [--raw] [--set NAME=VALUE]... [--effect N]\n"
+    "                    [--face-log FILE]\n"
+    "Installs the root if needed, plugs the camera in, opens the capture stream and streams\n"
+    "N frames (default 30). --snapshot K has the camera mark frame K as a still; --unplug-at K\n"
+    "pulls the camera out when frame K is due. --out writes frame-0001.png ... (MJPG as .jpg);\n"
+    "with --raw each buffer is written exactly as delivered (.yuy2, .i420, .bgr, .jpg).\n";
+
+struct Request {
+  std::string formatName;
+  uint32_t fourcc = 0;        // the application's format (0 = RGB24)
+  bool decoded = false;       // I420 or RGB24 riding on an MJPG slot
+  int width = 0, height = 0;
+  long long frames = 30;
+  long long snapshot = 0;
+  long long unplugAt = 0;
+};
+
+void Progress(uint32_t done, uint32_t total) {
+  const int width = 30;
+  const int filled = total ? int(uint64_t(done) * width / total) : width;
+  std::fprintf(stderr, "\r[%.*s%*s] %u/%u", filled, "##############################", width - filled, "", done, total);
+  std::fflush(stderr);
 }
+
+// The application's format for a decoded stream: the camera's MJPG format
+// with the application's compression, depth and image size.
+KS_DATAFORMAT_VIDEOINFOHEADER ApplicationFormat(const KS_DATAFORMAT_VIDEOINFOHEADER& camera, const Request& r) {
+  KS_DATAFORMAT_VIDEOINFOHEADER app = camera;
+  KS_BITMAPINFOHEADER& bmi = app.VideoInfoHeader.bmiHeader;
+  const ULONG pixels = ULONG(r.width) * ULONG(r.height);
+  if (r.fourcc == qcam::kFourCC_I420) {
+    bmi.biCompression = qcam::kFourCC_I420;
+    bmi.biBitCount = 12;
+    bmi.biSizeImage = pixels * 3 / 2;
+    app.DataFormat.SubFormat = KsFourCCSubtype(qcam::kFourCC_I420);
+  } else {
+    bmi.biCompression = 0;
+    bmi.biBitCount = 24;
+    bmi.biSizeImage = pixels * 3;
+    app.DataFormat.SubFormat = KSDATAFORMAT_SUBTYPE_RGB24;
+  }
+  app.DataFormat.SampleSize = bmi.biSizeImage;
+  return app;
+}
+
+const char* RawExtension(uint32_t fourcc) {
+  if (fourcc == qcam::kFourCC_YUY2) return "yuy2";
+  if (fourcc == qcam::kFourCC_I420) return "i420";
+  if (fourcc == qcam::kFourCC_MJPG) return "jpg";
+  return "bgr";
+}
+
+}  // namespace
+
+int CmdCapture(const Args& args) {
+  ParsedOptions opts;
+  std::string error;
+  const std::vector<OptionSpec> specs = {
+      {"root", true},      {"camera", true}, {"source", true}, {"scene", true},    {"format", true},
+      {"size", true},      {"frames", true}, {"snapshot", true}, {"unplug-at", true}, {"out", true},
+      {"raw", false},      {"set", true},    {"effect", true}, {"face-log", true}, {"help", false}};
+  if (!ParseOptions(args, specs, &opts, &error)) return Fail(error);
+  if (opts.Has("help")) {
+    std::printf("%s", kUsage);
+    return 0;
+  }
+
+  // ---- what the application asks for ----
+  Request req;
+  const std::string root = opts.Get("root");
+  if (root.empty()) return Fail("capture needs --root DIR");
+  req.formatName = opts.Get("format");
+  if (req.formatName == "MJPG") {
+    req.fourcc = qcam::kFourCC_MJPG;
+  } else if (req.formatName == "YUY2") {
+    req.fourcc = qcam::kFourCC_YUY2;
+  } else if (req.formatName == "I420") {
+    req.fourcc = qcam::kFourCC_I420;
+    req.decoded = true;
+  } else if (req.formatName == "RGB24") {
+    req.fourcc = 0;
+    req.decoded = true;
+  } else {
+    return Fail(req.formatName.empty() ? "capture needs --format MJPG|YUY2|I420|RGB24"
+                                       : "unknown format '" + req.formatName + "' (known: MJPG, YUY2, I420, RGB24)");
+  }
+  if (!opts.Has("size")) return Fail("capture needs --size WxH");
+  if (!ParseSize(opts.Get("size"), &req.width, &req.height))
+    return Fail("bad size '" + opts.Get("size") + "' (expected WxH, e.g. 640x480)");
+  if (opts.Has("frames") && !ParseInt(opts.Get("frames"), 1, 100000, &req.frames))
+    return Fail("bad frame count '" + opts.Get("frames") + "'");
+  if (opts.Has("snapshot") && !ParseInt(opts.Get("snapshot"), 1, 100000, &req.snapshot))
+    return Fail("bad snapshot frame '" + opts.Get("snapshot") + "'");
+  if (opts.Has("unplug-at") && !ParseInt(opts.Get("unplug-at"), 1, 100000, &req.unplugAt))
+    return Fail("bad unplug frame '" + opts.Get("unplug-at") + "'");
+  std::vector<std::pair<std::string, std::string>> settings;
+  for (const std::string& s : opts.All("set")) {
+    const size_t eq = s.find('=');
+    if (eq == std::string::npos || eq == 0) return Fail("bad setting '" + s + "' (expected NAME=VALUE)");
+    settings.emplace_back(s.substr(0, eq), s.substr(eq + 1));
+  }
+  if (opts.Has("effect")) settings.emplace_back("effect", opts.Get("effect"));
+  const std::string outDir = opts.Get("out");
+  const bool raw = opts.Has("raw");
+  const std::string faceLogPath = opts.Get("face-log");
+  bool tracking = !faceLogPath.empty();
+  for (const auto& s : settings)
+    if ((s.first == "face-tracking" || s.first == "facetracking") && s.second != "0" && s.second != "off")
+      tracking = true;
+
+  // ---- the PC and the camera ----
+  if (!RootInstalled(root) && !InstallRoot(root, &error)) return Fail(error);
+  sim::CameraOptions cameraOptions;
+  CameraOptionsFromArgs(opts, &cameraOptions);
+  CameraSession session;
+  if (!PlugCamera(root, cameraOptions, &session, &error)) return Fail(error);
+  sim::ClassDriver& cd = *session.classDriver;
+  for (const auto& s : settings) {
+    std::string message;
+    if (!ApplyNamedSetting(cd, s.first, s.second, &message)) return Fail(s.first + "=" + s.second + ": " + message);
+  }
+
+  // ---- the format: an offered slot, through format intersection ----
+  const uint32_t slotFourcc = req.decoded ? qcam::kFourCC_MJPG : req.fourcc;
+  const auto offered = OfferedFormats(cd);
+  const OfferedFormat* slot = nullptr;
+  for (const auto& f : offered)
+    if (f.fourcc == slotFourcc && f.width == req.width && f.height == req.height) {
+      slot = &f;
+      break;
+    }
+  if (!slot) {
+    std::string sizes;
+    for (const auto& f : offered)
+      if (f.fourcc == slotFourcc) sizes += (sizes.empty() ? "" : ", ") + std::to_string(f.width) + "x" + std::to_string(f.height);
+    return Fail("the camera offers no " + req.formatName + " " + std::to_string(req.width) + "x" +
+                std::to_string(req.height) + (req.decoded ? " (decoded from MJPG)" : "") +
+                (sizes.empty() ? std::string(" (no such format)") : " (offered: " + sizes + ")"));
+  }
+  KS_DATAFORMAT_VIDEOINFOHEADER cameraFormat{};
+  if (!IntersectFormat(cd, *slot, &cameraFormat, &error)) return Fail(error);
+  KS_DATAFORMAT_VIDEOINFOHEADER appFormat{};
+  if (req.decoded) appFormat = ApplicationFormat(cameraFormat, req);
+  NTSTATUS status = cd.OpenStream(0, cameraFormat, req.decoded ? &appFormat : nullptr);
+  if (!NT_SUCCESS(status)) {
+    char buf[64];
+    std::snprintf(buf, sizeof(buf), "the driver refused to open the stream (status 0x%08X)", unsigned(status));
+    return Fail(buf);
+  }
+  if (!outDir.empty()) {
+    std::error_code ec;
+    fs::create_directories(outDir, ec);
+    if (ec || !fs::is_directory(outDir)) return Fail("cannot create " + outDir);
+  }
+  FILE* faceLog = nullptr;
+  if (tracking) {
+    faceLog = std::fopen(faceLogPath.c_str(), "w");
+    if (!faceLog) return Fail("cannot create " + faceLogPath);
+  }
+
+  // ---- streaming ----
+  sim::UvcCamera* camera = session.camera.get();
+  const uint32_t total = uint32_t(req.frames);
+  const bool showProgress = isatty(2);
+  uint32_t delivered = 0, empty = 0, withFace = 0;
+  bool unplugged = false;
+  std::string saveError;
+  std::error_code ec;
+  const fs::path snap = fs::path(root) / "Windows" / "Snap.dat";
+  const bool snapBefore = fs::exists(snap, ec);
+  const auto snapTimeBefore = snapBefore ? fs::last_write_time(snap, ec) : fs::file_time_type{};
+  if (req.snapshot > 0) camera->MarkFrameStill(uint32_t(req.snapshot - 1));
+  if (req.unplugAt == 1) {
+    cd.Unplug();
+    unplugged = true;
+  }
+  const auto start = std::chrono::steady_clock::now();
+  if (!unplugged) {
+    cd.Run(total, [&](const sim::DeliveredFrame& frame) {
+      ++delivered;
+      if (frame.bytesReturned == 0) ++empty;
+      if (tracking) {
+        LONG l = 0, t = 0, w = 0, h = 0;
+        const bool box = GetCurrentFaceBox(&l, &t, &w, &h);
+        if (box) ++withFace;
+        if (faceLog && box)
+          std::fprintf(faceLog, "%u %ld %ld %ld %ld\n", frame.number, long(l), long(t), long(w), long(h));
+        else if (faceLog)
+          std::fprintf(faceLog, "%u -\n", frame.number);
+      }
+      if (!outDir.empty() && frame.bytesReturned > 0 && saveError.empty()) {
+        char name[32];
+        const size_t bytes = std::min<size_t>(frame.bytesReturned, frame.data.size());
+        const bool jpeg = req.fourcc == qcam::kFourCC_MJPG;
+        std::snprintf(name, sizeof(name), "frame-%04u.%s", frame.number,
+                      raw ? RawExtension(req.fourcc) : (jpeg ? "jpg" : "png"));
+        const std::string path = (fs::path(outDir) / name).string();
+        if (raw || jpeg) {
+          WriteFileBytes(path, frame.data.data(), bytes, &saveError);
+        } else {
+          sim::RgbImage rgb;
+          if (!DeliveredToRgb(req.fourcc, frame.data.data(), bytes, req.width, req.height, &rgb))
+            saveError = "frame " + std::to_string(frame.number) + " is shorter than a " + req.formatName + " picture";
+          else
+            sim::WritePng(path, rgb, &saveError);
+        }
+      }
+      if (showProgress) Progress(frame.number, total);
+      if (req.unplugAt > 1 && frame.number + 1 == uint64_t(req.unplugAt)) {
+        cd.Unplug();
+        unplugged = true;
+      }
+      return true;
+    });
+  }
+  const double seconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  if (showProgress) std::fprintf(stderr, "\n");
+  cd.CloseStream();
+  if (cd.Plugged()) cd.Unplug();
+  if (faceLog) std::fclose(faceLog);
+  if (!saveError.empty()) return Fail(saveError);
+  if (unplugged) std::printf("camera unplugged at frame %lld\n", req.unplugAt);
+  if (fs::exists(snap, ec) && (!snapBefore || fs::last_write_time(snap, ec) != snapTimeBefore))
+    std::printf("snapshot written: %s\n", snap.string().c_str());
+  std::printf("delivered %u frames (%dx%d %s), %u empty, %.1f fps", delivered, req.width, req.height,
+              req.formatName.c_str(), empty, seconds > 0 ? delivered / seconds : 0.0);
+  if (tracking) std::printf(", face box on %u frames", withFace);
+  std::printf("\n");
+  return 0;
+}
+
 }  // namespace qcam_tool
