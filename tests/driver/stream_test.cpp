@@ -157,3 +157,66 @@ TEST_F(StreamTest, ErrorPacketsDoNotCorruptTheStream) {
 }
 
 }  // namespace
+
+namespace {
+
+// The decoded formats ride on an MJPG slot: the application's format goes to
+// bandwidth allocation and the driver decodes every frame.
+class DecodedStreamTest : public drivertest::DriverFixture {
+ protected:
+  void TearDown() override {
+    DriverFixture::TearDown();
+    simCamera_.reset();
+  }
+  std::unique_ptr<sim::Camera> simCamera_;
+};
+
+TEST_F(DecodedStreamTest, I420AndRgb24FramesAreDecodedWhole) {
+  for (uint32_t code : {qcam::kFourCC_I420, 0u}) {
+    sim::CameraOptions options;
+    std::string error;
+    simCamera_ = sim::Camera::Create(options, &error);
+    ASSERT_TRUE(simCamera_) << error;
+    driver_ = std::make_unique<sim::ClassDriver>();
+    ASSERT_EQ(driver_->Plug(&DriverEntry, simCamera_.get()), STATUS_SUCCESS);
+    int slot = drivertest::FindSlot(Capture(), qcam::kFourCC_MJPG, 320, 240);
+    ASSERT_GE(slot, 0);
+    KS_DATAFORMAT_VIDEOINFOHEADER cameraFormat = drivertest::FormatOfSlot(Capture(), ULONG(slot));
+    KS_DATAFORMAT_VIDEOINFOHEADER app = cameraFormat;
+    app.VideoInfoHeader.bmiHeader.biCompression = code;
+    app.VideoInfoHeader.bmiHeader.biBitCount = code ? 12 : 24;
+    app.VideoInfoHeader.bmiHeader.biSizeImage = code ? 320 * 240 * 3 / 2 : 320 * 240 * 3;
+    ASSERT_EQ(driver_->OpenStream(0, cameraFormat, &app), STATUS_SUCCESS);
+    std::vector<sim::DeliveredFrame> got;
+    driver_->Run(3, [&](const sim::DeliveredFrame& f) { return got.push_back(f), true; });
+    ASSERT_EQ(got.size(), 3u);
+    for (const sim::DeliveredFrame& f : got) {
+      EXPECT_EQ(f.bytesReturned, app.VideoInfoHeader.bmiHeader.biSizeImage);
+      // A decoded picture of the synthetic scene is not flat.
+      EXPECT_NE(*std::min_element(f.data.begin(), f.data.end()), *std::max_element(f.data.begin(), f.data.end()));
+    }
+    EXPECT_EQ(Dev()->FormatIndex, code ? qcam::kFormatI420 : qcam::kFormatRGB24);
+    driver_->CloseStream();
+    driver_.reset();
+  }
+}
+
+TEST_F(DecodedStreamTest, SnapshotOfAnMjpgStreamIsDecodedBottomUpBgr) {
+  sim::CameraOptions options;
+  std::string error;
+  simCamera_ = sim::Camera::Create(options, &error);
+  ASSERT_TRUE(simCamera_) << error;
+  driver_ = std::make_unique<sim::ClassDriver>();
+  ASSERT_EQ(driver_->Plug(&DriverEntry, simCamera_.get()), STATUS_SUCCESS);
+  int slot = drivertest::FindSlot(Capture(), qcam::kFourCC_MJPG, 160, 120);
+  ASSERT_GE(slot, 0);
+  ASSERT_EQ(driver_->OpenStream(0, drivertest::FormatOfSlot(Capture(), ULONG(slot))), STATUS_SUCCESS);
+  Dev()->StillPending = 1;
+  driver_->Run(2, [&](const sim::DeliveredFrame&) { return true; });
+  std::vector<uint8_t> file = drivertest::ReadFile((root_ / "Windows" / "Snap.dat").string());
+  ASSERT_EQ(file.size(), 48u + 160 * 120 * 3);
+  EXPECT_EQ(file[4], 1) << "format index 1: bottom-up BGR";
+  EXPECT_EQ(Dev()->ScratchBuffer, nullptr) << "the MJPG stream's scratch picture is freed after the snapshot";
+}
+
+}  // namespace
