@@ -323,3 +323,77 @@ TEST_F(MachineTest, QueryInterfaceRoundTrip) {
 }
 
 }  // namespace
+
+namespace {
+
+// ---- several threads at once ----------------------------------------------------------
+
+struct Hammer {
+  std::mutex lock;
+  std::vector<int> draws;
+  PCWSTR key;
+};
+
+struct HammerSlot {
+  Hammer* shared;
+  int index;
+};
+
+void HammerRoutine(PVOID context) {
+  HammerSlot* slot = static_cast<HammerSlot*>(context);
+  std::vector<int> mine;
+  const std::u16string name = u"Value" + std::u16string(1, static_cast<char16_t>(u'A' + slot->index));
+  for (ULONG i = 1; i <= 200; ++i) {
+    mine.push_back(rand());
+    RtlWriteRegistryValue(RTL_REGISTRY_ABSOLUTE, slot->shared->key, name.c_str(), REG_DWORD, &i, sizeof i);
+    ULONG back = 0;
+    RTL_QUERY_REGISTRY_TABLE table[2] = {};
+    table[0] = {nullptr, RTL_QUERY_REGISTRY_DIRECT, const_cast<PWSTR>(name.c_str()), &back, REG_DWORD, nullptr, 0};
+    RtlQueryRegistryValues(RTL_REGISTRY_ABSOLUTE, slot->shared->key, table, nullptr, nullptr);
+    if (back != i) mine.push_back(-1);  // a lost or torn write
+    DbgPrint("thread %d step %lu\n", slot->index, static_cast<unsigned long>(i));
+  }
+  std::lock_guard<std::mutex> guard(slot->shared->lock);
+  slot->shared->draws.insert(slot->shared->draws.end(), mine.begin(), mine.end());
+}
+
+TEST_F(MachineTest, ThreadsShareRegistryRandAndDebugOutput) {
+  ASSERT_TRUE(platform::SetRoot(root_));
+  ASSERT_TRUE(platform::RegCreateKeyPath("HKLM\\SOFTWARE\\Hammer"));
+  std::atomic<int> lines{0};
+  platform::SetDebugSink([&lines](const std::string&) { lines++; });
+  Hammer shared;
+  shared.key = u"\\Registry\\MACHINE\\SOFTWARE\\Hammer";
+  HammerSlot slots[4];
+  HANDLE handles[4];
+  srand(7);
+  for (int i = 0; i < 4; ++i) {
+    slots[i] = {&shared, i};
+    ASSERT_EQ(PsCreateSystemThread(&handles[i], THREAD_ALL_ACCESS, nullptr, nullptr, nullptr, HammerRoutine,
+                                   &slots[i]),
+              STATUS_SUCCESS);
+  }
+  ASSERT_TRUE(platform::WaitForSystemThreads(60000));
+  for (HANDLE h : handles) ZwClose(h);
+
+  // Every draw took one step of the one sequence: together they are exactly
+  // its first 800 values, and no write was lost.
+  srand(7);
+  std::multiset<int> expected, got(shared.draws.begin(), shared.draws.end());
+  for (int i = 0; i < 800; ++i) expected.insert(rand());
+  EXPECT_EQ(got, expected);
+  EXPECT_EQ(lines.load(), 800);
+  for (int i = 0; i < 4; ++i) {
+    uint32_t v = 0;
+    ASSERT_TRUE(platform::RegGetDword("HKLM\\SOFTWARE\\Hammer", std::string("Value") + char('A' + i), &v));
+    EXPECT_EQ(v, 200u);
+  }
+  // The saved file is whole and holds the last state.
+  platform::ResetMachine();
+  ASSERT_TRUE(platform::SetRoot(root_));
+  uint32_t v = 0;
+  ASSERT_TRUE(platform::RegGetDword("HKLM\\SOFTWARE\\Hammer", "valued", &v));
+  EXPECT_EQ(v, 200u);
+}
+
+}  // namespace
