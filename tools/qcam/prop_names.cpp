@@ -338,7 +338,22 @@ bool ReadSetting(Filter& f, const Named& n, const std::vector<int32_t>& ranges, 
     LONG value = 0, flags = 0;
     if (!ReadStandard(f, n, &value, &flags, message)) return false;
     RangeInfo r = RangeOf(ranges, n);
-    std::string caps = r.found ? (r.flags == 3 ? "auto/manual" : "manual") : "-";
+    if (!r.found) {
+      // Not among the private set's range groups: ask the filter, whose
+      // range comes from the driver's property table.
+      LONG mn = 0, mx = 0, st = 0, df = 0, cf = 0;
+      HRESULT hr = n.kind == Kind::ProcAmp ? f.procAmp->GetRange(LONG(n.id), &mn, &mx, &st, &df, &cf)
+                                           : f.camera->GetRange(LONG(n.id), &mn, &mx, &st, &df, &cf);
+      if (SUCCEEDED(hr)) {
+        r.found = true;
+        r.min = mn;
+        r.max = mx;
+        r.step = st;
+        r.def = df;
+        r.flags = cf;
+      }
+    }
+    std::string caps = r.found ? ((r.flags & 1) ? "auto/manual" : "manual") : "-";
     *text = Format("%-15s %12d  %-36s %s, now %s", n.name, value, RangeText(r).c_str(), caps.c_str(), ModeName(flags));
     return true;
   }
