@@ -92,7 +92,6 @@ std::unique_ptr<Camera> Camera::Create(const CameraOptions& options, std::string
 std::unique_ptr<UvcCamera> UvcCamera::Create(const CameraOptions& options, std::string* errorOut) {
   std::string dummy;
   std::string* error = errorOut ? errorOut : &dummy;
-  std::unique_ptr<UvcCamera> cam(new UvcCamera());
   if (!options.descriptorFile.empty()) {
     std::ifstream in(options.descriptorFile, std::ios::binary);
     if (!in) {
@@ -108,44 +107,65 @@ std::unique_ptr<UvcCamera> UvcCamera::Create(const CameraOptions& options, std::
         return nullptr;
       }
     }
-    bool hasDevice = false;
-    USB_DEVICE_DESCRIPTOR dev = ProfileDeviceDescriptor("notebook");
-    dev.idProduct = 0;
-    std::string why;
-    if (!SplitDescriptorFile(bytes, &cam->config_, &dev, &hasDevice, &why) ||
-        !ParseConfigurationDescriptor(cam->config_.data(), cam->config_.size(), &cam->info_, &why)) {
-      *error = options.descriptorFile + ": " + why;
-      return nullptr;
-    }
-    cam->device_ = dev;
-    cam->maxPayloadCap_ = 0;
-    for (const auto& alt : cam->info_.altSettings) cam->maxPayloadCap_ = std::max(cam->maxPayloadCap_, alt.maxPacketBytes);
-    if (cam->maxPayloadCap_ == 0) {
-      *error = options.descriptorFile + ": the streaming interface has no isochronous alternate setting";
-      return nullptr;
-    }
-  } else {
-    cam->config_ = BuildProfileDescriptor(options.profile);
-    if (cam->config_.empty()) {
-      *error = "unknown camera profile '" + options.profile + "' (known: notebook, basic)";
-      return nullptr;
-    }
-    std::string why;
-    if (!ParseConfigurationDescriptor(cam->config_.data(), cam->config_.size(), &cam->info_, &why)) {
-      *error = "built-in profile " + options.profile + ": " + why;
-      return nullptr;
-    }
-    cam->device_ = ProfileDeviceDescriptor(options.profile);
-    cam->maxPayloadCap_ = options.profile == "basic" ? kBasicPayloadCap : kNotebookPayloadCap;
+    return CreateFromDescriptorBytes(bytes, options, error);
   }
+  std::unique_ptr<UvcCamera> cam(new UvcCamera());
+  cam->config_ = BuildProfileDescriptor(options.profile);
+  if (cam->config_.empty()) {
+    *error = "unknown camera profile '" + options.profile + "' (known: notebook, basic)";
+    return nullptr;
+  }
+  std::string why;
+  if (!ParseConfigurationDescriptor(cam->config_.data(), cam->config_.size(), &cam->info_, &why)) {
+    *error = "built-in profile " + options.profile + ": " + why;
+    return nullptr;
+  }
+  cam->device_ = ProfileDeviceDescriptor(options.profile);
+  cam->maxPayloadCap_ = options.profile == "basic" ? kBasicPayloadCap : kNotebookPayloadCap;
+  if (!cam->Finish(options, error)) return nullptr;
+  return cam;
+}
+
+std::unique_ptr<UvcCamera> UvcCamera::CreateFromDescriptorBytes(const std::vector<uint8_t>& bytes,
+                                                                const CameraOptions& options, std::string* errorOut) {
+  std::string dummy;
+  std::string* error = errorOut ? errorOut : &dummy;
+  const std::string name = options.descriptorFile.empty() ? "camera descriptor" : options.descriptorFile;
+  std::unique_ptr<UvcCamera> cam(new UvcCamera());
+  bool hasDevice = false;
+  USB_DEVICE_DESCRIPTOR dev = ProfileDeviceDescriptor("notebook");
+  dev.idProduct = 0;
+  std::string why;
+  if (bytes.size() > kMaxDescriptorFile) {
+    *error = name + ": too large for a descriptor file";
+    return nullptr;
+  }
+  if (!SplitDescriptorFile(bytes, &cam->config_, &dev, &hasDevice, &why) ||
+      !ParseConfigurationDescriptor(cam->config_.data(), cam->config_.size(), &cam->info_, &why)) {
+    *error = name + ": " + why;
+    return nullptr;
+  }
+  cam->device_ = dev;
+  cam->maxPayloadCap_ = 0;
+  for (const auto& alt : cam->info_.altSettings) cam->maxPayloadCap_ = std::max(cam->maxPayloadCap_, alt.maxPacketBytes);
+  if (cam->maxPayloadCap_ <= kPayloadHeaderSize) {
+    *error = name + ": the streaming interface has no usable isochronous alternate setting";
+    return nullptr;
+  }
+  if (!cam->Finish(options, error)) return nullptr;
+  return cam;
+}
+
+bool UvcCamera::Finish(const CameraOptions& options, std::string* error) {
+  UvcCamera* cam = this;
   bool streamable = false;
   for (const auto& f : cam->info_.formats) streamable = streamable || !f.frames.empty();
   if (!streamable) {
     *error = (options.descriptorFile.empty() ? options.profile : options.descriptorFile) +
              ": no MJPEG or uncompressed video format with frames";
-    return nullptr;
+    return false;
   }
-  if (!cam->source_.Open(options.sourceFile, options.scene, error)) return nullptr;
+  if (!cam->source_.Open(options.sourceFile, options.scene, error)) return false;
 
   auto add = [&](uint8_t entity, uint8_t selector, uint8_t size, bool isSigned, int32_t min, int32_t max,
                  int32_t def) {
@@ -183,7 +203,7 @@ std::unique_ptr<UvcCamera> UvcCamera::Create(const CameraOptions& options, std::
   cam->registers_[kRegSceneMode] = 0x00;
   cam->probe_ = cam->DefaultProbe();
   cam->commit_ = cam->probe_;
-  return cam;
+  return true;
 }
 
 ControlState* UvcCamera::FindControl(uint8_t entity, uint8_t selector) {
@@ -542,7 +562,9 @@ void UvcCamera::NextFramePackets(std::vector<std::vector<uint8_t>>* packets) {
   const FrameInfo* frame = nullptr;
   for (const auto& fr : format->frames)
     if (fr.index == commit_.bFrameIndex) frame = &fr;
-  if (!frame || frame->width == 0 || frame->height == 0) return;
+  if (!frame || frame->width == 0 || frame->height == 0 || frame->width > kMaxFrameSide ||
+      frame->height > kMaxFrameSide)
+    return;
   uint32_t altMax = 0;
   for (const auto& alt : info_.altSettings)
     if (alt.alternateSetting == alternate_) altMax = alt.maxPacketBytes;

@@ -58,6 +58,13 @@ struct ControlState {
 class UvcCamera : public Camera {
  public:
   static std::unique_ptr<UvcCamera> Create(const CameraOptions& options, std::string* error);
+  // A camera whose descriptors are the bytes of a descriptor file (a
+  // configuration descriptor, optionally after the device descriptor);
+  // options.descriptorFile only names it in messages.
+  static std::unique_ptr<UvcCamera> CreateFromDescriptorBytes(const std::vector<uint8_t>& bytes,
+                                                              const CameraOptions& options, std::string* error);
+  // Largest frame side the camera renders; bigger frames are not streamed.
+  static constexpr int kMaxFrameSide = 4096;
 
   const std::vector<uint8_t>& ConfigurationDescriptor() const override { return config_; }
   USB_DEVICE_DESCRIPTOR DeviceDescriptor() const override { return device_; }
@@ -91,6 +98,7 @@ class UvcCamera : public Camera {
 
  private:
   UvcCamera() = default;
+  bool Finish(const CameraOptions& options, std::string* error);
   NTSTATUS StreamingRequest(uint8_t request, uint8_t selector, uint8_t* data, uint32_t* length);
   NTSTATUS UnitRequest(uint8_t request, uint8_t entity, uint8_t selector, uint8_t* data, uint32_t* length);
   NTSTATUS BridgeRequest(uint8_t request, uint8_t selector, uint8_t* data, uint32_t* length);
