@@ -35,26 +35,41 @@ VOID ReleaseZoomBuffers(CameraDeviceState* dev) {
   dev->ZoomTableRebuild = 0;
 }
 
-// Makes sure both buffers exist for a frame of `bytes` = W x H x 3. Returns
-// TRUE when they were (re)allocated just now, so the table must be rebuilt.
+// The source buffer carries, after its W x H x 3 bytes, room for one column
+// map entry per output column: the direct paths compute the sampled source
+// columns once per frame there instead of once per pixel.
+// The map's first entry records the width it was sized for.
+size_t ColumnMapOffset(ULONG bytes) { return (size_t(bytes) + 3) & ~size_t(3); }
+size_t SourceAllocation(ULONG bytes, LONG width) {
+  return ColumnMapOffset(bytes) + (size_t(width) + 1) * sizeof(LONG);
+}
+PLONG ColumnMapHeader(CameraDeviceState* dev) {
+  return reinterpret_cast<PLONG>(dev->ZoomSourceBuffer + ColumnMapOffset(dev->ZoomSourceSize));
+}
+PLONG ColumnMap(CameraDeviceState* dev) { return ColumnMapHeader(dev) + 1; }
+
+// Makes sure both buffers exist for a frame of `bytes` = W x H x 3. Reports
+// whether they were (re)allocated just now, so the table must be rebuilt.
 NTSTATUS EnsureZoomBuffers(CameraDeviceState* dev, ULONG bytes, BOOLEAN* fresh) {
   *fresh = FALSE;
   // A buffer sized for another frame size is as good as none: the frame size
   // only changes across a bandwidth release, but a stale pair must never be
   // used to address a larger frame.
-  if (dev->ZoomSourceBuffer && dev->ZoomTable && dev->ZoomSourceSize == bytes) return STATUS_SUCCESS;
+  if (dev->ZoomSourceBuffer && dev->ZoomTable && dev->ZoomSourceSize == bytes && *ColumnMapHeader(dev) == dev->Width)
+    return STATUS_SUCCESS;
   ReleaseZoomBuffers(dev);
-  PUCHAR source = static_cast<PUCHAR>(ExAllocatePool(NonPagedPool, bytes));
+  PUCHAR source = static_cast<PUCHAR>(ExAllocatePool(NonPagedPool, SourceAllocation(bytes, dev->Width)));
   PULONG table = source ? static_cast<PULONG>(ExAllocatePool(NonPagedPool, size_t(bytes) * sizeof(ULONG))) : nullptr;
   if (!source || !table) {
     if (source) ExFreePool(source);
     dev->ZoomEnable = 0;
     return STATUS_INSUFFICIENT_RESOURCES;
   }
-  RtlZeroMemory(source, bytes);
+  RtlZeroMemory(source, SourceAllocation(bytes, dev->Width));
   RtlZeroMemory(table, size_t(bytes) * sizeof(ULONG));
   dev->ZoomSourceBuffer = source;
   dev->ZoomSourceSize = bytes;
+  *ColumnMapHeader(dev) = dev->Width;
   dev->ZoomTable = table;
   *fresh = TRUE;
   return STATUS_SUCCESS;
@@ -65,20 +80,32 @@ NTSTATUS EnsureZoomBuffers(CameraDeviceState* dev, ULONG bytes, BOOLEAN* fresh) 
 // it samples and its U and V from the source pair that holds the first of
 // them. Samples outside the frame are black (luma 0, chroma 128).
 
-VOID ZoomYuy2Direct(const UCHAR* src, PUCHAR dst, LONG w, LONG h, double s, LONG left, LONG top) {
-  const ULONG rowBytes = ULONG(w) * 2;
+// Source column of every output column: the coordinate accumulated by
+// repeated addition of s from the window's left edge, as in the table.
+VOID FillColumnMap(PLONG map, LONG w, double s, LONG left) {
+  double fx = left;
+  for (LONG j = 0; j < w; ++j, fx += s) map[j] = Truncate(fx);
+}
+
+VOID ZoomYuy2Direct(const UCHAR* src, PUCHAR dst, LONG w, LONG h, double s, LONG left, LONG top, PLONG map) {
+  const size_t rowBytes = size_t(w) * 2;
+  FillColumnMap(map, w, s, left);
   double fy = top;
+  LONG previous = -1;
   for (LONG i = 0; i < h; ++i, fy += s) {
     const LONG sy = Truncate(fy);
     PUCHAR out = dst + size_t(i) * rowBytes;
     const bool rowInside = sy >= 0 && sy < h;
+    // Enlarged rows repeat: a row sampling the same source row as the one
+    // before is a copy of it.
+    if (i > 0 && sy == previous) {
+      memcpy(out, out - rowBytes, rowBytes);
+      continue;
+    }
+    previous = sy;
     const UCHAR* srow = rowInside ? src + size_t(sy) * rowBytes : nullptr;
-    double fx = left;
     for (LONG j = 0; j < w; j += 2) {
-      const LONG sx0 = Truncate(fx);
-      fx += s;
-      const LONG sx1 = Truncate(fx);
-      fx += s;
+      const LONG sx0 = map[j], sx1 = map[j + 1];
       const bool in0 = rowInside && sx0 >= 0 && sx0 < w;
       const bool in1 = rowInside && sx1 >= 0 && sx1 < w;
       PUCHAR o = out + size_t(j) * 2;
@@ -129,20 +156,26 @@ VOID BuildYuy2Table(PULONG table, LONG w, LONG h, double s, LONG left, LONG top)
 // is black outside the frame. Rows are taken in memory order, so for a
 // bottom-up frame `top` counts from the bottom row.
 
-VOID ZoomRgb24Direct(const UCHAR* src, PUCHAR dst, LONG w, LONG h, double s, LONG left, LONG top) {
-  const ULONG rowBytes = ULONG(w) * 3;
+VOID ZoomRgb24Direct(const UCHAR* src, PUCHAR dst, LONG w, LONG h, double s, LONG left, LONG top, PLONG map) {
+  const size_t rowBytes = size_t(w) * 3;
+  FillColumnMap(map, w, s, left);
   double fy = top;
+  LONG previous = -1;
   for (LONG i = 0; i < h; ++i, fy += s) {
     const LONG sy = Truncate(fy);
     PUCHAR out = dst + size_t(i) * rowBytes;
+    if (i > 0 && sy == previous) {
+      memcpy(out, out - rowBytes, rowBytes);
+      continue;
+    }
+    previous = sy;
     if (sy < 0 || sy >= h) {
       memset(out, 0, rowBytes);
       continue;
     }
     const UCHAR* srow = src + size_t(sy) * rowBytes;
-    double fx = left;
-    for (LONG j = 0; j < w; ++j, fx += s) {
-      const LONG sx = Truncate(fx);
+    for (LONG j = 0; j < w; ++j) {
+      const LONG sx = map[j];
       PUCHAR o = out + size_t(j) * 3;
       if (sx >= 0 && sx < w) {
         const UCHAR* p = srow + size_t(sx) * 3;
@@ -199,37 +232,51 @@ LONG BoundI420Origin(LONG origin, LONG size, double s) {
   return origin;
 }
 
-VOID ZoomI420(const UCHAR* src, PUCHAR dst, LONG w, LONG h, double s, LONG left, LONG top) {
+VOID ZoomI420(const UCHAR* src, PUCHAR dst, LONG w, LONG h, double s, LONG left, LONG top, PLONG map) {
   left = BoundI420Origin(left, w, s);
   top = BoundI420Origin(top, h, s);
-  const ULONG lumaBytes = ULONG(w) * ULONG(h);
+  const size_t lumaBytes = size_t(w) * size_t(h);
   const LONG cw = w / 2;
-  const ULONG chromaBytes = ULONG(cw) * ULONG(h / 2);
+  const size_t chromaBytes = size_t(cw) * size_t(h / 2);
   const UCHAR* srcU = src + lumaBytes;
   const UCHAR* srcV = srcU + chromaBytes;
   PUCHAR dstU = dst + lumaBytes;
   PUCHAR dstV = dstU + chromaBytes;
+  double fx = left;
+  for (LONG j = 0; j < w; ++j) {
+    fx += s;
+    map[j] = ClampCoord(Truncate(fx), w);
+  }
   double fy = top;
+  LONG previousLuma = -1, previousChroma = -1;
   for (LONG i = 0; i < h; ++i) {
     fy += s;
     const LONG sy = ClampCoord(Truncate(fy), h);
-    const UCHAR* srow = src + size_t(sy) * w;
     PUCHAR out = dst + size_t(i) * w;
+    if (i > 0 && sy == previousLuma) {
+      memcpy(out, out - w, size_t(w));
+    } else {
+      const UCHAR* srow = src + size_t(sy) * w;
+      for (LONG j = 0; j < w; ++j) out[j] = srow[map[j]];
+    }
+    previousLuma = sy;
     // Each chroma sample is covered by four output pixels; the last of them
     // (odd row, odd column) decides it.
-    const bool chromaRow = (i & 1) != 0;
-    const UCHAR* su = srcU + size_t(sy / 2) * cw;
-    const UCHAR* sv = srcV + size_t(sy / 2) * cw;
-    PUCHAR du = dstU + size_t(i / 2) * cw;
-    PUCHAR dv = dstV + size_t(i / 2) * cw;
-    double fx = left;
-    for (LONG j = 0; j < w; ++j) {
-      fx += s;
-      const LONG sx = ClampCoord(Truncate(fx), w);
-      out[j] = srow[sx];
-      if (chromaRow && (j & 1)) {
-        du[j / 2] = su[sx / 2];
-        dv[j / 2] = sv[sx / 2];
+    if (i & 1) {
+      const UCHAR* su = srcU + size_t(sy / 2) * cw;
+      const UCHAR* sv = srcV + size_t(sy / 2) * cw;
+      PUCHAR du = dstU + size_t(i / 2) * cw;
+      PUCHAR dv = dstV + size_t(i / 2) * cw;
+      if (i > 1 && sy / 2 == previousChroma) {
+        memcpy(du, du - cw, size_t(cw));
+        memcpy(dv, dv - cw, size_t(cw));
+        continue;
+      }
+      previousChroma = sy / 2;
+      for (LONG k = 0; k < cw; ++k) {
+        const LONG sx = map[2 * k + 1];
+        du[k] = su[sx / 2];
+        dv[k] = sv[sx / 2];
       }
     }
   }
@@ -312,7 +359,7 @@ NTSTATUS ApplyZoom(CameraDeviceState* dev, PUCHAR frame, ULONG scale, LONG left,
         }
         CopyThroughTable(frame, out, table, frameBytes);
       } else {
-        ZoomYuy2Direct(frame, out, w, h, s, left, top);
+        ZoomYuy2Direct(frame, out, w, h, s, left, top, ColumnMap(dev));
       }
       break;
     case qcam::kFormatRGB24:
@@ -324,12 +371,12 @@ NTSTATUS ApplyZoom(CameraDeviceState* dev, PUCHAR frame, ULONG scale, LONG left,
         }
         CopyThroughTable(frame, out, table, frameBytes);
       } else {
-        ZoomRgb24Direct(frame, out, w, h, s, left, top);
+        ZoomRgb24Direct(frame, out, w, h, s, left, top, ColumnMap(dev));
       }
       break;
     default:
       frameBytes = ULONG(w) * ULONG(h) * 3 / 2;
-      ZoomI420(frame, out, w, h, s, left, top);
+      ZoomI420(frame, out, w, h, s, left, top, ColumnMap(dev));
       break;
   }
   RtlCopyMemory(frame, out, frameBytes);
