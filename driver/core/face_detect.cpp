@@ -438,7 +438,9 @@ BOOLEAN TrackFaceInGrid(const ULONG grid[kSkinGridRows][kSkinGridColumns], LONG 
   }
 
   const LONG minHits = tuning.MinContourHits4 / 4;
-  const LONG radius = tuning.Radius;
+  // The radius comes from the registry: anything beyond the grid searches
+  // the whole grid, a negative one nothing.
+  const LONG radius = ClampLong(tuning.Radius, -1, kSkinGridColumns);
   LONG bestFill = -1, bestRow = 0, bestCol = 0, bestSize = 0;
   for (LONG n = 0; n < sizeCount && bestFill < 0; ++n) {
     const LONG g = order[n];

@@ -369,9 +369,10 @@ VOID AutoFrameFace(CameraDeviceState* dev, PUCHAR frame, LONG stepResult, BOOLEA
     LONG ny = y - my;
     if (ny < 0) ny = 0;
     if (y + my + h >= H) ny = H - 2 * my - h - 1;
-    const LONG weight = p.Param[4];
-    X = (nx * weight + X * (100 - weight)) / 100;
-    Y = (ny * weight + Y * (100 - weight)) / 100;
+    // The weight comes from the registry; it is a percentage.
+    const LONGLONG weight = p.Param[4] < 0 ? 0 : (p.Param[4] > 100 ? 100 : p.Param[4]);
+    X = LONG((LONGLONG(nx) * weight + LONGLONG(X) * (100 - weight)) / 100);
+    Y = LONG((LONGLONG(ny) * weight + LONGLONG(Y) * (100 - weight)) / 100);
     dev->FaceHoldCounter = ULONG(p.Param[3]);
   } else if (dev->FaceHoldCounter > 1) {
     if (Z < 1000) Z = 1000;
@@ -379,12 +380,11 @@ VOID AutoFrameFace(CameraDeviceState* dev, PUCHAR frame, LONG stepResult, BOOLEA
     if (Y < 0) Y = 0;
     dev->FaceHoldCounter--;
   } else {
-    const LONG release = p.Param[6];
+    const LONG release = p.Param[6] < 0 ? 0 : p.Param[6];
     Z = (Z < 1000 || LONG(Z - 1000) <= release) ? 1000 : Z - ULONG(release);
-    X -= release / 10 + 1;
-    if (X < 0) X = 0;
-    Y -= release / 10 + 1;
-    if (Y < 0) Y = 0;
+    const LONGLONG step = release / 10 + 1;
+    X = LONGLONG(X) - step < 0 ? 0 : LONG(X - step);
+    Y = LONGLONG(Y) - step < 0 ? 0 : LONG(Y - step);
     dev->FaceHoldCounter = 0;
   }
   if (Z != 1000) {

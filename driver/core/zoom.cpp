@@ -23,7 +23,13 @@ constexpr ULONG kScaleOne = 1000;
 constexpr UCHAR kBlackLuma = 0;
 constexpr UCHAR kNeutralChroma = 128;
 
-inline LONG Truncate(double v) { return static_cast<LONG>(v); }
+// Truncation toward zero, saturated to the 32-bit range so that no window
+// corner, however far out, makes an out-of-range conversion.
+inline LONG Truncate(double v) {
+  if (v >= 2147483647.0) return 0x7FFFFFFF;
+  if (v <= -2147483648.0) return LONG(-0x7FFFFFFF - 1);
+  return static_cast<LONG>(v);
+}
 
 // Frees the source buffer and the coordinate table, whichever exist.
 VOID ReleaseZoomBuffers(CameraDeviceState* dev) {

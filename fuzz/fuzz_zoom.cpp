@@ -1,0 +1,67 @@
+// Fuzzes the digital zoom with the values clients and automatic framing hand
+// it: any scale, pan offsets and window corner, each layout, with and without
+// the coordinate table, on an exactly sized frame whose bytes come from the
+// input. Every output byte is read back.
+#include <cstdint>
+#include <cstring>
+#include <vector>
+
+#include "driver/core/zoom.h"
+#include "platform/nt/platform_control.h"
+
+namespace {
+
+struct Reader {
+  const uint8_t* p;
+  size_t n;
+  uint32_t U32() {
+    uint32_t v = 0;
+    for (int i = 0; i < 4; ++i) v |= uint32_t(Byte()) << (8 * i);
+    return v;
+  }
+  uint8_t Byte() {
+    if (!n) return 0;
+    --n;
+    return *p++;
+  }
+};
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  static bool once = [] {
+    platform::ResetMachine();  // memory-only: the registry writes go nowhere
+    return true;
+  }();
+  (void)once;
+  Reader in{data, size};
+  CameraDeviceState dev;
+  memset(&dev, 0, sizeof(dev));
+  dev.Width = 2 * (1 + in.Byte() % 40);
+  dev.Height = 2 * (1 + in.Byte() % 30);
+  dev.FormatIndex = LONG(in.Byte() % 5) - 1;
+  dev.ZoomScale = in.U32();
+  dev.ZoomXOffset = LONG(in.U32());
+  dev.ZoomYOffset = LONG(in.U32());
+  const uint8_t mode = in.Byte();
+  RecomputeZoomWindow(&dev);
+  LONG left = dev.ZoomWindowLeft, top = dev.ZoomWindowTop;
+  ULONG scale = dev.ZoomScale;
+  if (mode & 1) {  // a corner and scale of their own, as automatic framing passes them
+    left = LONG(in.U32());
+    top = LONG(in.U32());
+    scale = in.U32();
+  }
+  const size_t pixels = size_t(dev.Width) * dev.Height;
+  std::vector<uint8_t> frame(dev.FormatIndex == 1 ? pixels * 3 : dev.FormatIndex == 0 ? pixels * 3 / 2 : pixels * 2);
+  for (auto& b : frame) b = in.Byte();
+  const BOOLEAN useTable = (mode & 2) ? TRUE : FALSE;
+  for (int round = 0; round < 2; ++round) {
+    ApplyZoom(&dev, frame.data(), scale, left, top, useTable, dev.ZoomTable, &dev.ZoomTableRebuild);
+    unsigned sum = 0;
+    for (uint8_t b : frame) sum += b;
+    if (sum == 0xFFFFFFFFu) __builtin_trap();
+  }
+  FreeZoomBuffers(&dev);
+  return 0;
+}
