@@ -69,11 +69,22 @@ constexpr void BuildHuffTable(const UCHAR* counts, const UCHAR* symbols, JpegHuf
     }
     if (!found) {
       t.Lookahead[p] = 0;
+      t.AcLookahead[p] = 0;
       continue;
     }
     LONG idx = c + t.ValPtr[len] - t.MinCode[len];
     idx = idx < 0 ? 0 : (idx > 255 ? 255 : idx);
-    t.Lookahead[p] = static_cast<USHORT>((len << 8) | (t.HuffVal[idx] & 0xFF));
+    const int rs = int(t.HuffVal[idx] & 0xFF);
+    t.Lookahead[p] = static_cast<USHORT>((len << 8) | rs);
+    const int r = rs >> 4, s = rs & 15;
+    t.AcLookahead[p] = 0;
+    if (s == 0) {
+      t.AcLookahead[p] = len | ((r == 15 ? 3 : 2) << 12);
+    } else if (len + s <= kJpegLookaheadBits) {
+      const ULONG v = ULONG(p >> (kJpegLookaheadBits - len - s)) & ((1u << s) - 1);
+      const LONG value = (v & (1u << (s - 1))) ? LONG(v) : LONG(v) - ((1 << s) - 1);
+      t.AcLookahead[p] = LONG(ULONG(len + s) | (ULONG(r) << 8) | (1u << 12) | (ULONG(value) << 16));
+    }
   }
 }
 
@@ -458,16 +469,17 @@ inline bool AcStep(Reader& rd, const JpegHuffTable& t, SHORT* zz, int& k, int& l
 }
 
 // AC coefficients 1..63 of a block (T.81 F.2.2.2); returns the last position
-// written (1 when none). zz[1..63] are zero on entry.
+// written, 0 when none (the dequantisation treats that like 1: the first
+// group of four is always done). zz[1..63] are zero on entry.
 int DecodeAc(BitReader& rd, const JpegHuffTable& t, SHORT* zz) {
-  int k = 1, last = 1;
+  int k = 1, last = 0;
   while (k < 64 && AcStep(rd, t, zz, k, last)) {
   }
   return rd.Status ? 0 : last;
 }
 
 int DecodeAc(FastReader& rd, const JpegHuffTable& t, SHORT* zz) {
-  int k = 1, last = 1;
+  int k = 1, last = 0;
   while (k < 64) {
     if (rd.NBits < 32) rd.Fill();
     if (rd.NBits < 32) {
@@ -476,6 +488,26 @@ int DecodeAc(FastReader& rd, const JpegHuffTable& t, SHORT* zz) {
       continue;
     }
     // The code (at most 16 bits) and its extra bits (at most 15) are buffered.
+    const LONG f = t.AcLookahead[rd.Acc >> (64 - kJpegLookaheadBits)];
+    if (f) {
+      rd.Consume(f & 0xFF);
+      const int kind = (f >> 12) & 3;
+      if (kind == 1) {
+        k += (f >> 8) & 15;
+        if (k > 63) {
+          rd.Status = kJpegStatusCodeError;
+          return 0;
+        }
+        zz[k] = SHORT(f >> 16);
+        last = k++;
+        continue;
+      }
+      if (kind == 3) {
+        k += 16;
+        continue;
+      }
+      break;
+    }
     int rs;
     USHORT e = t.Lookahead[rd.Acc >> (64 - kJpegLookaheadBits)];
     if (e) {
@@ -532,7 +564,7 @@ inline void PutRows(const UCHAR* src, int rows, int repeat, UCHAR* plane, int pw
   if (y + n > ph) n = ph - y;
   UCHAR* d = plane + size_t(y) * size_t(pw) + size_t(x);
   for (int r = 0; r < n; ++r, d += pw) {
-    const UCHAR* s = src + 8 * (r / repeat);
+    const UCHAR* s = src + 8 * (repeat == 1 ? r : r / repeat);
     if (cols == 8)
       std::memcpy(d, s, 8);
     else
@@ -543,41 +575,64 @@ inline void PutRows(const UCHAR* src, int rows, int repeat, UCHAR* plane, int pw
 // Dequantisation, de-zigzag, inverse DCT and store of the block in
 // g_Jpeg.Zigzag, block b of the MCU at (mx, my).
 void FinishBlock(const ScanTarget& t, int b, int mx, int my, int last) {
-  const bool luma = t.Kind == kScanI420From420 || t.Kind == kScanPlanarFrom420 ? b < 4 : b < 2;
-  JpegDequantize(g_Jpeg.Zigzag, g_Jpeg.Quant[luma ? 0 : 1], last);
-  // Positions past the last coefficient are zero; scatter only the rest.
-  std::memset(g_Jpeg.Natural, 0, sizeof(g_Jpeg.Natural));
-  for (int k = 0; k <= last && k < 64; ++k) g_Jpeg.Natural[kJpegZigzagToPosition[k]] = g_Jpeg.Zigzag[k];
-  JpegIdctToBytes(g_Jpeg.Natural, g_Jpeg.Pixels);
+  const bool fourY = t.Kind == kScanI420From420 || t.Kind == kScanPlanarFrom420;
+  const int lumaBlocks = fourY ? 4 : 2;
+  const bool luma = b < lumaBlocks;
+  SHORT* zz = g_Jpeg.Zigzag;
+  SHORT* nat = g_Jpeg.Natural;
+  const SHORT* quant = g_Jpeg.Quant[luma ? 0 : 1];
+  SHORT dc = 0;
+  if (last == 0) {
+    dc = SHORT(zz[0] * quant[0]);  // a DC-only block: the first group is all there is
+    zz[0] = 0;
+  } else {
+    JpegDequantize(zz, quant, last);
+    // Positions past the last coefficient are zero; scatter only the rest,
+    // leaving the zigzag block clear for the next one.
+    for (int k = 0; k <= last; ++k) {
+      nat[kJpegZigzagToPosition[k]] = zz[k];
+      zz[k] = 0;
+    }
+  }
 
-  const int w = t.Width, h = t.Height, cw = t.ChromaWidth, ch = t.ChromaHeight;
-  switch (t.Kind) {
-    case kScanI420From420:
-      if (b < 4)
-        PutRows(g_Jpeg.Pixels, 8, 1, t.Y, w, h, 16 * mx + 8 * (b & 1), 16 * my + 8 * (b >> 1));
-      else
-        PutRows(g_Jpeg.Pixels, 8, 1, b == 4 ? t.Cb : t.Cr, cw, ch, 8 * mx, 8 * my);
-      break;
-    case kScanI420From422:
-      if (b < 2) {
-        PutRows(g_Jpeg.Pixels, 8, 1, t.Y, w, h, 16 * mx + 8 * b, 8 * my);
-      } else {
-        JpegHalveRows(g_Jpeg.Pixels, g_Jpeg.Halved);
-        PutRows(g_Jpeg.Halved, 4, 1, b == 2 ? t.Cb : t.Cr, cw, ch, 8 * mx, 4 * my);
-      }
-      break;
-    case kScanPlanarFrom422:
-      if (b < 2)
-        PutRows(g_Jpeg.Pixels, 8, 1, t.Y, w, h, 16 * mx + 8 * b, 8 * my);
-      else
-        PutRows(g_Jpeg.Pixels, 8, 1, b == 2 ? t.Cb : t.Cr, cw, ch, 8 * mx, 8 * my);
-      break;
-    case kScanPlanarFrom420:
-      if (b < 4)
-        PutRows(g_Jpeg.Pixels, 8, 1, t.Y, w, h, 16 * mx + 8 * (b & 1), 16 * my + 8 * (b >> 1));
-      else
-        PutRows(g_Jpeg.Pixels, 8, 2, b == 4 ? t.Cb : t.Cr, cw, ch, 8 * mx, 16 * my);
-      break;
+  // Where the block goes, and how many rows it fills there.
+  UCHAR* plane;
+  int pw, ph, x, y, rows = 8, repeat = 1;
+  if (luma) {
+    plane = t.Y;
+    pw = t.Width;
+    ph = t.Height;
+    x = 16 * mx + 8 * (b & 1);
+    y = (fourY ? 16 : 8) * my + 8 * (b >> 1);
+  } else {
+    plane = b == lumaBlocks ? t.Cb : t.Cr;
+    pw = t.ChromaWidth;
+    ph = t.ChromaHeight;
+    x = 8 * mx;
+    y = 8 * my;
+    if (t.Kind == kScanI420From422) {
+      rows = 4;  // 8x8 chroma to 8x4: row pairs averaged
+      y = 4 * my;
+    } else if (t.Kind == kScanPlanarFrom420) {
+      repeat = 2;  // 8x8 chroma to 8x16: rows repeated
+      y = 16 * my;
+    }
+  }
+  const bool direct = rows == 8 && repeat == 1 && x + 8 <= pw && y + 8 <= ph;
+  UCHAR* out = direct ? plane + size_t(y) * size_t(pw) + size_t(x) : g_Jpeg.Pixels;
+  const int stride = direct ? pw : 8;
+  if (last == 0) {
+    JpegIdctDcOnlyToBytes(dc, out, stride);
+  } else {
+    JpegIdctToBytes(nat, out, stride);
+    for (int k = 0; k <= last; ++k) nat[kJpegZigzagToPosition[k]] = 0;
+  }
+  if (direct) return;
+  if (rows == 4) {
+    JpegHalveRows(g_Jpeg.Pixels, g_Jpeg.Halved);
+    PutRows(g_Jpeg.Halved, 4, 1, plane, pw, ph, x, y);
+  } else {
+    PutRows(g_Jpeg.Pixels, 8, repeat, plane, pw, ph, x, y);
   }
 }
 
@@ -606,7 +661,6 @@ UCHAR RunScan(Reader& rd, const ScanTarget& t, ULONG* mcuCount) {
       while (b < blocks) {
         const int comp = b < blocks - 2 ? 0 : (b == blocks - 2 ? 1 : 2);
         const int tab = comp == 0 ? 0 : 1;
-        std::memset(zz, 0, sizeof(g_Jpeg.Zigzag));
         LONG diff = DecodeDc(rd, g_Jpeg.Huff[tab]);
         if (rd.Status) {
           if (rd.Status == kJpegStatusRestart && ((b == 0 && restartAtFirstDc) || restartAnyBlock)) {
@@ -622,6 +676,7 @@ UCHAR RunScan(Reader& rd, const ScanTarget& t, ULONG* mcuCount) {
         int last = DecodeAc(rd, g_Jpeg.Huff[2 + tab], zz);
         if (rd.Status) {
           if (rd.Status == kJpegStatusRestart && restartAnyBlock) {
+            JpegZeroBlock(zz);  // the broken block may have left coefficients
             rd.Restart();
             g_Jpeg.Pred[0] = g_Jpeg.Pred[1] = g_Jpeg.Pred[2] = 0;
             b = 0;
@@ -640,6 +695,10 @@ UCHAR RunScan(Reader& rd, const ScanTarget& t, ULONG* mcuCount) {
 
 UCHAR RunScanWithReader(const UCHAR* frame, const UCHAR* entropy, const UCHAR* end, const ScanTarget& t) {
   g_Jpeg.Pred[0] = g_Jpeg.Pred[1] = g_Jpeg.Pred[2] = 0;
+  // Both blocks are kept clear between blocks; a decode that failed inside
+  // a block may have left values behind.
+  JpegZeroBlock(g_Jpeg.Zigzag);
+  JpegZeroBlock(g_Jpeg.Natural);
   JpegDecodeState& s = g_Jpeg.Last;
   s = JpegDecodeState{};
   if (g_Jpeg.BitByBit) {

@@ -183,8 +183,9 @@ inline void Butterfly(V* x) {
   x[3] = Subs(e3, t4);
 }
 
-// Prescale, bias, rounding and the row-scale correction, then both passes.
-void IdctScalarRows(const SHORT* in, Lanes* x) {
+// Prescale, bias, rounding and the row-scale correction, then both passes;
+// shift is the final descale (5), or 0 to see the unshifted output.
+void IdctScalarRows(const SHORT* in, Lanes* x, int shift = 5) {
   for (int r = 0; r < 8; ++r)
     for (int c = 0; c < 8; ++c)
       x[r].v[c] = static_cast<SHORT>((in[8 * r + c] * static_cast<int>(kJpegIdctPrescale[8 * r + c])) >> 16);
@@ -201,7 +202,30 @@ void IdctScalarRows(const SHORT* in, Lanes* x) {
     for (int c = 0; c < 8; ++c) t[c].v[r] = x[r].v[c];
   Butterfly(t);
   for (int r = 0; r < 8; ++r)
-    for (int c = 0; c < 8; ++c) x[r].v[c] = static_cast<SHORT>(t[r].v[c] >> 5);
+    for (int c = 0; c < 8; ++c) x[r].v[c] = static_cast<SHORT>(t[r].v[c] >> shift);
+}
+
+// A DC-only block. Its prescaled DC plus the rounding half, a, reaches every
+// output unchanged; the only other non-zero input is the bias of row 7, which
+// adds a fixed pattern. Neither pass can saturate (|a| < 8300 and the pattern
+// stays within +-16), so every output is (a + pattern) >> 5. The pattern is
+// the unshifted output of an all-zero block less its rounding half.
+struct DcPattern {
+  SHORT v[64];
+};
+DcPattern MakeDcPattern() {
+  SHORT zero[64] = {};
+  Lanes x[8];
+  IdctScalarRows(zero, x, 0);
+  DcPattern p;
+  for (int r = 0; r < 8; ++r)
+    for (int c = 0; c < 8; ++c) p.v[8 * r + c] = static_cast<SHORT>(x[r].v[c] - 16);
+  return p;
+}
+alignas(16) const DcPattern kDcPattern = MakeDcPattern();
+
+inline int DcTerm(SHORT dc) {
+  return Sat16(static_cast<SHORT>((dc * static_cast<int>(kJpegIdctPrescale[0])) >> 16) + 16);
 }
 
 #if JPEG_KERNELS_SSE2
@@ -251,28 +275,50 @@ void JpegIdctScalar(const SHORT* in, SHORT* out) {
     for (int c = 0; c < 8; ++c) out[8 * r + c] = x[r].v[c];
 }
 
-void JpegIdctToBytesScalar(const SHORT* in, UCHAR* out) {
+void JpegIdctToBytesScalar(const SHORT* in, UCHAR* out, int stride) {
   Lanes x[8];
   IdctScalarRows(in, x);
   for (int r = 0; r < 8; ++r)
-    for (int c = 0; c < 8; ++c) out[8 * r + c] = JpegRangeLimit(x[r].v[c]);
+    for (int c = 0; c < 8; ++c) out[stride * r + c] = JpegRangeLimit(x[r].v[c]);
+}
+
+void JpegIdctDcOnlyToBytesScalar(SHORT dc, UCHAR* out, int stride) {
+  const int a = DcTerm(dc);
+  for (int r = 0; r < 8; ++r)
+    for (int c = 0; c < 8; ++c) out[stride * r + c] = JpegRangeLimit((a + kDcPattern.v[8 * r + c]) >> 5);
 }
 
 #if JPEG_KERNELS_SSE2
+void JpegIdctDcOnlyToBytesSse2(SHORT dc, UCHAR* out, int stride) {
+  const __m128i a = _mm_set1_epi16(static_cast<short>(DcTerm(dc)));
+  const __m128i flip = _mm_set1_epi8(static_cast<char>(0x80));
+  const __m128i* pat = reinterpret_cast<const __m128i*>(kDcPattern.v);
+  for (int r = 0; r < 8; r += 2) {
+    __m128i r0 = _mm_srai_epi16(_mm_add_epi16(a, _mm_load_si128(pat + r)), 5);
+    __m128i r1 = _mm_srai_epi16(_mm_add_epi16(a, _mm_load_si128(pat + r + 1)), 5);
+    __m128i two = _mm_xor_si128(_mm_packs_epi16(r0, r1), flip);
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(out + stride * r), two);
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(out + stride * (r + 1)), _mm_srli_si128(two, 8));
+  }
+}
+
 void JpegIdctSse2(const SHORT* in, SHORT* out) {
   __m128i x[8];
   IdctSse2Rows(in, x);
   for (int r = 0; r < 8; ++r) _mm_store_si128(reinterpret_cast<__m128i*>(out) + r, x[r]);
 }
 
-void JpegIdctToBytesSse2(const SHORT* in, UCHAR* out) {
+void JpegIdctToBytesSse2(const SHORT* in, UCHAR* out, int stride) {
   __m128i x[8];
   IdctSse2Rows(in, x);
   // Signed saturation to -128..127 followed by flipping the top bit is the
   // range limit: below -128 gives 0, above 127 gives 255, v + 128 between.
   const __m128i flip = _mm_set1_epi8(static_cast<char>(0x80));
-  for (int r = 0; r < 8; r += 2)
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 8 * r), _mm_xor_si128(_mm_packs_epi16(x[r], x[r + 1]), flip));
+  for (int r = 0; r < 8; r += 2) {
+    __m128i two = _mm_xor_si128(_mm_packs_epi16(x[r], x[r + 1]), flip);
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(out + stride * r), two);
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(out + stride * (r + 1)), _mm_srli_si128(two, 8));
+  }
 }
 #endif
 

@@ -12,6 +12,7 @@
 
 #if defined(__SSE2__) && !defined(QCAM_JPEG_SCALAR_ONLY)
 #define JPEG_KERNELS_SSE2 1
+#include <emmintrin.h>
 #else
 #define JPEG_KERNELS_SSE2 0
 #endif
@@ -55,11 +56,15 @@ extern const JpegChromaTerms* const kJpegCrTerms;    // 256 entries
 // transposed natural order of kJpegDezigzag. out: spatial samples minus 128,
 // row order, before range limiting.
 void JpegIdctScalar(const SHORT* in, SHORT* out);
-// The same, range-limited to bytes: 8 rows of 8 samples, packed.
-void JpegIdctToBytesScalar(const SHORT* in, UCHAR* out);
+// The same, range-limited to bytes: 8 rows of 8 samples, stride bytes apart.
+void JpegIdctToBytesScalar(const SHORT* in, UCHAR* out, int stride);
+// A block whose only non-zero coefficient is the DC: the same result as the
+// full transform (for every DC value), at a fraction of the work.
+void JpegIdctDcOnlyToBytesScalar(SHORT dc, UCHAR* out, int stride);
 #if JPEG_KERNELS_SSE2
+void JpegIdctDcOnlyToBytesSse2(SHORT dc, UCHAR* out, int stride);
 void JpegIdctSse2(const SHORT* in, SHORT* out);  // in and out 16-byte aligned
-void JpegIdctToBytesSse2(const SHORT* in, UCHAR* out);
+void JpegIdctToBytesSse2(const SHORT* in, UCHAR* out, int stride);
 #endif
 
 // ---- dequantisation ------------------------------------------------------------
@@ -86,11 +91,26 @@ void JpegRowToBgrSse2(const UCHAR* y, const UCHAR* cb, const UCHAR* cr, int widt
 #endif
 
 // The versions the decoder uses.
-inline void JpegIdctToBytes(const SHORT* in, UCHAR* out) {
+inline void JpegIdctToBytes(const SHORT* in, UCHAR* out, int stride) {
 #if JPEG_KERNELS_SSE2
-  JpegIdctToBytesSse2(in, out);
+  JpegIdctToBytesSse2(in, out, stride);
 #else
-  JpegIdctToBytesScalar(in, out);
+  JpegIdctToBytesScalar(in, out, stride);
+#endif
+}
+inline void JpegIdctDcOnlyToBytes(SHORT dc, UCHAR* out, int stride) {
+#if JPEG_KERNELS_SSE2
+  JpegIdctDcOnlyToBytesSse2(dc, out, stride);
+#else
+  JpegIdctDcOnlyToBytesScalar(dc, out, stride);
+#endif
+}
+// Clears 64 coefficients (16-byte aligned).
+inline void JpegZeroBlock(SHORT* block) {
+#if JPEG_KERNELS_SSE2
+  for (int i = 0; i < 8; ++i) _mm_store_si128(reinterpret_cast<__m128i*>(block) + i, _mm_setzero_si128());
+#else
+  for (int i = 0; i < 64; ++i) block[i] = 0;
 #endif
 }
 inline void JpegDequantize(SHORT* coef, const SHORT* quant, int last) {
