@@ -152,8 +152,6 @@ NTSTATUS RunPhotoFrame(EffectState* s, ULONG frame, ULONG layout, PUCHAR picture
   return STATUS_SUCCESS;
 }
 
-inline UCHAR Min255(ULONG v) { return UCHAR(v > 255 ? 255 : v); }
-inline UCHAR ClampByte(LONG v) { return UCHAR(v < 0 ? 0 : (v > 255 ? 255 : v)); }
 
 }  // namespace
 
@@ -292,87 +290,165 @@ PCSTR EffectName(ULONG n) {
 }
 
 // ---- colour effects ------------------------------------------------------------
-// Integer rules on each pixel; divisions truncate. The RGB routines walk the
-// B, G, R bytes of each pixel; the YUY2 routines the four bytes Y0 U Y1 V of
-// each pair.
+// Integer rules on each pixel; divisions truncate. The routines walk the
+// picture as a byte stream in blocks of whole pixels (48 bytes, 16 RGB
+// pixels) or pairs (16 bytes, 4 YUY2 pairs), with the per-byte constants of
+// a block laid out in small arrays: the fixed-length inner loops are plain
+// C++ that the compiler turns into vector code. The bytes after the last
+// whole block go through the same rule one at a time.
 
-VOID BlueTintRgb(PUCHAR p, LONG width, LONG height) {
-  const ULONG n = ULONG(width) * ULONG(height);
-  for (ULONG i = 0; i < n; ++i, p += 3) {
-    p[0] = Min255(ULONG(p[0]) * 12 / 10);
-    p[2] = UCHAR(ULONG(p[2]) * 8 / 10);
+namespace {
+
+constexpr ULONG kRgbBlock = 48;
+constexpr ULONG kYuy2Block = 16;
+
+// x / 10 for x <= 3060 (255 x 12): (x * 6554) >> 16 is exact on that range,
+// and stays within 16-bit operands.
+inline USHORT Div10(USHORT x) { return USHORT((ULONG(x) * 6554u) >> 16); }
+// s / 3 for s <= 765 (a pixel's B + G + R).
+inline USHORT Div3(USHORT s) { return USHORT((ULONG(s) * 21846u) >> 16); }
+
+// Each channel times a factor in tenths, limited to 255.
+VOID ScaleRgb(PUCHAR p, LONG width, LONG height, USHORT mulB, USHORT mulG, USHORT mulR) {
+  USHORT mul[kRgbBlock];
+  for (ULONG k = 0; k < kRgbBlock; k += 3) mul[k] = mulB, mul[k + 1] = mulG, mul[k + 2] = mulR;
+  const ULONG bytes = ULONG(width) * ULONG(height) * 3;
+  ULONG i = 0;
+  for (; i + kRgbBlock <= bytes; i += kRgbBlock) {
+    PUCHAR q = p + i;
+    for (ULONG k = 0; k < kRgbBlock; ++k) {
+      const USHORT x = Div10(USHORT(q[k] * mul[k]));
+      q[k] = UCHAR(x > 255 ? 255 : x);
+    }
+  }
+  for (; i < bytes; ++i) {
+    const USHORT x = Div10(USHORT(p[i] * mul[i % 3]));
+    p[i] = UCHAR(x > 255 ? 255 : x);
   }
 }
 
-VOID BlueTintYuy2(PUCHAR p, LONG width, LONG height) {
-  const ULONG pairs = ULONG(width) * ULONG(height) / 2;
-  for (ULONG i = 0; i < pairs; ++i, p += 4) {
-    p[1] = p[1] < 230 ? UCHAR(p[1] + 26) : 255;
-    p[3] = p[3] > 34 ? UCHAR(p[3] - 35) : 0;
+// Keeps the bytes of each pixel whose mask byte is 0xFF and clears the rest.
+VOID MaskRgb(PUCHAR p, LONG width, LONG height, UCHAR keepB, UCHAR keepG, UCHAR keepR) {
+  UCHAR keep[kRgbBlock];
+  for (ULONG k = 0; k < kRgbBlock; k += 3) keep[k] = keepB, keep[k + 1] = keepG, keep[k + 2] = keepR;
+  const ULONG bytes = ULONG(width) * ULONG(height) * 3;
+  ULONG i = 0;
+  for (; i + kRgbBlock <= bytes; i += kRgbBlock) {
+    PUCHAR q = p + i;
+    for (ULONG k = 0; k < kRgbBlock; ++k) q[k] = UCHAR(q[k] & keep[k]);
+  }
+  for (; i < bytes; ++i) p[i] = UCHAR(p[i] & keep[i % 3]);
+}
+
+// Adds a signed step to U and to V, limited to 0 ... 255 (Y unchanged).
+// Written as byte minimum, wrapping add, byte maximum, wrapping subtract,
+// which equals the limited sum and maps onto plain byte vector operations.
+VOID ShiftChroma(PUCHAR p, LONG width, LONG height, SHORT du, SHORT dv) {
+  UCHAR add[kYuy2Block], sub[kYuy2Block], top[kYuy2Block];
+  for (ULONG k = 0; k < kYuy2Block; ++k) {
+    const SHORT d = (k % 4 == 1) ? du : ((k % 4 == 3) ? dv : 0);
+    add[k] = UCHAR(d > 0 ? d : 0);
+    sub[k] = UCHAR(d < 0 ? -d : 0);
+    top[k] = UCHAR(255 - add[k]);
+  }
+  const ULONG bytes = ULONG(width) * ULONG(height) * 2;
+  ULONG i = 0;
+  for (; i + kYuy2Block <= bytes; i += kYuy2Block) {
+    PUCHAR q = p + i;
+    for (ULONG k = 0; k < kYuy2Block; ++k) {
+      UCHAR x = q[k] < top[k] ? q[k] : top[k];
+      x = UCHAR(x + add[k]);
+      x = x > sub[k] ? x : sub[k];
+      q[k] = UCHAR(x - sub[k]);
+    }
+  }
+  for (; i < bytes; ++i) {
+    const SHORT v = SHORT(p[i] + add[i % 4] - sub[i % 4]);
+    p[i] = UCHAR(v < 0 ? 0 : (v > 255 ? 255 : v));
   }
 }
 
-VOID RedTintRgb(PUCHAR p, LONG width, LONG height) {
-  const ULONG n = ULONG(width) * ULONG(height);
-  for (ULONG i = 0; i < n; ++i, p += 3) {
-    p[2] = Min255(ULONG(p[2]) * 11 / 10);
-    p[0] = UCHAR(ULONG(p[0]) * 9 / 10);
+// Sets U and V to fixed values (Y unchanged).
+VOID SetChroma(PUCHAR p, LONG width, LONG height, UCHAR u, UCHAR v) {
+  UCHAR keep[kYuy2Block], set[kYuy2Block];
+  for (ULONG k = 0; k < kYuy2Block; k += 4) {
+    keep[k] = 0xFF, keep[k + 1] = 0, keep[k + 2] = 0xFF, keep[k + 3] = 0;
+    set[k] = 0, set[k + 1] = u, set[k + 2] = 0, set[k + 3] = v;
+  }
+  const ULONG bytes = ULONG(width) * ULONG(height) * 2;
+  ULONG i = 0;
+  for (; i + kYuy2Block <= bytes; i += kYuy2Block) {
+    PUCHAR q = p + i;
+    for (ULONG k = 0; k < kYuy2Block; ++k) q[k] = UCHAR((q[k] & keep[k]) | set[k]);
+  }
+  for (; i < bytes; ++i) p[i] = UCHAR((p[i] & keep[i % 4]) | set[i % 4]);
+}
+
+// The effects built on a pixel's sum B + G + R. For a block of 16 pixels,
+// t[k] sums the byte at k and the two after it (the whole pixel where k is a
+// pixel's first byte); every byte then takes the sum of its own pixel,
+// picked by position masks. The block reads two bytes past its end, so the
+// last block of the picture goes through the per-pixel path instead.
+enum SumRule { kSumGrey, kSumBlackWhite, kSumSepia };
+
+template <SumRule rule>
+inline UCHAR FromSum(USHORT sum, ULONG channel) {
+  if (rule == kSumBlackWhite) return sum >= 387 ? 255 : 0;  // (B + G + R) / 3 > 128
+  const USHORT a = Div3(sum);
+  if (rule == kSumGrey) return UCHAR(a);
+  static constexpr SHORT kSepiaStep[3] = {-65, -6, 37};  // B, G, R
+  const SHORT v = SHORT(a + kSepiaStep[channel]);
+  return UCHAR(v < 0 ? 0 : (v > 255 ? 255 : v));
+}
+
+template <SumRule rule>
+VOID FromPixelSums(PUCHAR p, LONG width, LONG height) {
+  USHORT m0[kRgbBlock], m1[kRgbBlock], m2[kRgbBlock];
+  SHORT step[kRgbBlock];
+  for (ULONG k = 0; k < kRgbBlock; ++k) {
+    m0[k] = (k % 3 == 0) ? 0xFFFF : 0;
+    m1[k] = (k % 3 == 1) ? 0xFFFF : 0;
+    m2[k] = (k % 3 == 2) ? 0xFFFF : 0;
+    step[k] = (k % 3 == 0) ? -65 : ((k % 3 == 1) ? -6 : 37);
+  }
+  const ULONG bytes = ULONG(width) * ULONG(height) * 3;
+  ULONG i = 0;
+  for (; i + kRgbBlock + 2 <= bytes; i += kRgbBlock) {
+    PUCHAR q = p + i;
+    USHORT t[kRgbBlock + 2];
+    t[0] = t[1] = 0;
+    for (ULONG k = 0; k < kRgbBlock; ++k) t[k + 2] = USHORT(q[k] + q[k + 1] + q[k + 2]);
+    for (ULONG k = 0; k < kRgbBlock; ++k) {
+      const USHORT sum = USHORT((t[k + 2] & m0[k]) | (t[k + 1] & m1[k]) | (t[k] & m2[k]));
+      if (rule == kSumBlackWhite) {
+        q[k] = sum >= 387 ? 255 : 0;
+      } else if (rule == kSumGrey) {
+        q[k] = UCHAR(Div3(sum));
+      } else {
+        const SHORT v = SHORT(Div3(sum) + step[k]);
+        q[k] = UCHAR(v < 0 ? 0 : (v > 255 ? 255 : v));
+      }
+    }
+  }
+  for (; i < bytes; i += 3) {
+    const USHORT sum = USHORT(p[i] + p[i + 1] + p[i + 2]);
+    p[i] = FromSum<rule>(sum, 0);
+    p[i + 1] = FromSum<rule>(sum, 1);
+    p[i + 2] = FromSum<rule>(sum, 2);
   }
 }
 
-VOID RedTintYuy2(PUCHAR p, LONG width, LONG height) {
-  const ULONG pairs = ULONG(width) * ULONG(height) / 2;
-  for (ULONG i = 0; i < pairs; ++i, p += 4) {
-    p[1] = p[1] > 24 ? UCHAR(p[1] - 25) : 0;
-    p[3] = p[3] < 236 ? UCHAR(p[3] + 20) : 255;
-  }
-}
+}  // namespace
 
-VOID YellowTintRgb(PUCHAR p, LONG width, LONG height) {
-  const ULONG n = ULONG(width) * ULONG(height);
-  for (ULONG i = 0; i < n; ++i, p += 3) {
-    p[2] = Min255(ULONG(p[2]) * 12 / 10);
-    p[1] = Min255(ULONG(p[1]) * 11 / 10);
-    p[0] = UCHAR(ULONG(p[0]) * 9 / 10);
-  }
-}
-
-VOID YellowTintYuy2(PUCHAR p, LONG width, LONG height) {
-  const ULONG pairs = ULONG(width) * ULONG(height) / 2;
-  for (ULONG i = 0; i < pairs; ++i, p += 4) {
-    p[1] = p[1] > 14 ? UCHAR(p[1] - 15) : 0;
-    p[3] = p[3] < 246 ? UCHAR(p[3] + 10) : 255;
-  }
-}
-
-VOID SepiaRgb(PUCHAR p, LONG width, LONG height) {
-  const ULONG n = ULONG(width) * ULONG(height);
-  for (ULONG i = 0; i < n; ++i, p += 3) {
-    const LONG a = (LONG(p[0]) + LONG(p[1]) + LONG(p[2])) / 3;
-    p[2] = ClampByte(a + 37);
-    p[1] = ClampByte(a - 6);
-    p[0] = ClampByte(a - 65);
-  }
-}
-
-VOID SepiaYuy2(PUCHAR p, LONG width, LONG height) {
-  const ULONG pairs = ULONG(width) * ULONG(height) / 2;
-  for (ULONG i = 0; i < pairs; ++i, p += 4) {
-    p[1] = 96;
-    p[3] = 160;
-  }
-}
-
-VOID BlackWhiteRgb(PUCHAR p, LONG width, LONG height) {
-  const ULONG n = ULONG(width) * ULONG(height);
-  for (ULONG i = 0; i < n; ++i, p += 3) {
-    const ULONG a = (ULONG(p[0]) + ULONG(p[1]) + ULONG(p[2])) / 3;
-    const UCHAR v = a > 128 ? 255 : 0;
-    p[0] = v;
-    p[1] = v;
-    p[2] = v;
-  }
-}
+VOID BlueTintRgb(PUCHAR p, LONG width, LONG height) { ScaleRgb(p, width, height, 12, 10, 8); }
+VOID BlueTintYuy2(PUCHAR p, LONG width, LONG height) { ShiftChroma(p, width, height, 26, -35); }
+VOID RedTintRgb(PUCHAR p, LONG width, LONG height) { ScaleRgb(p, width, height, 9, 10, 11); }
+VOID RedTintYuy2(PUCHAR p, LONG width, LONG height) { ShiftChroma(p, width, height, -25, 20); }
+VOID YellowTintRgb(PUCHAR p, LONG width, LONG height) { ScaleRgb(p, width, height, 9, 11, 12); }
+VOID YellowTintYuy2(PUCHAR p, LONG width, LONG height) { ShiftChroma(p, width, height, -15, 10); }
+VOID SepiaRgb(PUCHAR p, LONG width, LONG height) { FromPixelSums<kSumSepia>(p, width, height); }
+VOID SepiaYuy2(PUCHAR p, LONG width, LONG height) { SetChroma(p, width, height, 96, 160); }
+VOID BlackWhiteRgb(PUCHAR p, LONG width, LONG height) { FromPixelSums<kSumBlackWhite>(p, width, height); }
 
 VOID BlackWhiteYuy2(PUCHAR p, LONG width, LONG height) {
   const ULONG pairs = ULONG(width) * ULONG(height) / 2;
@@ -384,23 +460,8 @@ VOID BlackWhiteYuy2(PUCHAR p, LONG width, LONG height) {
   }
 }
 
-VOID GreyRgb(PUCHAR p, LONG width, LONG height) {
-  const ULONG n = ULONG(width) * ULONG(height);
-  for (ULONG i = 0; i < n; ++i, p += 3) {
-    const UCHAR a = UCHAR((ULONG(p[0]) + ULONG(p[1]) + ULONG(p[2])) / 3);
-    p[0] = a;
-    p[1] = a;
-    p[2] = a;
-  }
-}
-
-VOID GreyYuy2(PUCHAR p, LONG width, LONG height) {
-  const ULONG pairs = ULONG(width) * ULONG(height) / 2;
-  for (ULONG i = 0; i < pairs; ++i, p += 4) {
-    p[1] = 128;
-    p[3] = 128;
-  }
-}
+VOID GreyRgb(PUCHAR p, LONG width, LONG height) { FromPixelSums<kSumGrey>(p, width, height); }
+VOID GreyYuy2(PUCHAR p, LONG width, LONG height) { SetChroma(p, width, height, 128, 128); }
 
 VOID NegativeRgb(PUCHAR p, LONG width, LONG height) {
   const ULONG n = ULONG(width) * ULONG(height) * 3;
@@ -412,50 +473,9 @@ VOID NegativeYuy2(PUCHAR p, LONG width, LONG height) {
   for (ULONG i = 0; i < n; ++i) p[i] = UCHAR(255 - p[i]);
 }
 
-VOID RedOnlyRgb(PUCHAR p, LONG width, LONG height) {
-  const ULONG n = ULONG(width) * ULONG(height);
-  for (ULONG i = 0; i < n; ++i, p += 3) {
-    p[0] = 0;
-    p[1] = 0;
-  }
-}
-
-VOID RedOnlyYuy2(PUCHAR p, LONG width, LONG height) {
-  const ULONG pairs = ULONG(width) * ULONG(height) / 2;
-  for (ULONG i = 0; i < pairs; ++i, p += 4) {
-    p[1] = 128;
-    p[3] = 255;
-  }
-}
-
-VOID GreenOnlyRgb(PUCHAR p, LONG width, LONG height) {
-  const ULONG n = ULONG(width) * ULONG(height);
-  for (ULONG i = 0; i < n; ++i, p += 3) {
-    p[0] = 0;
-    p[2] = 0;
-  }
-}
-
-VOID GreenOnlyYuy2(PUCHAR p, LONG width, LONG height) {
-  const ULONG pairs = ULONG(width) * ULONG(height) / 2;
-  for (ULONG i = 0; i < pairs; ++i, p += 4) {
-    p[1] = 0;
-    p[3] = 0;
-  }
-}
-
-VOID BlueOnlyRgb(PUCHAR p, LONG width, LONG height) {
-  const ULONG n = ULONG(width) * ULONG(height);
-  for (ULONG i = 0; i < n; ++i, p += 3) {
-    p[1] = 0;
-    p[2] = 0;
-  }
-}
-
-VOID BlueOnlyYuy2(PUCHAR p, LONG width, LONG height) {
-  const ULONG pairs = ULONG(width) * ULONG(height) / 2;
-  for (ULONG i = 0; i < pairs; ++i, p += 4) {
-    p[1] = 255;
-    p[3] = 128;
-  }
-}
+VOID RedOnlyRgb(PUCHAR p, LONG width, LONG height) { MaskRgb(p, width, height, 0, 0, 0xFF); }
+VOID RedOnlyYuy2(PUCHAR p, LONG width, LONG height) { SetChroma(p, width, height, 128, 255); }
+VOID GreenOnlyRgb(PUCHAR p, LONG width, LONG height) { MaskRgb(p, width, height, 0, 0xFF, 0); }
+VOID GreenOnlyYuy2(PUCHAR p, LONG width, LONG height) { SetChroma(p, width, height, 0, 0); }
+VOID BlueOnlyRgb(PUCHAR p, LONG width, LONG height) { MaskRgb(p, width, height, 0xFF, 0, 0); }
+VOID BlueOnlyYuy2(PUCHAR p, LONG width, LONG height) { SetChroma(p, width, height, 255, 128); }

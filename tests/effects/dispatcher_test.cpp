@@ -153,6 +153,65 @@ TEST_F(Dispatcher, ColourEffectsMatchTheirRulesOnEveryByteValue) {
   }
 }
 
+// Plain per-pixel versions of the colour rules, to hold the block-wise
+// routines against on awkward sizes (whole blocks plus a tail).
+void PlainRgb(ULONG effect, uint8_t* p) {
+  auto lim = [](int v) { return uint8_t(v < 0 ? 0 : (v > 255 ? 255 : v)); };
+  const int b = p[0], g = p[1], r = p[2], a = (b + g + r) / 3;
+  switch (effect) {
+    case 2: p[0] = lim(b * 12 / 10), p[2] = uint8_t(r * 8 / 10); break;
+    case 3: p[2] = lim(r * 11 / 10), p[0] = uint8_t(b * 9 / 10); break;
+    case 4: p[2] = lim(r * 12 / 10), p[1] = lim(g * 11 / 10), p[0] = uint8_t(b * 9 / 10); break;
+    case 5: p[2] = lim(a + 37), p[1] = lim(a - 6), p[0] = lim(a - 65); break;
+    case 7: p[0] = p[1] = p[2] = a > 128 ? 255 : 0; break;
+    case 8: p[0] = p[1] = p[2] = uint8_t(a); break;
+    case 11: p[0] = uint8_t(255 - b), p[1] = uint8_t(255 - g), p[2] = uint8_t(255 - r); break;
+    case 14: p[0] = p[1] = 0; break;
+    case 15: p[0] = p[2] = 0; break;
+    case 16: p[1] = p[2] = 0; break;
+  }
+}
+
+void PlainYuy2(ULONG effect, uint8_t* p) {
+  uint8_t& u = p[1];
+  uint8_t& v = p[3];
+  switch (effect) {
+    case 2: u = u < 230 ? u + 26 : 255, v = v > 34 ? v - 35 : 0; break;
+    case 3: u = u > 24 ? u - 25 : 0, v = v < 236 ? v + 20 : 255; break;
+    case 4: u = u > 14 ? u - 15 : 0, v = v < 246 ? v + 10 : 255; break;
+    case 5: u = 96, v = 160; break;
+    case 7: p[0] = p[0] > 80 ? 255 : 0, p[2] = p[2] > 80 ? 255 : 0, u = v = 128; break;
+    case 8: u = v = 128; break;
+    case 11: for (int i = 0; i < 4; ++i) p[i] = uint8_t(255 - p[i]); break;
+    case 14: u = 128, v = 255; break;
+    case 15: u = 0, v = 0; break;
+    case 16: u = 255, v = 128; break;
+  }
+}
+
+TEST_F(Dispatcher, ColourEffectsEqualThePlainRulesOnAwkwardSizes) {
+  const uint32_t seed = 20261207;
+  const struct {
+    int w, h;
+  } sizes[] = {{1, 1}, {2, 1}, {17, 3}, {18, 5}, {6, 8}, {640, 480}};
+  for (ULONG effect : {2u, 3u, 4u, 5u, 7u, 8u, 11u, 14u, 15u, 16u}) {
+    for (auto s : sizes) {
+      // Exact-size buffers, so a block that runs past the picture is caught.
+      const Bytes in = Noise(size_t(s.w) * s.h * 3, seed + effect);
+      Bytes fast = in, plain = in;
+      ASSERT_EQ(Apply(fast, kRgb, s.w, s.h, effect), STATUS_SUCCESS);
+      for (size_t i = 0; i < plain.size(); i += 3) PlainRgb(effect, &plain[i]);
+      ASSERT_EQ(fast, plain) << "RGB effect " << effect << " " << s.w << "x" << s.h << " seed " << seed;
+      if (s.w % 2) continue;
+      const Bytes yin = Noise(size_t(s.w) * s.h * 2, seed - effect);
+      Bytes yfast = yin, yplain = yin;
+      ASSERT_EQ(Apply(yfast, kYuy2, s.w, s.h, effect), STATUS_SUCCESS);
+      for (size_t i = 0; i < yplain.size(); i += 4) PlainYuy2(effect, &yplain[i]);
+      ASSERT_EQ(yfast, yplain) << "YUY2 effect " << effect << " " << s.w << "x" << s.h << " seed " << seed;
+    }
+  }
+}
+
 TEST_F(Dispatcher, NegativeTwiceRestoresBothLayouts) {
   Bytes rgb = Noise(64 * 48 * 3, 99), rgbBefore = rgb;
   Apply(rgb, kRgb, 64, 48, 11);
