@@ -160,6 +160,27 @@ TEST(Capture, UnplugStopsTheStreamAndFaceLogHasALinePerFrame) {
   EXPECT_EQ(lines, 4);
 }
 
+TEST(Capture, SnapshotButtonReachesTheDriver) {
+  const std::string root = FreshDir("button");
+  uint32_t status = 0;
+  // State 1 while streaming: the next frame becomes a snapshot.
+  ASSERT_EQ(qcam_tool::CmdCapture({"--root", root, "--format", "YUY2", "--size", "160x120", "--frames", "4",
+                                   "--button", "1@2"}),
+            0);
+  EXPECT_TRUE(fs::exists(root + "/Windows/Snap.dat"));
+  ASSERT_TRUE(platform::SetRoot(root));
+  ASSERT_TRUE(platform::RegGetDword(qcam::kKeyCurrentA, "CameraStatus", &status));
+  EXPECT_EQ(status & qcam::kStatusSnapshotReady, qcam::kStatusSnapshotReady);
+  ASSERT_EQ(qcam_tool::CmdCapture({"--root", root, "--format", "YUY2", "--size", "160x120", "--frames", "3",
+                                   "--button", "4"}),
+            0);
+  ASSERT_TRUE(platform::SetRoot(root));
+  ASSERT_TRUE(platform::RegGetDword(qcam::kKeyCurrentA, "CameraStatus", &status));
+  EXPECT_EQ(status & qcam::kStatusButton4, qcam::kStatusButton4);
+  EXPECT_EQ(qcam_tool::CmdCapture({"--root", root, "--format", "YUY2", "--size", "160x120", "--button", "3"}), 2);
+  EXPECT_EQ(qcam_tool::CmdCapture({"--root", root, "--format", "YUY2", "--size", "160x120", "--button", "1@x"}), 2);
+}
+
 TEST(Install, CommandCreatesTheRoot) {
   const std::string root = FreshDir("cmdinstall");
   EXPECT_EQ(qcam_tool::CmdInstall({"--root", root}), 0);

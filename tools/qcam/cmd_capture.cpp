@@ -22,11 +22,13 @@ const char kUsage[] =
     "usage: qcam capture --root DIR [--camera PROFILE|FILE] [--source FILE] [--scene face]\n"
     "                    --format MJPG|YUY2|I420|RGB24 --size WxH [--frames N] [--snapshot K]\n"
     "                    [--unplug-at K] [--out DIR] [--raw] [--set NAME=VALUE]... [--effect N]\n"
-    "                    [--face-log FILE]\n"
+    "                    [--face-log FILE] [--button STATE[@K]]\n"
     "Installs the root if needed, plugs the camera in, opens the capture stream and streams\n"
     "N frames (default 30). --snapshot K has the camera mark frame K as a still; --unplug-at K\n"
     "pulls the camera out when frame K is due. --out writes frame-0001.png ... (MJPG as .jpg);\n"
-    "with --raw each buffer is written exactly as delivered (.yuy2, .i420, .bgr, .jpg).\n";
+    "with --raw each buffer is written exactly as delivered (.yuy2, .i420, .bgr, .jpg).\n"
+    "--button presses the camera's snapshot button (state 1, 2 or 4) after frame K (default 1)\n"
+    "and polls it through the driver as the tray application does.\n";
 
 struct Request {
   std::string formatName;
@@ -36,6 +38,8 @@ struct Request {
   long long frames = 30;
   long long snapshot = 0;
   long long unplugAt = 0;
+  long long buttonState = 0;
+  long long buttonAt = 1;
 };
 
 void Progress(uint32_t done, uint32_t total) {
@@ -81,7 +85,8 @@ int CmdCapture(const Args& args) {
   const std::vector<OptionSpec> specs = {
       {"root", true},      {"camera", true}, {"source", true}, {"scene", true},    {"format", true},
       {"size", true},      {"frames", true}, {"snapshot", true}, {"unplug-at", true}, {"out", true},
-      {"raw", false},      {"set", true},    {"effect", true}, {"face-log", true}, {"help", false}};
+      {"raw", false},      {"set", true},    {"effect", true}, {"face-log", true}, {"button", true},
+      {"help", false}};
   if (!ParseOptions(args, specs, &opts, &error)) return Fail(error);
   if (opts.Has("help")) {
     std::printf("%s", kUsage);
@@ -116,6 +121,13 @@ int CmdCapture(const Args& args) {
     return Fail("bad snapshot frame '" + opts.Get("snapshot") + "'");
   if (opts.Has("unplug-at") && !ParseInt(opts.Get("unplug-at"), 1, 100000, &req.unplugAt))
     return Fail("bad unplug frame '" + opts.Get("unplug-at") + "'");
+  if (opts.Has("button")) {
+    const std::string b = opts.Get("button");
+    const size_t at = b.find('@');
+    if (!ParseInt(b.substr(0, at), 1, 4, &req.buttonState) || req.buttonState == 3 ||
+        (at != std::string::npos && !ParseInt(b.substr(at + 1), 1, 100000, &req.buttonAt)))
+      return Fail("bad button press '" + b + "' (expected 1, 2 or 4, optionally @FRAME)");
+  }
   std::vector<std::pair<std::string, std::string>> settings;
   for (const std::string& s : opts.All("set")) {
     const size_t eq = s.find('=');
@@ -187,6 +199,7 @@ int CmdCapture(const Args& args) {
   const bool showProgress = isatty(2);
   uint32_t delivered = 0, empty = 0, withFace = 0;
   bool unplugged = false;
+  bool buttonPolled = false;
   std::string saveError;
   std::error_code ec;
   const fs::path snap = fs::path(root) / "Windows" / "Snap.dat";
@@ -228,6 +241,15 @@ int CmdCapture(const Args& args) {
             sim::WritePng(path, rgb, &saveError);
         }
       }
+      if (req.buttonState && frame.number == uint64_t(req.buttonAt)) {
+        // Pressed, then polled through the private set (command 4).
+        camera->PressButton(uint32_t(req.buttonState));
+        std::vector<int32_t> words(qcam::kPrivateWordCount, 0);
+        words[0] = 4;
+        NTSTATUS pollStatus = 0;
+        PrivateRequest(cd, true, qcam::kPrivCommand, &words, &pollStatus);
+        buttonPolled = NT_SUCCESS(pollStatus);
+      }
       if (showProgress) Progress(frame.number, total);
       if (req.unplugAt > 1 && frame.number + 1 == uint64_t(req.unplugAt)) {
         cd.Unplug();
@@ -244,6 +266,12 @@ int CmdCapture(const Args& args) {
   if (faceLog) std::fclose(faceLog);
   if (!saveError.empty()) return Fail(saveError);
   if (unplugged) std::printf("camera unplugged at frame %lld\n", req.unplugAt);
+  if (req.buttonState) {
+    uint32_t status = 0;
+    platform::RegGetDword(qcam::kKeyCurrentA, "CameraStatus", &status);
+    std::printf("button state %lld pressed after frame %lld%s; CameraStatus 0x%03X\n", req.buttonState, req.buttonAt,
+                buttonPolled ? "" : " (not polled: the stream ended first)", status);
+  }
   if (fs::exists(snap, ec) && (!snapBefore || fs::last_write_time(snap, ec) != snapTimeBefore))
     std::printf("snapshot written: %s\n", snap.string().c_str());
   std::printf("delivered %u frames (%dx%d %s), %u empty, %.1f fps", delivered, req.width, req.height,
