@@ -49,7 +49,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       camera->SetAlternateSetting(alt);
       std::vector<std::vector<uint8_t>> packets;
       camera->NextFramePackets(&packets);
-      const uint32_t limit = std::min(committed.dwMaxPayloadTransferSize, camera->MaxPacketSize(alt));
+      const uint32_t negotiated = committed.dwMaxPayloadTransferSize;
+      const uint32_t limit = std::min(negotiated, camera->MaxPacketSize(alt));
       for (size_t i = 0; i < packets.size(); ++i) {
         const auto& p = packets[i];
         if (p.size() < sim::kPayloadHeaderSize || p.size() > limit || p[0] != sim::kPayloadHeaderSize) __builtin_trap();

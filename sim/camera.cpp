@@ -568,7 +568,8 @@ void UvcCamera::NextFramePackets(std::vector<std::vector<uint8_t>>* packets) {
   uint32_t altMax = 0;
   for (const auto& alt : info_.altSettings)
     if (alt.alternateSetting == alternate_) altMax = alt.maxPacketBytes;
-  const uint32_t maxPacket = std::min(commit_.dwMaxPayloadTransferSize, altMax);
+  const uint32_t negotiated = commit_.dwMaxPayloadTransferSize;
+  const uint32_t maxPacket = std::min(negotiated, altMax);
   if (maxPacket <= kPayloadHeaderSize) return;
 
   std::vector<uint8_t> payload;

@@ -133,11 +133,11 @@ TEST(CameraProbe, AnswersWhatWasAskedAndAPayloadThatFitsTheSettings) {
         auto a = Probe(cam.get(), format.index, frame.index, frame.defaultInterval);
         EXPECT_EQ(a.bFormatIndex, format.index);
         EXPECT_EQ(a.bFrameIndex, frame.index);
-        EXPECT_EQ(a.dwFrameInterval, frame.defaultInterval);
-        EXPECT_EQ(a.dwMaxVideoFrameSize, uint32_t(frame.width) * frame.height * 2);
-        const uint32_t alt = DriverAlternate(a.dwMaxPayloadTransferSize, info.altSettings.size());
-        EXPECT_LE(a.dwMaxPayloadTransferSize, cam->MaxPacketSize(alt));
-        EXPECT_GT(a.dwMaxPayloadTransferSize, 12u);
+        EXPECT_EQ(uint32_t(a.dwFrameInterval), frame.defaultInterval);
+        EXPECT_EQ(uint32_t(a.dwMaxVideoFrameSize), uint32_t(frame.width) * frame.height * 2);
+        const uint32_t alt = DriverAlternate(uint32_t(a.dwMaxPayloadTransferSize), info.altSettings.size());
+        EXPECT_LE(uint32_t(a.dwMaxPayloadTransferSize), cam->MaxPacketSize(alt));
+        EXPECT_GT(uint32_t(a.dwMaxPayloadTransferSize), 12u);
         (void)previous;
       }
     }
@@ -146,10 +146,10 @@ TEST(CameraProbe, AnswersWhatWasAskedAndAPayloadThatFitsTheSettings) {
   // Bigger frames need bigger payloads; YUY2 640x480 needs one of the largest.
   const auto small = Probe(cam.get(), 1, 6, 333333);  // MJPG 160x120
   const auto large = Probe(cam.get(), 1, 2, 333333);  // MJPG 1280x720
-  EXPECT_LT(small.dwMaxPayloadTransferSize, large.dwMaxPayloadTransferSize);
+  EXPECT_LT(uint32_t(small.dwMaxPayloadTransferSize), uint32_t(large.dwMaxPayloadTransferSize));
   const auto yuy2 = Probe(cam.get(), 2, 1, 333333);
-  EXPECT_GE(yuy2.dwMaxPayloadTransferSize, 2048u);
-  EXPECT_LT(Probe(cam.get(), 2, 5, 333333).dwMaxPayloadTransferSize, 512u);
+  EXPECT_GE(uint32_t(yuy2.dwMaxPayloadTransferSize), 2048u);
+  EXPECT_LT(uint32_t(Probe(cam.get(), 2, 5, 333333).dwMaxPayloadTransferSize), 512u);
 }
 
 TEST(CameraProbe, UnknownIndexesAndIntervalsGetTheNearestValidOnes) {
@@ -160,9 +160,9 @@ TEST(CameraProbe, UnknownIndexesAndIntervalsGetTheNearestValidOnes) {
   a = Probe(cam.get(), 2, 40, 0);
   EXPECT_EQ(a.bFormatIndex, 2);
   EXPECT_EQ(a.bFrameIndex, 6);
-  EXPECT_EQ(a.dwFrameInterval, 1000000u) << "default interval of 1280x720 YUY2";
+  EXPECT_EQ(uint32_t(a.dwFrameInterval), 1000000u) << "default interval of 1280x720 YUY2";
   a = Probe(cam.get(), 1, 1, 700000);
-  EXPECT_EQ(a.dwFrameInterval, 666666u);
+  EXPECT_EQ(uint32_t(a.dwFrameInterval), 666666u);
   // Short probe writes stall and change nothing.
   uint8_t shortProbe[10] = {0, 0, 2, 2};
   uint32_t n = sizeof(shortProbe);
@@ -171,7 +171,7 @@ TEST(CameraProbe, UnknownIndexesAndIntervalsGetTheNearestValidOnes) {
   VideoProbeCommit back{};
   n = 26;
   cam->ControlTransfer(0x81, 0x0100, 1, reinterpret_cast<uint8_t*>(&back), &n, true);
-  EXPECT_EQ(back.dwFrameInterval, 666666u);
+  EXPECT_EQ(uint32_t(back.dwFrameInterval), 666666u);
   // Commit fixes the streamed format.
   Probe(cam.get(), 2, 3, 333333, true);
   EXPECT_EQ(cam->Committed().bFormatIndex, 2);
@@ -284,14 +284,14 @@ TEST(CameraStreaming, PacketsCarryHeadersAndRespectThePayload) {
   cam->NextFramePackets(&none);
   EXPECT_TRUE(none.empty()) << "no packets before streaming";
   const auto a = Probe(cam.get(), 1, 1, 333333, true);  // MJPG 640x480
-  const uint32_t alt = DriverAlternate(a.dwMaxPayloadTransferSize, 7);
+  const uint32_t alt = DriverAlternate(uint32_t(a.dwMaxPayloadTransferSize), 7);
   cam->SetAlternateSetting(alt);
   ASSERT_TRUE(cam->Streaming());
   uint8_t lastFid = 0xFF;
   for (int i = 0; i < 3; ++i) {
     Frame f = NextFrame(cam.get());
     ASSERT_GT(f.packets, 1u);
-    EXPECT_LE(f.largest, a.dwMaxPayloadTransferSize);
+    EXPECT_LE(f.largest, uint32_t(a.dwMaxPayloadTransferSize));
     for (size_t k = 0; k < f.infos.size(); ++k) {
       EXPECT_TRUE(f.infos[k] & 0x80) << "end of header";
       EXPECT_EQ(bool(f.infos[k] & 0x02), k + 1 == f.infos.size()) << "end of frame only on the last packet";
@@ -300,7 +300,7 @@ TEST(CameraStreaming, PacketsCarryHeadersAndRespectThePayload) {
     }
     EXPECT_NE(f.infos[0] & 0x01, lastFid) << "frame id toggles";
     lastFid = f.infos[0] & 0x01;
-    EXPECT_LE(f.data.size(), a.dwMaxVideoFrameSize);
+    EXPECT_LE(f.data.size(), uint32_t(a.dwMaxVideoFrameSize));
     auto img = DecodeJpeg(f.data);
     EXPECT_EQ(img.width, 640);
     EXPECT_EQ(img.height, 480);
@@ -440,7 +440,7 @@ TEST(CameraFromFile, StreamsItsOwnFormatsAndSizes) {
   EXPECT_EQ(a.bFormatIndex, 1);
   cam->SetAlternateSetting(11);
   Frame f = NextFrame(cam.get());
-  EXPECT_LE(f.largest, a.dwMaxPayloadTransferSize);
+  EXPECT_LE(f.largest, uint32_t(a.dwMaxPayloadTransferSize));
   auto img = DecodeJpeg(f.data);
   EXPECT_EQ(img.width, 1280);
   EXPECT_EQ(img.height, 720);
