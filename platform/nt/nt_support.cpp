@@ -217,9 +217,14 @@ std::string FormatKernel(const char* fmt, va_list ap) {
       case 'X':
       case 'o':
       case 'c': {
-        if (conv == 'c' && length == kWide) {
-          const WCHAR c = static_cast<WCHAR>(va_arg(ap, int));
-          pad(platform::Narrow(&c, 1));
+        if (conv == 'c') {
+          hasPrecision = false;
+          if (length == kWide || length == kLong) {
+            const WCHAR c = static_cast<WCHAR>(va_arg(ap, int));
+            pad(platform::Narrow(&c, 1));
+          } else {
+            pad(std::string(1, static_cast<char>(va_arg(ap, int))));
+          }
           break;
         }
         const bool isSigned = conv == 'd' || conv == 'i';
@@ -248,6 +253,7 @@ std::string FormatKernel(const char* fmt, va_list ap) {
         break;
       }
       case 'C': {
+        hasPrecision = false;
         const WCHAR c = static_cast<WCHAR>(va_arg(ap, int));
         pad(platform::Narrow(&c, 1));
         break;

@@ -98,12 +98,12 @@ TEST_F(MachineTest, DebugPrintFormatsWideStringsLineByLine) {
   UNICODE_STRING u;
   RtlInitUnicodeString(&u, u"C:\\frame.bmp");
   DbgPrint("QORCAM_ReadStringFormRegistry: %ws\n", u.Buffer);
-  DbgPrint("%S|%-6ws|%.2ws|%wZ|%wc\n", u"ab", u"cd", u"efgh", &u, u'z');
+  DbgPrint("%S|%-6ws|%.2ws|%wZ|%wc|%lc|%3c\n", u"ab", u"cd", u"efgh", &u, u'z', u'y', 'x');
   DbgPrint("%d %5u %08x %I64d %lld %s %c %%\nsecond", -3, 7u, 0xBEEF, static_cast<LONGLONG>(1) << 40, -1LL, "s", 'c');
   DbgPrint("%ws %s\n", static_cast<const WCHAR*>(nullptr), static_cast<const char*>(nullptr));
   ASSERT_EQ(lines.size(), 5u);
   EXPECT_EQ(lines[0], "QORCAM_ReadStringFormRegistry: C:\\frame.bmp");
-  EXPECT_EQ(lines[1], "ab|cd    |ef|C:\\frame.bmp|z");
+  EXPECT_EQ(lines[1], "ab|cd    |ef|C:\\frame.bmp|z|y|  x");
   EXPECT_EQ(lines[2], "-3     7 0000beef 1099511627776 -1 s c %");
   EXPECT_EQ(lines[3], "second");
   EXPECT_EQ(lines[4], "(null) (null)");
