@@ -60,6 +60,9 @@ struct Machine {
   std::mutex lock;
   std::unique_ptr<RegKey> hive{new RegKey};
   std::string root;
+  // Set when ROOT/registry.reg could not be read back: the file is moved
+  // aside to registry.reg.damaged before the first save replaces it.
+  bool keepDamagedFile = false;
   platform::AccessCounters counters;
 };
 Machine& M() {
@@ -246,6 +249,13 @@ bool SaveLocked(Machine& m) {
   if (m.root.empty()) return true;
   const std::string text = RenderLocked(*m.hive);
   const std::string path = m.root + "/registry.reg";
+  if (m.keepDamagedFile) {
+    if (std::rename(path.c_str(), (path + ".damaged").c_str()) != 0 && errno != ENOENT) {
+      std::fprintf(stderr, "registry: cannot keep the damaged %s aside: %s\n", path.c_str(), std::strerror(errno));
+      return false;
+    }
+    m.keepDamagedFile = false;
+  }
   const std::string temp = path + ".tmp." + std::to_string(static_cast<long>(getpid()));
   FILE* f = std::fopen(temp.c_str(), "wb");
   if (!f) return false;
@@ -775,6 +785,7 @@ bool SetRoot(const std::string& root) {
   std::lock_guard<std::mutex> guard(m.lock);
   m.hive.reset(new RegKey);
   m.root.clear();
+  m.keepDamagedFile = false;
   if (root.empty()) return true;
   std::string r = root;
   while (r.size() > 1 && r.back() == '/') r.pop_back();
@@ -800,8 +811,10 @@ bool SetRoot(const std::string& root) {
   std::unique_ptr<RegKey> hive(new RegKey);
   std::string error;
   if (tooLarge || !ParseInto(text, hive.get(), &error)) {
-    std::fprintf(stderr, "registry: %s/registry.reg not loaded: %s\n", r.c_str(),
-                 tooLarge ? "file too large" : error.c_str());
+    std::fprintf(stderr,
+                 "registry: %s/registry.reg not loaded (moved to registry.reg.damaged at the next change): %s\n",
+                 r.c_str(), tooLarge ? "file too large" : error.c_str());
+    m.keepDamagedFile = true;
     return false;
   }
   m.hive = std::move(hive);
@@ -816,6 +829,7 @@ void ResetMachine() {
     std::lock_guard<std::mutex> guard(m.lock);
     m.hive.reset(new RegKey);
     m.root.clear();
+    m.keepDamagedFile = false;
     m.counters = AccessCounters();
   }
   PoolFailAfter(-1);

@@ -253,8 +253,14 @@ TEST_F(MachineTest, UnreadableRegistryFileLeavesAnEmptyRegistry) {
   WriteHostFile(root_ + "/registry.reg", "Windows Registry Editor Version 5.00\n\n[HKEY_LOCAL_MACHINE\\A]\n\"X\"=dword:zz\n");
   EXPECT_FALSE(platform::SetRoot(root_));
   EXPECT_FALSE(platform::RegKeyExists("HKLM\\A"));
-  // The damaged file is not overwritten by loading.
+  // The damaged file is not overwritten by loading, and the first change
+  // keeps it aside instead of saving over it.
   EXPECT_NE(ReadHostFile(root_ + "/registry.reg").find("dword:zz"), std::string::npos);
+  ASSERT_TRUE(platform::RegCreateKeyPath("HKLM\\New"));
+  EXPECT_NE(ReadHostFile(root_ + "/registry.reg.damaged").find("dword:zz"), std::string::npos);
+  EXPECT_NE(ReadHostFile(root_ + "/registry.reg").find("[HKEY_LOCAL_MACHINE\\New]"), std::string::npos);
+  ASSERT_TRUE(platform::RegCreateKeyPath("HKLM\\Newer"));
+  EXPECT_NE(ReadHostFile(root_ + "/registry.reg.damaged").find("dword:zz"), std::string::npos);
 }
 
 TEST_F(MachineTest, DeletingKeysAndValues) {
