@@ -136,20 +136,22 @@ bool MapKernelPath(const std::string& kernelPath, std::string* hostPath) {
   std::string path = root + "/" + MatchEntry(root, base);
   for (const std::string& c : parts) path += "/" + MatchEntry(path, c);
 
-  // Links inside the root must not lead out of it: the deepest existing part
-  // of the path has to resolve to a place below the root.
+  // Links inside the root must not lead out of it, nor nowhere (a dangling
+  // link would let a create make a file wherever it points): every existing
+  // component that is a link has to resolve to a place below the root.
   char resolvedRoot[PATH_MAX];
   if (!realpath(root.c_str(), resolvedRoot)) return false;
-  std::string probe = path;
-  while (true) {
-    char resolved[PATH_MAX];
-    if (realpath(probe.c_str(), resolved)) {
-      if (!UnderRoot(resolved, resolvedRoot)) return false;
-      break;
+  size_t end = root.size();
+  while (end < path.size()) {
+    end = path.find('/', end + 1);
+    if (end == std::string::npos) end = path.size();
+    const std::string prefix = path.substr(0, end);
+    struct stat st;
+    if (lstat(prefix.c_str(), &st) != 0) break;  // nothing exists below here
+    if (S_ISLNK(st.st_mode)) {
+      char resolved[PATH_MAX];
+      if (!realpath(prefix.c_str(), resolved) || !UnderRoot(resolved, resolvedRoot)) return false;
     }
-    const size_t slash = probe.rfind('/');
-    if (slash == std::string::npos || slash == 0) break;
-    probe.erase(slash);
   }
   *hostPath = path;
   return true;

@@ -69,6 +69,20 @@ TEST_F(FilesTest, LinksOutOfTheRootAreRefused) {
   EXPECT_FALSE(platform::MapKernelPath("\\??\\C:\\out\\passwd", &host));
   HANDLE h = nullptr;
   EXPECT_EQ(Open(u"\\??\\C:\\out\\passwd", GENERIC_READ, FILE_OPEN, &h), STATUS_OBJECT_PATH_NOT_FOUND);
+
+  // A dangling link would let a create put a file outside the root.
+  const std::string outside = root_ + "-outside";
+  ASSERT_EQ(symlink(outside.c_str(), (root_ + "/Windows/Snap.dat").c_str()), 0);
+  EXPECT_EQ(Open(u"\\SystemRoot\\Snap.dat", GENERIC_WRITE, FILE_OVERWRITE_IF, &h), STATUS_OBJECT_PATH_NOT_FOUND);
+  struct stat st;
+  EXPECT_NE(lstat(outside.c_str(), &st), 0);
+
+  // Links that stay inside the root are followed.
+  WriteHostFile(root_ + "/C/real.bmp", "inside");
+  ASSERT_EQ(symlink((root_ + "/C/real.bmp").c_str(), (root_ + "/Windows/Link.bmp").c_str()), 0);
+  EXPECT_TRUE(platform::MapKernelPath("\\SystemRoot\\link.bmp", &host));
+  ASSERT_EQ(Open(u"\\SystemRoot\\link.bmp", GENERIC_READ, FILE_OPEN, &h), STATUS_SUCCESS);
+  EXPECT_EQ(ZwClose(h), STATUS_SUCCESS);
 }
 
 TEST_F(FilesTest, MemoryOnlyMachineHasNoFiles) {
