@@ -99,7 +99,7 @@ bool ValidateHandle(HANDLE h, OpenFile** file) {
 namespace platform {
 
 bool MapKernelPath(const std::string& kernelPath, std::string* hostPath) {
-  const std::string& root = Root();
+  const std::string root = internal::CurrentRoot();
   if (root.empty()) return false;
   struct Prefix {
     const char* kernel;

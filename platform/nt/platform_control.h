@@ -99,6 +99,7 @@ std::u16string Widen(const std::string& utf8);
 // Hooks shared between the stand-in's own source files; not for callers.
 namespace internal {
 void CountFileOpen();
+std::string CurrentRoot();  // a copy taken under the machine's lock
 bool CloseThreadHandle(HANDLE handle);  // true when `handle` was a live thread handle
 }  // namespace internal
 

@@ -844,6 +844,12 @@ AccessCounters Counters() {
 }
 
 namespace internal {
+std::string CurrentRoot() {
+  Machine& m = M();
+  std::lock_guard<std::mutex> guard(m.lock);
+  return m.root;
+}
+
 void CountFileOpen() {
   Machine& m = M();
   std::lock_guard<std::mutex> guard(m.lock);
