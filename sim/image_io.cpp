@@ -347,12 +347,11 @@ void RgbToYuy2(const RgbImage& image, std::vector<uint8_t>* yuy2) {
       const int v = ((112 * r - 94 * g - 18 * b + 128) >> 8) + 128;
       dst[x * 2] = Clamp255(y0);
       dst[x * 2 + 1] = Clamp255(u);
+      // With an odd width the last pair is cut short: its V sample has no
+      // room in a w*2-byte row.
       if (x + 1 < w) {
         dst[x * 2 + 2] = Clamp255(y1);
         dst[x * 2 + 3] = Clamp255(v);
-      } else {
-        // Odd width: the last pair is cut; the V sample has no room in a
-        // w*2-byte row, so it is dropped.
       }
     }
   }

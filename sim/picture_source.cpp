@@ -104,7 +104,7 @@ void ScaleToCover(const RgbImage& in, int width, int height, RgbImage* out) {
   out->height = height;
   out->rgb.assign(size_t(width) * height * 3, 0);
   if (in.width <= 0 || in.height <= 0 || width <= 0 || height <= 0) return;
-  // Source window of the output's aspect ratio, centred, in 16.16 fixed point.
+  // Source window of the output's aspect ratio, centred; bilinear weights in 8-bit steps.
   double scale = std::max(double(width) / in.width, double(height) / in.height);
   const double winW = width / scale, winH = height / scale;
   const double x0 = (in.width - winW) / 2.0, y0 = (in.height - winH) / 2.0;

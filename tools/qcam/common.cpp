@@ -200,7 +200,7 @@ void CameraOptionsFromArgs(const ParsedOptions& opts, sim::CameraOptions* camera
   if (c == "notebook" || c == "basic") {
     camera->profile = c;
     camera->descriptorFile.clear();
-  } else if (c.find('/') == std::string::npos && c.find('.') == std::string::npos) {
+  } else if (c.find('/') == std::string::npos && c.find('.') == std::string::npos && !fs::exists(c)) {
     camera->profile = c;  // an unknown profile name: Create says so
   } else {
     camera->descriptorFile = c;
