@@ -109,64 +109,85 @@ VOID EmbossYuy2(PUCHAR picture, LONG width, LONG height, PUCHAR scratch) {
 // ---- mosaic (9) ----------------------------------------------------------------
 // Blocks of 8 x 8 from the first row and column; every supported size is a
 // multiple of 8, and a partial block at an edge takes the mean of the pixels
-// it has.
+// it has. Each band of up to eight rows is first summed column by column
+// (one 16-bit sum per byte of a row, a plain vectorizable add) into the
+// scratch picture, which holds those sums whenever the picture has two rows
+// or more; a one-row picture's band is the row itself. Each block then adds
+// up its columns and fills itself.
 
-VOID MosaicRgb(PUCHAR picture, LONG width, LONG height) {
+namespace {
+
+struct BandSums {
+  const USHORT* acc;  // sums of the band's rows, or null: use `row`
+  const UCHAR* row;   // the band's only row
+  ULONG At(ULONG k) const { return acc ? acc[k] : row[k]; }
+};
+
+inline BandSums SumBand(const UCHAR* band, ULONG rowBytes, LONG rows, PUCHAR scratch) {
+  if (rows < 2) return BandSums{nullptr, band};
+  USHORT* acc = reinterpret_cast<USHORT*>(scratch);
+  std::memset(acc, 0, rowBytes * sizeof(USHORT));
+  for (LONG r = 0; r < rows; ++r) {
+    const UCHAR* row = band + ULONG(r) * rowBytes;
+    for (ULONG k = 0; k < rowBytes; ++k) acc[k] = USHORT(acc[k] + row[k]);
+  }
+  return BandSums{acc, band};
+}
+
+}  // namespace
+
+VOID MosaicRgb(PUCHAR picture, LONG width, LONG height, PUCHAR scratch) {
   const ULONG rowBytes = ULONG(width) * 3;
   for (LONG by = 0; by < height; by += 8) {
     const LONG bh = height - by < 8 ? height - by : 8;
+    PUCHAR band = picture + ULONG(by) * rowBytes;
+    const BandSums sums = SumBand(band, rowBytes, bh, scratch);
     for (LONG bx = 0; bx < width; bx += 8) {
       const LONG bw = width - bx < 8 ? width - bx : 8;
       ULONG sum[3] = {0, 0, 0};
-      for (LONG y = by; y < by + bh; ++y) {
-        const UCHAR* p = picture + ULONG(y) * rowBytes + ULONG(bx) * 3;
-        for (LONG x = 0; x < bw; ++x, p += 3) {
-          sum[0] += p[0];
-          sum[1] += p[1];
-          sum[2] += p[2];
-        }
+      for (LONG x = 0; x < bw; ++x) {
+        const ULONG k = ULONG(bx + x) * 3;
+        sum[0] += sums.At(k);
+        sum[1] += sums.At(k + 1);
+        sum[2] += sums.At(k + 2);
       }
       const ULONG count = ULONG(bw) * ULONG(bh);
-      const UCHAR mean[3] = {UCHAR(sum[0] / count), UCHAR(sum[1] / count), UCHAR(sum[2] / count)};
-      for (LONG y = by; y < by + bh; ++y) {
-        PUCHAR p = picture + ULONG(y) * rowBytes + ULONG(bx) * 3;
-        for (LONG x = 0; x < bw; ++x, p += 3) {
-          p[0] = mean[0];
-          p[1] = mean[1];
-          p[2] = mean[2];
-        }
+      UCHAR fill[24];
+      for (LONG x = 0; x < bw; ++x) {
+        fill[x * 3 + 0] = UCHAR(sum[0] / count);
+        fill[x * 3 + 1] = UCHAR(sum[1] / count);
+        fill[x * 3 + 2] = UCHAR(sum[2] / count);
       }
+      for (LONG y = 0; y < bh; ++y) std::memcpy(band + ULONG(y) * rowBytes + ULONG(bx) * 3, fill, ULONG(bw) * 3);
     }
   }
 }
 
-VOID MosaicYuy2(PUCHAR picture, LONG width, LONG height) {
+VOID MosaicYuy2(PUCHAR picture, LONG width, LONG height, PUCHAR scratch) {
   const ULONG rowBytes = ULONG(width) * 2;
   for (LONG by = 0; by < height; by += 8) {
     const LONG bh = height - by < 8 ? height - by : 8;
+    PUCHAR band = picture + ULONG(by) * rowBytes;
+    const BandSums sums = SumBand(band, rowBytes, bh, scratch);
     for (LONG bx = 0; bx < width; bx += 8) {
       const LONG bw = width - bx < 8 ? width - bx : 8;  // even: widths are
       ULONG sy = 0, su = 0, sv = 0;
-      for (LONG y = by; y < by + bh; ++y) {
-        const UCHAR* p = picture + ULONG(y) * rowBytes + ULONG(bx) * 2;
-        for (LONG x = 0; x < bw; x += 2, p += 4) {
-          sy += ULONG(p[0]) + p[2];
-          // Each pixel counts its pair's chroma once.
-          su += 2 * ULONG(p[1]);
-          sv += 2 * ULONG(p[3]);
-        }
+      for (LONG x = 0; x < bw; x += 2) {
+        const ULONG k = ULONG(bx + x) * 2;
+        sy += sums.At(k) + sums.At(k + 2);
+        // Each pixel counts its pair's chroma once.
+        su += 2 * sums.At(k + 1);
+        sv += 2 * sums.At(k + 3);
       }
       const ULONG count = ULONG(bw) * ULONG(bh);
-      const UCHAR my = UCHAR(sy / count), mu = UCHAR(su / count), mv = UCHAR(sv / count);
-      for (LONG y = by; y < by + bh; ++y) {
-        PUCHAR p = picture + ULONG(y) * rowBytes + ULONG(bx) * 2;
-        for (LONG x = 0; x < bw; x += 2, p += 4) {
-          p[0] = my;
-          p[1] = mu;
-          p[2] = my;
-          p[3] = mv;
-        }
+      UCHAR fill[16];
+      for (LONG x = 0; x < bw; x += 2) {
+        fill[x * 2 + 0] = UCHAR(sy / count);
+        fill[x * 2 + 1] = UCHAR(su / count);
+        fill[x * 2 + 2] = UCHAR(sy / count);
+        fill[x * 2 + 3] = UCHAR(sv / count);
       }
+      for (LONG y = 0; y < bh; ++y) std::memcpy(band + ULONG(y) * rowBytes + ULONG(bx) * 2, fill, ULONG(bw) * 2);
     }
   }
 }
@@ -261,34 +282,43 @@ inline TileBorder DrawTileBorder() {
 }
 }  // namespace
 
+// Pixels of a tile outside [first, last] kept offsets turn white: whole
+// rows above and below the kept rows, and the columns left and right of the
+// kept columns in between.
 VOID TilesRgb(PUCHAR picture, LONG width, LONG height) {
   const ULONG rowBytes = ULONG(width) * 3;
   for (LONG ty = 0; ty < height; ty += 16) {
     for (LONG tx = 0; tx < width; tx += 16) {
       const TileBorder k = DrawTileBorder();
+      const LONG cols = width - tx < 16 ? width - tx : 16;
       for (LONG r = 0; r < 16 && ty + r < height; ++r) {
-        PUCHAR row = picture + ULONG(ty + r) * rowBytes;
-        const bool rowKept = r >= k.top && r <= k.bottom;
-        for (LONG c = 0; c < 16 && tx + c < width; ++c) {
-          if (rowKept && c >= k.left && c <= k.right) continue;
-          PUCHAR p = row + ULONG(tx + c) * 3;
-          p[0] = p[1] = p[2] = 255;
+        PUCHAR row = picture + ULONG(ty + r) * rowBytes + ULONG(tx) * 3;
+        if (r < k.top || r > k.bottom) {
+          std::memset(row, 255, ULONG(cols) * 3);
+          continue;
         }
+        for (LONG c = 0; c < k.left && c < cols; ++c) row[c * 3] = row[c * 3 + 1] = row[c * 3 + 2] = 255;
+        for (LONG c = k.right + 1; c < cols; ++c) row[c * 3] = row[c * 3 + 1] = row[c * 3 + 2] = 255;
       }
     }
   }
 }
 
 VOID TilesYuy2(PUCHAR picture, LONG width, LONG height) {
+  const ULONG rowBytes = ULONG(width) * 2;
   for (LONG ty = 0; ty < height; ty += 16) {
     for (LONG tx = 0; tx < width; tx += 16) {
       const TileBorder k = DrawTileBorder();
+      const LONG cols = width - tx < 16 ? width - tx : 16;
       for (LONG r = 0; r < 16 && ty + r < height; ++r) {
-        const bool rowKept = r >= k.top && r <= k.bottom;
-        for (LONG c = 0; c < 16 && tx + c < width; ++c) {
-          if (rowKept && c >= k.left && c <= k.right) continue;
-          WhiteYuy2Pixel(picture, tx + c, ty + r, width);
+        PUCHAR row = picture + ULONG(ty + r) * rowBytes;
+        if (r < k.top || r > k.bottom) {
+          // tx is even and so is cols: whole pairs.
+          FillWhiteYuy2(row + ULONG(tx) * 2, ULONG(cols) * 2);
+          continue;
         }
+        for (LONG c = 0; c < k.left && c < cols; ++c) WhiteYuy2Pixel(row, tx + c, 0, width);
+        for (LONG c = k.right + 1; c < cols; ++c) WhiteYuy2Pixel(row, tx + c, 0, width);
       }
     }
   }
@@ -573,23 +603,41 @@ VOID GridYuy2(EffectState* s, PUCHAR picture, LONG width, LONG height) {
 
 // ---- relief texture (21) -------------------------------------------------------------
 
-VOID ReliefRgb(PUCHAR picture, LONG width, LONG height) {
+// Each row adds the texture row to its bytes in runs of 64 pixels. The
+// signed step is split into a byte to add and a byte to subtract, applied as
+// byte minimum, wrapping add, byte maximum, wrapping subtract: the limited
+// sum, in plain byte operations the compiler vectorizes.
+namespace {
+template <ULONG kBytesPerPixel>
+VOID AddTexture(PUCHAR picture, LONG width, LONG height) {
+  constexpr ULONG kRun = kReliefTextureSize * kBytesPerPixel;
+  UCHAR add[kRun], sub[kRun], top[kRun];
+  const ULONG rowBytes = ULONG(width) * kBytesPerPixel;
   for (LONG y = 0; y < height; ++y) {
     const signed char* t = kReliefTexture + (y % kReliefTextureSize) * kReliefTextureSize;
-    PUCHAR p = picture + ULONG(y) * ULONG(width) * 3;
-    for (LONG x = 0; x < width; ++x, p += 3) {
-      const LONG d = t[x % kReliefTextureSize];
-      p[0] = ClampByte(p[0] + d);
-      p[1] = ClampByte(p[1] + d);
-      p[2] = ClampByte(p[2] + d);
+    for (ULONG k = 0; k < kRun; ++k) {
+      // RGB: the same value on B, G and R; YUY2: on the Y bytes only.
+      const bool takes = kBytesPerPixel == 3 || (k % 2) == 0;
+      const LONG d = takes ? t[k / kBytesPerPixel] : 0;
+      add[k] = UCHAR(d > 0 ? d : 0);
+      sub[k] = UCHAR(d < 0 ? -d : 0);
+      top[k] = UCHAR(255 - add[k]);
     }
+    PUCHAR row = picture + ULONG(y) * rowBytes;
+    ULONG i = 0;
+    for (; i + kRun <= rowBytes; i += kRun) {
+      PUCHAR q = row + i;
+      for (ULONG k = 0; k < kRun; ++k) {
+        UCHAR x = q[k] < top[k] ? q[k] : top[k];
+        x = UCHAR(x + add[k]);
+        x = x > sub[k] ? x : sub[k];
+        q[k] = UCHAR(x - sub[k]);
+      }
+    }
+    for (ULONG k = 0; i < rowBytes; ++i, ++k) row[i] = ClampByte(LONG(row[i]) + add[k] - sub[k]);
   }
 }
+}  // namespace
 
-VOID ReliefYuy2(PUCHAR picture, LONG width, LONG height) {
-  for (LONG y = 0; y < height; ++y) {
-    const signed char* t = kReliefTexture + (y % kReliefTextureSize) * kReliefTextureSize;
-    PUCHAR p = picture + ULONG(y) * ULONG(width) * 2;
-    for (LONG x = 0; x < width; ++x) p[x * 2] = ClampByte(p[x * 2] + t[x % kReliefTextureSize]);
-  }
-}
+VOID ReliefRgb(PUCHAR picture, LONG width, LONG height) { AddTexture<3>(picture, width, height); }
+VOID ReliefYuy2(PUCHAR picture, LONG width, LONG height) { AddTexture<2>(picture, width, height); }

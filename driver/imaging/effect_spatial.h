@@ -11,8 +11,9 @@
 VOID EmbossRgb(PUCHAR picture, LONG width, LONG height);
 VOID EmbossYuy2(PUCHAR picture, LONG width, LONG height, PUCHAR scratch);
 // Mosaic (9).
-VOID MosaicRgb(PUCHAR picture, LONG width, LONG height);
-VOID MosaicYuy2(PUCHAR picture, LONG width, LONG height);
+// Sums columns in the scratch picture (two bytes per byte of a row).
+VOID MosaicRgb(PUCHAR picture, LONG width, LONG height, PUCHAR scratch);
+VOID MosaicYuy2(PUCHAR picture, LONG width, LONG height, PUCHAR scratch);
 // Bulge (10): builds the displacement map when its cache key differs.
 VOID BuildBulgeMap(EffectState* state, LONG width, LONG height);
 VOID BulgeRgb(EffectState* state, PUCHAR picture, LONG width, LONG height);

@@ -46,7 +46,7 @@ const EffectEntry kEffectTable[20] = {
     {EmbossRgb, nullptr},               // 6 (YUY2 uses the scratch picture)
     {BlackWhiteRgb, BlackWhiteYuy2},    // 7
     {GreyRgb, GreyYuy2},                // 8
-    {MosaicRgb, MosaicYuy2},            // 9
+    {nullptr, nullptr},                 // 9 mosaic
     {nullptr, nullptr},                 // 10 bulge
     {NegativeRgb, NegativeYuy2},        // 11
     {TilesRgb, TilesYuy2},              // 12
@@ -73,6 +73,9 @@ NTSTATUS RunSpatialEffect(EffectState* s, ULONG effect, bool rgb, PUCHAR picture
   switch (effect) {
     case 6:
       EmbossYuy2(picture, w, h, s->Scratch);  // RGB emboss is in the table
+      break;
+    case 9:
+      rgb ? MosaicRgb(picture, w, h, s->Scratch) : MosaicYuy2(picture, w, h, s->Scratch);
       break;
     case 10:
       rgb ? BulgeRgb(s, picture, w, h) : BulgeYuy2(s, picture, w, h);

@@ -68,6 +68,53 @@ TEST_F(Spatial, MosaicAveragesEightByEightBlocks) {
   EXPECT_EQ(yuy2, UniformYuy2(8, 8, 31, 15, 100));
 }
 
+TEST_F(Spatial, MosaicEqualsPlainBlockMeansOnAwkwardSizes) {
+  // Partial blocks at the right and bottom edges, a one-row picture and a
+  // last band of one row; exact-size buffers.
+  const struct {
+    int w, h;
+  } sizes[] = {{17, 9}, {24, 1}, {8, 17}, {640, 480}};
+  for (auto s : sizes) {
+    const Bytes in = Noise(size_t(s.w) * s.h * 3, 4242 + s.w);
+    Bytes fast = in, plain = in;
+    ASSERT_EQ(Apply(fast, kRgb, s.w, s.h, 9), STATUS_SUCCESS);
+    for (int by = 0; by < s.h; by += 8)
+      for (int bx = 0; bx < s.w; bx += 8) {
+        const int bw = std::min(8, s.w - bx), bh = std::min(8, s.h - by);
+        for (int c = 0; c < 3; ++c) {
+          int sum = 0;
+          for (int y = by; y < by + bh; ++y)
+            for (int x = bx; x < bx + bw; ++x) sum += in[(size_t(y) * s.w + x) * 3 + c];
+          for (int y = by; y < by + bh; ++y)
+            for (int x = bx; x < bx + bw; ++x) plain[(size_t(y) * s.w + x) * 3 + c] = uint8_t(sum / (bw * bh));
+        }
+      }
+    EXPECT_EQ(fast, plain) << s.w << "x" << s.h;
+    if (s.w % 2) continue;
+    const Bytes yin = Noise(size_t(s.w) * s.h * 2, 99 + s.h);
+    Bytes yfast = yin, yplain = yin;
+    ASSERT_EQ(Apply(yfast, kYuy2, s.w, s.h, 9), STATUS_SUCCESS);
+    for (int by = 0; by < s.h; by += 8)
+      for (int bx = 0; bx < s.w; bx += 8) {
+        const int bw = std::min(8, s.w - bx), bh = std::min(8, s.h - by);
+        int sy = 0, su = 0, sv = 0;
+        for (int y = by; y < by + bh; ++y)
+          for (int x = bx; x < bx + bw; ++x) {
+            sy += YAt(yin, s.w, x, y);
+            su += UAt(yin, s.w, x, y);
+            sv += VAt(yin, s.w, x, y);
+          }
+        const int n = bw * bh;
+        for (int y = by; y < by + bh; ++y)
+          for (int x = bx; x < bx + bw; x += 2) {
+            uint8_t* q = &yplain[(size_t(y) * s.w + x) * 2];
+            q[0] = q[2] = uint8_t(sy / n), q[1] = uint8_t(su / n), q[3] = uint8_t(sv / n);
+          }
+      }
+    EXPECT_EQ(yfast, yplain) << s.w << "x" << s.h;
+  }
+}
+
 TEST_F(Spatial, BulgeKeepsTheCentreMagnifiesTheMiddleAndCachesItsMap) {
   // Each pixel unique: B = x, G = y (mod 256 fine for the pixels checked).
   Bytes rgb(640 * 480 * 3);
