@@ -129,20 +129,22 @@ VOID TrackingWorker(PVOID) {
 // then replaced by the thread handle unless the worker has cleared it already.
 // A thread that cannot be created leaves the busy word clear, so that
 // StopFaceTracking never waits for a worker that does not exist.
-bool StartWorker(PKSTART_ROUTINE routine) {
+enum StartResult { kStarted, kWorkerBusy, kStartFailed };
+
+StartResult StartWorker(PKSTART_ROUTINE routine) {
   ULONG_PTR expected = 0;
-  if (!g_Face.Busy.compare_exchange_strong(expected, kBusyStarting)) return false;
+  if (!g_Face.Busy.compare_exchange_strong(expected, kBusyStarting)) return kWorkerBusy;
   HANDLE thread = nullptr;
   NTSTATUS status = PsCreateSystemThread(&thread, THREAD_ALL_ACCESS, nullptr, nullptr, nullptr, routine, nullptr);
   if (!NT_SUCCESS(status)) {
     g_Face.Busy.store(0);
-    return false;
+    return kStartFailed;
   }
   ULONG_PTR starting = kBusyStarting;
   g_Face.Busy.compare_exchange_strong(starting, reinterpret_cast<ULONG_PTR>(thread));
   // The handle only marks the worker as busy; the thread object is not needed.
   ZwClose(thread);
-  return true;
+  return kStarted;
 }
 
 VOID CopyFrameForWorker(const UCHAR* frame) {
@@ -225,10 +227,9 @@ LONG StepLocked(PUCHAR frame, ULONG length) {
     CaptureTuning();
     // The last worker may not have cleared the busy word yet; the tracker is
     // then started on a later frame instead of never.
-    g_Face.TrackerStartPending = !StartWorker(TrackingWorker) && g_Face.Busy.load() != 0;
+    g_Face.TrackerStartPending = StartWorker(TrackingWorker) == kWorkerBusy;
   } else if (state == kTracking) {
-    if (g_Face.TrackerStartPending && g_Face.Busy.load() == 0)
-      g_Face.TrackerStartPending = !StartWorker(TrackingWorker) && g_Face.Busy.load() != 0;
+    if (g_Face.TrackerStartPending) g_Face.TrackerStartPending = StartWorker(TrackingWorker) == kWorkerBusy;
   } else {
     return kStepNone;
   }
