@@ -722,7 +722,6 @@ enum OutputKind { kOutputI420, kOutputRgb24 };
 ULONG DecodeFrame(PUCHAR dst, ULONG dstLength, const UCHAR* src, ULONG srcLength, CameraDeviceState* stream,
                   OutputKind out) {
   g_Jpeg.Last = JpegDecodeState{};
-  g_Jpeg.Last.Status = kJpegStatusCodeError;
   if (!dst || !src || !stream || !stream->ScratchBuffer) return 0;
   // The stream's own size defines the output; odd sizes have no chroma
   // layout in either format.

@@ -35,7 +35,8 @@ constexpr UCHAR kJpegStatusRestart = 0xD0;
 constexpr UCHAR kJpegStatusCodeError = 0xFF;
 constexpr UCHAR kJpegStatusDataEnded = 0xD9;
 
-// Where the entropy decoder of the last decode operation stopped.
+// Where the entropy decoder of the last decode operation stopped. All zero
+// when the operation refused the frame before decoding any data.
 struct JpegDecodeState {
   UCHAR Status;         // loop result: 0 on success
   ULONG Offset;         // read position, from the first byte of the frame
