@@ -794,16 +794,16 @@ extern "C" __attribute__((visibility("default"))) LONG _DecodeJPEGHeader(const U
   ULONG pos = 2;
 
   for (;;) {
-    if (pos >= length || data[pos] != 0xFF || pos + 1 >= length) return 0;
+    if (pos >= length || ULONGLONG(pos) + 1 >= length || data[pos] != 0xFF) return 0;
     const UCHAR code = data[pos + 1];
     if ((code >= 0xD0 && code <= 0xD7) || code == 0xD9) {  // RSTn, EOI: no length
       pos += 2;
       continue;
     }
-    if (pos + 4 > length) return 0;
+    if (ULONGLONG(pos) + 4 > length) return 0;
     const ULONG segLength = ReadBe16(data + pos + 2);
+    if (segLength < 2 || ULONGLONG(pos) + 2 + segLength > length) return 0;
     const ULONG segEnd = pos + 2 + segLength;
-    if (segLength < 2 || segEnd > length) return 0;
     const UCHAR* p = data + pos + 4;           // first byte after the length
     const UCHAR* const e = data + segEnd;      // first byte after the segment
 
@@ -853,7 +853,7 @@ extern "C" __attribute__((visibility("default"))) LONG _DecodeJPEGHeader(const U
       case 0xDA: {  // SOS: the entropy-coded data follows
         if (segLength < 3) return 0;
         const ULONG ns = p[0];
-        if (ns == 0 || ns > 3 || segLength < 6 + 2 * ns || !haveFrame) return 0;
+        if (ns == 0 || ns > 3 || segLength < 6 + 2 * ns || !haveFrame || segEnd > 0x7FFFFFFFu) return 0;
         JpegScanInfo scan{};
         scan.Ls = segLength;
         scan.Ns = ns;
