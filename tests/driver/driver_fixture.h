@@ -25,6 +25,7 @@
 #include "shared/qcam_defs.h"
 #include "sim/class_driver.h"
 #include "sim/uvc_descriptors.h"
+#include "tests/support/driver_rig.h"
 
 namespace drivertest {
 
@@ -155,6 +156,7 @@ class DriverFixture : public ::testing::Test {
     if (driver_ && Cb()) Cb()->CamFreeBandwidthEx(nullptr, Dev(), 0);
     driver_.reset();
     camera_.reset();
+    simCamera_.reset();
     EXPECT_EQ(platform::PoolOutstanding(), poolAtStart_) << "pool blocks leaked";
     platform::SetRoot("");
     std::filesystem::remove_all(root_);
@@ -166,18 +168,22 @@ class DriverFixture : public ::testing::Test {
     driver_ = std::make_unique<sim::ClassDriver>();
     ASSERT_EQ(driver_->Plug(&DriverEntry, camera_.get()), STATUS_SUCCESS);
   }
+  // Plugs the simulated camera (not the scripted one) in.
+  void PlugSim(const std::string& profile = "notebook") {
+    sim::CameraOptions options;
+    options.profile = profile;
+    std::string error;
+    simCamera_ = sim::Camera::Create(options, &error);
+    ASSERT_TRUE(simCamera_) << error;
+    driver_ = std::make_unique<sim::ClassDriver>();
+    ASSERT_EQ(driver_->Plug(&DriverEntry, simCamera_.get()), STATUS_SUCCESS);
+  }
   CameraDeviceState* Dev() { return static_cast<CameraDeviceState*>(driver_->DeviceContext()); }
   const USBCAMD_DEVICE_DATA2* Cb() { return driver_->Callbacks(); }
   const HW_STREAM_INFORMATION& Capture() { return driver_->StreamInfo()[0]; }
 
   NTSTATUS Allocate(uint32_t fourcc, int width, int height, ULONG* rawLength = nullptr) {
-    KS_DATAFORMAT_VIDEOINFOHEADER f = {};
-    f.DataFormat.FormatSize = sizeof(f);
-    f.VideoInfoHeader.bmiHeader.biSize = 40;
-    f.VideoInfoHeader.bmiHeader.biCompression = fourcc;
-    f.VideoInfoHeader.bmiHeader.biWidth = width;
-    f.VideoInfoHeader.bmiHeader.biHeight = height;
-    f.VideoInfoHeader.AvgTimePerFrame = 333333;
+    KS_DATAFORMAT_VIDEOINFOHEADER f = rig::VideoFormat(fourcc, width, height);
     ULONG len = 0;
     return Cb()->CamAllocateBandwidthEx(nullptr, Dev(), rawLength ? rawLength : &len, &f, 0);
   }
@@ -200,6 +206,7 @@ class DriverFixture : public ::testing::Test {
   std::filesystem::path root_;
   long poolAtStart_ = 0;
   std::unique_ptr<ScriptedCamera> camera_;
+  std::unique_ptr<sim::Camera> simCamera_;
   std::unique_ptr<sim::ClassDriver> driver_;
 };
 

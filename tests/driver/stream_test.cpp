@@ -11,26 +11,12 @@ namespace {
 
 class StreamTest : public drivertest::DriverFixture {
  protected:
-  void PlugSim(const std::string& profile = "notebook") {
-    sim::CameraOptions options;
-    options.profile = profile;
-    std::string error;
-    simCamera_ = sim::Camera::Create(options, &error);
-    ASSERT_TRUE(simCamera_) << error;
-    driver_ = std::make_unique<sim::ClassDriver>();
-    ASSERT_EQ(driver_->Plug(&DriverEntry, simCamera_.get()), STATUS_SUCCESS);
-  }
   NTSTATUS Open(uint32_t fourcc, int width, int height) {
     int slot = drivertest::FindSlot(Capture(), fourcc, width, height);
     if (slot < 0) return STATUS_NO_MATCH;
     KS_DATAFORMAT_VIDEOINFOHEADER format = drivertest::FormatOfSlot(Capture(), ULONG(slot));
     return driver_->OpenStream(0, format);
   }
-  void TearDown() override {
-    DriverFixture::TearDown();
-    simCamera_.reset();
-  }
-  std::unique_ptr<sim::Camera> simCamera_;
 };
 
 TEST_F(StreamTest, CallbackOrderOfAWholeRun) {
@@ -162,23 +148,11 @@ namespace {
 
 // The decoded formats ride on an MJPG slot: the application's format goes to
 // bandwidth allocation and the driver decodes every frame.
-class DecodedStreamTest : public drivertest::DriverFixture {
- protected:
-  void TearDown() override {
-    DriverFixture::TearDown();
-    simCamera_.reset();
-  }
-  std::unique_ptr<sim::Camera> simCamera_;
-};
+using DecodedStreamTest = drivertest::DriverFixture;
 
 TEST_F(DecodedStreamTest, I420AndRgb24FramesAreDecodedWhole) {
   for (uint32_t code : {qcam::kFourCC_I420, 0u}) {
-    sim::CameraOptions options;
-    std::string error;
-    simCamera_ = sim::Camera::Create(options, &error);
-    ASSERT_TRUE(simCamera_) << error;
-    driver_ = std::make_unique<sim::ClassDriver>();
-    ASSERT_EQ(driver_->Plug(&DriverEntry, simCamera_.get()), STATUS_SUCCESS);
+    PlugSim();
     int slot = drivertest::FindSlot(Capture(), qcam::kFourCC_MJPG, 320, 240);
     ASSERT_GE(slot, 0);
     KS_DATAFORMAT_VIDEOINFOHEADER cameraFormat = drivertest::FormatOfSlot(Capture(), ULONG(slot));
@@ -202,12 +176,7 @@ TEST_F(DecodedStreamTest, I420AndRgb24FramesAreDecodedWhole) {
 }
 
 TEST_F(DecodedStreamTest, SnapshotOfAnMjpgStreamIsDecodedBottomUpBgr) {
-  sim::CameraOptions options;
-  std::string error;
-  simCamera_ = sim::Camera::Create(options, &error);
-  ASSERT_TRUE(simCamera_) << error;
-  driver_ = std::make_unique<sim::ClassDriver>();
-  ASSERT_EQ(driver_->Plug(&DriverEntry, simCamera_.get()), STATUS_SUCCESS);
+  PlugSim();
   int slot = drivertest::FindSlot(Capture(), qcam::kFourCC_MJPG, 160, 120);
   ASSERT_GE(slot, 0);
   ASSERT_EQ(driver_->OpenStream(0, drivertest::FormatOfSlot(Capture(), ULONG(slot))), STATUS_SUCCESS);

@@ -48,6 +48,18 @@ class EchoCamera : public sim::Camera {
   uint8_t probe_[26] = {};
 };
 
+// A capture format as an application hands it to bandwidth allocation.
+inline KS_DATAFORMAT_VIDEOINFOHEADER VideoFormat(uint32_t fourcc, int width, int height) {
+  KS_DATAFORMAT_VIDEOINFOHEADER f = {};
+  f.DataFormat.FormatSize = sizeof(f);
+  f.VideoInfoHeader.bmiHeader.biSize = 40;
+  f.VideoInfoHeader.bmiHeader.biCompression = fourcc;
+  f.VideoInfoHeader.bmiHeader.biWidth = width;
+  f.VideoInfoHeader.bmiHeader.biHeight = height;
+  f.VideoInfoHeader.AvgTimePerFrame = 333333;
+  return f;
+}
+
 // Plugs the camera in on a memory-only machine and allocates bandwidth for
 // one stream format and size.
 struct DriverRig {
@@ -61,13 +73,7 @@ struct DriverRig {
     platform::ResetMachine();
     driver.Plug(&DriverEntry, &camera);
     dev = static_cast<CameraDeviceState*>(driver.DeviceContext());
-    KS_DATAFORMAT_VIDEOINFOHEADER f = {};
-    f.DataFormat.FormatSize = sizeof(f);
-    f.VideoInfoHeader.bmiHeader.biSize = 40;
-    f.VideoInfoHeader.bmiHeader.biCompression = fourcc;
-    f.VideoInfoHeader.bmiHeader.biWidth = width;
-    f.VideoInfoHeader.bmiHeader.biHeight = height;
-    f.VideoInfoHeader.AvgTimePerFrame = 333333;
+    KS_DATAFORMAT_VIDEOINFOHEADER f = VideoFormat(fourcc, width, height);
     allocation = driver.Callbacks()->CamAllocateBandwidthEx(nullptr, dev, &rawLength, &f, 0);
   }
   const USBCAMD_DEVICE_DATA2* cb() const { return driver.Callbacks(); }
