@@ -567,7 +567,10 @@ void UvcCamera::NextFramePackets(std::vector<std::vector<uint8_t>>* packets) {
     return;
   uint32_t altMax = 0;
   for (const auto& alt : info_.altSettings)
-    if (alt.alternateSetting == alternate_) altMax = alt.maxPacketBytes;
+    if (alt.alternateSetting == alternate_) {
+      altMax = alt.maxPacketBytes;
+      break;
+    }
   const uint32_t negotiated = commit_.dwMaxPayloadTransferSize;
   const uint32_t maxPacket = std::min(negotiated, altMax);
   if (maxPacket <= kPayloadHeaderSize) return;

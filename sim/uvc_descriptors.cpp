@@ -359,7 +359,11 @@ bool ParseConfigurationDescriptor(const uint8_t* data, size_t size, DescriptorIn
         info.controlInterface = ifNumber;
       if (ifClass == uvc::kClassVideo && ifSubclass == uvc::kSubclassStreaming) {
         if (info.streamingInterface < 0) info.streamingInterface = ifNumber;
-        if (ifNumber == info.streamingInterface && ifAlt != 0) {
+        bool repeated = false;
+        for (const auto& a : info.altSettings) repeated = repeated || a.alternateSetting == ifAlt;
+        if (repeated && ifNumber == info.streamingInterface)
+          info.anomalies.push_back("alternate setting " + std::to_string(ifAlt) + " repeated");
+        if (ifNumber == info.streamingInterface && ifAlt != 0 && !repeated) {
           AltSettingInfo alt;
           alt.alternateSetting = uint8_t(ifAlt);
           info.altSettings.push_back(alt);
