@@ -317,8 +317,8 @@ void DrawNews(Canvas& c) {
   // Channel logo and clock.
   c.RoundRect(20, 20, 130, 70, 10, Rgb{200, 20, 30});
   Text(c, 34, 31, "Q24", 4, Rgb{255, 255, 255});
-  c.RoundRect(520, 20, 620, 56, 8, Rgb{20, 20, 40});
-  Text(c, 530, 28, "LIVE", 4, Rgb{255, 80, 80});
+  c.RoundRect(510, 20, 626, 56, 8, Rgb{20, 20, 40});
+  Text(c, 522, 24, "LIVE", 4, Rgb{255, 80, 80});
 }
 
 void DrawNight(Canvas& c) {
