@@ -79,11 +79,11 @@ constexpr void BuildHuffTable(const UCHAR* counts, const UCHAR* symbols, JpegHuf
     const int r = rs >> 4, s = rs & 15;
     t.AcLookahead[p] = 0;
     if (s == 0) {
-      t.AcLookahead[p] = len | ((r == 15 ? 3 : 2) << 12);
+      t.AcLookahead[p] = len | (len << 4) | ((r == 15 ? 3 : 2) << 12);
     } else if (len + s <= kJpegLookaheadBits) {
       const ULONG v = ULONG(p >> (kJpegLookaheadBits - len - s)) & ((1u << s) - 1);
       const LONG value = (v & (1u << (s - 1))) ? LONG(v) : LONG(v) - ((1 << s) - 1);
-      t.AcLookahead[p] = LONG(ULONG(len + s) | (ULONG(r) << 8) | (1u << 12) | (ULONG(value) << 16));
+      t.AcLookahead[p] = LONG(ULONG(len + s) | (ULONG(len) << 4) | (ULONG(r) << 8) | (1u << 12) | (ULONG(value) << 16));
     }
   }
 }
@@ -490,18 +490,20 @@ int DecodeAc(FastReader& rd, const JpegHuffTable& t, SHORT* zz) {
     // The code (at most 16 bits) and its extra bits (at most 15) are buffered.
     const LONG f = t.AcLookahead[rd.Acc >> (64 - kJpegLookaheadBits)];
     if (f) {
-      rd.Consume(f & 0xFF);
       const int kind = (f >> 12) & 3;
       if (kind == 1) {
         k += (f >> 8) & 15;
         if (k > 63) {
+          rd.Consume((f >> 4) & 15);  // the code only: the bit-by-bit decoder stops before the value
           rd.Status = kJpegStatusCodeError;
           return 0;
         }
+        rd.Consume(f & 15);
         zz[k] = SHORT(f >> 16);
         last = k++;
         continue;
       }
+      rd.Consume(f & 15);
       if (kind == 3) {
         k += 16;
         continue;

@@ -20,9 +20,9 @@ struct JpegHuffTable {
   // decode finishes within those bits, 0 when it needs more.
   USHORT Lookahead[1 << kJpegLookaheadBits];
   // For AC tables, indexed the same way: when the code and its extra bits
-  // fit in the 9 bits, bits 0-7 give their total length, bits 8-11 the run,
-  // bits 12-13 the kind (1 coefficient, 2 end of block, 3 run of 16) and bits
-  // 16-31 the coefficient value; 0 otherwise.
+  // fit in the 9 bits, bits 0-3 give their total length, bits 4-7 the code's
+  // length, bits 8-11 the run, bits 12-13 the kind (1 coefficient, 2 end of
+  // block, 3 run of 16) and bits 16-31 the coefficient value; 0 otherwise.
   LONG AcLookahead[1 << kJpegLookaheadBits];
 };
 

@@ -176,12 +176,19 @@ TEST_F(JpegDecode, AcRunPastTheBlockEndsTheFrameWithCodeError) {
   auto frame = Crafted(o, body);
   TestStream s(16, 8);
   std::vector<uint8_t> out;
+  JpegDecodeState stops[2];
   for (bool plain : {false, true}) {
     JpegUseBitByBitDecoder(plain);
     EXPECT_EQ(0u, DecodeI420(frame, s, &out));
+    stops[plain] = Last();
     EXPECT_EQ(kJpegStatusCodeError, Last().Status);
     EXPECT_EQ(0u, DecodeRgb(frame, s, &out));
   }
+  // Both decoders stop after the run's code, before its value bits.
+  EXPECT_EQ(stops[0].BitsTaken, stops[1].BitsTaken);
+  EXPECT_EQ(stops[0].Offset, stops[1].Offset);
+  const int codeBits = DcLuma().size[0] + 3 * (AcLuma().size[0xF1] + 1) + AcLuma().size[0xF1];
+  EXPECT_EQ(ULONG(codeBits), stops[1].BitsTaken);
 }
 
 TEST_F(JpegDecode, RestartMarkersIn422FramesRestartThePredictors) {
