@@ -392,10 +392,11 @@ void JpegRowToBgrScalar(const UCHAR* y, const UCHAR* cb, const UCHAR* cr, int wi
 
 #if JPEG_KERNELS_SSE2
 namespace {
-// sign(d) * floor(|d| * k / 65536) for d in -128..127: the multipliers are
-// chosen so that this equals trunc(c * d / 4) for every d (checked against
-// the tables by the tests). negate flips the sign of the result.
-inline __m128i ChromaTerm(__m128i d, __m128i absd, __m128i sign, unsigned short k, bool negate) {
+// sign(d) * floor(|d| * k / 65536) for d in -128..127, from |d| and the
+// sign mask of d: the multipliers are chosen so that this equals
+// trunc(c * d / 4) for every d (the tests check every chroma value against
+// the tables). negate flips the sign of the result.
+inline __m128i ChromaTerm(__m128i absd, __m128i sign, unsigned short k, bool negate) {
   __m128i p = _mm_mulhi_epu16(absd, _mm_set1_epi16(static_cast<short>(k)));
   __m128i s = negate ? _mm_xor_si128(sign, _mm_set1_epi16(-1)) : sign;
   return _mm_sub_epi16(_mm_xor_si128(p, s), s);
@@ -422,10 +423,10 @@ void JpegRowToBgrSse2(const UCHAR* y, const UCHAR* cb, const UCHAR* cr, int widt
     __m128i uSign = _mm_srai_epi16(u, 15), vSign = _mm_srai_epi16(v, 15);
     __m128i uAbs = _mm_sub_epi16(_mm_xor_si128(u, uSign), uSign);
     __m128i vAbs = _mm_sub_epi16(_mm_xor_si128(v, vSign), vSign);
-    __m128i tb = ChromaTerm(u, uAbs, uSign, 29030, false);   // 1.772 / 4
-    __m128i tgu = ChromaTerm(u, uAbs, uSign, 5643, true);    // -0.344136 / 4
-    __m128i tr = ChromaTerm(v, vAbs, vSign, 22968, false);   // 1.402 / 4
-    __m128i tgv = ChromaTerm(v, vAbs, vSign, 11691, true);   // -0.714136 / 4
+    __m128i tb = ChromaTerm(uAbs, uSign, 29030, false);   // 1.772 / 4
+    __m128i tgu = ChromaTerm(uAbs, uSign, 5643, true);    // -0.344136 / 4
+    __m128i tr = ChromaTerm(vAbs, vSign, 22968, false);   // 1.402 / 4
+    __m128i tgv = ChromaTerm(vAbs, vSign, 11691, true);   // -0.714136 / 4
     __m128i tg = _mm_add_epi16(tgu, tgv);
     // Each chroma term serves two neighbouring pixels.
     __m128i bLo = _mm_add_epi16(lLo, _mm_unpacklo_epi16(tb, tb)), bHi = _mm_add_epi16(lHi, _mm_unpackhi_epi16(tb, tb));
