@@ -117,7 +117,7 @@ VOID FillRanges(const Record& r) {
 VOID FillSettings(const Record& r, PCWSTR key, ULONG start) {
   for (int i = 0; i < qcam::kPictureSettingCount; ++i) {
     ULONG value = 0;
-    ReadDwordSetting(key, reinterpret_cast<PCWSTR>(qcam::kPictureSettingNames[i]), &value, 0);
+    ReadDwordSetting(key, qcam::kPictureSettingNames[i], &value, 0);
     r.Put(start + ULONG(i), LONG(value));
   }
 }
@@ -353,7 +353,7 @@ NTSTATUS PrivateSetProperty(CameraDeviceState* dev, PHW_STREAM_REQUEST_BLOCK srb
         StoreCameraStatus(ULONG(r.Get(1)));
       } else if (v == kSettingsSaveCurrent) {
         for (int i = 0; i < qcam::kPictureSettingCount; ++i)
-          WriteCurrent(reinterpret_cast<PCWSTR>(qcam::kPictureSettingNames[i]), ULONG(r.Get(kAreaStart + ULONG(i))));
+          WriteCurrent(qcam::kPictureSettingNames[i], ULONG(r.Get(kAreaStart + ULONG(i))));
       }
       // Clients rely on this answer; the writes above were made regardless.
       status = STATUS_NOT_SUPPORTED;
