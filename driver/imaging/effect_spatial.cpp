@@ -325,22 +325,21 @@ VOID TilesYuy2(PUCHAR picture, LONG width, LONG height) {
 }
 
 // ---- light streaks (13) ----------------------------------------------------------
+// Every pixel that does not start a streak comes out as it went in, so the
+// output starts as a copy of the picture and only the streaks are written
+// over it, in scan order, from the untouched input.
 
 VOID StreaksRgb(PUCHAR picture, LONG width, LONG height, PUCHAR scratch) {
   const ULONG rowBytes = ULONG(width) * 3;
+  std::memcpy(scratch, picture, rowBytes * ULONG(height));
   for (LONG y = 0; y < height; ++y) {
     const UCHAR* in = picture + ULONG(y) * rowBytes;
     PUCHAR out = scratch + ULONG(y) * rowBytes;
-    for (LONG j = 0; j < width; ++j) {
+    for (LONG j = 1; j < width; ++j) {  // the first pixel compares with itself: no rise
       const UCHAR* p = in + j * 3;
-      const UCHAR* l = j > 0 ? p - 3 : p;
+      const UCHAR* l = p - 3;
       const bool rose = LONG(p[0]) - l[0] > 30 || LONG(p[1]) - l[1] > 30 || LONG(p[2]) - l[2] > 30;
-      if (!rose || ULONG(p[0]) + p[1] + p[2] <= 180) {
-        out[j * 3 + 0] = p[0];
-        out[j * 3 + 1] = p[1];
-        out[j * 3 + 2] = p[2];
-        continue;
-      }
+      if (!rose || ULONG(p[0]) + p[1] + p[2] <= 180) continue;
       const LONG start = Limit(j - 32 + rand() % 32, 0, width);
       for (LONG k = start; k <= j; ++k) {
         const UCHAR* q = in + k * 3;
@@ -355,19 +354,14 @@ VOID StreaksRgb(PUCHAR picture, LONG width, LONG height, PUCHAR scratch) {
 
 VOID StreaksYuy2(PUCHAR picture, LONG width, LONG height, PUCHAR scratch) {
   const ULONG rowBytes = ULONG(width) * 2;
+  std::memcpy(scratch, picture, rowBytes * ULONG(height));
   for (LONG y = 0; y < height; ++y) {
     const UCHAR* in = picture + ULONG(y) * rowBytes;
     PUCHAR out = scratch + ULONG(y) * rowBytes;
-    for (LONG j = 0; j < width; ++j) {
+    for (LONG j = 1; j < width; ++j) {
       const LONG yj = in[j * 2];
-      const LONG yl = j > 0 ? in[(j - 1) * 2] : yj;
+      if (yj - LONG(in[(j - 1) * 2]) <= 30 || yj <= 180) continue;
       const ULONG pj = ULONG(j & ~1) * 2;
-      if (yj - yl <= 30 || yj <= 180) {
-        out[j * 2] = UCHAR(yj);
-        out[pj + 1] = in[pj + 1];
-        out[pj + 3] = in[pj + 3];
-        continue;
-      }
       const LONG start = Limit(j - 64 + rand() % 64, 0, width);
       for (LONG k = start; k <= j; ++k) {
         const ULONG pk = ULONG(k & ~1) * 2;
@@ -474,6 +468,7 @@ inline UCHAR Dodge(ULONG g, ULONG b) {
   return UCHAR(v > 255 ? 255 : v);
 }
 }  // namespace
+
 
 VOID PencilRgb(PUCHAR picture, LONG width, LONG height, PUCHAR scratch) {
   const ULONG n = ULONG(width) * ULONG(height);
