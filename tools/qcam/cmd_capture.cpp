@@ -153,6 +153,7 @@ int CmdCapture(const Args& args) {
   for (const auto& s : settings) {
     std::string message;
     if (!ApplyNamedSetting(cd, s.first, s.second, &message)) return Fail(s.first + "=" + s.second + ": " + message);
+    if (!message.empty()) std::printf("%s\n", message.c_str());
   }
 
   // ---- the format: an offered slot, through format intersection ----
