@@ -96,13 +96,21 @@ VOID EmbossRgb(PUCHAR picture, LONG width, LONG height) {
 
 VOID EmbossYuy2(PUCHAR picture, LONG width, LONG height, PUCHAR scratch) {
   const ULONG bytes = ULONG(width) * ULONG(height) * 2;
-  // The Y samples run on across row ends as one sequence.
-  UCHAR previous = bytes > 0 ? picture[0] : 0;
-  for (ULONG i = 0; i < bytes; i += 2) {
-    scratch[i] = UCHAR(picture[i] - previous + 128);
-    scratch[i + 1] = 128;
-    previous = picture[i];
+  // The Y samples run on across row ends as one sequence, so every Y byte
+  // but the first compares with the byte two places before it: blocks of
+  // 16 bytes from byte 2 on, with the chroma bytes masked to 128.
+  UCHAR keep[16], set[16];
+  for (ULONG k = 0; k < 16; ++k) keep[k] = (k % 2) ? 0 : 0xFF, set[k] = (k % 2) ? 128 : 0;
+  scratch[0] = 128;
+  scratch[1] = 128;
+  ULONG i = 2;
+  for (; i + 16 <= bytes; i += 16) {
+    const UCHAR* q = picture + i;
+    const UCHAR* before = q - 2;
+    PUCHAR o = scratch + i;
+    for (ULONG k = 0; k < 16; ++k) o[k] = UCHAR((UCHAR(q[k] - before[k] + 128) & keep[k]) | set[k]);
   }
+  for (; i < bytes; ++i) scratch[i] = (i % 2) ? 128 : UCHAR(picture[i] - picture[i - 2] + 128);
   std::memcpy(picture, scratch, bytes);
 }
 
@@ -252,17 +260,26 @@ VOID BulgeRgb(EffectState* s, PUCHAR picture, LONG width, LONG height) {
 VOID BulgeYuy2(EffectState* s, PUCHAR picture, LONG width, LONG height) {
   BuildBulgeMap(s, width, height);
   const USHORT* map = s->Map;
-  PUCHAR out = s->Scratch;
+  const ULONG rowBytes = ULONG(width) * 2;
   for (LONG y = 0; y < height; ++y) {
+    PUCHAR out = s->Scratch + ULONG(y) * rowBytes;
     for (LONG x = 0; x < width; ++x, map += 2) {
       const ULONG sx = map[0], sy = map[1];
-      if (sx < ULONG(width) && sy < ULONG(height))
-        CopyYuy2Pixel(out, x, y, picture, LONG(sx), LONG(sy), width);
-      else
-        WhiteYuy2Pixel(out, x, y, width);
+      PUCHAR pair = out + ULONG(x & ~1) * 2;
+      if (sx < ULONG(width) && sy < ULONG(height)) {
+        const UCHAR* src = picture + sy * rowBytes;
+        const UCHAR* srcPair = src + (sx & ~1u) * 2;
+        out[x * 2] = src[sx * 2];
+        pair[1] = srcPair[1];
+        pair[3] = srcPair[3];
+      } else {
+        out[x * 2] = 255;
+        pair[1] = 128;
+        pair[3] = 128;
+      }
     }
   }
-  std::memcpy(picture, out, ULONG(width) * ULONG(height) * 2);
+  std::memcpy(picture, s->Scratch, rowBytes * ULONG(height));
 }
 
 // ---- tiles (12) ------------------------------------------------------------------
