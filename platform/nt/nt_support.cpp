@@ -131,8 +131,8 @@ std::string FormatKernel(const char* fmt, va_list ap) {
       ++p;
       continue;
     }
-    std::string spec = "%";
-    while (*p && std::strchr("-+ #0", *p)) spec.push_back(*p++);
+    std::string conversion = "%";
+    while (*p && std::strchr("-+ #0", *p)) conversion.push_back(*p++);
     int width = -1, precision = -1;
     bool hasWidth = false, hasPrecision = false;
     if (*p == '*') {
@@ -140,22 +140,22 @@ std::string FormatKernel(const char* fmt, va_list ap) {
       hasWidth = true;
       ++p;
     } else {
-      while (*p >= '0' && *p <= '9') spec.push_back(*p++);
+      while (*p >= '0' && *p <= '9') conversion.push_back(*p++);
     }
-    if (hasWidth) spec += std::to_string(width);
+    if (hasWidth) conversion += std::to_string(width);
     if (*p == '.') {
       ++p;
       if (*p == '*') {
         precision = va_arg(ap, int);
         hasPrecision = true;
         ++p;
-        if (precision >= 0) spec += "." + std::to_string(precision);
+        if (precision >= 0) conversion += "." + std::to_string(precision);
       } else {
         std::string digits;
         while (*p >= '0' && *p <= '9') digits.push_back(*p++);
         precision = digits.empty() ? 0 : std::atoi(digits.c_str());
         hasPrecision = true;
-        spec += "." + std::to_string(precision);
+        conversion += "." + std::to_string(precision);
       }
     }
     // Length modifiers.
@@ -189,7 +189,7 @@ std::string FormatKernel(const char* fmt, va_list ap) {
     ++p;
     auto pad = [&](std::string text) {
       if (hasPrecision && precision >= 0 && static_cast<size_t>(precision) < text.size()) text.resize(precision);
-      std::string f = spec;
+      std::string f = conversion;
       f.erase(0, 1);
       bool left = f.find('-') != std::string::npos;
       size_t w = 0;
@@ -228,7 +228,7 @@ std::string FormatKernel(const char* fmt, va_list ap) {
           break;
         }
         const bool isSigned = conv == 'd' || conv == 'i';
-        std::string f = spec;
+        std::string f = conversion;
         if (length == kLongLong || length == kSize || length == kLong) {
           f += "ll";
           f.push_back(conv);
@@ -271,7 +271,7 @@ std::string FormatKernel(const char* fmt, va_list ap) {
       case 'G':
       case 'a':
       case 'A': {
-        std::string f = spec;
+        std::string f = conversion;
         if (length == kLongDouble) {
           f += "L";
           f.push_back(conv);
