@@ -443,15 +443,31 @@ VOID StretchYuy2(EffectState* s, PUCHAR picture, LONG width, LONG height) {
   const ULONG rowBytes = ULONG(width) * 2;
   PUCHAR out = s->Scratch;
   if (s->StretchAxis == 0) {
+    // Source column of every output column (kNoSource: white), then the
+    // picture row by row; the dispatcher guarantees width <= 640.
+    constexpr USHORT kNoSource = 0xFFFF;
+    USHORT source[kEffectMaxWidth];
     const LONG half = width / 2;
     for (LONG i = 0; i < width; ++i) {
       const LONG src = Trunc(half + (i - half) / scale);
-      const bool inside = src >= 0 && src < width;
-      for (LONG y = 0; y < height; ++y) {
-        if (inside)
-          CopyYuy2Pixel(out, i, y, picture, src, y, width);
-        else
-          WhiteYuy2Pixel(out, i, y, width);
+      source[i] = (src >= 0 && src < width) ? USHORT(src) : kNoSource;
+    }
+    for (LONG y = 0; y < height; ++y) {
+      const UCHAR* in = picture + ULONG(y) * rowBytes;
+      PUCHAR o = out + ULONG(y) * rowBytes;
+      for (LONG i = 0; i < width; ++i) {
+        PUCHAR pair = o + ULONG(i & ~1) * 2;
+        const ULONG sc = source[i];
+        if (sc != kNoSource) {
+          const UCHAR* srcPair = in + (sc & ~1u) * 2;
+          o[i * 2] = in[sc * 2];
+          pair[1] = srcPair[1];
+          pair[3] = srcPair[3];
+        } else {
+          o[i * 2] = 255;
+          pair[1] = 128;
+          pair[3] = 128;
+        }
       }
     }
   } else {
