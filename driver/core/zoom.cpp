@@ -46,13 +46,16 @@ VOID ReleaseZoomBuffers(CameraDeviceState* dev) {
 // columns once per frame there instead of once per pixel.
 // The map's first entry records the width it was sized for.
 size_t ColumnMapOffset(ULONG bytes) { return (size_t(bytes) + 3) & ~size_t(3); }
-size_t SourceAllocation(ULONG bytes, LONG width) {
-  return ColumnMapOffset(bytes) + (size_t(width) + 1) * sizeof(LONG);
+// After the column map, one word per output row says whether the table
+// makes that row a copy of the row before (built and used with the table).
+size_t SourceAllocation(ULONG bytes, LONG width, LONG height) {
+  return ColumnMapOffset(bytes) + (size_t(width) + size_t(height) + 1) * sizeof(LONG);
 }
 PLONG ColumnMapHeader(CameraDeviceState* dev) {
   return reinterpret_cast<PLONG>(dev->ZoomSourceBuffer + ColumnMapOffset(dev->ZoomSourceSize));
 }
 PLONG ColumnMap(CameraDeviceState* dev) { return ColumnMapHeader(dev) + 1; }
+PLONG RowRepeats(CameraDeviceState* dev) { return ColumnMap(dev) + dev->Width; }
 
 // Makes sure both buffers exist for a frame of `bytes` = W x H x 3. Reports
 // whether they were (re)allocated just now, so the table must be rebuilt.
@@ -64,14 +67,14 @@ NTSTATUS EnsureZoomBuffers(CameraDeviceState* dev, ULONG bytes, BOOLEAN* fresh) 
   if (dev->ZoomSourceBuffer && dev->ZoomTable && dev->ZoomSourceSize == bytes && *ColumnMapHeader(dev) == dev->Width)
     return STATUS_SUCCESS;
   ReleaseZoomBuffers(dev);
-  PUCHAR source = static_cast<PUCHAR>(ExAllocatePool(NonPagedPool, SourceAllocation(bytes, dev->Width)));
+  PUCHAR source = static_cast<PUCHAR>(ExAllocatePool(NonPagedPool, SourceAllocation(bytes, dev->Width, dev->Height)));
   PULONG table = source ? static_cast<PULONG>(ExAllocatePool(NonPagedPool, size_t(bytes) * sizeof(ULONG))) : nullptr;
   if (!source || !table) {
     if (source) ExFreePool(source);
     dev->ZoomEnable = 0;
     return STATUS_INSUFFICIENT_RESOURCES;
   }
-  RtlZeroMemory(source, SourceAllocation(bytes, dev->Width));
+  RtlZeroMemory(source, SourceAllocation(bytes, dev->Width, dev->Height));
   RtlZeroMemory(table, size_t(bytes) * sizeof(ULONG));
   dev->ZoomSourceBuffer = source;
   dev->ZoomSourceSize = bytes;
@@ -131,11 +134,14 @@ VOID ZoomYuy2Direct(const UCHAR* src, PUCHAR dst, LONG w, LONG h, double s, LONG
 
 // Fills the table with the source byte of every output byte; samples outside
 // the frame name byte 0.
-VOID BuildYuy2Table(PULONG table, LONG w, LONG h, double s, LONG left, LONG top) {
+VOID BuildYuy2Table(PULONG table, PLONG repeats, LONG w, LONG h, double s, LONG left, LONG top) {
   const ULONG rowBytes = ULONG(w) * 2;
   double fy = top;
+  LONG previous = 0;
   for (LONG i = 0; i < h; ++i, fy += s) {
     const LONG sy = Truncate(fy);
+    repeats[i] = i > 0 && sy == previous;
+    previous = sy;
     const bool rowInside = sy >= 0 && sy < h;
     const ULONG rowBase = rowInside ? ULONG(sy) * rowBytes : 0;
     PULONG t = table + size_t(i) * rowBytes;
@@ -195,11 +201,14 @@ VOID ZoomRgb24Direct(const UCHAR* src, PUCHAR dst, LONG w, LONG h, double s, LON
   }
 }
 
-VOID BuildRgb24Table(PULONG table, LONG w, LONG h, double s, LONG left, LONG top) {
+VOID BuildRgb24Table(PULONG table, PLONG repeats, LONG w, LONG h, double s, LONG left, LONG top) {
   const ULONG rowBytes = ULONG(w) * 3;
   double fy = top;
+  LONG previous = 0;
   for (LONG i = 0; i < h; ++i, fy += s) {
     const LONG sy = Truncate(fy);
+    repeats[i] = i > 0 && sy == previous;
+    previous = sy;
     const bool rowInside = sy >= 0 && sy < h;
     PULONG t = table + size_t(i) * rowBytes;
     double fx = left;
@@ -215,8 +224,19 @@ VOID BuildRgb24Table(PULONG table, LONG w, LONG h, double s, LONG left, LONG top
   }
 }
 
-VOID CopyThroughTable(const UCHAR* src, PUCHAR dst, const ULONG* table, ULONG bytes) {
-  for (ULONG k = 0; k < bytes; ++k) dst[k] = src[table[k]];
+// Every output byte from the source byte its table entry names; a row the
+// table repeats is copied from the row before.
+VOID CopyThroughTable(const UCHAR* src, PUCHAR dst, const ULONG* table, const LONG* repeats, size_t rowBytes,
+                      LONG h) {
+  for (LONG i = 0; i < h; ++i) {
+    PUCHAR out = dst + size_t(i) * rowBytes;
+    if (repeats[i]) {
+      memcpy(out, out - rowBytes, rowBytes);
+      continue;
+    }
+    const ULONG* t = table + size_t(i) * rowBytes;
+    for (size_t k = 0; k < rowBytes; ++k) out[k] = src[t[k]];
+  }
 }
 
 // ---- I420 -------------------------------------------------------------------
@@ -360,10 +380,10 @@ NTSTATUS ApplyZoom(CameraDeviceState* dev, PUCHAR frame, ULONG scale, LONG left,
       frameBytes = ULONG(w) * ULONG(h) * 2;
       if (useTable) {
         if (*rebuild == 1) {
-          BuildYuy2Table(table, w, h, s, left, top);
+          BuildYuy2Table(table, RowRepeats(dev), w, h, s, left, top);
           *rebuild = 0;
         }
-        CopyThroughTable(frame, out, table, frameBytes);
+        CopyThroughTable(frame, out, table, RowRepeats(dev), size_t(w) * 2, h);
       } else {
         ZoomYuy2Direct(frame, out, w, h, s, left, top, ColumnMap(dev));
       }
@@ -372,10 +392,10 @@ NTSTATUS ApplyZoom(CameraDeviceState* dev, PUCHAR frame, ULONG scale, LONG left,
       frameBytes = bufferBytes;
       if (useTable) {
         if (*rebuild == 1) {
-          BuildRgb24Table(table, w, h, s, left, top);
+          BuildRgb24Table(table, RowRepeats(dev), w, h, s, left, top);
           *rebuild = 0;
         }
-        CopyThroughTable(frame, out, table, frameBytes);
+        CopyThroughTable(frame, out, table, RowRepeats(dev), size_t(w) * 3, h);
       } else {
         ZoomRgb24Direct(frame, out, w, h, s, left, top, ColumnMap(dev));
       }
