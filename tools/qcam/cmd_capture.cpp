@@ -22,9 +22,10 @@ const char kUsage[] =
     "usage: qcam capture --root DIR [--camera PROFILE|FILE] [--source FILE] [--scene face]\n"
     "                    --format MJPG|YUY2|I420|RGB24 --size WxH [--frames N] [--snapshot K]\n"
     "                    [--unplug-at K] [--out DIR] [--raw] [--set NAME=VALUE]... [--effect N]\n"
-    "                    [--face-log FILE] [--button STATE[@K]]\n"
+    "                    [--face-log FILE] [--button STATE[@K]] [--snapshot-via camera|property]\n"
     "Installs the root if needed, plugs the camera in, opens the capture stream and streams\n"
-    "N frames (default 30). --snapshot K has the camera mark frame K as a still; --unplug-at K\n"
+    "N frames (default 30). --snapshot K has the camera mark frame K as a still (or, with\n"
+    "--snapshot-via property, asks the driver through its private property 16); --unplug-at K\n"
     "pulls the camera out when frame K is due. --out writes frame-0001.png ... (MJPG as .jpg);\n"
     "with --raw each buffer is written exactly as delivered (.yuy2, .i420, .bgr, .jpg).\n"
     "--button presses the camera's snapshot button (state 1, 2 or 4) after frame K (default 1)\n"
@@ -37,6 +38,7 @@ struct Request {
   int width = 0, height = 0;
   long long frames = 30;
   long long snapshot = 0;
+  bool snapshotByProperty = false;  // private property 16 instead of the camera's still bit
   long long unplugAt = 0;
   long long buttonState = 0;
   long long buttonAt = 1;
@@ -86,7 +88,7 @@ int CmdCapture(const Args& args) {
       {"root", true},      {"camera", true}, {"source", true}, {"scene", true},    {"format", true},
       {"size", true},      {"frames", true}, {"snapshot", true}, {"unplug-at", true}, {"out", true},
       {"raw", false},      {"set", true},    {"effect", true}, {"face-log", true}, {"button", true},
-      {"help", false}};
+      {"snapshot-via", true}, {"help", false}};
   if (!ParseOptions(args, specs, &opts, &error)) return Fail(error);
   if (opts.Has("help")) {
     std::printf("%s", kUsage);
@@ -119,6 +121,12 @@ int CmdCapture(const Args& args) {
     return Fail("bad frame count '" + opts.Get("frames") + "'");
   if (opts.Has("snapshot") && !ParseInt(opts.Get("snapshot"), 1, 100000, &req.snapshot))
     return Fail("bad snapshot frame '" + opts.Get("snapshot") + "'");
+  if (opts.Has("snapshot-via")) {
+    const std::string via = opts.Get("snapshot-via");
+    if (via != "camera" && via != "property")
+      return Fail("bad snapshot route '" + via + "' (expected camera or property)");
+    req.snapshotByProperty = via == "property";
+  }
   if (opts.Has("unplug-at") && !ParseInt(opts.Get("unplug-at"), 1, 100000, &req.unplugAt))
     return Fail("bad unplug frame '" + opts.Get("unplug-at") + "'");
   if (opts.Has("button")) {
@@ -206,7 +214,15 @@ int CmdCapture(const Args& args) {
   const fs::path snap = fs::path(root) / "Windows" / "Snap.dat";
   const bool snapBefore = fs::exists(snap, ec);
   const auto snapTimeBefore = snapBefore ? fs::last_write_time(snap, ec) : fs::file_time_type{};
-  if (req.snapshot > 0) camera->MarkFrameStill(uint32_t(req.snapshot - 1));
+  // Through the property the request makes the next processed frame the
+  // snapshot, so it is sent once frame K-1 is out (or before streaming).
+  std::string snapshotError;
+  auto requestSnapshot = [&] {
+    std::string message;
+    if (!RequestSnapshot(cd, &message)) snapshotError = message.empty() ? "snapshot request refused" : message;
+  };
+  if (req.snapshot > 0 && !req.snapshotByProperty) camera->MarkFrameStill(uint32_t(req.snapshot - 1));
+  if (req.snapshot == 1 && req.snapshotByProperty) requestSnapshot();
   if (req.unplugAt == 1) {
     cd.Unplug();
     unplugged = true;
@@ -251,6 +267,7 @@ int CmdCapture(const Args& args) {
         PrivateRequest(cd, true, qcam::kPrivCommand, &words, &pollStatus);
         buttonPolled = NT_SUCCESS(pollStatus);
       }
+      if (req.snapshotByProperty && req.snapshot > 1 && frame.number + 1 == uint64_t(req.snapshot)) requestSnapshot();
       if (showProgress) Progress(frame.number, total);
       if (req.unplugAt > 1 && frame.number + 1 == uint64_t(req.unplugAt)) {
         cd.Unplug();
@@ -266,6 +283,7 @@ int CmdCapture(const Args& args) {
   if (cd.Plugged()) cd.Unplug();
   if (faceLog) std::fclose(faceLog);
   if (!saveError.empty()) return Fail(saveError);
+  if (!snapshotError.empty()) return Fail(snapshotError);
   if (unplugged) std::printf("camera unplugged at frame %lld\n", req.unplugAt);
   if (req.buttonState) {
     uint32_t status = 0;
