@@ -27,13 +27,18 @@ int CmdDemo(const Args& args) {
   if (opts.Has("help")) {
     std::printf("usage: qcam demo [--root DIR]\n"
                 "Installs a PC root (default out/demo), captures a short MJPG and a short YUY2\n"
-                "stream with a snapshot each, and prints where the pictures are.\n");
+                "stream with a snapshot each, then decoded RGB24 and I420 streams, a mirrored\n"
+                "sepia stream, a 2x digital zoom, a tracked and framed face, the camera's\n"
+                "controls, and a contact sheet of every effect and photo frame, and prints\n"
+                "where the pictures are.\n");
     return 0;
   }
   const std::string root = opts.Get("root", "out/demo");
   const std::string out = (std::filesystem::path(root) / "pictures").string();
   const std::string mjpg = out + "/mjpg", yuy2 = out + "/yuy2";
   const std::string snapMjpg = out + "/snapshot-mjpg.png", snapYuy2 = out + "/snapshot-yuy2.png";
+  const std::string rgb = out + "/rgb24", i420 = out + "/i420", sepia = out + "/mirror-sepia", zoom = out + "/zoom";
+  const std::string face = out + "/face", faceLog = out + "/face.log", effects = out + "/effects";
   int rc = 0;
 
   // 1. A fresh PC with the package installed.
@@ -53,11 +58,48 @@ int CmdDemo(const Args& args) {
     return rc;
   if ((rc = Step("look at the snapshot", CmdSnapshot, {"snapshot", "--root", root, "--out", snapYuy2})) != 0) return rc;
 
+  // 5. The driver decodes the camera's MJPG pictures for RGB24 and I420.
+  if ((rc = Step("stream RGB24 640x480, decoded by the driver", CmdCapture,
+                 {"capture", "--root", root, "--format", "RGB24", "--size", "640x480", "--frames", "5", "--out",
+                  rgb})) != 0)
+    return rc;
+  if ((rc = Step("stream I420 320x240, decoded by the driver", CmdCapture,
+                 {"capture", "--root", root, "--format", "I420", "--size", "320x240", "--frames", "5", "--out",
+                  i420})) != 0)
+    return rc;
+  // 6. Settings: a mirrored camera with the sepia effect, and a 2x zoom.
+  if ((rc = Step("mirror the camera and pick the sepia effect", CmdCapture,
+                 {"capture", "--root", root, "--format", "YUY2", "--size", "640x480", "--frames", "5", "--set",
+                  "mirror=1", "--effect", "5", "--out", sepia})) != 0)
+    return rc;
+  if ((rc = Step("zoom 2x into the picture", CmdCapture,
+                 {"capture", "--root", root, "--format", "YUY2", "--size", "640x480", "--frames", "5", "--set",
+                  "mirror=0", "--effect", "1", "--set", "zoom-enable=1", "--set", "zoom=2000", "--out", zoom})) != 0)
+    return rc;
+  // 7. A face found, followed and kept framed, with its box drawn.
+  if ((rc = Step("track and frame a face", CmdCapture,
+                 {"capture", "--root", root, "--scene", "face", "--format", "YUY2", "--size", "640x480", "--frames",
+                  "60", "--set", "zoom-enable=0", "--set", "face-tracking=1", "--set", "tracking-flags=7",
+                  "--face-log", faceLog, "--out", face})) != 0)
+    return rc;
+  // 8. Every control the driver answers, and every effect and frame at once.
+  if ((rc = Step("list the camera's controls", CmdProps, {"props", "--root", root, "list"})) != 0) return rc;
+  if ((rc = Step("render every effect and photo frame", CmdEffects,
+                 {"effects", "--root", root, "--source", rgb + "/frame-0001.png", "--out", effects})) != 0)
+    return rc;
+
   std::printf("\nThe pictures:\n");
   std::printf("  MJPG frames:     %s/frame-0001.jpg ... frame-0010.jpg\n", mjpg.c_str());
   std::printf("  MJPG snapshot:   %s\n", snapMjpg.c_str());
   std::printf("  YUY2 frames:     %s/frame-0001.png ... frame-0010.png\n", yuy2.c_str());
   std::printf("  YUY2 snapshot:   %s\n", snapYuy2.c_str());
+  std::printf("  RGB24 frames:    %s/frame-0001.png ... frame-0005.png\n", rgb.c_str());
+  std::printf("  I420 frames:     %s/frame-0001.png ... frame-0005.png\n", i420.c_str());
+  std::printf("  mirrored sepia:  %s/frame-0001.png ...\n", sepia.c_str());
+  std::printf("  2x zoom:         %s/frame-0001.png ...\n", zoom.c_str());
+  std::printf("  tracked face:    %s/frame-0001.png ... frame-0060.png (boxes in %s)\n", face.c_str(),
+              faceLog.c_str());
+  std::printf("  effects, frames: %s/effects-rgb24.png and effects-yuy2.png\n", effects.c_str());
   std::printf("  registry:        %s/registry.reg\n", root.c_str());
   return 0;
 }
