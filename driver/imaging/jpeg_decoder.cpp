@@ -555,7 +555,20 @@ struct ScanTarget {
   UCHAR* Cb;
   UCHAR* Cr;
   int ChromaWidth, ChromaHeight;  // chroma plane size; the stride is ChromaWidth
+  UCHAR* Bgr;  // planar loops: the bottom-up picture the planes convert into
 };
+
+// Converts picture rows [from, to) of the planar 4:2:2 planes into the
+// bottom-up BGR picture (source row r goes to output row height - 1 - r). The
+// planar loops call it after each MCU row, while that row's planes are still
+// in the cache; rows are final once their MCU row is done.
+void ConvertRows(const ScanTarget& t, int from, int to) {
+  if (to > t.Height) to = t.Height;
+  const size_t rowBytes = size_t(t.Width) * 3;
+  for (int r = from; r < to; ++r)
+    JpegRowToBgr(t.Y + size_t(r) * size_t(t.Width), t.Cb + size_t(r) * size_t(t.ChromaWidth),
+                 t.Cr + size_t(r) * size_t(t.ChromaWidth), t.Width, t.Bgr + size_t(t.Height - 1 - r) * rowBytes);
+}
 
 // Writes rows of 8 bytes (each repeated `repeat` times) at (x, y), clipped
 // to the plane: partial MCUs at the right and bottom edges stay inside.
@@ -691,6 +704,7 @@ UCHAR RunScan(Reader& rd, const ScanTarget& t, ULONG* mcuCount) {
       }
       ++*mcuCount;
     }
+    if (t.Bgr) ConvertRows(t, my * (fourY ? 16 : 8), (my + 1) * (fourY ? 16 : 8));
   }
   return kJpegStatusOk;
 }
@@ -763,16 +777,9 @@ ULONG DecodeFrame(PUCHAR dst, ULONG dstLength, const UCHAR* src, ULONG srcLength
     t.ChromaHeight = h;
     t.Cb = t.Y + pixels;
     t.Cr = t.Cb + size_t(w / 2) * size_t(h);
+    t.Bgr = dst;
   }
   if (RunScanWithReader(src, src + offset, src + srcLength, t) != kJpegStatusOk) return 0;
-
-  if (out == kOutputRgb24) {
-    // Top-down planes to a bottom-up picture.
-    const size_t rowBytes = size_t(w) * 3;
-    for (LONG r = 0; r < h; ++r)
-      JpegRowToBgr(t.Y + size_t(r) * size_t(w), t.Cb + size_t(r) * size_t(w / 2), t.Cr + size_t(r) * size_t(w / 2), w,
-                    dst + size_t(h - 1 - r) * rowBytes);
-  }
   return dstLength;
 }
 
