@@ -320,8 +320,9 @@ VOID ScaleRgb(PUCHAR p, LONG width, LONG height, USHORT mulB, USHORT mulG, USHOR
   for (; i + kRgbBlock <= bytes; i += kRgbBlock) {
     PUCHAR q = p + i;
     for (ULONG k = 0; k < kRgbBlock; ++k) {
-      const USHORT x = Div10(USHORT(q[k] * mul[k]));
-      q[k] = UCHAR(x > 255 ? 255 : x);
+      // At most 306: a signed 16-bit minimum, which every vector unit has.
+      const SHORT x = SHORT(Div10(USHORT(q[k] * mul[k])));
+      q[k] = UCHAR(x < 255 ? x : SHORT(255));
     }
   }
   for (; i < bytes; ++i) {
