@@ -84,12 +84,12 @@ const char* RawExtension(uint32_t fourcc) {
 int CmdCapture(const Args& args) {
   ParsedOptions opts;
   std::string error;
-  const std::vector<OptionSpec> specs = {
+  const std::vector<OptionRule> rules = {
       {"root", true},      {"camera", true}, {"source", true}, {"scene", true},    {"format", true},
       {"size", true},      {"frames", true}, {"snapshot", true}, {"unplug-at", true}, {"out", true},
       {"raw", false},      {"set", true},    {"effect", true}, {"face-log", true}, {"button", true},
       {"snapshot-via", true}, {"help", false}};
-  if (!ParseOptions(args, specs, &opts, &error)) return Fail(error);
+  if (!ParseOptions(args, rules, &opts, &error)) return Fail(error);
   if (opts.Has("help")) {
     std::printf("%s", kUsage);
     return 0;

@@ -29,7 +29,7 @@ const std::vector<std::string>& ParsedOptions::All(const std::string& name) cons
   return it == values.end() ? none : it->second;
 }
 
-bool ParseOptions(const Args& args, const std::vector<OptionSpec>& specs, ParsedOptions* out, std::string* error) {
+bool ParseOptions(const Args& args, const std::vector<OptionRule>& rules, ParsedOptions* out, std::string* error) {
   ParsedOptions parsed;
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& a = args[i];
@@ -45,20 +45,20 @@ bool ParseOptions(const Args& args, const std::vector<OptionSpec>& specs, Parsed
       name = name.substr(0, eq);
       inlineValue = true;
     }
-    const OptionSpec* spec = nullptr;
-    for (const auto& s : specs)
-      if (name == s.name) spec = &s;
-    if (!spec) {
+    const OptionRule* rule = nullptr;
+    for (const auto& s : rules)
+      if (name == s.name) rule = &s;
+    if (!rule) {
       *error = "unknown option '--" + name + "'";
       return false;
     }
-    if (spec->takesValue && !inlineValue) {
+    if (rule->takesValue && !inlineValue) {
       if (i + 1 >= args.size()) {
         *error = "option '--" + name + "' needs a value";
         return false;
       }
       value = args[++i];
-    } else if (!spec->takesValue && inlineValue) {
+    } else if (!rule->takesValue && inlineValue) {
       *error = "option '--" + name + "' takes no value";
       return false;
     }

@@ -18,7 +18,7 @@
 namespace qcam_tool {
 
 // ---- options -------------------------------------------------------------------
-struct OptionSpec {
+struct OptionRule {
   const char* name;  // without the leading "--"
   bool takesValue;
 };
@@ -34,7 +34,7 @@ struct ParsedOptions {
 
 // False with a one-line reason for an unknown option, a missing value or a
 // stray argument.
-bool ParseOptions(const Args& args, const std::vector<OptionSpec>& specs, ParsedOptions* out, std::string* error);
+bool ParseOptions(const Args& args, const std::vector<OptionRule>& rules, ParsedOptions* out, std::string* error);
 // Whole decimal numbers only (optional sign); false for anything else.
 bool ParseInt(const std::string& text, long long min, long long max, long long* value);
 // "640x480".
