@@ -4,10 +4,6 @@
 
 #include <cstring>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
-
 #include "driver/core/settings.h"
 #include "driver/imaging/effect_spatial.h"
 #include "driver/imaging/effect_state.h"
@@ -409,74 +405,6 @@ inline UCHAR FromSum(USHORT sum, ULONG channel) {
   return UCHAR(v < 0 ? 0 : (v > 255 ? 255 : v));
 }
 
-#if defined(__SSE2__)
-// Lane constants of a 48-byte block, per 8-lane half (6 halves): which of the
-// three shifted sums each byte takes, and sepia's step for its channel. Byte j
-// of the block is channel j mod 3 (B, G, R).
-struct SumLanes {
-  alignas(16) USHORT m0[6][8];
-  alignas(16) USHORT m1[6][8];
-  alignas(16) USHORT m2[6][8];
-  alignas(16) SHORT step[6][8];
-};
-constexpr SumLanes MakeSumLanes() {
-  SumLanes l = {};
-  for (int half = 0; half < 6; ++half)
-    for (int k = 0; k < 8; ++k) {
-      const int channel = (8 * half + k) % 3;
-      l.m0[half][k] = channel == 0 ? 0xFFFF : 0;
-      l.m1[half][k] = channel == 1 ? 0xFFFF : 0;
-      l.m2[half][k] = channel == 2 ? 0xFFFF : 0;
-      l.step[half][k] = SHORT(channel == 0 ? -65 : (channel == 1 ? -6 : 37));
-    }
-  return l;
-}
-constexpr SumLanes kSumLanes = MakeSumLanes();
-
-inline __m128i Lanes(const USHORT* v) { return _mm_load_si128(reinterpret_cast<const __m128i*>(v)); }
-
-// One 48-byte block (16 pixels) on packed lanes: the three byte-position
-// sums come from loads shifted by -2 .. +2 bytes, so the block reads two
-// bytes before and after itself (masked out, never stored). Every result is
-// computed before the first store, so the in-place update cannot feed back.
-template <SumRule rule>
-inline VOID SumBlockSse2(PUCHAR q) {
-  const __m128i zero = _mm_setzero_si128();
-  const __m128i third = _mm_set1_epi16(short(21846));
-  __m128i out[3];
-  for (int c = 0; c < 3; ++c) {
-    const PUCHAR b = q + 16 * c;
-    const __m128i xm2 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(b - 2));
-    const __m128i xm1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(b - 1));
-    const __m128i x0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(b));
-    const __m128i xp1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(b + 1));
-    const __m128i xp2 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(b + 2));
-    __m128i half[2];
-    for (int h = 0; h < 2; ++h) {
-      const int lane = 2 * c + h;
-      auto widen = [&](__m128i v) { return h ? _mm_unpackhi_epi8(v, zero) : _mm_unpacklo_epi8(v, zero); };
-      const __m128i a = widen(xm2), bb = widen(xm1), m = widen(x0), d = widen(xp1), e = widen(xp2);
-      const __m128i s0 = _mm_add_epi16(_mm_add_epi16(m, d), e);   // a pixel's first byte
-      const __m128i s1 = _mm_add_epi16(_mm_add_epi16(bb, m), d);  // its second byte
-      const __m128i s2 = _mm_add_epi16(_mm_add_epi16(a, bb), m);  // its third byte
-      const __m128i sum = _mm_or_si128(_mm_or_si128(_mm_and_si128(s0, Lanes(kSumLanes.m0[lane])),
-                                                    _mm_and_si128(s1, Lanes(kSumLanes.m1[lane]))),
-                                       _mm_and_si128(s2, Lanes(kSumLanes.m2[lane])));
-      if (rule == kSumBlackWhite) {
-        half[h] = _mm_and_si128(_mm_cmpgt_epi16(sum, _mm_set1_epi16(386)), _mm_set1_epi16(255));
-      } else if (rule == kSumGrey) {
-        half[h] = _mm_mulhi_epu16(sum, third);
-      } else {
-        const __m128i step = _mm_load_si128(reinterpret_cast<const __m128i*>(kSumLanes.step[lane]));
-        half[h] = _mm_add_epi16(_mm_mulhi_epu16(sum, third), step);
-      }
-    }
-    out[c] = _mm_packus_epi16(half[0], half[1]);  // clamps to 0 .. 255
-  }
-  for (int c = 0; c < 3; ++c) _mm_storeu_si128(reinterpret_cast<__m128i*>(q + 16 * c), out[c]);
-}
-#endif
-
 template <SumRule rule>
 VOID FromPixelSums(PUCHAR p, LONG width, LONG height) {
   USHORT m0[kRgbBlock], m1[kRgbBlock], m2[kRgbBlock];
@@ -489,19 +417,6 @@ VOID FromPixelSums(PUCHAR p, LONG width, LONG height) {
   }
   const ULONG bytes = ULONG(width) * ULONG(height) * 3;
   ULONG i = 0;
-#if defined(__SSE2__)
-  // The first block has no bytes before it to read: it takes the portable
-  // path below; the packed path starts at the second.
-  if (bytes >= 2 * kRgbBlock + 2) {
-    for (ULONG k = 0; k < kRgbBlock; k += 3) {
-      const USHORT sum = USHORT(p[k] + p[k + 1] + p[k + 2]);
-      p[k] = FromSum<rule>(sum, 0);
-      p[k + 1] = FromSum<rule>(sum, 1);
-      p[k + 2] = FromSum<rule>(sum, 2);
-    }
-    for (i = kRgbBlock; i + kRgbBlock + 2 <= bytes; i += kRgbBlock) SumBlockSse2<rule>(p + i);
-  }
-#endif
   for (; i + kRgbBlock + 2 <= bytes; i += kRgbBlock) {
     PUCHAR q = p + i;
     USHORT t[kRgbBlock + 2];
