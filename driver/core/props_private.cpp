@@ -248,6 +248,17 @@ NTSTATUS PrivateGetProperty(CameraDeviceState* dev, PHW_STREAM_REQUEST_BLOCK srb
   return STATUS_SUCCESS;
 }
 
+// Mirror, flip and colour share register 0xF004, where a set bit is the
+// camera's default state (not mirrored, not flipped) or black and white: a
+// non-zero value clears the bit, zero sets it. The register is read first so
+// the other bits survive, and the last value set is remembered.
+static VOID SetPictureRegisterBit(CameraDeviceState* dev, UCHAR bit, LONG value, PCWSTR tmpName) {
+  UCHAR reg = BridgeRead(dev, kRegMirrorFlip);
+  reg = value ? UCHAR(reg & ~bit) : UCHAR(reg | bit);
+  WriteCurrent(tmpName, value ? 1 : 0);
+  BridgeWrite(dev, kRegMirrorFlip, reg);
+}
+
 NTSTATUS PrivateSetProperty(CameraDeviceState* dev, PHW_STREAM_REQUEST_BLOCK srb) {
   ULONG id;
   Record r;
@@ -282,30 +293,15 @@ NTSTATUS PrivateSetProperty(CameraDeviceState* dev, PHW_STREAM_REQUEST_BLOCK srb
       break;
     case qcam::kPrivMirror:
       dev->Mirror = ULONG(v);
-      {
-        UCHAR reg = BridgeRead(dev, kRegMirrorFlip);
-        reg = v ? UCHAR(reg & ~kNotMirroredBit) : UCHAR(reg | kNotMirroredBit);
-        WriteCurrent(u"MirrorTmp", v ? 1 : 0);
-        BridgeWrite(dev, kRegMirrorFlip, reg);
-      }
+      SetPictureRegisterBit(dev, kNotMirroredBit, v, u"MirrorTmp");
       break;
     case qcam::kPrivFlip:
       dev->Flip = ULONG(v);
-      {
-        UCHAR reg = BridgeRead(dev, kRegMirrorFlip);
-        reg = v ? UCHAR(reg & ~kNotFlippedBit) : UCHAR(reg | kNotFlippedBit);
-        WriteCurrent(u"FlipTmp", v ? 1 : 0);
-        BridgeWrite(dev, kRegMirrorFlip, reg);
-      }
+      SetPictureRegisterBit(dev, kNotFlippedBit, v, u"FlipTmp");
       break;
     case qcam::kPrivColorEnable:
       dev->ColorEnable = ULONG(v);
-      {
-        UCHAR reg = BridgeRead(dev, kRegMirrorFlip);
-        reg = v ? UCHAR(reg & ~kMonochromeBit) : UCHAR(reg | kMonochromeBit);
-        WriteCurrent(u"ColorEnableTmp", v ? 1 : 0);
-        BridgeWrite(dev, kRegMirrorFlip, reg);
-      }
+      SetPictureRegisterBit(dev, kMonochromeBit, v, u"ColorEnableTmp");
       break;
     case qcam::kPrivZoomScale:
       dev->ZoomScale = ULONG(v);
