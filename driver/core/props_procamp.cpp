@@ -179,15 +179,28 @@ VOID ResetControlRanges() {
   ResetPropertyTables();
 }
 
-// ---- video proc amp ---------------------------------------------------------------
-NTSTATUS ProcAmpGetProperty(CameraDeviceState* dev, PHW_STREAM_REQUEST_BLOCK srb) {
+// The opening every proc-amp and camera-control request shares: the property
+// id must be one the set knows (`find` returns its index, or -1 to refuse it
+// with STATUS_NOT_SUPPORTED), then both buffers must hold the 40-byte record.
+template <typename Find>
+static NTSTATUS OpenControlRequest(PHW_STREAM_REQUEST_BLOCK srb, Find find, int* index, PropertyRequest* req) {
   ULONG id;
   NTSTATUS status = PeekPropertyId(srb, &id);
   if (!NT_SUCCESS(status)) return status;
-  int index = FindProcAmp(id);
-  if (index < 0) return STATUS_NOT_SUPPORTED;
+  *index = find(id);
+  if (*index < 0) return STATUS_NOT_SUPPORTED;
+  return OpenPropertyRequest(srb, kPropRecordSize, kPropRecordSize, req);
+}
+
+static int FindCameraControl(ULONG id) {
+  return id == KSPROPERTY_CAMERACONTROL_EXPOSURE || id == KSPROPERTY_CAMERACONTROL_FOCUS ? int(id) : -1;
+}
+
+// ---- video proc amp ---------------------------------------------------------------
+NTSTATUS ProcAmpGetProperty(CameraDeviceState* dev, PHW_STREAM_REQUEST_BLOCK srb) {
+  int index;
   PropertyRequest req;
-  status = OpenPropertyRequest(srb, kPropRecordSize, kPropRecordSize, &req);
+  NTSTATUS status = OpenControlRequest(srb, FindProcAmp, &index, &req);
   if (!NT_SUCCESS(status)) return status;
 
   const ProcAmpControl& c = kProcAmpControls[index];
@@ -208,13 +221,9 @@ NTSTATUS ProcAmpGetProperty(CameraDeviceState* dev, PHW_STREAM_REQUEST_BLOCK srb
 }
 
 NTSTATUS ProcAmpSetProperty(CameraDeviceState* dev, PHW_STREAM_REQUEST_BLOCK srb) {
-  ULONG id;
-  NTSTATUS status = PeekPropertyId(srb, &id);
-  if (!NT_SUCCESS(status)) return status;
-  int index = FindProcAmp(id);
-  if (index < 0) return STATUS_NOT_SUPPORTED;
+  int index;
   PropertyRequest req;
-  status = OpenPropertyRequest(srb, kPropRecordSize, kPropRecordSize, &req);
+  NTSTATUS status = OpenControlRequest(srb, FindProcAmp, &index, &req);
   if (!NT_SUCCESS(status)) return status;
 
   const ProcAmpControl& c = kProcAmpControls[index];
@@ -263,13 +272,11 @@ NTSTATUS ProcAmpSetProperty(CameraDeviceState* dev, PHW_STREAM_REQUEST_BLOCK srb
 
 // ---- camera control -----------------------------------------------------------------
 NTSTATUS CameraControlGetProperty(CameraDeviceState* dev, PHW_STREAM_REQUEST_BLOCK srb) {
-  ULONG id;
-  NTSTATUS status = PeekPropertyId(srb, &id);
-  if (!NT_SUCCESS(status)) return status;
-  if (id != KSPROPERTY_CAMERACONTROL_EXPOSURE && id != KSPROPERTY_CAMERACONTROL_FOCUS) return STATUS_NOT_SUPPORTED;
+  int found;
   PropertyRequest req;
-  status = OpenPropertyRequest(srb, kPropRecordSize, kPropRecordSize, &req);
+  NTSTATUS status = OpenControlRequest(srb, FindCameraControl, &found, &req);
   if (!NT_SUCCESS(status)) return status;
+  const ULONG id = ULONG(found);
 
   LONG value;
   BOOLEAN automatic;
@@ -289,13 +296,11 @@ NTSTATUS CameraControlGetProperty(CameraDeviceState* dev, PHW_STREAM_REQUEST_BLO
 }
 
 NTSTATUS CameraControlSetProperty(CameraDeviceState* dev, PHW_STREAM_REQUEST_BLOCK srb) {
-  ULONG id;
-  NTSTATUS status = PeekPropertyId(srb, &id);
-  if (!NT_SUCCESS(status)) return status;
-  if (id != KSPROPERTY_CAMERACONTROL_EXPOSURE && id != KSPROPERTY_CAMERACONTROL_FOCUS) return STATUS_NOT_SUPPORTED;
+  int found;
   PropertyRequest req;
-  status = OpenPropertyRequest(srb, kPropRecordSize, kPropRecordSize, &req);
+  NTSTATUS status = OpenControlRequest(srb, FindCameraControl, &found, &req);
   if (!NT_SUCCESS(status)) return status;
+  const ULONG id = ULONG(found);
 
   LONG value = LoadLong(req.Data, kPropValueOffset);
   ULONG flags = ULONG(LoadLong(req.Data, kPropFlagsOffset));
