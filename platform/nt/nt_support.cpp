@@ -12,6 +12,10 @@
 #include <thread>
 #include <unordered_set>
 
+#if defined(__x86_64__) || defined(__i386__)
+#include <immintrin.h>
+#endif
+
 #include "platform/nt/ntddk.h"
 #include "platform/nt/platform_control.h"
 
@@ -526,6 +530,159 @@ extern "C" int rand(void) noexcept {
 }
 
 extern "C" void srand(unsigned int seed) noexcept { g_randSeed.store(seed, std::memory_order_relaxed); }
+
+// ---- rand_block ----------------------------------------------------------------------------------
+// One step of the generator is the affine map s -> 214013 s + 2531011 (mod
+// 2^32); k steps are again an affine map s -> A_k s + C_k, found by squaring
+// in log2(k) compositions. The block claims its k steps with one
+// compare-and-swap of seed_n to seed_{n+k}, then computes seed_{n+1} ...
+// seed_{n+k} from seed_n alone: L lanes start at seed_{n+1} ... seed_{n+L}
+// and each lane steps by (A_L, C_L), so the lanes' multiply-adds are
+// independent and run side by side instead of as one serial chain.
+namespace {
+
+struct RandJump {
+  uint32_t mul;
+  uint32_t add;
+  uint32_t Apply(uint32_t seed) const { return mul * seed + add; }
+};
+
+// The map that applies `first`, then `then`.
+RandJump Then(RandJump first, RandJump then) { return {then.mul * first.mul, then.mul * first.add + then.add}; }
+
+RandJump JumpOf(uint32_t steps) {
+  RandJump result{1, 0};
+  RandJump power{214013u, 2531011u};
+  for (; steps != 0; steps >>= 1) {
+    if (steps & 1) result = Then(result, power);
+    power = Then(power, power);
+  }
+  return result;
+}
+
+inline USHORT RandValue(uint32_t seed) { return USHORT((seed >> 16) & 0x7FFF); }
+
+// Writes the values of seeds seed_1 ... seed_count after `seed`, one step at a
+// time.
+void FillPlain(uint32_t seed, USHORT* out, uint32_t count) {
+  for (uint32_t i = 0; i < count; ++i) {
+    seed = seed * 214013u + 2531011u;
+    out[i] = RandValue(seed);
+  }
+}
+
+std::atomic<int> g_randBlockCeiling{2};
+
+#if defined(__x86_64__) || defined(__i386__)
+#define QCAM_RAND_VECTORS 1
+
+// Four vectors of four lanes: lane i of vector v holds seed_{4v + i + 1}
+// and steps by (A_16, C_16). Returns how many values it wrote (a multiple of
+// 16); the caller finishes the rest.
+__attribute__((target("sse4.1"))) uint32_t FillSse41(uint32_t seed, USHORT* out, uint32_t count) {
+  if (count < 16) return 0;
+  alignas(16) uint32_t start[16];
+  uint32_t s = seed;
+  for (int i = 0; i < 16; ++i) start[i] = s = s * 214013u + 2531011u;
+  const RandJump step = JumpOf(16);
+  const __m128i mul = _mm_set1_epi32(int(step.mul));
+  const __m128i add = _mm_set1_epi32(int(step.add));
+  const __m128i mask = _mm_set1_epi32(0x7FFF);
+  __m128i s0 = _mm_load_si128(reinterpret_cast<const __m128i*>(start));
+  __m128i s1 = _mm_load_si128(reinterpret_cast<const __m128i*>(start + 4));
+  __m128i s2 = _mm_load_si128(reinterpret_cast<const __m128i*>(start + 8));
+  __m128i s3 = _mm_load_si128(reinterpret_cast<const __m128i*>(start + 12));
+  uint32_t done = 0;
+  for (;;) {
+    const __m128i v0 = _mm_and_si128(_mm_srli_epi32(s0, 16), mask);
+    const __m128i v1 = _mm_and_si128(_mm_srli_epi32(s1, 16), mask);
+    const __m128i v2 = _mm_and_si128(_mm_srli_epi32(s2, 16), mask);
+    const __m128i v3 = _mm_and_si128(_mm_srli_epi32(s3, 16), mask);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + done), _mm_packus_epi32(v0, v1));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + done + 8), _mm_packus_epi32(v2, v3));
+    done += 16;
+    if (count - done < 16) break;
+    s0 = _mm_add_epi32(_mm_mullo_epi32(s0, mul), add);
+    s1 = _mm_add_epi32(_mm_mullo_epi32(s1, mul), add);
+    s2 = _mm_add_epi32(_mm_mullo_epi32(s2, mul), add);
+    s3 = _mm_add_epi32(_mm_mullo_epi32(s3, mul), add);
+  }
+  return done;
+}
+
+// Four vectors of eight lanes, stepping by (A_32, C_32); a multiple of 32.
+__attribute__((target("avx2"))) uint32_t FillAvx2(uint32_t seed, USHORT* out, uint32_t count) {
+  if (count < 32) return 0;
+  alignas(32) uint32_t start[32];
+  uint32_t s = seed;
+  for (int i = 0; i < 32; ++i) start[i] = s = s * 214013u + 2531011u;
+  const RandJump step = JumpOf(32);
+  const __m256i mul = _mm256_set1_epi32(int(step.mul));
+  const __m256i add = _mm256_set1_epi32(int(step.add));
+  const __m256i mask = _mm256_set1_epi32(0x7FFF);
+  __m256i s0 = _mm256_load_si256(reinterpret_cast<const __m256i*>(start));
+  __m256i s1 = _mm256_load_si256(reinterpret_cast<const __m256i*>(start + 8));
+  __m256i s2 = _mm256_load_si256(reinterpret_cast<const __m256i*>(start + 16));
+  __m256i s3 = _mm256_load_si256(reinterpret_cast<const __m256i*>(start + 24));
+  uint32_t done = 0;
+  for (;;) {
+    const __m256i v0 = _mm256_and_si256(_mm256_srli_epi32(s0, 16), mask);
+    const __m256i v1 = _mm256_and_si256(_mm256_srli_epi32(s1, 16), mask);
+    const __m256i v2 = _mm256_and_si256(_mm256_srli_epi32(s2, 16), mask);
+    const __m256i v3 = _mm256_and_si256(_mm256_srli_epi32(s3, 16), mask);
+    // packus works within 128-bit halves: restore the order of the lanes.
+    const __m256i p01 = _mm256_permute4x64_epi64(_mm256_packus_epi32(v0, v1), 0xD8);
+    const __m256i p23 = _mm256_permute4x64_epi64(_mm256_packus_epi32(v2, v3), 0xD8);
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + done), p01);
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + done + 16), p23);
+    done += 32;
+    if (count - done < 32) break;
+    s0 = _mm256_add_epi32(_mm256_mullo_epi32(s0, mul), add);
+    s1 = _mm256_add_epi32(_mm256_mullo_epi32(s1, mul), add);
+    s2 = _mm256_add_epi32(_mm256_mullo_epi32(s2, mul), add);
+    s3 = _mm256_add_epi32(_mm256_mullo_epi32(s3, mul), add);
+  }
+  return done;
+}
+
+int RandBlockLevel() {
+  static const int detected = [] {
+    __builtin_cpu_init();
+    if (__builtin_cpu_supports("avx2")) return 2;
+    if (__builtin_cpu_supports("sse4.1")) return 1;
+    return 0;
+  }();
+  const int ceiling = g_randBlockCeiling.load(std::memory_order_relaxed);
+  return detected < ceiling ? detected : ceiling;
+}
+#else
+#define QCAM_RAND_VECTORS 0
+#endif
+
+}  // namespace
+
+extern "C" void rand_block(PUSHORT Values, ULONG Count) noexcept {
+  if (Count == 0) return;
+  const RandJump claim = JumpOf(Count);
+  uint32_t seed = g_randSeed.load(std::memory_order_relaxed);
+  while (!g_randSeed.compare_exchange_weak(seed, claim.Apply(seed), std::memory_order_relaxed)) {
+  }
+  uint32_t done = 0;
+#if QCAM_RAND_VECTORS
+  const int level = RandBlockLevel();
+  if (level == 2) {
+    done = FillAvx2(seed, Values, Count);
+  } else if (level == 1) {
+    done = FillSse41(seed, Values, Count);
+  }
+  if (done != 0) seed = JumpOf(done).Apply(seed);
+#endif
+  FillPlain(seed, Values + done, Count - done);
+}
+
+namespace platform {
+void SetRandBlockCeiling(int level) { g_randBlockCeiling.store(level < 0 ? 0 : level, std::memory_order_relaxed); }
+}  // namespace platform
 
 // ---- machine controls that need no registry -----------------------------------------------------------
 namespace platform {

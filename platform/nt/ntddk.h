@@ -261,6 +261,21 @@ NTSTATUS KeDelayExecutionThread(KPROCESSOR_MODE WaitMode, BOOLEAN Alertable, PLA
 extern "C" int rand(void) noexcept;
 extern "C" void srand(unsigned int seed) noexcept;
 constexpr int RAND_MAX_KERNEL = 0x7FFF;
+// The block form of the same generator, added by this stand-in layer: writes
+// the next Count values of the sequence to Values, exactly the values Count
+// calls of rand() would return, in the same order, and leaves the generator
+// where those calls would. The Count steps are claimed with one atomic update,
+// so callers on other threads (and rand() calls) draw the values before or
+// after the block, never inside it, and no value is handed out twice. Count 0
+// writes nothing and leaves the generator alone.
+extern "C" void rand_block(PUSHORT Values, ULONG Count) noexcept;
+
+namespace platform {
+// Highest instruction set rand_block may use to compute its values: 0 plain,
+// 1 up to SSE4.1, 2 up to AVX2 (the default: whatever the processor has).
+// Lets tests compare every path with rand(); deliverables never call it.
+void SetRandBlockCeiling(int level);
+}  // namespace platform
 
 // ---- system threads -------------------------------------------------------
 typedef VOID (*PKSTART_ROUTINE)(PVOID StartContext);
