@@ -8,18 +8,84 @@
 
 #include "driver/imaging/effect_internal.h"
 #include "driver/imaging/relief_texture.h"
+#include "driver/imaging/rgb_lanes.h"
+#include "driver/imaging/vector_level.h"
 #include "shared/qcam_defs.h"
 
 using namespace effects_detail;
 
 // ---- emboss (6) ----------------------------------------------------------------
 
+#if QCAM_HAVE_X86_VECTORS
+namespace {
+
+// The grey level (587 G' + 114 R' + 299 B') / 1000 in 16-bit lanes: with
+// P = 73 G' + 14 R' + 37 B' and Q = 3 G' + 2 R' + 3 B', the sum is 8P + Q, so
+// its eighth rounded down is P + Q / 8 (at most 31875), and that divided by
+// 125 is the high half of a multiply by 33555, shifted right by 6. Checked
+// over every (B', G', R').
+struct EmbossConstants {
+  rgb_lanes::ChannelGathers grb;  // pairs (G', R'), single B'
+  rgb_lanes::Spread spread;
+  __m256i weightsP, weightsQ, weightP37, weightQ3, bias, div125;
+};
+
+QCAM_TARGET_AVX2 EmbossConstants MakeEmbossConstants() {
+  EmbossConstants c;
+  c.grb = rgb_lanes::MakeChannelGathers(1, 2, 0);
+  c.spread = rgb_lanes::MakeSpread();
+  c.weightsP = _mm256_set1_epi16(SHORT((14 << 8) | 73));
+  c.weightsQ = _mm256_set1_epi16(SHORT((2 << 8) | 3));
+  c.weightP37 = _mm256_set1_epi16(37);
+  c.weightQ3 = _mm256_set1_epi16(3);
+  c.bias = _mm256_set1_epi8(char(0x80));
+  c.div125 = _mm256_set1_epi16(SHORT(33555));
+  return c;
+}
+
+// Embosses the pixels from the right end of a row down to pixel 1, 32 at a
+// time, each step reading its inputs before any of them is overwritten.
+// Returns the number of pixels at the left still to do.
+QCAM_TARGET_AVX2 LONG EmbossRowAvx2(PUCHAR row, LONG width, const EmbossConstants& c) {
+  using namespace rgb_lanes;
+  LONG x = width;
+  while (x - LONG(kStepPixels) >= 1) {
+    x -= LONG(kStepPixels);
+    PUCHAR p = row + ULONG(x) * 3;
+    const Block3 cur = Load(p), left = Load(p - 3);
+    Block3 d;
+    for (int k = 0; k < 3; ++k) d.r[k] = _mm256_xor_si256(_mm256_sub_epi8(cur.r[k], left.r[k]), c.bias);
+    __m256i grey[2];
+    for (int half = 0; half < 2; ++half) {
+      const __m256i gr = PickPair(d, c.grb, half), b = PickSingle(d, c.grb, half);
+      const __m256i sumP = _mm256_add_epi16(_mm256_maddubs_epi16(gr, c.weightsP), _mm256_mullo_epi16(b, c.weightP37));
+      const __m256i sumQ = _mm256_add_epi16(_mm256_maddubs_epi16(gr, c.weightsQ), _mm256_mullo_epi16(b, c.weightQ3));
+      const __m256i eighth = _mm256_add_epi16(sumP, _mm256_srli_epi16(sumQ, 3));
+      grey[half] = _mm256_srli_epi16(_mm256_mulhi_epu16(eighth, c.div125), 6);
+    }
+    Store(p, SpreadOver(_mm256_packus_epi16(grey[0], grey[1]), c.spread));
+  }
+  return x;
+}
+
+}  // namespace
+#endif
+
 VOID EmbossRgb(PUCHAR picture, LONG width, LONG height) {
   const ULONG rowBytes = ULONG(width) * 3;
+#if QCAM_HAVE_X86_VECTORS
+  const bool vectors = EffectVectorLevel() >= VectorLevel::kAvx2;
+  EmbossConstants constants;
+  if (vectors) constants = MakeEmbossConstants();
+#endif
   for (LONG y = 0; y < height; ++y) {
     PUCHAR row = picture + ULONG(y) * rowBytes;
+    LONG todo = width;
+#if QCAM_HAVE_X86_VECTORS
+    if (vectors) todo = EmbossRowAvx2(row, width, constants);
+#endif
     // Right to left, so each pixel still sees its left neighbour's input.
-    for (LONG x = width - 1; x >= 0; --x) {
+    for (LONG x = todo - 1; x >= 0; --x) {
       PUCHAR p = row + x * 3;
       const UCHAR* l = x > 0 ? p - 3 : p;
       const ULONG b = UCHAR(p[0] - l[0] + 128);

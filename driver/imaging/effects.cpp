@@ -8,6 +8,8 @@
 #include "driver/imaging/effect_spatial.h"
 #include "driver/imaging/effect_state.h"
 #include "driver/imaging/photo_frame.h"
+#include "driver/imaging/rgb_lanes.h"
+#include "driver/imaging/vector_level.h"
 #include "shared/qcam_defs.h"
 
 EffectState g_Effects = {
@@ -405,8 +407,46 @@ inline UCHAR FromSum(USHORT sum, ULONG channel) {
   return UCHAR(v < 0 ? 0 : (v > 255 ? 255 : v));
 }
 
+#if QCAM_HAVE_X86_VECTORS
+// 32 pixels a step: each pixel's (B, G) pair is summed by a multiply-add
+// with ones and R added, the level packed to one byte per pixel and spread
+// back over the pixel's three bytes. Returns the bytes done.
+template <SumRule rule>
+QCAM_TARGET_AVX2 ULONG FromPixelSumsAvx2(PUCHAR p, ULONG bytes) {
+  using namespace rgb_lanes;
+  const ChannelGathers bgr = MakeChannelGathers(0, 1, 2);
+  const Spread spread = MakeSpread();
+  const Block3 add = PerChannel(0, 0, 37), sub = PerChannel(65, 6, 0);  // sepia steps, saturating
+  const __m256i ones = _mm256_set1_epi8(1);
+  const __m256i third = _mm256_set1_epi16(21846);  // Div3 as a high-half multiply
+  const __m256i whiteAbove = _mm256_set1_epi16(386);
+  ULONG i = 0;
+  for (; i + kStepBytes <= bytes; i += kStepBytes) {
+    const Block3 in = Load(p + i);
+    __m256i sum[2];
+    for (int half = 0; half < 2; ++half)
+      sum[half] = _mm256_add_epi16(_mm256_maddubs_epi16(PickPair(in, bgr, half), ones), PickSingle(in, bgr, half));
+    __m256i level;
+    if (rule == kSumBlackWhite)
+      level = _mm256_packs_epi16(_mm256_cmpgt_epi16(sum[0], whiteAbove), _mm256_cmpgt_epi16(sum[1], whiteAbove));
+    else
+      level = _mm256_packus_epi16(_mm256_mulhi_epu16(sum[0], third), _mm256_mulhi_epu16(sum[1], third));
+    Block3 out = SpreadOver(level, spread);
+    if (rule == kSumSepia)
+      for (int k = 0; k < 3; ++k) out.r[k] = _mm256_subs_epu8(_mm256_adds_epu8(out.r[k], add.r[k]), sub.r[k]);
+    Store(p + i, out);
+  }
+  return i;
+}
+#endif
+
 template <SumRule rule>
 VOID FromPixelSums(PUCHAR p, LONG width, LONG height) {
+  const ULONG bytes = ULONG(width) * ULONG(height) * 3;
+  ULONG i = 0;
+#if QCAM_HAVE_X86_VECTORS
+  if (EffectVectorLevel() >= VectorLevel::kAvx2) i = FromPixelSumsAvx2<rule>(p, bytes);
+#endif
   USHORT m0[kRgbBlock], m1[kRgbBlock], m2[kRgbBlock];
   SHORT step[kRgbBlock];
   for (ULONG k = 0; k < kRgbBlock; ++k) {
@@ -415,8 +455,6 @@ VOID FromPixelSums(PUCHAR p, LONG width, LONG height) {
     m2[k] = (k % 3 == 2) ? 0xFFFF : 0;
     step[k] = (k % 3 == 0) ? -65 : ((k % 3 == 1) ? -6 : 37);
   }
-  const ULONG bytes = ULONG(width) * ULONG(height) * 3;
-  ULONG i = 0;
   for (; i + kRgbBlock + 2 <= bytes; i += kRgbBlock) {
     PUCHAR q = p + i;
     USHORT t[kRgbBlock + 2];
