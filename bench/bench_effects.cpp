@@ -6,11 +6,13 @@
 // work on a shared machine does not count), so effects whose work depends on
 // the content always see the same camera-like picture. Targets: colour
 // effects within 3x of the memcpy, spatial effects within 10x; the ratios
-// are printed at the end of the run.
+// are printed at the end of the run. QCAM_VECTORS=portable (or ssse3) in the
+// environment times the paths for processors without the wider vector units.
 #include <benchmark/benchmark.h>
 
 #include <time.h>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -23,6 +25,7 @@
 #include "driver/imaging/effect_state.h"
 #include "driver/imaging/effects.h"
 #include "driver/imaging/photo_frame.h"
+#include "driver/imaging/vector_level.h"
 #include "platform/nt/platform_control.h"
 #include "shared/qcam_defs.h"
 #include "tools/qcam/frame_art.h"
@@ -152,6 +155,14 @@ class RatioReporter : public benchmark::ConsoleReporter {
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (const char* v = std::getenv("QCAM_VECTORS")) {
+    const std::string level = v;
+    SetEffectVectorCeiling(level == "portable" ? VectorLevel::kPortable
+                                               : (level == "ssse3" ? VectorLevel::kSsse3 : VectorLevel::kAvx2));
+  }
+  std::printf("effect vector level: %s\n", EffectVectorLevel() == VectorLevel::kAvx2
+                                                ? "AVX2"
+                                                : (EffectVectorLevel() == VectorLevel::kSsse3 ? "SSSE3" : "portable"));
   Register();
   benchmark::Initialize(&argc, argv);
   RatioReporter reporter;
