@@ -5,6 +5,11 @@
 #include <cstring>
 
 #include "driver/imaging/effect_internal.h"
+#include "driver/imaging/vector_level.h"
+
+#if QCAM_HAVE_X86_VECTORS
+#include <immintrin.h>
+#endif
 
 using namespace effects_detail;
 
@@ -69,12 +74,18 @@ VOID BuildBulgeMap(EffectState* s, LONG width, LONG height) {
   s->MapHeight = height;
 }
 
-VOID BulgeRgb(EffectState* s, PUCHAR picture, LONG width, LONG height) {
-  BuildBulgeMap(s, width, height);
-  const USHORT* map = s->Map;
-  PUCHAR out = s->Scratch;
-  const ULONG uw = ULONG(width), uh = ULONG(height);
-  for (ULONG i = 0, n = uw * uh; i < n; ++i, map += 2, out += 3) {
+namespace {
+
+// The gather that applies the map, one rule per layout, over the pixels
+// [from, to) of the picture taken as one run of width x height pixels (a
+// YUY2 run starts on a pair: the width is even). Each output pixel takes its
+// source pixel when the source lies inside the picture, read as unsigned so
+// that a negative coordinate falls outside, and white otherwise.
+void BulgeRgbPixels(const USHORT* map, const UCHAR* picture, PUCHAR scratch, ULONG uw, ULONG uh, ULONG from,
+                    ULONG to) {
+  map += 2 * from;
+  PUCHAR out = scratch + from * 3;
+  for (ULONG i = from; i < to; ++i, map += 2, out += 3) {
     const ULONG sx = map[0], sy = map[1];
     if (sx < uw && sy < uh) {
       const UCHAR* src = picture + (sy * uw + sx) * 3;
@@ -85,32 +96,148 @@ VOID BulgeRgb(EffectState* s, PUCHAR picture, LONG width, LONG height) {
       out[0] = out[1] = out[2] = 255;
     }
   }
+}
+
+// YUY2: the Y sample comes from the source pixel, the pair's U and V from the
+// source pixel's pair; both pixels of a pair write the chroma, the second
+// one last.
+void BulgeYuy2Pixels(const USHORT* map, const UCHAR* picture, PUCHAR scratch, ULONG uw, ULONG uh, ULONG from,
+                     ULONG to) {
+  const ULONG rowBytes = uw * 2;
+  map += 2 * from;
+  for (ULONG i = from; i < to; ++i, map += 2) {
+    const ULONG sx = map[0], sy = map[1];
+    PUCHAR pair = scratch + (i & ~1u) * 2;
+    if (sx < uw && sy < uh) {
+      const UCHAR* src = picture + sy * rowBytes;
+      const UCHAR* srcPair = src + (sx & ~1u) * 2;
+      scratch[i * 2] = src[sx * 2];
+      pair[1] = srcPair[1];
+      pair[3] = srcPair[3];
+    } else {
+      scratch[i * 2] = 255;
+      pair[1] = 128;
+      pair[3] = 128;
+    }
+  }
+}
+
+#if QCAM_HAVE_X86_VECTORS
+
+// Source coordinates arrive as 32-bit lanes holding x in the low and y in the
+// high 16 bits. A lane is inside when x <= limit.x and y <= limit.y as
+// unsigned 16-bit values; the result is all ones per inside lane.
+QCAM_TARGET_AVX2 inline __m256i InsideLanes(__m256i xy, __m256i limit) {
+  const __m256i le = _mm256_cmpeq_epi16(_mm256_min_epu16(xy, limit), xy);
+  return _mm256_cmpeq_epi32(le, _mm256_set1_epi32(-1));
+}
+
+// Eight 24-bit pixels: one 32-bit gather per pixel at 3 x + rowBytes x y
+// (pmaddwd over the coordinate pair), white for lanes outside. A 4-byte load
+// at the last pixel of the picture would read one byte past its end, so that
+// one offset is left out of the gather and copied by bytes afterwards.
+QCAM_TARGET_AVX2 void BulgeRgbAvx2(const USHORT* map, const UCHAR* picture, PUCHAR scratch, ULONG uw, ULONG uh) {
+  const ULONG n = uw * uh;
+  const ULONG lastPixel = n * 3 - 3;
+  const __m256i limit = _mm256_set1_epi32(int(((uh - 1) << 16) | (uw - 1)));
+  const __m256i scale = _mm256_set1_epi32(int(((uw * 3) << 16) | 3));
+  const __m256i last = _mm256_set1_epi32(int(lastPixel));
+  const __m256i white = _mm256_set1_epi32(-1);
+  const __m256i pack = _mm256_setr_epi8(0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1,  //
+                                        0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1);
+  const int* base = reinterpret_cast<const int*>(picture);
+  ULONG i = 0;
+  // A group stores 28 bytes, the last 4 of them rewritten by the next group:
+  // stop while 28 bytes still fit in the output.
+  for (; i + 10 <= n; i += 8) {
+    const __m256i xy = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(map + 2 * i));
+    const __m256i inside = InsideLanes(xy, limit);
+    const __m256i offset = _mm256_madd_epi16(xy, scale);
+    const __m256i atLast = _mm256_and_si256(_mm256_cmpeq_epi32(offset, last), inside);
+    __m256i px = _mm256_mask_i32gather_epi32(white, base, offset, _mm256_andnot_si256(atLast, inside), 1);
+    px = _mm256_shuffle_epi8(px, pack);
+    PUCHAR out = scratch + 3 * i;
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm256_castsi256_si128(px));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 12), _mm256_extracti128_si256(px, 1));
+    ULONG fix = ULONG(_mm256_movemask_ps(_mm256_castsi256_ps(atLast)));
+    for (; fix != 0; fix &= fix - 1) std::memcpy(out + 3 * ULONG(__builtin_ctz(fix)), picture + lastPixel, 3);
+  }
+  BulgeRgbPixels(map, picture, scratch, uw, uh, i, n);
+}
+
+// Eight YUY2 output pairs from the source coordinates of their sixteen
+// pixels (xy0: pixels 0-7, xy1: pixels 8-15), sources read relative to base
+// at 2 x + yBytes x y. Every pixel gathers the whole four-byte pair of its
+// source (a pair never runs past the picture, the width being even), white
+// (255, 128, 255, 128) when outside, and keeps the Y of its parity. Output
+// pair = Y of the first pixel's source, then U, Y, V of the second pixel's
+// source pair with its own Y in the middle: the second pixel writes the
+// chroma last, so the first pixel's chroma never shows.
+QCAM_TARGET_AVX2 inline __m256i Yuy2PairsAvx2(const UCHAR* base, __m256i xy0, __m256i xy1, __m256i limit,
+                                             __m256i scale) {
+  const __m256i white = _mm256_set1_epi32(int(0x80FF80FFu));
+  const __m256i pairMask = _mm256_set1_epi32(int(0xFFFFFFFEu));
+  const __m256i one = _mm256_set1_epi32(1);
+  const __m256i low = _mm256_set1_epi32(0xFF);
+  const __m256i chroma = _mm256_set1_epi32(int(0xFF00FF00u));
+  const int* b = reinterpret_cast<const int*>(base);
+  __m256i r[2];
+  const __m256i xy[2] = {xy0, xy1};
+  for (int k = 0; k < 2; ++k) {
+    const __m256i inside = InsideLanes(xy[k], limit);
+    const __m256i offset = _mm256_madd_epi16(_mm256_and_si256(xy[k], pairMask), scale);
+    const __m256i shift = _mm256_slli_epi32(_mm256_and_si256(xy[k], one), 4);
+    const __m256i d = _mm256_mask_i32gather_epi32(white, b, offset, inside, 1);
+    const __m256i y = _mm256_and_si256(_mm256_srlv_epi32(d, shift), low);
+    const __m256i second = _mm256_or_si256(_mm256_and_si256(d, chroma), _mm256_slli_epi32(y, 16));
+    const __m256i t = _mm256_blend_epi32(y, second, 0xAA);
+    r[k] = _mm256_or_si256(t, _mm256_srli_epi64(t, 32));
+  }
+  // Low dword of every 64-bit lane: pairs 0 1 4 5 | 2 3 6 7, then in order.
+  const __m256i p = _mm256_castps_si256(
+      _mm256_shuffle_ps(_mm256_castsi256_ps(r[0]), _mm256_castsi256_ps(r[1]), _MM_SHUFFLE(2, 0, 2, 0)));
+  return _mm256_permute4x64_epi64(p, _MM_SHUFFLE(3, 1, 2, 0));
+}
+
+QCAM_TARGET_AVX2 void BulgeYuy2Avx2(const USHORT* map, const UCHAR* picture, PUCHAR scratch, ULONG uw, ULONG uh) {
+  const ULONG n = uw * uh;
+  const __m256i limit = _mm256_set1_epi32(int(((uh - 1) << 16) | (uw - 1)));
+  const __m256i scale = _mm256_set1_epi32(int(((uw * 2) << 16) | 2));
+  ULONG i = 0;
+  for (; i + 16 <= n; i += 16) {
+    const __m256i xy0 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(map + 2 * i));
+    const __m256i xy1 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(map + 2 * i + 16));
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(scratch + 2 * i), Yuy2PairsAvx2(picture, xy0, xy1, limit, scale));
+  }
+  BulgeYuy2Pixels(map, picture, scratch, uw, uh, i, n);
+}
+
+#endif  // QCAM_HAVE_X86_VECTORS
+
+}  // namespace
+
+VOID BulgeRgb(EffectState* s, PUCHAR picture, LONG width, LONG height) {
+  BuildBulgeMap(s, width, height);
+  const ULONG uw = ULONG(width), uh = ULONG(height);
+#if QCAM_HAVE_X86_VECTORS
+  if (EffectVectorLevel() >= VectorLevel::kAvx2)
+    BulgeRgbAvx2(s->Map, picture, s->Scratch, uw, uh);
+  else
+#endif
+    BulgeRgbPixels(s->Map, picture, s->Scratch, uw, uh, 0, uw * uh);
   std::memcpy(picture, s->Scratch, uw * uh * 3);
 }
 
 VOID BulgeYuy2(EffectState* s, PUCHAR picture, LONG width, LONG height) {
   BuildBulgeMap(s, width, height);
-  const USHORT* map = s->Map;
-  const ULONG rowBytes = ULONG(width) * 2;
-  for (LONG y = 0; y < height; ++y) {
-    PUCHAR out = s->Scratch + ULONG(y) * rowBytes;
-    for (LONG x = 0; x < width; ++x, map += 2) {
-      const ULONG sx = map[0], sy = map[1];
-      PUCHAR pair = out + ULONG(x & ~1) * 2;
-      if (sx < ULONG(width) && sy < ULONG(height)) {
-        const UCHAR* src = picture + sy * rowBytes;
-        const UCHAR* srcPair = src + (sx & ~1u) * 2;
-        out[x * 2] = src[sx * 2];
-        pair[1] = srcPair[1];
-        pair[3] = srcPair[3];
-      } else {
-        out[x * 2] = 255;
-        pair[1] = 128;
-        pair[3] = 128;
-      }
-    }
-  }
-  std::memcpy(picture, s->Scratch, rowBytes * ULONG(height));
+  const ULONG uw = ULONG(width), uh = ULONG(height);
+#if QCAM_HAVE_X86_VECTORS
+  if (EffectVectorLevel() >= VectorLevel::kAvx2)
+    BulgeYuy2Avx2(s->Map, picture, s->Scratch, uw, uh);
+  else
+#endif
+    BulgeYuy2Pixels(s->Map, picture, s->Scratch, uw, uh, 0, uw * uh);
+  std::memcpy(picture, s->Scratch, uw * uh * 2);
 }
 
 // ---- stretch (17) ------------------------------------------------------------------
@@ -160,6 +287,61 @@ VOID StretchRgb(EffectState* s, PUCHAR picture, LONG width, LONG height) {
   std::memcpy(picture, out, rowBytes * ULONG(height));
 }
 
+namespace {
+
+// One YUY2 row of the horizontal stretch, output pixels [from, to) (from
+// even): pixel i copies the Y of input column source[i] and its pair's
+// chroma into its own pair (the second pixel of a pair last), white for
+// kNoSource.
+constexpr USHORT kNoSource = 0xFFFF;
+
+void StretchYuy2Pixels(const UCHAR* in, PUCHAR o, const USHORT* source, LONG from, LONG to) {
+  for (LONG i = from; i < to; ++i) {
+    PUCHAR pair = o + ULONG(i & ~1) * 2;
+    const ULONG sc = source[i];
+    if (sc != kNoSource) {
+      const UCHAR* srcPair = in + (sc & ~1u) * 2;
+      o[i * 2] = in[sc * 2];
+      pair[1] = srcPair[1];
+      pair[3] = srcPair[3];
+    } else {
+      o[i * 2] = 255;
+      pair[1] = 128;
+      pair[3] = 128;
+    }
+  }
+}
+
+#if QCAM_HAVE_X86_VECTORS
+// Sixteen output pixels at a time with the pair gather of the bulge (source
+// row 0 relative to the input row); a row that does not divide into 16 ends
+// with a block overlapping the one before, which writes the same bytes again
+// since the input row is not changed.
+QCAM_TARGET_AVX2 void StretchYuy2RowsAvx2(const UCHAR* picture, PUCHAR out, const USHORT* source, LONG width,
+                                         LONG height) {
+  const ULONG rowBytes = ULONG(width) * 2;
+  const __m256i limit = _mm256_set1_epi32(width - 1);
+  const __m256i scale = _mm256_set1_epi32(2);
+  for (LONG y = 0; y < height; ++y) {
+    const UCHAR* in = picture + ULONG(y) * rowBytes;
+    PUCHAR o = out + ULONG(y) * rowBytes;
+    if (width < 16) {
+      StretchYuy2Pixels(in, o, source, 0, width);
+      continue;
+    }
+    for (LONG i = 0;; i += 16) {
+      if (i > width - 16) i = width - 16;
+      const __m256i xy0 = _mm256_cvtepu16_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(source + i)));
+      const __m256i xy1 = _mm256_cvtepu16_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(source + i + 8)));
+      _mm256_storeu_si256(reinterpret_cast<__m256i*>(o + 2 * i), Yuy2PairsAvx2(in, xy0, xy1, limit, scale));
+      if (i == width - 16) break;
+    }
+  }
+}
+#endif
+
+}  // namespace
+
 VOID StretchYuy2(EffectState* s, PUCHAR picture, LONG width, LONG height) {
   const double scale = s->StretchScale;
   const ULONG rowBytes = ULONG(width) * 2;
@@ -167,30 +349,20 @@ VOID StretchYuy2(EffectState* s, PUCHAR picture, LONG width, LONG height) {
   if (s->StretchAxis == 0) {
     // Source column of every output column (kNoSource: white), then the
     // picture row by row; the dispatcher guarantees width <= 640.
-    constexpr USHORT kNoSource = 0xFFFF;
     USHORT source[kEffectMaxWidth];
     const LONG half = width / 2;
     for (LONG i = 0; i < width; ++i) {
       const LONG src = Trunc(half + (i - half) / scale);
       source[i] = (src >= 0 && src < width) ? USHORT(src) : kNoSource;
     }
-    for (LONG y = 0; y < height; ++y) {
-      const UCHAR* in = picture + ULONG(y) * rowBytes;
-      PUCHAR o = out + ULONG(y) * rowBytes;
-      for (LONG i = 0; i < width; ++i) {
-        PUCHAR pair = o + ULONG(i & ~1) * 2;
-        const ULONG sc = source[i];
-        if (sc != kNoSource) {
-          const UCHAR* srcPair = in + (sc & ~1u) * 2;
-          o[i * 2] = in[sc * 2];
-          pair[1] = srcPair[1];
-          pair[3] = srcPair[3];
-        } else {
-          o[i * 2] = 255;
-          pair[1] = 128;
-          pair[3] = 128;
-        }
-      }
+#if QCAM_HAVE_X86_VECTORS
+    if (EffectVectorLevel() >= VectorLevel::kAvx2) {
+      StretchYuy2RowsAvx2(picture, out, source, width, height);
+    } else
+#endif
+    {
+      for (LONG y = 0; y < height; ++y)
+        StretchYuy2Pixels(picture + ULONG(y) * rowBytes, out + ULONG(y) * rowBytes, source, 0, width);
     }
   } else {
     const LONG half = height / 2;
