@@ -5,6 +5,11 @@
 #include <cstring>
 
 #include "driver/imaging/effect_internal.h"
+#include "driver/imaging/vector_level.h"
+
+#if QCAM_HAVE_X86_VECTORS
+#include <immintrin.h>
+#endif
 
 using namespace effects_detail;
 
@@ -27,7 +32,9 @@ inline UCHAR Dodge(ULONG g, ULONG b) {
 }  // namespace
 
 
-VOID PencilRgb(PUCHAR picture, LONG width, LONG height, PUCHAR scratch) {
+namespace {
+
+VOID PencilRgbPortable(PUCHAR picture, LONG width, LONG height, PUCHAR scratch) {
   const ULONG n = ULONG(width) * ULONG(height);
   // Pass 1: grey level into each pixel's B byte, its negative into the
   // scratch picture (one byte per pixel).
@@ -49,7 +56,7 @@ VOID PencilRgb(PUCHAR picture, LONG width, LONG height, PUCHAR scratch) {
   }
 }
 
-VOID PencilYuy2(PUCHAR picture, LONG width, LONG height, PUCHAR scratch) {
+VOID PencilYuy2Portable(PUCHAR picture, LONG width, LONG height, PUCHAR scratch) {
   const ULONG n = ULONG(width) * ULONG(height);
   for (ULONG i = 0; i < n; ++i) {
     scratch[i] = UCHAR(255 - picture[i * 2]);
@@ -59,4 +66,160 @@ VOID PencilYuy2(PUCHAR picture, LONG width, LONG height, PUCHAR scratch) {
     PUCHAR row = picture + ULONG(r) * ULONG(width) * 2;
     for (LONG c = 2; c < width; ++c) row[c * 2] = Dodge(row[c * 2], PencilBlur(scratch, r, c, width));
   }
+}
+
+#if QCAM_HAVE_X86_VECTORS
+// The vector paths work row by row: first the row's negative grey levels
+// into the scratch picture, then the row's output from the scratch picture
+// alone (the grey level g of a pixel is 255 minus its scratch byte), so that
+// the last block of a row may overlap the one before it and write the same
+// bytes again. Rows 0 and 1 and columns 0 and 1 only get their grey level
+// (RGB: into B) or their chroma set (YUY2), by the portable rule. Pictures
+// narrower than 18 pixels take the portable path.
+constexpr LONG kPencilMinVectorWidth = 18;
+
+// The dodge of 16 pixels at column c of row r: the pointers address column c
+// of scratch rows r - 2, r - 1 and r (c >= 2, c + 16 <= width). The blur
+// sums the eight terms in 16-bit lanes (at most 15 x 255). The quotient
+// g x 256 / (255 - b) is taken in single precision and truncated, which is
+// exact: the dividend (at most 65280) and the divisor (16 ... 255) are exact
+// floats and the division is correctly rounded, so the computed quotient is
+// within q x 2^-24 < 2^-8 of the true one q = x / d <= 4080; a true quotient
+// that is not an integer lies at least 1/d >= 1/255 below the next integer,
+// so rounding never carries it up to that integer, and truncation gives the
+// integer quotient. The limit to 255 is the final unsigned saturation.
+QCAM_TARGET_AVX2 inline __m256i Widen16Avx2(const UCHAR* p) {
+  return _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)));
+}
+
+QCAM_TARGET_AVX2 inline __m256i Quotient8Avx2(__m128i x, __m128i d) {
+  const __m256 fx = _mm256_cvtepi32_ps(_mm256_cvtepu16_epi32(x));
+  const __m256 fd = _mm256_cvtepi32_ps(_mm256_cvtepu16_epi32(d));
+  return _mm256_cvttps_epi32(_mm256_div_ps(fx, fd));
+}
+
+QCAM_TARGET_AVX2 inline __m128i PencilDodge16Avx2(const UCHAR* up2, const UCHAR* up1, const UCHAR* cur) {
+  const __m256i a0 = Widen16Avx2(up2 - 2), a1 = Widen16Avx2(up2 - 1), a2 = Widen16Avx2(up2);
+  const __m256i b0 = Widen16Avx2(up1 - 2), b1 = Widen16Avx2(up1 - 1), b2 = Widen16Avx2(up1);
+  const __m256i d0 = Widen16Avx2(cur - 2), d1 = Widen16Avx2(cur - 1), d2 = Widen16Avx2(cur);
+  const __m256i twice = _mm256_add_epi16(_mm256_add_epi16(a1, b0), _mm256_add_epi16(b2, d1));
+  __m256i t = _mm256_add_epi16(_mm256_add_epi16(a0, a2), d0);
+  t = _mm256_add_epi16(t, _mm256_slli_epi16(twice, 1));
+  t = _mm256_add_epi16(t, _mm256_slli_epi16(b1, 2));
+  const __m256i all = _mm256_set1_epi16(255);
+  const __m256i divisor = _mm256_sub_epi16(all, _mm256_srli_epi16(t, 4));
+  const __m256i dividend = _mm256_slli_epi16(_mm256_sub_epi16(all, d2), 8);
+  const __m256i q0 = Quotient8Avx2(_mm256_castsi256_si128(dividend), _mm256_castsi256_si128(divisor));
+  const __m256i q1 = Quotient8Avx2(_mm256_extracti128_si256(dividend, 1), _mm256_extracti128_si256(divisor, 1));
+  // Quotients are at most 4080: signed 16-bit packing keeps them, then the
+  // byte packing limits them to 255.
+  const __m256i q = _mm256_permute4x64_epi64(_mm256_packs_epi32(q0, q1), _MM_SHUFFLE(3, 1, 2, 0));
+  return _mm_packus_epi16(_mm256_castsi256_si128(q), _mm256_extracti128_si256(q, 1));
+}
+
+// 255 - (B + G + R) / 3 of the 16 pixels at p. The two halves of the ymm
+// registers hold pixels 0-7 and 8-15; bytes 0-15 of a half serve pixels 0-4,
+// bytes 8-23 pixels 5-7. The division by 3 is (s x 43691) >> 17, exact for
+// s <= 765 (the error term s / 393216 stays below 1/3).
+QCAM_TARGET_AVX2 inline __m128i NegativeGrey16Avx2(const UCHAR* p) {
+  const __m256i lo = _mm256_inserti128_si256(
+      _mm256_castsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p))),
+      _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 24)), 1);
+  const __m256i hi = _mm256_inserti128_si256(
+      _mm256_castsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 8))),
+      _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 32)), 1);
+  const char z = -1;
+#define QCAM_PENCIL_LANES(k)                                                                                     \
+  _mm256_setr_epi8(k, z, 3 + k, z, 6 + k, z, 9 + k, z, 12 + k, z, z, z, z, z, z, z, k, z, 3 + k, z, 6 + k, z, \
+                   9 + k, z, 12 + k, z, z, z, z, z, z, z)
+#define QCAM_PENCIL_HIGH(k)                                                                                   \
+  _mm256_setr_epi8(z, z, z, z, z, z, z, z, z, z, 7 + k, z, 10 + k, z, 13 + k, z, z, z, z, z, z, z, z, z, z, z, \
+                   7 + k, z, 10 + k, z, 13 + k, z)
+  __m256i sum = _mm256_add_epi16(_mm256_shuffle_epi8(lo, QCAM_PENCIL_LANES(0)), _mm256_shuffle_epi8(hi, QCAM_PENCIL_HIGH(0)));
+  sum = _mm256_add_epi16(sum, _mm256_shuffle_epi8(lo, QCAM_PENCIL_LANES(1)));
+  sum = _mm256_add_epi16(sum, _mm256_shuffle_epi8(hi, QCAM_PENCIL_HIGH(1)));
+  sum = _mm256_add_epi16(sum, _mm256_shuffle_epi8(lo, QCAM_PENCIL_LANES(2)));
+  sum = _mm256_add_epi16(sum, _mm256_shuffle_epi8(hi, QCAM_PENCIL_HIGH(2)));
+#undef QCAM_PENCIL_LANES
+#undef QCAM_PENCIL_HIGH
+  const __m256i g = _mm256_srli_epi16(_mm256_mulhi_epu16(sum, _mm256_set1_epi16(short(43691))), 1);
+  const __m256i inv = _mm256_sub_epi16(_mm256_set1_epi16(255), g);
+  const __m256i bytes = _mm256_permute4x64_epi64(_mm256_packus_epi16(inv, inv), _MM_SHUFFLE(3, 1, 2, 0));
+  return _mm256_castsi256_si128(bytes);
+}
+
+QCAM_TARGET_AVX2 VOID PencilRgbAvx2(PUCHAR picture, LONG width, LONG height, PUCHAR scratch) {
+  const ULONG uw = ULONG(width);
+  const __m128i spread0 = _mm_setr_epi8(0, 0, 0, 1, 1, 1, 2, 2, 2, 3, 3, 3, 4, 4, 4, 5);
+  const __m128i spread1 = _mm_setr_epi8(5, 5, 6, 6, 6, 7, 7, 7, 8, 8, 8, 9, 9, 9, 10, 10);
+  const __m128i spread2 = _mm_setr_epi8(10, 11, 11, 11, 12, 12, 12, 13, 13, 13, 14, 14, 14, 15, 15, 15);
+  for (LONG r = 0; r < height; ++r) {
+    PUCHAR row = picture + ULONG(r) * uw * 3;
+    PUCHAR inv = scratch + ULONG(r) * uw;
+    for (LONG c = 0;; c += 16) {
+      if (c > width - 16) c = width - 16;
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(inv + c), NegativeGrey16Avx2(row + 3 * c));
+      if (c == width - 16) break;
+    }
+    const LONG greyOnly = r < 2 ? width : 2;
+    for (LONG c = 0; c < greyOnly; ++c) row[3 * c] = UCHAR(255 - inv[c]);
+    if (r < 2) continue;
+    for (LONG c = 2;; c += 16) {
+      if (c > width - 16) c = width - 16;
+      const __m128i v = PencilDodge16Avx2(inv - 2 * uw + c, inv - uw + c, inv + c);
+      PUCHAR o = row + 3 * c;
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(o), _mm_shuffle_epi8(v, spread0));
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(o + 16), _mm_shuffle_epi8(v, spread1));
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(o + 32), _mm_shuffle_epi8(v, spread2));
+      if (c == width - 16) break;
+    }
+  }
+}
+
+QCAM_TARGET_AVX2 VOID PencilYuy2Avx2(PUCHAR picture, LONG width, LONG height, PUCHAR scratch) {
+  const ULONG uw = ULONG(width);
+  const __m256i luma = _mm256_set1_epi16(0xFF);
+  const __m128i all = _mm_set1_epi8(char(0xFF));
+  const __m128i mid = _mm_set1_epi8(char(128));
+  for (LONG r = 0; r < height; ++r) {
+    PUCHAR row = picture + ULONG(r) * uw * 2;
+    PUCHAR inv = scratch + ULONG(r) * uw;
+    for (LONG c = 0;; c += 16) {
+      if (c > width - 16) c = width - 16;
+      const __m256i y = _mm256_and_si256(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(row + 2 * c)), luma);
+      const __m256i packed = _mm256_permute4x64_epi64(_mm256_packus_epi16(y, y), _MM_SHUFFLE(3, 1, 2, 0));
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(inv + c), _mm_xor_si128(_mm256_castsi256_si128(packed), all));
+      if (c == width - 16) break;
+    }
+    const LONG chromaOnly = r < 2 ? width : 2;
+    for (LONG c = 0; c < chromaOnly; ++c) row[2 * c + 1] = 128;
+    if (r < 2) continue;
+    for (LONG c = 2;; c += 16) {
+      if (c > width - 16) c = width - 16;
+      const __m128i v = PencilDodge16Avx2(inv - 2 * uw + c, inv - uw + c, inv + c);
+      PUCHAR o = row + 2 * c;
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(o), _mm_unpacklo_epi8(v, mid));
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(o + 16), _mm_unpackhi_epi8(v, mid));
+      if (c == width - 16) break;
+    }
+  }
+}
+#endif  // QCAM_HAVE_X86_VECTORS
+
+}  // namespace
+
+VOID PencilRgb(PUCHAR picture, LONG width, LONG height, PUCHAR scratch) {
+#if QCAM_HAVE_X86_VECTORS
+  if (width >= kPencilMinVectorWidth && EffectVectorLevel() >= VectorLevel::kAvx2)
+    return PencilRgbAvx2(picture, width, height, scratch);
+#endif
+  PencilRgbPortable(picture, width, height, scratch);
+}
+
+VOID PencilYuy2(PUCHAR picture, LONG width, LONG height, PUCHAR scratch) {
+#if QCAM_HAVE_X86_VECTORS
+  if (width >= kPencilMinVectorWidth && EffectVectorLevel() >= VectorLevel::kAvx2)
+    return PencilYuy2Avx2(picture, width, height, scratch);
+#endif
+  PencilYuy2Portable(picture, width, height, scratch);
 }
