@@ -533,12 +533,12 @@ extern "C" void srand(unsigned int seed) noexcept { g_randSeed.store(seed, std::
 
 // ---- rand_block ----------------------------------------------------------------------------------
 // One step of the generator is the affine map s -> 214013 s + 2531011 (mod
-// 2^32); k steps are again an affine map s -> A_k s + C_k, found by squaring
-// in log2(k) compositions. The block claims its k steps with one
-// compare-and-swap of seed_n to seed_{n+k}, then computes seed_{n+1} ...
-// seed_{n+k} from seed_n alone: L lanes start at seed_{n+1} ... seed_{n+L}
-// and each lane steps by (A_L, C_L), so the lanes' multiply-adds are
-// independent and run side by side instead of as one serial chain.
+// 2^32); k steps are again an affine map s -> A_k s + C_k. The block claims
+// its k steps with one compare-and-swap of seed_n to seed_{n+k}, then
+// computes seed_{n+1} ... seed_{n+k} from seed_n alone: L lanes start at
+// seed_{n+1} ... seed_{n+L} and each lane steps by (A_L, C_L), so the lanes'
+// multiply-adds are independent and run side by side instead of as one
+// serial chain.
 namespace {
 
 struct RandJump {
@@ -550,13 +550,30 @@ struct RandJump {
 // The map that applies `first`, then `then`.
 RandJump Then(RandJump first, RandJump then) { return {then.mul * first.mul, then.mul * first.add + then.add}; }
 
+// The jumps over 2^i steps and over 1 ... 32 steps, made once.
+struct RandJumps {
+  RandJump pow2[32];
+  uint32_t firstMul[32];  // A_1 ... A_32
+  uint32_t firstAdd[32];  // C_1 ... C_32
+};
+
+const RandJumps& Jumps() {
+  static const RandJumps jumps = [] {
+    RandJumps j{};
+    j.pow2[0] = {214013u, 2531011u};
+    for (int i = 1; i < 32; ++i) j.pow2[i] = Then(j.pow2[i - 1], j.pow2[i - 1]);
+    RandJump k = j.pow2[0];
+    for (int i = 0; i < 32; ++i, k = Then(k, j.pow2[0])) j.firstMul[i] = k.mul, j.firstAdd[i] = k.add;
+    return j;
+  }();
+  return jumps;
+}
+
 RandJump JumpOf(uint32_t steps) {
+  const RandJumps& jumps = Jumps();
   RandJump result{1, 0};
-  RandJump power{214013u, 2531011u};
-  for (; steps != 0; steps >>= 1) {
-    if (steps & 1) result = Then(result, power);
-    power = Then(power, power);
-  }
+  for (int i = 0; steps != 0; ++i, steps >>= 1)
+    if (steps & 1) result = Then(result, jumps.pow2[i]);
   return result;
 }
 
@@ -576,71 +593,79 @@ std::atomic<int> g_randBlockCeiling{2};
 #if defined(__x86_64__) || defined(__i386__)
 #define QCAM_RAND_VECTORS 1
 
-// Four vectors of four lanes: lane i of vector v holds seed_{4v + i + 1}
-// and steps by (A_16, C_16). Returns how many values it wrote (a multiple of
-// 16); the caller finishes the rest.
+// The vector fills keep 2L lanes in four vectors of L/2 lanes: vectors odd0
+// and even0 hold seed_{2i+1} and seed_{2i+2} (i = 0 ... L/2 - 1), odd1 and
+// even1 the same L seeds further on. Each value is bits 16 ... 30 of its
+// seed, so the values of an odd and an even vector are the high halves of
+// their lanes, interleaved by one blend (odd lane's high half moved down,
+// even lane's kept in place) and masked to 15 bits: L values in order.
+// Every lane steps by (A_2L, C_2L). They return how many values they wrote
+// (a multiple of 2L); the caller finishes the rest.
+
 __attribute__((target("sse4.1"))) uint32_t FillSse41(uint32_t seed, USHORT* out, uint32_t count) {
   if (count < 16) return 0;
-  alignas(16) uint32_t start[16];
-  uint32_t s = seed;
-  for (int i = 0; i < 16; ++i) start[i] = s = s * 214013u + 2531011u;
-  const RandJump step = JumpOf(16);
-  const __m128i mul = _mm_set1_epi32(int(step.mul));
-  const __m128i add = _mm_set1_epi32(int(step.add));
-  const __m128i mask = _mm_set1_epi32(0x7FFF);
-  __m128i s0 = _mm_load_si128(reinterpret_cast<const __m128i*>(start));
-  __m128i s1 = _mm_load_si128(reinterpret_cast<const __m128i*>(start + 4));
-  __m128i s2 = _mm_load_si128(reinterpret_cast<const __m128i*>(start + 8));
-  __m128i s3 = _mm_load_si128(reinterpret_cast<const __m128i*>(start + 12));
+  const RandJumps& jumps = Jumps();
+  // Lane i of `odd` (`even`) starts at seed_{2i+1} (seed_{2i+2}).
+  const __m128i s = _mm_set1_epi32(int(seed));
+  const __m128i oddMul = _mm_setr_epi32(int(jumps.firstMul[0]), int(jumps.firstMul[2]), int(jumps.firstMul[4]),
+                                        int(jumps.firstMul[6]));
+  const __m128i oddAdd = _mm_setr_epi32(int(jumps.firstAdd[0]), int(jumps.firstAdd[2]), int(jumps.firstAdd[4]),
+                                        int(jumps.firstAdd[6]));
+  const __m128i one = _mm_set1_epi32(int(jumps.pow2[0].mul)), oneAdd = _mm_set1_epi32(int(jumps.pow2[0].add));
+  const __m128i eight = _mm_set1_epi32(int(jumps.pow2[3].mul)), eightAdd = _mm_set1_epi32(int(jumps.pow2[3].add));
+  __m128i odd0 = _mm_add_epi32(_mm_mullo_epi32(s, oddMul), oddAdd);
+  __m128i even0 = _mm_add_epi32(_mm_mullo_epi32(odd0, one), oneAdd);
+  __m128i odd1 = _mm_add_epi32(_mm_mullo_epi32(odd0, eight), eightAdd);
+  __m128i even1 = _mm_add_epi32(_mm_mullo_epi32(even0, eight), eightAdd);
+  const __m128i mul = _mm_set1_epi32(int(jumps.pow2[4].mul)), add = _mm_set1_epi32(int(jumps.pow2[4].add));
+  const __m128i mask = _mm_set1_epi16(0x7FFF);
   uint32_t done = 0;
   for (;;) {
-    const __m128i v0 = _mm_and_si128(_mm_srli_epi32(s0, 16), mask);
-    const __m128i v1 = _mm_and_si128(_mm_srli_epi32(s1, 16), mask);
-    const __m128i v2 = _mm_and_si128(_mm_srli_epi32(s2, 16), mask);
-    const __m128i v3 = _mm_and_si128(_mm_srli_epi32(s3, 16), mask);
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + done), _mm_packus_epi32(v0, v1));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + done + 8), _mm_packus_epi32(v2, v3));
+    const __m128i v0 = _mm_and_si128(_mm_blend_epi16(_mm_srli_epi32(odd0, 16), even0, 0xAA), mask);
+    const __m128i v1 = _mm_and_si128(_mm_blend_epi16(_mm_srli_epi32(odd1, 16), even1, 0xAA), mask);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + done), v0);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + done + 8), v1);
     done += 16;
     if (count - done < 16) break;
-    s0 = _mm_add_epi32(_mm_mullo_epi32(s0, mul), add);
-    s1 = _mm_add_epi32(_mm_mullo_epi32(s1, mul), add);
-    s2 = _mm_add_epi32(_mm_mullo_epi32(s2, mul), add);
-    s3 = _mm_add_epi32(_mm_mullo_epi32(s3, mul), add);
+    odd0 = _mm_add_epi32(_mm_mullo_epi32(odd0, mul), add);
+    even0 = _mm_add_epi32(_mm_mullo_epi32(even0, mul), add);
+    odd1 = _mm_add_epi32(_mm_mullo_epi32(odd1, mul), add);
+    even1 = _mm_add_epi32(_mm_mullo_epi32(even1, mul), add);
   }
   return done;
 }
 
-// Four vectors of eight lanes, stepping by (A_32, C_32); a multiple of 32.
 __attribute__((target("avx2"))) uint32_t FillAvx2(uint32_t seed, USHORT* out, uint32_t count) {
   if (count < 32) return 0;
-  alignas(32) uint32_t start[32];
-  uint32_t s = seed;
-  for (int i = 0; i < 32; ++i) start[i] = s = s * 214013u + 2531011u;
-  const RandJump step = JumpOf(32);
-  const __m256i mul = _mm256_set1_epi32(int(step.mul));
-  const __m256i add = _mm256_set1_epi32(int(step.add));
-  const __m256i mask = _mm256_set1_epi32(0x7FFF);
-  __m256i s0 = _mm256_load_si256(reinterpret_cast<const __m256i*>(start));
-  __m256i s1 = _mm256_load_si256(reinterpret_cast<const __m256i*>(start + 8));
-  __m256i s2 = _mm256_load_si256(reinterpret_cast<const __m256i*>(start + 16));
-  __m256i s3 = _mm256_load_si256(reinterpret_cast<const __m256i*>(start + 24));
+  const RandJumps& jumps = Jumps();
+  const __m256i s = _mm256_set1_epi32(int(seed));
+  const __m256i oddMul = _mm256_setr_epi32(int(jumps.firstMul[0]), int(jumps.firstMul[2]), int(jumps.firstMul[4]),
+                                           int(jumps.firstMul[6]), int(jumps.firstMul[8]), int(jumps.firstMul[10]),
+                                           int(jumps.firstMul[12]), int(jumps.firstMul[14]));
+  const __m256i oddAdd = _mm256_setr_epi32(int(jumps.firstAdd[0]), int(jumps.firstAdd[2]), int(jumps.firstAdd[4]),
+                                           int(jumps.firstAdd[6]), int(jumps.firstAdd[8]), int(jumps.firstAdd[10]),
+                                           int(jumps.firstAdd[12]), int(jumps.firstAdd[14]));
+  const __m256i one = _mm256_set1_epi32(int(jumps.pow2[0].mul)), oneAdd = _mm256_set1_epi32(int(jumps.pow2[0].add));
+  const __m256i step16 = _mm256_set1_epi32(int(jumps.pow2[4].mul));
+  const __m256i step16Add = _mm256_set1_epi32(int(jumps.pow2[4].add));
+  __m256i odd0 = _mm256_add_epi32(_mm256_mullo_epi32(s, oddMul), oddAdd);
+  __m256i even0 = _mm256_add_epi32(_mm256_mullo_epi32(odd0, one), oneAdd);
+  __m256i odd1 = _mm256_add_epi32(_mm256_mullo_epi32(odd0, step16), step16Add);
+  __m256i even1 = _mm256_add_epi32(_mm256_mullo_epi32(even0, step16), step16Add);
+  const __m256i mul = _mm256_set1_epi32(int(jumps.pow2[5].mul)), add = _mm256_set1_epi32(int(jumps.pow2[5].add));
+  const __m256i mask = _mm256_set1_epi16(0x7FFF);
   uint32_t done = 0;
   for (;;) {
-    const __m256i v0 = _mm256_and_si256(_mm256_srli_epi32(s0, 16), mask);
-    const __m256i v1 = _mm256_and_si256(_mm256_srli_epi32(s1, 16), mask);
-    const __m256i v2 = _mm256_and_si256(_mm256_srli_epi32(s2, 16), mask);
-    const __m256i v3 = _mm256_and_si256(_mm256_srli_epi32(s3, 16), mask);
-    // packus works within 128-bit halves: restore the order of the lanes.
-    const __m256i p01 = _mm256_permute4x64_epi64(_mm256_packus_epi32(v0, v1), 0xD8);
-    const __m256i p23 = _mm256_permute4x64_epi64(_mm256_packus_epi32(v2, v3), 0xD8);
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + done), p01);
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + done + 16), p23);
+    const __m256i v0 = _mm256_and_si256(_mm256_blend_epi16(_mm256_srli_epi32(odd0, 16), even0, 0xAA), mask);
+    const __m256i v1 = _mm256_and_si256(_mm256_blend_epi16(_mm256_srli_epi32(odd1, 16), even1, 0xAA), mask);
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + done), v0);
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + done + 16), v1);
     done += 32;
     if (count - done < 32) break;
-    s0 = _mm256_add_epi32(_mm256_mullo_epi32(s0, mul), add);
-    s1 = _mm256_add_epi32(_mm256_mullo_epi32(s1, mul), add);
-    s2 = _mm256_add_epi32(_mm256_mullo_epi32(s2, mul), add);
-    s3 = _mm256_add_epi32(_mm256_mullo_epi32(s3, mul), add);
+    odd0 = _mm256_add_epi32(_mm256_mullo_epi32(odd0, mul), add);
+    even0 = _mm256_add_epi32(_mm256_mullo_epi32(even0, mul), add);
+    odd1 = _mm256_add_epi32(_mm256_mullo_epi32(odd1, mul), add);
+    even1 = _mm256_add_epi32(_mm256_mullo_epi32(even1, mul), add);
   }
   return done;
 }
@@ -675,7 +700,7 @@ extern "C" void rand_block(PUSHORT Values, ULONG Count) noexcept {
   } else if (level == 1) {
     done = FillSse41(seed, Values, Count);
   }
-  if (done != 0) seed = JumpOf(done).Apply(seed);
+  if (done != 0 && done != Count) seed = JumpOf(done).Apply(seed);
 #endif
   FillPlain(seed, Values + done, Count - done);
 }
