@@ -22,8 +22,8 @@ using namespace effects_detail;
 // Starts are rare, so the faster paths look at 10 RGB pixels (30 bytes) or
 // 16 YUY2 pixels at a time with byte compares and pass over blocks where no
 // byte rose by more than 30 over the same byte of the left neighbour (and, in
-// YUY2, no Y exceeds 180); the pixels of any other block get the exact test
-// in order, as the portable path does.
+// YUY2, no Y exceeds 180); only the pixels those compares single out get the
+// rest of the test (RGB: B + G + R > 180), in order.
 
 namespace {
 
@@ -55,12 +55,17 @@ inline void StoreBytes(PUCHAR p, uint64_t v) {
   std::memcpy(p, &v, 8);
 }
 
-// out[b] = (pattern byte + in[b]) >> 1 for lo <= b < hi, eight bytes at a
-// time; the pattern repeats every 24 bytes from lo, as three words.
-inline ULONG HalfSumRun(const UCHAR* in, PUCHAR out, ULONG lo, ULONG hi, const uint64_t (&pattern)[3]) {
+// out[b] = (pattern byte + in[b]) >> 1 for lo <= b < hi, which are at least
+// 8 bytes: whole words from lo on, the pattern repeating every 24 bytes as
+// three words, then one word ending at hi with pattern `last`. That word may
+// cover bytes already written; it writes them again with the same values,
+// which depend on the input alone.
+inline void HalfSumRun(const UCHAR* in, PUCHAR out, ULONG lo, ULONG hi, const uint64_t (&pattern)[3],
+                       uint64_t last) {
   ULONG b = lo;
-  for (int w = 0; b + 8 <= hi; b += 8, w = w == 2 ? 0 : w + 1) StoreBytes(out + b, HalfSums(LoadBytes(in + b), pattern[w]));
-  return b;
+  for (int w = 0; b + 8 <= hi; b += 8, w = w == 2 ? 0 : w + 1)
+    StoreBytes(out + b, HalfSums(LoadBytes(in + b), pattern[w]));
+  if (b < hi) StoreBytes(out + hi - 8, HalfSums(LoadBytes(in + hi - 8), last));
 }
 
 // Output pixels start ... j become the per-channel mean of pixel j and
@@ -69,15 +74,21 @@ inline ULONG HalfSumRun(const UCHAR* in, PUCHAR out, ULONG lo, ULONG hi, const u
 __attribute__((noinline)) void StreakRgb(const UCHAR* in, PUCHAR out, LONG j, LONG width) {
   const UCHAR* p = in + j * 3;
   const LONG start = Limit(j - 32 + rand() % 32, 0, width);
+  const ULONG lo = ULONG(start) * 3, hi = ULONG(j) * 3 + 3;
+  if (hi - lo < 8) {
+    for (ULONG b = lo; b < hi; ++b) out[b] = UCHAR((p[(b - lo) % 3] + in[b]) >> 1);
+    return;
+  }
   // Three bytes in turn from B, G, R (word 0), from R, B, G (word 1, which
-  // begins 8 bytes on) and from G, R, B (word 2, 16 bytes on).
+  // begins 8 bytes on) and from G, R, B (word 2, 16 bytes on). The last word
+  // begins 8 bytes before hi, one byte past a whole pixel (hi - lo is a
+  // multiple of 3): G, R, B like word 2.
   const auto repeat = [](uint64_t c0, uint64_t c1, uint64_t c2) {
     const uint64_t c = c0 | c1 << 8 | c2 << 16;
     return c | c << 24 | c << 48;
   };
   const uint64_t pattern[3] = {repeat(p[0], p[1], p[2]), repeat(p[2], p[0], p[1]), repeat(p[1], p[2], p[0])};
-  const ULONG lo = ULONG(start) * 3, hi = ULONG(j) * 3 + 3;
-  for (ULONG b = HalfSumRun(in, out, lo, hi, pattern); b < hi; ++b) out[b] = UCHAR((p[(b - lo) % 3] + in[b]) >> 1);
+  HalfSumRun(in, out, lo, hi, pattern, pattern[2]);
 }
 
 inline bool StartsStreakYuy2(const UCHAR* in, LONG j) {
@@ -95,12 +106,21 @@ __attribute__((noinline)) void StreakYuy2(const UCHAR* in, PUCHAR out, LONG j, L
   const LONG start = Limit(j - 64 + rand() % 64, 0, width);
   const ULONG lo = (start & 1) ? ULONG(start) * 2 - 1 : ULONG(start) * 2;
   const ULONG hi = ULONG(j) * 2 + 2;
-  // Byte b of the row pairs with sample[b % 4]; the words begin at lo.
+  // Byte b of the row pairs with sample[b % 4].
   const UCHAR sample[4] = {in[j * 2], in[pj + 1], in[j * 2], in[pj + 3]};
-  const uint64_t four = uint64_t(sample[lo & 3]) | uint64_t(sample[(lo + 1) & 3]) << 8 |
-                        uint64_t(sample[(lo + 2) & 3]) << 16 | uint64_t(sample[(lo + 3) & 3]) << 24;
-  const uint64_t pattern[3] = {four | four << 32, four | four << 32, four | four << 32};
-  for (ULONG b = HalfSumRun(in, out, lo, hi, pattern); b < hi; ++b) out[b] = UCHAR((sample[b & 3] + in[b]) >> 1);
+  if (hi - lo < 8) {
+    for (ULONG b = lo; b < hi; ++b) out[b] = UCHAR((sample[b & 3] + in[b]) >> 1);
+  } else {
+    // The pattern of a word beginning at byte b.
+    const auto wordAt = [&sample](ULONG b) {
+      const uint64_t four = uint64_t(sample[b & 3]) | uint64_t(sample[(b + 1) & 3]) << 8 |
+                            uint64_t(sample[(b + 2) & 3]) << 16 | uint64_t(sample[(b + 3) & 3]) << 24;
+      return four | four << 32;
+    };
+    const uint64_t first = wordAt(lo);
+    const uint64_t pattern[3] = {first, first, first};
+    HalfSumRun(in, out, lo, hi, pattern, wordAt(hi - 8));
+  }
   if (!(j & 1)) out[pj + 3] = in[pj + 3];
 }
 
@@ -122,21 +142,53 @@ void StreakRowRgbPortable(const UCHAR* in, PUCHAR out, LONG width) { StreaksRgbF
 void StreakRowYuy2Portable(const UCHAR* in, PUCHAR out, LONG width) { StreaksYuy2From(in, out, 1, width, width); }
 
 #if QCAM_HAVE_X86_VECTORS
-// The loads stay inside the row: a block is taken only while all of its
-// bytes (the left neighbours included) belong to the row.
+// The vector rows first list the candidates of the whole row (no calls in
+// the scanning loop, so its constants stay in registers), then draw the
+// streaks in order. The loads stay inside the row: a block is taken only
+// while all of its bytes (the left neighbours included) belong to the row;
+// the rest of the row goes pixel by pixel. The lists hold a row of the
+// widest picture the effects take; wider rows (never passed by the
+// dispatcher) use the portable path.
+
+// Candidates from a mask with one bit per byte of a block starting at pixel
+// j: RGB pixels with a channel that rose by more than 30 (bytes 3k ... 3k + 2
+// belong to pixel j + k).
+inline LONG ListRgbPixels(uint32_t bytes, LONG j, USHORT* list, LONG count) {
+  while (bytes != 0) {
+    const ULONG k = ULONG(__builtin_ctz(bytes)) / 3;
+    list[count++] = USHORT(j + LONG(k));
+    bytes &= ~(7u << (3 * k));
+  }
+  return count;
+}
+
+// YUY2: one bit per Y sample (even bytes; byte 2k is pixel j + k).
+inline LONG ListYuy2Pixels(uint32_t ys, LONG j, USHORT* list, LONG count) {
+  for (; ys != 0; ys &= ys - 1) list[count++] = USHORT(j + LONG(__builtin_ctz(ys) / 2));
+  return count;
+}
+
+inline void DrawRgbCandidates(const UCHAR* in, PUCHAR out, LONG width, const USHORT* list, LONG count) {
+  for (LONG i = 0; i < count; ++i) {
+    const UCHAR* q = in + LONG(list[i]) * 3;
+    if (ULONG(q[0]) + q[1] + q[2] > 180) StreakRgb(in, out, list[i], width);
+  }
+}
 
 QCAM_TARGET_SSSE3 void StreakRowRgbSsse3(const UCHAR* in, PUCHAR out, LONG width) {
   const LONG rowBytes = width * 3;
   const __m128i rise = _mm_set1_epi8(30);
-  const __m128i first15 = _mm_setr_epi8(-1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, 0);
+  USHORT rose[kEffectMaxWidth];  // pixels with a channel that rose by more than 30
+  LONG count = 0;
   LONG j = 1;
   for (; j * 3 + 16 <= rowBytes; j += 5) {
     const __m128i p = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + j * 3));
     const __m128i l = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + j * 3 - 3));
-    const __m128i over = _mm_and_si128(_mm_subs_epu8(_mm_subs_epu8(p, l), rise), first15);
-    if (_mm_movemask_epi8(_mm_cmpeq_epi8(over, _mm_setzero_si128())) != 0xFFFF)
-      StreaksRgbFrom(in, out, j, j + 5, width);
+    const __m128i over = _mm_subs_epu8(_mm_subs_epu8(p, l), rise);
+    const uint32_t bytes = ~uint32_t(_mm_movemask_epi8(_mm_cmpeq_epi8(over, _mm_setzero_si128()))) & 0x7FFFu;
+    count = ListRgbPixels(bytes, j, rose, count);
   }
+  DrawRgbCandidates(in, out, width, rose, count);
   StreaksRgbFrom(in, out, j, width, width);
 }
 
@@ -144,45 +196,36 @@ QCAM_TARGET_SSSE3 void StreakRowYuy2Ssse3(const UCHAR* in, PUCHAR out, LONG widt
   const LONG rowBytes = width * 2;
   const __m128i rise = _mm_set1_epi8(30);
   const __m128i bright = _mm_set1_epi8(char(180));
-  const __m128i ys = _mm_set1_epi16(0x00FF);
+  USHORT starts[kEffectMaxWidth];
+  LONG count = 0;
   LONG j = 1;
   for (; j * 2 + 16 <= rowBytes; j += 8) {
     const __m128i p = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + j * 2));
     const __m128i l = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + j * 2 - 2));
     const __m128i start = _mm_min_epu8(_mm_subs_epu8(_mm_subs_epu8(p, l), rise), _mm_subs_epu8(p, bright));
-    if (_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_and_si128(start, ys), _mm_setzero_si128())) != 0xFFFF)
-      StreaksYuy2From(in, out, j, j + 8, width);
+    const uint32_t ys = ~uint32_t(_mm_movemask_epi8(_mm_cmpeq_epi8(start, _mm_setzero_si128()))) & 0x5555u;
+    count = ListYuy2Pixels(ys, j, starts, count);
   }
+  for (LONG i = 0; i < count; ++i) StreakYuy2(in, out, starts[i], width);
   StreaksYuy2From(in, out, j, width, width);
 }
-
-// The AVX2 rows first list the candidates of the whole row (no calls in the
-// scanning loop, so its constants stay in registers), then draw the streaks
-// in order.
-constexpr LONG kMaxRowPixels = 640;  // the widest picture the effects take
 
 QCAM_TARGET_AVX2 void StreakRowRgbAvx2(const UCHAR* in, PUCHAR out, LONG width) {
   const LONG rowBytes = width * 3;
   const __m256i rise = _mm256_set1_epi8(30);
-  USHORT rose[kMaxRowPixels];  // pixels with a channel that rose by more than 30
+  USHORT rose[kEffectMaxWidth];
   LONG count = 0;
   LONG j = 1;
   for (; j * 3 + 32 <= rowBytes; j += 10) {
     const __m256i p = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(in + j * 3));
     const __m256i l = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(in + j * 3 - 3));
     const __m256i over = _mm256_subs_epu8(_mm256_subs_epu8(p, l), rise);
-    // One bit per byte that rose by more than 30, for the block's ten pixels.
-    uint32_t bytes = ~uint32_t(_mm256_movemask_epi8(_mm256_cmpeq_epi8(over, _mm256_setzero_si256()))) & 0x3FFFFFFFu;
-    while (bytes != 0) {
-      const ULONG k = ULONG(__builtin_ctz(bytes)) / 3;
-      rose[count++] = USHORT(j + LONG(k));
-      bytes &= ~(7u << (3 * k));
-    }
+    // The block's ten pixels are its first 30 bytes.
+    const uint32_t bytes =
+        ~uint32_t(_mm256_movemask_epi8(_mm256_cmpeq_epi8(over, _mm256_setzero_si256()))) & 0x3FFFFFFFu;
+    count = ListRgbPixels(bytes, j, rose, count);
   }
-  for (LONG i = 0; i < count; ++i) {
-    const UCHAR* q = in + LONG(rose[i]) * 3;
-    if (ULONG(q[0]) + q[1] + q[2] > 180) StreakRgb(in, out, rose[i], width);
-  }
+  DrawRgbCandidates(in, out, width, rose, count);
   StreaksRgbFrom(in, out, j, width, width);
 }
 
@@ -190,18 +233,19 @@ QCAM_TARGET_AVX2 void StreakRowYuy2Avx2(const UCHAR* in, PUCHAR out, LONG width)
   const LONG rowBytes = width * 2;
   const __m256i rise = _mm256_set1_epi8(30);
   const __m256i bright = _mm256_set1_epi8(char(180));
-  USHORT starts[kMaxRowPixels];
+  USHORT starts[kEffectMaxWidth];
   LONG count = 0;
   LONG j = 1;
   for (; j * 2 + 32 <= rowBytes; j += 16) {
     const __m256i p = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(in + j * 2));
     const __m256i l = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(in + j * 2 - 2));
+    // Nonzero where Y rose by more than 30 and is above 180: with the chroma
+    // bytes masked off, exactly the starts among the block's sixteen pixels.
     const __m256i start =
         _mm256_min_epu8(_mm256_subs_epu8(_mm256_subs_epu8(p, l), rise), _mm256_subs_epu8(p, bright));
-    // One bit per Y sample (even bytes) that rose by more than 30 and is
-    // above 180: exactly the starts among the block's sixteen pixels.
-    uint32_t ys = ~uint32_t(_mm256_movemask_epi8(_mm256_cmpeq_epi8(start, _mm256_setzero_si256()))) & 0x55555555u;
-    for (; ys != 0; ys &= ys - 1) starts[count++] = USHORT(j + LONG(__builtin_ctz(ys) / 2));
+    const uint32_t ys =
+        ~uint32_t(_mm256_movemask_epi8(_mm256_cmpeq_epi8(start, _mm256_setzero_si256()))) & 0x55555555u;
+    count = ListYuy2Pixels(ys, j, starts, count);
   }
   for (LONG i = 0; i < count; ++i) StreakYuy2(in, out, starts[i], width);
   StreaksYuy2From(in, out, j, width, width);
@@ -219,7 +263,7 @@ VOID Streaks(PUCHAR picture, LONG height, ULONG rowBytes, LONG width, PUCHAR scr
 VOID StreaksRgb(PUCHAR picture, LONG width, LONG height, PUCHAR scratch) {
   StreakRow row = StreakRowRgbPortable;
 #if QCAM_HAVE_X86_VECTORS
-  const VectorLevel level = EffectVectorLevel();
+  const VectorLevel level = width <= kEffectMaxWidth ? EffectVectorLevel() : VectorLevel::kPortable;
   if (level == VectorLevel::kAvx2) row = StreakRowRgbAvx2;
   if (level == VectorLevel::kSsse3) row = StreakRowRgbSsse3;
 #endif
@@ -229,7 +273,7 @@ VOID StreaksRgb(PUCHAR picture, LONG width, LONG height, PUCHAR scratch) {
 VOID StreaksYuy2(PUCHAR picture, LONG width, LONG height, PUCHAR scratch) {
   StreakRow row = StreakRowYuy2Portable;
 #if QCAM_HAVE_X86_VECTORS
-  const VectorLevel level = EffectVectorLevel();
+  const VectorLevel level = width <= kEffectMaxWidth ? EffectVectorLevel() : VectorLevel::kPortable;
   if (level == VectorLevel::kAvx2) row = StreakRowYuy2Avx2;
   if (level == VectorLevel::kSsse3) row = StreakRowYuy2Ssse3;
 #endif
@@ -246,7 +290,8 @@ VOID StreaksYuy2(PUCHAR picture, LONG width, LONG height, PUCHAR scratch) {
 
 namespace {
 
-constexpr ULONG kFrostDraws = 1024;  // 2 KB of numbers on the stack, an even count
+// An even count; with the runs' offset arrays the stack holds under 2 KB.
+constexpr ULONG kFrostDraws = 960;
 
 // rand() % 9 and % 5 by multiply and shift: exact for every 0 ... 32767
 // (checked over the whole range by the tests).
