@@ -101,8 +101,43 @@ VOID EmbossRgb(PUCHAR picture, LONG width, LONG height) {
   }
 }
 
+#if QCAM_HAVE_X86_VECTORS
+namespace {
+// From the end of the picture down, 32 bytes a step: each step reads its
+// bytes and the two before them before anything there is overwritten, so
+// the result goes into the scratch picture and over the picture at once.
+// Returns the number of leading bytes still to do.
+QCAM_TARGET_AVX2 ULONG EmbossYuy2Avx2(PUCHAR picture, ULONG bytes, PUCHAR scratch) {
+  const __m256i keepY = _mm256_set1_epi16(0x00FF);
+  const __m256i chroma128 = _mm256_set1_epi16(SHORT(0x8000));
+  const __m256i bias = _mm256_set1_epi8(char(0x80));
+  ULONG i = bytes;
+  while (i >= 32 + 2) {
+    i -= 32;
+    const __m256i q = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(picture + i));
+    const __m256i before = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(picture + i - 2));
+    const __m256i y = _mm256_xor_si256(_mm256_sub_epi8(q, before), bias);
+    const __m256i out = _mm256_or_si256(_mm256_and_si256(y, keepY), chroma128);
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(scratch + i), out);
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(picture + i), out);
+  }
+  return i;
+}
+}  // namespace
+#endif
+
 VOID EmbossYuy2(PUCHAR picture, LONG width, LONG height, PUCHAR scratch) {
   const ULONG bytes = ULONG(width) * ULONG(height) * 2;
+#if QCAM_HAVE_X86_VECTORS
+  if (EffectVectorLevel() >= VectorLevel::kAvx2) {
+    // Byte offsets stay even, so Y samples sit at even offsets in each step.
+    const ULONG head = EmbossYuy2Avx2(picture, bytes, scratch);
+    for (ULONG i = head; i-- > 2;)
+      scratch[i] = picture[i] = (i % 2) ? 128 : UCHAR(picture[i] - picture[i - 2] + 128);
+    scratch[0] = scratch[1] = picture[0] = picture[1] = 128;
+    return;
+  }
+#endif
   // The Y samples run on across row ends as one sequence, so every Y byte
   // but the first compares with the byte two places before it: blocks of
   // 16 bytes from byte 2 on, with the chroma bytes masked to 128.

@@ -1,5 +1,6 @@
 // The vector paths of the pixel-sum colour effects (sepia, black and white,
-// grey) and of the RGB emboss against their portable paths, byte for byte.
+// grey) and of emboss on both layouts against their portable paths, byte for
+// byte.
 #include "driver/imaging/effect_spatial.h"
 #include "driver/imaging/vector_level.h"
 #include "tests/effects/effects_test_util.h"
@@ -86,6 +87,30 @@ TEST_F(ColourVectors, EmbossGreyLevelOnEveryGreenAndRedDifference) {
       ASSERT_EQ(out[(y * kW + x) * 3], uint8_t((587 * g + 114 * r + 299 * b) / 1000)) << i;
     }
   }
+}
+
+// YUY2 emboss leaves its result in the scratch picture as well as in the
+// picture, on both paths.
+TEST_F(ColourVectors, YuyvEmbossEqualsThePortablePathInPictureAndScratch) {
+  const int widths[] = {2, 6, 16, 18, 34, 322, 640};
+  const int heights[] = {1, 2, 3, 480};
+  uint32_t seed = 99;
+  for (int w : widths)
+    for (int h : heights) {
+      const size_t bytes = size_t(w) * h * 2;
+      const Bytes in = Noise(bytes, ++seed);
+      Bytes plain = in, fast = in;
+      Bytes plainScratch(bytes, 1), fastScratch(bytes, 2);
+      SetEffectVectorCeiling(VectorLevel::kPortable);
+      EmbossYuy2(plain.data(), w, h, plainScratch.data());
+      SetEffectVectorCeiling(VectorLevel::kAvx2);
+      EmbossYuy2(fast.data(), w, h, fastScratch.data());
+      ASSERT_EQ(plain, fast) << w << "x" << h;
+      ASSERT_EQ(plainScratch, plain) << w << "x" << h;
+      ASSERT_EQ(fastScratch, fast) << w << "x" << h;
+      ASSERT_EQ(fast[0], 128);
+      ASSERT_EQ(fast[bytes - 2], uint8_t(in[bytes - 2] - in[bytes - 4] + 128));
+    }
 }
 
 }  // namespace
