@@ -358,6 +358,11 @@ QCAM_TARGET_AVX2 inline __m256i FrostOffsets(__m256i v, __m256i pos, __m256i hi,
   return _mm256_madd_epi16(c, mult);
 }
 
+// An (x, y) pair of 16-bit lanes as one 32-bit lane, x in the low half (the
+// lanes are then added to and stepped as 16-bit lanes, so that x never
+// carries into y).
+inline int Lanes(LONG x, LONG y) { return int((uint32_t(uint16_t(y)) << 16) | uint16_t(x)); }
+
 // RGB reads each source pixel as four bytes; the fourth lies past the
 // picture only for the last pixel of the last row, which only pixels in the
 // last four rows (sy <= y + 3) and last four columns (sx <= x + 3) can
@@ -368,12 +373,10 @@ QCAM_TARGET_SSSE3 void FrostRunRgbSsse3(const UCHAR* picture, PUCHAR out, LONG x
                                         LONG height, const USHORT* d) {
   const LONG end = x + n;
   const LONG vecEnd = end < FrostRgbVectorEnd(y, width, height) ? end : FrostRgbVectorEnd(y, width, height);
-  const short ys = short(y - 5), xs = short(x - 5), rb = short(width * 3);
-  __m128i pos = _mm_setr_epi16(xs, ys, short(xs + 1), ys, short(xs + 2), ys, short(xs + 3), ys);
-  const __m128i step = _mm_setr_epi16(4, 0, 4, 0, 4, 0, 4, 0);
-  const __m128i hi = _mm_setr_epi16(short(width - 1), short(height - 1), short(width - 1), short(height - 1),
-                                    short(width - 1), short(height - 1), short(width - 1), short(height - 1));
-  const __m128i mult = _mm_setr_epi16(3, rb, 3, rb, 3, rb, 3, rb);
+  __m128i pos = _mm_add_epi16(_mm_set1_epi32(Lanes(x - 5, y - 5)), _mm_setr_epi32(0, 1, 2, 3));
+  const __m128i step = _mm_set1_epi32(4);
+  const __m128i hi = _mm_set1_epi32(Lanes(width - 1, height - 1));
+  const __m128i mult = _mm_set1_epi32(Lanes(3, width * 3));
   alignas(16) uint32_t off[4];
   for (; x + 4 <= vecEnd; x += 4, d += 8, pos = _mm_add_epi16(pos, step)) {
     const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d));
@@ -390,12 +393,10 @@ QCAM_TARGET_SSSE3 void FrostRunRgbSsse3(const UCHAR* picture, PUCHAR out, LONG x
 QCAM_TARGET_SSSE3 void FrostRunYuy2Ssse3(const UCHAR* picture, PUCHAR out, LONG x, LONG n, LONG y, LONG width,
                                          LONG height, const USHORT* d) {
   const LONG end = x + 2 * n;  // in pixels
-  const short ys = short(y - 6), xs = short(x - 6), rb = short(width * 2);
-  const short mx = short(width - 2), my = short(height >= 2 ? height - 2 : 0);
-  __m128i pos = _mm_setr_epi16(xs, ys, short(xs + 2), ys, short(xs + 4), ys, short(xs + 6), ys);
-  const __m128i step = _mm_setr_epi16(8, 0, 8, 0, 8, 0, 8, 0);
-  const __m128i hi = _mm_setr_epi16(mx, my, mx, my, mx, my, mx, my);
-  const __m128i mult = _mm_setr_epi16(2, rb, 2, rb, 2, rb, 2, rb);
+  __m128i pos = _mm_add_epi16(_mm_set1_epi32(Lanes(x - 6, y - 6)), _mm_setr_epi32(0, 2, 4, 6));
+  const __m128i step = _mm_set1_epi32(8);
+  const __m128i hi = _mm_set1_epi32(Lanes(width - 2, height >= 2 ? height - 2 : 0));
+  const __m128i mult = _mm_set1_epi32(Lanes(2, width * 2));
   alignas(16) uint32_t off[4];
   for (; x + 8 <= end; x += 8, d += 8, pos = _mm_add_epi16(pos, step)) {
     const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d));
@@ -411,13 +412,10 @@ QCAM_TARGET_AVX2 void FrostRunRgbAvx2(const UCHAR* picture, PUCHAR out, LONG x, 
                                       LONG height, const USHORT* d) {
   const LONG end = x + n;
   const LONG vecEnd = end < FrostRgbVectorEnd(y, width, height) ? end : FrostRgbVectorEnd(y, width, height);
-  const short ys = short(y - 5), xs = short(x - 5), rb = short(width * 3);
-  const short mx = short(width - 1), my = short(height - 1);
-  __m256i pos = _mm256_setr_epi16(xs, ys, short(xs + 1), ys, short(xs + 2), ys, short(xs + 3), ys, short(xs + 4), ys,
-                                  short(xs + 5), ys, short(xs + 6), ys, short(xs + 7), ys);
-  const __m256i step = _mm256_setr_epi16(8, 0, 8, 0, 8, 0, 8, 0, 8, 0, 8, 0, 8, 0, 8, 0);
-  const __m256i hi = _mm256_setr_epi16(mx, my, mx, my, mx, my, mx, my, mx, my, mx, my, mx, my, mx, my);
-  const __m256i mult = _mm256_setr_epi16(3, rb, 3, rb, 3, rb, 3, rb, 3, rb, 3, rb, 3, rb, 3, rb);
+  __m256i pos = _mm256_add_epi16(_mm256_set1_epi32(Lanes(x - 5, y - 5)), _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7));
+  const __m256i step = _mm256_set1_epi32(8);
+  const __m256i hi = _mm256_set1_epi32(Lanes(width - 1, height - 1));
+  const __m256i mult = _mm256_set1_epi32(Lanes(3, width * 3));
   for (; x + 8 <= vecEnd; x += 8, d += 16, pos = _mm256_add_epi16(pos, step)) {
     const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(d));
     alignas(32) uint32_t off[8];
@@ -432,13 +430,11 @@ QCAM_TARGET_AVX2 void FrostRunRgbAvx2(const UCHAR* picture, PUCHAR out, LONG x, 
 QCAM_TARGET_AVX2 void FrostRunYuy2Avx2(const UCHAR* picture, PUCHAR out, LONG x, LONG n, LONG y, LONG width,
                                        LONG height, const USHORT* d) {
   const LONG end = x + 2 * n;  // in pixels
-  const short ys = short(y - 6), xs = short(x - 6), rb = short(width * 2);
-  const short mx = short(width - 2), my = short(height >= 2 ? height - 2 : 0);
-  __m256i pos = _mm256_setr_epi16(xs, ys, short(xs + 2), ys, short(xs + 4), ys, short(xs + 6), ys, short(xs + 8), ys,
-                                  short(xs + 10), ys, short(xs + 12), ys, short(xs + 14), ys);
-  const __m256i step = _mm256_setr_epi16(16, 0, 16, 0, 16, 0, 16, 0, 16, 0, 16, 0, 16, 0, 16, 0);
-  const __m256i hi = _mm256_setr_epi16(mx, my, mx, my, mx, my, mx, my, mx, my, mx, my, mx, my, mx, my);
-  const __m256i mult = _mm256_setr_epi16(2, rb, 2, rb, 2, rb, 2, rb, 2, rb, 2, rb, 2, rb, 2, rb);
+  __m256i pos =
+      _mm256_add_epi16(_mm256_set1_epi32(Lanes(x - 6, y - 6)), _mm256_setr_epi32(0, 2, 4, 6, 8, 10, 12, 14));
+  const __m256i step = _mm256_set1_epi32(16);
+  const __m256i hi = _mm256_set1_epi32(Lanes(width - 2, height >= 2 ? height - 2 : 0));
+  const __m256i mult = _mm256_set1_epi32(Lanes(2, width * 2));
   for (; x + 16 <= end; x += 16, d += 16, pos = _mm256_add_epi16(pos, step)) {
     const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(d));
     alignas(32) uint32_t off[8];
