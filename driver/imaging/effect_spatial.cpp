@@ -186,6 +186,24 @@ inline BandSums SumBand(const UCHAR* band, ULONG rowBytes, LONG rows, PUCHAR scr
 
 }  // namespace
 
+namespace {
+
+// Block mean: a whole 8 x 8 block divides by 64 with a shift.
+inline UCHAR BlockMean(ULONG sum, ULONG count) { return UCHAR(count == 64 ? sum >> 6 : sum / count); }
+
+// Copies a block's fill row into each of its rows; whole blocks copy a
+// fixed-size row, which compiles to a few plain stores.
+template <ULONG kWholeBytes>
+inline void FillBlockRows(PUCHAR at, ULONG rowBytes, LONG rows, const UCHAR* fill, ULONG bytes) {
+  if (bytes == kWholeBytes) {
+    for (LONG y = 0; y < rows; ++y) std::memcpy(at + ULONG(y) * rowBytes, fill, kWholeBytes);
+  } else {
+    for (LONG y = 0; y < rows; ++y) std::memcpy(at + ULONG(y) * rowBytes, fill, bytes);
+  }
+}
+
+}  // namespace
+
 VOID MosaicRgb(PUCHAR picture, LONG width, LONG height, PUCHAR scratch) {
   const ULONG rowBytes = ULONG(width) * 3;
   for (LONG by = 0; by < height; by += 8) {
@@ -202,13 +220,10 @@ VOID MosaicRgb(PUCHAR picture, LONG width, LONG height, PUCHAR scratch) {
         sum[2] += sums.At(k + 2);
       }
       const ULONG count = ULONG(bw) * ULONG(bh);
+      const UCHAR b = BlockMean(sum[0], count), g = BlockMean(sum[1], count), r = BlockMean(sum[2], count);
       UCHAR fill[24];
-      for (LONG x = 0; x < bw; ++x) {
-        fill[x * 3 + 0] = UCHAR(sum[0] / count);
-        fill[x * 3 + 1] = UCHAR(sum[1] / count);
-        fill[x * 3 + 2] = UCHAR(sum[2] / count);
-      }
-      for (LONG y = 0; y < bh; ++y) std::memcpy(band + ULONG(y) * rowBytes + ULONG(bx) * 3, fill, ULONG(bw) * 3);
+      for (LONG x = 0; x < 8; ++x) fill[x * 3 + 0] = b, fill[x * 3 + 1] = g, fill[x * 3 + 2] = r;
+      FillBlockRows<24>(band + ULONG(bx) * 3, rowBytes, bh, fill, ULONG(bw) * 3);
     }
   }
 }
@@ -230,14 +245,10 @@ VOID MosaicYuy2(PUCHAR picture, LONG width, LONG height, PUCHAR scratch) {
         sv += 2 * sums.At(k + 3);
       }
       const ULONG count = ULONG(bw) * ULONG(bh);
+      const UCHAR y = BlockMean(sy, count), u = BlockMean(su, count), v = BlockMean(sv, count);
       UCHAR fill[16];
-      for (LONG x = 0; x < bw; x += 2) {
-        fill[x * 2 + 0] = UCHAR(sy / count);
-        fill[x * 2 + 1] = UCHAR(su / count);
-        fill[x * 2 + 2] = UCHAR(sy / count);
-        fill[x * 2 + 3] = UCHAR(sv / count);
-      }
-      for (LONG y = 0; y < bh; ++y) std::memcpy(band + ULONG(y) * rowBytes + ULONG(bx) * 2, fill, ULONG(bw) * 2);
+      for (LONG x = 0; x < 8; x += 2) fill[x * 2] = y, fill[x * 2 + 1] = u, fill[x * 2 + 2] = y, fill[x * 2 + 3] = v;
+      FillBlockRows<16>(band + ULONG(bx) * 2, rowBytes, bh, fill, ULONG(bw) * 2);
     }
   }
 }
