@@ -75,16 +75,6 @@ TEST(RandBlock, InterleavedWithRandContinuesOneSequence) {
   });
 }
 
-TEST(RandBlock, ValuesStayInRange) {
-  srand(99);
-  std::vector<USHORT> v(70000);
-  rand_block(v.data(), ULONG(v.size()));
-  EXPECT_LE(*std::max_element(v.begin(), v.end()), RAND_MAX_KERNEL);
-  // The full 15-bit range is reached, not a folded part of it.
-  EXPECT_GT(*std::max_element(v.begin(), v.end()), 32700);
-  EXPECT_LT(*std::min_element(v.begin(), v.end()), 100);
-}
-
 // Threads drawing blocks and single values at the same time together get
 // exactly the sequence's first values, each block one unbroken run of it, no
 // two blocks sharing a position.
