@@ -363,6 +363,11 @@ QCAM_TARGET_AVX2 inline __m256i FrostOffsets(__m256i v, __m256i pos, __m256i hi,
 // carries into y).
 inline int Lanes(LONG x, LONG y) { return int((uint32_t(uint16_t(y)) << 16) | uint16_t(x)); }
 
+// The 16-bit lanes hold the positions and the bytes per row of pictures up
+// to the largest size the effects take; larger ones (never passed by the
+// dispatcher) use the portable path.
+inline bool FrostFits(LONG width, LONG height) { return width <= kEffectMaxWidth && height <= kEffectMaxHeight; }
+
 // RGB reads each source pixel as four bytes; the fourth lies past the
 // picture only for the last pixel of the last row, which only pixels in the
 // last four rows (sy <= y + 3) and last four columns (sx <= x + 3) can
@@ -478,7 +483,7 @@ VOID Frost(const UCHAR* picture, PUCHAR scratch, LONG width, LONG height, ULONG 
 VOID FrostedRgb(PUCHAR picture, LONG width, LONG height, PUCHAR scratch) {
   FrostRun run = FrostRunRgbPortable;
 #if QCAM_HAVE_X86_VECTORS
-  const VectorLevel level = EffectVectorLevel();
+  const VectorLevel level = FrostFits(width, height) ? EffectVectorLevel() : VectorLevel::kPortable;
   if (level == VectorLevel::kAvx2) run = FrostRunRgbAvx2;
   if (level == VectorLevel::kSsse3) run = FrostRunRgbSsse3;
 #endif
@@ -490,7 +495,7 @@ VOID FrostedRgb(PUCHAR picture, LONG width, LONG height, PUCHAR scratch) {
 VOID FrostedYuy2(PUCHAR picture, LONG width, LONG height, PUCHAR scratch) {
   FrostRun run = FrostRunYuy2Portable;
 #if QCAM_HAVE_X86_VECTORS
-  const VectorLevel level = EffectVectorLevel();
+  const VectorLevel level = FrostFits(width, height) ? EffectVectorLevel() : VectorLevel::kPortable;
   if (level == VectorLevel::kAvx2) run = FrostRunYuy2Avx2;
   if (level == VectorLevel::kSsse3) run = FrostRunYuy2Ssse3;
 #endif

@@ -126,6 +126,7 @@ std::vector<Size> Sizes(bool yuy2) {
     }
   }
   sizes.push_back({640, 480});
+  sizes.push_back({642, 2});  // wider than the effects take: the portable path on every level
   return sizes;
 }
 
