@@ -202,42 +202,51 @@ QCAM_TARGET_AVX2 inline __m256i Yuy2PairsAvx2(const UCHAR* base, __m256i xy0, __
 // Sixteen YUY2 pixels (eight output pairs) at a time. The second pixel of
 // each pair decides the pair's U, Y1 and V: one gather of its source pair
 // (white when outside) gives them. The first pixel gives only its Y byte,
-// read by plain byte loads over the gathered pairs: on this class of
-// processor a gather costs about as much as eight scalar loads, so one
-// gather and eight byte loads beat two gathers. A group whose first pixels
-// are not all inside takes the portable rule.
+// stored over the gathered pairs by plain byte loads: gathers are the
+// dearest part of the loop, and eight byte loads cost less than a second
+// one. A group whose first pixels are not all inside takes the portable
+// rule.
 QCAM_TARGET_AVX2 void BulgeYuy2Avx2(const USHORT* map, const UCHAR* picture, PUCHAR scratch, ULONG uw, ULONG uh) {
   const ULONG n = uw * uh;
   const __m256i limit = _mm256_set1_epi32(int(((uh - 1) << 16) | (uw - 1)));
   const __m256i scale = _mm256_set1_epi32(int(((uw * 2) << 16) | 2));
   const __m256i white = _mm256_set1_epi32(int(0x80FF80FFu));
   const __m256i pairMask = _mm256_set1_epi32(int(0xFFFFFFFEu));
-  const __m256i one = _mm256_set1_epi32(1);
-  const __m256i low = _mm256_set1_epi32(0xFF);
-  const __m256i chroma = _mm256_set1_epi32(int(0xFF00FF00u));
+  const __m256i evenSecond = _mm256_setr_epi8(0, 1, 0, 3, 4, 5, 4, 7, 8, 9, 8, 11, 12, 13, 12, 15,  //
+                                               0, 1, 0, 3, 4, 5, 4, 7, 8, 9, 8, 11, 12, 13, 12, 15);
   const int* base = reinterpret_cast<const int*>(picture);
-  alignas(32) ULONG firstY[8];
   ULONG i = 0;
   for (; i + 16 <= n; i += 16) {
     const __m256 xy0 = _mm256_loadu_ps(reinterpret_cast<const float*>(map + 2 * i));
     const __m256 xy1 = _mm256_loadu_ps(reinterpret_cast<const float*>(map + 2 * i + 16));
-    // First and second pixels of the pairs: pairs 0 1 4 5 | 2 3 6 7 after
-    // the in-lane shuffle, in order after the permute.
-    const __m256i first = _mm256_permute4x64_epi64(
-        _mm256_castps_si256(_mm256_shuffle_ps(xy0, xy1, _MM_SHUFFLE(2, 0, 2, 0))), _MM_SHUFFLE(3, 1, 2, 0));
-    const __m256i second = _mm256_permute4x64_epi64(
-        _mm256_castps_si256(_mm256_shuffle_ps(xy0, xy1, _MM_SHUFFLE(3, 1, 3, 1))), _MM_SHUFFLE(3, 1, 2, 0));
+    // First and second pixels of the pairs, lanes holding pairs
+    // 0 1 4 5 | 2 3 6 7; the output is put in order before it is stored.
+    const __m256i first = _mm256_castps_si256(_mm256_shuffle_ps(xy0, xy1, _MM_SHUFFLE(2, 0, 2, 0)));
+    const __m256i second = _mm256_castps_si256(_mm256_shuffle_ps(xy0, xy1, _MM_SHUFFLE(3, 1, 3, 1)));
     const __m256i firstInside = InsideLanes(first, limit);
     const __m256i secondInside = InsideLanes(second, limit);
     const __m256i offset = _mm256_madd_epi16(_mm256_and_si256(second, pairMask), scale);
-    const __m256i shift = _mm256_slli_epi32(_mm256_and_si256(second, one), 4);
     const __m256i d = _mm256_mask_i32gather_epi32(white, base, offset, secondInside, 1);
-    const __m256i y1 = _mm256_slli_epi32(_mm256_and_si256(_mm256_srlv_epi32(d, shift), low), 16);
+    // An odd second pixel finds its Y at byte 2 of its pair already; an even
+    // one has it at byte 0. Byte 0 of the output is the first pixel's, below.
+    const __m256 fromEven = _mm256_castsi256_ps(_mm256_shuffle_epi8(d, evenSecond));
+    const __m256 odd = _mm256_castsi256_ps(_mm256_slli_epi32(second, 31));
+    const __m256i pairs = _mm256_castps_si256(_mm256_blendv_ps(fromEven, _mm256_castsi256_ps(d), odd));
     PUCHAR out = scratch + 2 * i;
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out), _mm256_or_si256(_mm256_and_si256(d, chroma), y1));
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out), _mm256_permute4x64_epi64(pairs, _MM_SHUFFLE(3, 1, 2, 0)));
     if (_mm256_movemask_ps(_mm256_castsi256_ps(firstInside)) == 0xFF) {
-      _mm256_store_si256(reinterpret_cast<__m256i*>(firstY), _mm256_madd_epi16(first, scale));
-      for (int k = 0; k < 8; ++k) out[4 * k] = picture[firstY[k]];
+      const __m256i y0 = _mm256_madd_epi16(first, scale);
+      const __m128i lo = _mm256_castsi256_si128(y0), hi = _mm256_extracti128_si256(y0, 1);
+      const ULONGLONG q0 = ULONGLONG(_mm_cvtsi128_si64(lo)), q1 = ULONGLONG(_mm_extract_epi64(lo, 1));
+      const ULONGLONG q2 = ULONGLONG(_mm_cvtsi128_si64(hi)), q3 = ULONGLONG(_mm_extract_epi64(hi, 1));
+      out[0] = picture[ULONG(q0)];
+      out[4] = picture[q0 >> 32];
+      out[16] = picture[ULONG(q1)];
+      out[20] = picture[q1 >> 32];
+      out[8] = picture[ULONG(q2)];
+      out[12] = picture[q2 >> 32];
+      out[24] = picture[ULONG(q3)];
+      out[28] = picture[q3 >> 32];
     } else {
       BulgeYuy2Pixels(map, picture, scratch, uw, uh, i, i + 16);
     }
@@ -346,8 +355,8 @@ void StretchYuy2Pixels(const UCHAR* in, PUCHAR o, const USHORT* source, LONG fro
 }
 
 #if QCAM_HAVE_X86_VECTORS
-// Sixteen output pixels at a time with the pair gather of the bulge (source
-// row 0 relative to the input row); a row that does not divide into 16 ends
+// Sixteen output pixels at a time by Yuy2PairsAvx2 (source row 0, relative
+// to the input row); a row that does not divide into 16 ends
 // with a block overlapping the one before, which writes the same bytes again
 // since the input row is not changed.
 QCAM_TARGET_AVX2 void StretchYuy2RowsAvx2(const UCHAR* picture, PUCHAR out, const USHORT* source, LONG width,
