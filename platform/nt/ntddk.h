@@ -270,13 +270,6 @@ constexpr int RAND_MAX_KERNEL = 0x7FFF;
 // writes nothing and leaves the generator alone.
 extern "C" void rand_block(PUSHORT Values, ULONG Count) noexcept;
 
-namespace platform {
-// Highest instruction set rand_block may use to compute its values: 0 plain,
-// 1 up to SSE4.1, 2 up to AVX2 (the default: whatever the processor has).
-// Lets tests compare every path with rand(); deliverables never call it.
-void SetRandBlockCeiling(int level);
-}  // namespace platform
-
 // ---- system threads -------------------------------------------------------
 typedef VOID (*PKSTART_ROUTINE)(PVOID StartContext);
 typedef struct _CLIENT_ID {

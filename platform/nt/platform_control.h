@@ -96,6 +96,11 @@ std::string Narrow(const WCHAR* text, size_t count);
 std::string Narrow(const WCHAR* nulTerminated);
 std::u16string Widen(const std::string& utf8);
 
+// Highest instruction set rand_block may use to compute its values: 0 plain,
+// 1 up to SSE4.1, 2 up to AVX2 (the default: whatever the processor has).
+// Lets tests compare every path with rand().
+void SetRandBlockCeiling(int level);
+
 // Hooks shared between the stand-in's own source files; not for callers.
 namespace internal {
 void CountFileOpen();

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/nt/ntddk.h"
+#include "platform/nt/platform_control.h"
 
 namespace {
 
