@@ -227,40 +227,6 @@ QCAM_TARGET_AVX2 void BulgeRgbAvx2(const USHORT* map, const UCHAR* picture, PUCH
   BulgeRgbPixels(map, picture, scratch, uw, uh, i, n);
 }
 
-// Eight YUY2 output pairs from the source coordinates of their sixteen
-// pixels (xy0: pixels 0-7, xy1: pixels 8-15), sources read relative to base
-// at 2 x + yBytes x y. Every pixel gathers the whole four-byte pair of its
-// source (a pair never runs past the picture, the width being even), white
-// (255, 128, 255, 128) when outside, and keeps the Y of its parity. Output
-// pair = Y of the first pixel's source, then U, Y, V of the second pixel's
-// source pair with its own Y in the middle: the second pixel writes the
-// chroma last, so the first pixel's chroma never shows.
-QCAM_TARGET_AVX2 inline __m256i Yuy2PairsAvx2(const UCHAR* base, __m256i xy0, __m256i xy1, __m256i limit,
-                                             __m256i scale) {
-  const __m256i white = _mm256_set1_epi32(int(0x80FF80FFu));
-  const __m256i pairMask = _mm256_set1_epi32(int(0xFFFFFFFEu));
-  const __m256i one = _mm256_set1_epi32(1);
-  const __m256i low = _mm256_set1_epi32(0xFF);
-  const __m256i chroma = _mm256_set1_epi32(int(0xFF00FF00u));
-  const int* b = reinterpret_cast<const int*>(base);
-  __m256i r[2];
-  const __m256i xy[2] = {xy0, xy1};
-  for (int k = 0; k < 2; ++k) {
-    const __m256i inside = InsideLanes(xy[k], limit);
-    const __m256i offset = _mm256_madd_epi16(_mm256_and_si256(xy[k], pairMask), scale);
-    const __m256i shift = _mm256_slli_epi32(_mm256_and_si256(xy[k], one), 4);
-    const __m256i d = _mm256_mask_i32gather_epi32(white, b, offset, inside, 1);
-    const __m256i y = _mm256_and_si256(_mm256_srlv_epi32(d, shift), low);
-    const __m256i second = _mm256_or_si256(_mm256_and_si256(d, chroma), _mm256_slli_epi32(y, 16));
-    const __m256i t = _mm256_blend_epi32(y, second, 0xAA);
-    r[k] = _mm256_or_si256(t, _mm256_srli_epi64(t, 32));
-  }
-  // Low dword of every 64-bit lane: pairs 0 1 4 5 | 2 3 6 7, then in order.
-  const __m256i p = _mm256_castps_si256(
-      _mm256_shuffle_ps(_mm256_castsi256_ps(r[0]), _mm256_castsi256_ps(r[1]), _MM_SHUFFLE(2, 0, 2, 0)));
-  return _mm256_permute4x64_epi64(p, _MM_SHUFFLE(3, 1, 2, 0));
-}
-
 // Sixteen YUY2 pixels (eight output pairs) at a time. The second pixel of
 // each pair decides the pair's U, Y1 and V: one gather of its source pair
 // (white when outside) gives them. The first pixel gives only its Y byte,
@@ -362,11 +328,51 @@ VOID AdvanceStretch(EffectState* s) {
   }
 }
 
+namespace {
+
+// Source table entry of an output column that lies outside the picture.
+constexpr USHORT kNoSource = 0xFFFF;
+
+// The horizontal RGB stretch row by row from a table of source byte offsets
+// (kNoSource: white). Every pixel but the last of a row is a 4-byte copy
+// whose fourth byte the next pixel rewrites; the last pixel of a row takes
+// three bytes, so that neither the output row nor a source at the end of the
+// picture is passed. It needs no vector instructions; it runs where the
+// vector paths run, the column loop of the portable path staying the
+// reference.
+void StretchRgbRows(const UCHAR* picture, PUCHAR out, LONG width, LONG height, double scale) {
+  USHORT source[kEffectMaxWidth];
+  const LONG half = width / 2;
+  for (LONG i = 0; i < width; ++i) {
+    const LONG src = Trunc(half + (i - half) / scale);
+    source[i] = (src >= 0 && src < width) ? USHORT(src * 3) : kNoSource;
+  }
+  const ULONG rowBytes = ULONG(width) * 3;
+  static const UCHAR kWhite[4] = {255, 255, 255, 255};
+  for (LONG y = 0; y < height; ++y) {
+    const UCHAR* in = picture + ULONG(y) * rowBytes;
+    PUCHAR o = out + ULONG(y) * rowBytes;
+    const bool lastRow = y == height - 1;
+    for (LONG i = 0; i < width; ++i, o += 3) {
+      const ULONG sc = source[i];
+      const UCHAR* p = sc != kNoSource ? in + sc : kWhite;
+      if (i + 1 < width && !(lastRow && sc + 3 == rowBytes))
+        std::memcpy(o, p, 4);
+      else
+        std::memcpy(o, p, 3);
+    }
+  }
+}
+
+}  // namespace
+
 VOID StretchRgb(EffectState* s, PUCHAR picture, LONG width, LONG height) {
   const double scale = s->StretchScale;
   const ULONG rowBytes = ULONG(width) * 3;
   PUCHAR out = s->Scratch;
-  if (s->StretchAxis == 0) {
+  if (s->StretchAxis == 0 && EffectVectorLevel() >= VectorLevel::kSsse3) {
+    StretchRgbRows(picture, out, width, height, scale);
+  } else if (s->StretchAxis == 0) {
     const LONG half = width / 2;
     for (LONG i = 0; i < width; ++i) {
       const LONG src = Trunc(half + (i - half) / scale);
@@ -399,14 +405,11 @@ VOID StretchRgb(EffectState* s, PUCHAR picture, LONG width, LONG height) {
 
 namespace {
 
-// One YUY2 row of the horizontal stretch, output pixels [from, to) (from
-// even): pixel i copies the Y of input column source[i] and its pair's
-// chroma into its own pair (the second pixel of a pair last), white for
-// kNoSource.
-constexpr USHORT kNoSource = 0xFFFF;
-
-void StretchYuy2Pixels(const UCHAR* in, PUCHAR o, const USHORT* source, LONG from, LONG to) {
-  for (LONG i = from; i < to; ++i) {
+// One YUY2 row of the horizontal stretch: pixel i copies the Y of input
+// column source[i] and its pair's chroma into its own pair (the second pixel
+// of a pair last), white for kNoSource.
+void StretchYuy2Row(const UCHAR* in, PUCHAR o, const USHORT* source, LONG width) {
+  for (LONG i = 0; i < width; ++i) {
     PUCHAR pair = o + ULONG(i & ~1) * 2;
     const ULONG sc = source[i];
     if (sc != kNoSource) {
@@ -422,33 +425,27 @@ void StretchYuy2Pixels(const UCHAR* in, PUCHAR o, const USHORT* source, LONG fro
   }
 }
 
-#if QCAM_HAVE_X86_VECTORS
-// Sixteen output pixels at a time by Yuy2PairsAvx2 (source row 0, relative
-// to the input row); a row that does not divide into 16 ends
-// with a block overlapping the one before, which writes the same bytes again
-// since the input row is not changed.
-QCAM_TARGET_AVX2 void StretchYuy2RowsAvx2(const UCHAR* picture, PUCHAR out, const USHORT* source, LONG width,
-                                         LONG height) {
+// Rows of output pairs from a table of source byte offsets (the Y of pixel
+// src at 2 src; white pixels point into a white pair): the second pixel's
+// source pair as a 4-byte copy, then its Y and the first pixel's Y as bytes.
+// No vector instructions; it runs where the vector paths run.
+void StretchYuy2Rows(const UCHAR* picture, PUCHAR out, const USHORT* source, LONG width, LONG height) {
+  static const UCHAR kWhitePair[4] = {255, 128, 255, 128};
   const ULONG rowBytes = ULONG(width) * 2;
-  const __m256i limit = _mm256_set1_epi32(width - 1);
-  const __m256i scale = _mm256_set1_epi32(2);
   for (LONG y = 0; y < height; ++y) {
     const UCHAR* in = picture + ULONG(y) * rowBytes;
     PUCHAR o = out + ULONG(y) * rowBytes;
-    if (width < 16) {
-      StretchYuy2Pixels(in, o, source, 0, width);
-      continue;
-    }
-    for (LONG i = 0;; i += 16) {
-      if (i > width - 16) i = width - 16;
-      const __m256i xy0 = _mm256_cvtepu16_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(source + i)));
-      const __m256i xy1 = _mm256_cvtepu16_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(source + i + 8)));
-      _mm256_storeu_si256(reinterpret_cast<__m256i*>(o + 2 * i), Yuy2PairsAvx2(in, xy0, xy1, limit, scale));
-      if (i == width - 16) break;
+    for (LONG i = 0; i < width; i += 2, o += 4) {
+      const ULONG first = source[i], second = source[i + 1];
+      const UCHAR* y0 = first != kNoSource ? in + first * 2 : kWhitePair;
+      const UCHAR* y1 = second != kNoSource ? in + second * 2 : kWhitePair;
+      const UCHAR* pair = second != kNoSource ? in + (second & ~1u) * 2 : kWhitePair;
+      std::memcpy(o, pair, 4);
+      o[2] = *y1;
+      o[0] = *y0;
     }
   }
 }
-#endif
 
 }  // namespace
 
@@ -465,14 +462,11 @@ VOID StretchYuy2(EffectState* s, PUCHAR picture, LONG width, LONG height) {
       const LONG src = Trunc(half + (i - half) / scale);
       source[i] = (src >= 0 && src < width) ? USHORT(src) : kNoSource;
     }
-#if QCAM_HAVE_X86_VECTORS
-    if (EffectVectorLevel() >= VectorLevel::kAvx2) {
-      StretchYuy2RowsAvx2(picture, out, source, width, height);
-    } else
-#endif
-    {
+    if (EffectVectorLevel() >= VectorLevel::kSsse3) {
+      StretchYuy2Rows(picture, out, source, width, height);
+    } else {
       for (LONG y = 0; y < height; ++y)
-        StretchYuy2Pixels(picture + ULONG(y) * rowBytes, out + ULONG(y) * rowBytes, source, 0, width);
+        StretchYuy2Row(picture + ULONG(y) * rowBytes, out + ULONG(y) * rowBytes, source, width);
     }
   } else {
     const LONG half = height / 2;
