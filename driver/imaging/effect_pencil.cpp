@@ -29,10 +29,6 @@ inline UCHAR Dodge(ULONG g, ULONG b) {
   const ULONG v = (g * 256) / (255 - b);
   return UCHAR(v > 255 ? 255 : v);
 }
-}  // namespace
-
-
-namespace {
 
 VOID PencilRgbPortable(PUCHAR picture, LONG width, LONG height, PUCHAR scratch) {
   const ULONG n = ULONG(width) * ULONG(height);
@@ -83,11 +79,13 @@ constexpr LONG kPencilMinVectorWidth = 18;
 // sums the eight terms in 16-bit lanes (at most 15 x 255). The quotient
 // g x 256 / (255 - b) is taken in single precision and truncated, which is
 // exact: the dividend (at most 65280) and the divisor (16 ... 255) are exact
-// floats and the division is correctly rounded, so the computed quotient is
-// within q x 2^-24 < 2^-8 of the true one q = x / d <= 4080; a true quotient
-// that is not an integer lies at least 1/d >= 1/255 below the next integer,
-// so rounding never carries it up to that integer, and truncation gives the
-// integer quotient. The limit to 255 is the final unsigned saturation.
+// floats and the division is correctly rounded, so an integer quotient comes
+// out exact and any other is within q x 2^-24 < 2^-12 of the true one
+// q = x / d <= 4080; a true quotient that is not an integer lies at least
+// 1/d >= 1/255 > 2^-8 below the next integer, so rounding never carries it
+// up to that integer, and truncation gives the integer quotient. The limit
+// to 255 is the final unsigned saturation. A test checks all 256 x 240
+// cases through the effect.
 QCAM_TARGET_AVX2 inline __m256i Widen16Avx2(const UCHAR* p) {
   return _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)));
 }
@@ -135,7 +133,8 @@ QCAM_TARGET_AVX2 inline __m128i NegativeGrey16Avx2(const UCHAR* p) {
 #define QCAM_PENCIL_HIGH(k)                                                                                   \
   _mm256_setr_epi8(z, z, z, z, z, z, z, z, z, z, 7 + k, z, 10 + k, z, 13 + k, z, z, z, z, z, z, z, z, z, z, z, \
                    7 + k, z, 10 + k, z, 13 + k, z)
-  __m256i sum = _mm256_add_epi16(_mm256_shuffle_epi8(lo, QCAM_PENCIL_LANES(0)), _mm256_shuffle_epi8(hi, QCAM_PENCIL_HIGH(0)));
+  __m256i sum = _mm256_shuffle_epi8(lo, QCAM_PENCIL_LANES(0));
+  sum = _mm256_add_epi16(sum, _mm256_shuffle_epi8(hi, QCAM_PENCIL_HIGH(0)));
   sum = _mm256_add_epi16(sum, _mm256_shuffle_epi8(lo, QCAM_PENCIL_LANES(1)));
   sum = _mm256_add_epi16(sum, _mm256_shuffle_epi8(hi, QCAM_PENCIL_HIGH(1)));
   sum = _mm256_add_epi16(sum, _mm256_shuffle_epi8(lo, QCAM_PENCIL_LANES(2)));

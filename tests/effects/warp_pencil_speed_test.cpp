@@ -26,7 +26,9 @@ std::vector<VectorLevel> FasterLevels() {
   return levels;
 }
 
-const char* LevelName(VectorLevel l) { return l == VectorLevel::kAvx2 ? "avx2" : l == VectorLevel::kSsse3 ? "ssse3" : "portable"; }
+const char* LevelName(VectorLevel l) {
+  return l == VectorLevel::kAvx2 ? "avx2" : l == VectorLevel::kSsse3 ? "ssse3" : "portable";
+}
 
 // Restores the ceiling whatever way a test ends.
 struct CeilingGuard {
@@ -216,7 +218,8 @@ TEST(WarpPencilSpeed, PencilFasterPathsEqualPortableInPictureAndScratch) {
       for (Size sz : Sizes(!rgb))
         for (Content c : kContents) {
           const Bytes input = Fill(size_t(sz.w) * sz.h * (rgb ? 3 : 2), c, uint32_t(sz.w * 3 + sz.h * 977));
-          ASSERT_TRUE(RunPencil(level, rgb, input, sz.w, sz.h) == RunPencil(VectorLevel::kPortable, rgb, input, sz.w, sz.h))
+          const PencilResult portable = RunPencil(VectorLevel::kPortable, rgb, input, sz.w, sz.h);
+          ASSERT_TRUE(RunPencil(level, rgb, input, sz.w, sz.h) == portable)
               << LevelName(level) << (rgb ? " rgb " : " yuy2 ") << sz.w << "x" << sz.h << " content " << int(c);
         }
 }
@@ -257,7 +260,10 @@ TEST(WarpPencilSpeed, PencilDodgeIsExactForEveryGreyAndBlur) {
         probes.push_back({size_t(r) * kW + c, uint8_t(std::min(255, g * 256 / (255 - b)))});
       }
     Bytes rgb(grey.size() * 3), yuy2(grey.size() * 2, 128);
-    for (size_t i = 0; i < grey.size(); ++i) rgb[3 * i] = rgb[3 * i + 1] = rgb[3 * i + 2] = grey[i], yuy2[2 * i] = grey[i];
+    for (size_t i = 0; i < grey.size(); ++i) {
+      rgb[3 * i] = rgb[3 * i + 1] = rgb[3 * i + 2] = grey[i];
+      yuy2[2 * i] = grey[i];
+    }
     for (VectorLevel level : levels) {
       const PencilResult outRgb = RunPencil(level, true, rgb, kW, kH);
       const PencilResult outYuy2 = RunPencil(level, false, yuy2, kW, kH);
