@@ -14,7 +14,8 @@ void SetEffectVectorCeiling(VectorLevel ceiling);
 
 // Target attributes for routines compiled for one level while the rest of
 // the build keeps the base instruction set.
-#if defined(__x86_64__) || defined(__i386__)
+// 64-bit x86 only: some paths use 64-bit vector moves.
+#if defined(__x86_64__)
 #define QCAM_HAVE_X86_VECTORS 1
 #define QCAM_TARGET_SSSE3 __attribute__((target("ssse3")))
 #define QCAM_TARGET_AVX2 __attribute__((target("avx2")))
