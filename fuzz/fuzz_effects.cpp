@@ -12,20 +12,10 @@
 #include "driver/imaging/effect_state.h"
 #include "driver/imaging/effects.h"
 #include "driver/imaging/vector_level.h"
+#include "fuzz/input_reader.h"
 #include "platform/nt/platform_control.h"
 
 namespace {
-
-struct Reader {
-  const uint8_t* p;
-  size_t n;
-  uint8_t Byte() {
-    if (!n) return 0;
-    --n;
-    return *p++;
-  }
-  uint16_t U16() { return uint16_t(Byte() | Byte() << 8); }
-};
 
 // Effect numbers, photo frames included (no frame files exist here, so a
 // frame leaves the picture showing through), and a few refused ones.
@@ -61,7 +51,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     return AllocateEffectBuffers(640, 480) == STATUS_SUCCESS;
   }();
   if (!once) std::abort();
-  Reader in{data, size};
+  FuzzReader in{data, size};
   const uint8_t shape = in.Byte();
   const int layout = 1 + (shape & 1);
   LONG w, h;

@@ -9,27 +9,9 @@
 #include "driver/core/face_detect.h"
 #include "driver/core/face_tracking.h"
 #include "driver/core/zoom.h"
+#include "fuzz/input_reader.h"
 #include "platform/nt/platform_control.h"
 #include "shared/qcam_defs.h"
-
-namespace {
-
-struct Reader {
-  const uint8_t* p;
-  size_t n;
-  uint8_t Byte() {
-    if (!n) return 0;
-    --n;
-    return *p++;
-  }
-  int32_t I32() {
-    uint32_t v = 0;
-    for (int i = 0; i < 4; ++i) v |= uint32_t(Byte()) << (8 * i);
-    return int32_t(v);
-  }
-};
-
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static bool once = [] {
@@ -37,7 +19,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     return true;
   }();
   (void)once;
-  Reader in{data, size};
+  FuzzReader in{data, size};
   const LONG w = 2 * (2 + in.Byte() % 79);  // 4 ... 160
   const LONG h = 2 * (2 + in.Byte() % 59);  // 4 ... 120
   const LONG format = (in.Byte() & 1) ? qcam::kFormatRGB24 : qcam::kFormatYUY2;

@@ -7,26 +7,8 @@
 #include <vector>
 
 #include "driver/core/zoom.h"
+#include "fuzz/input_reader.h"
 #include "platform/nt/platform_control.h"
-
-namespace {
-
-struct Reader {
-  const uint8_t* p;
-  size_t n;
-  uint32_t U32() {
-    uint32_t v = 0;
-    for (int i = 0; i < 4; ++i) v |= uint32_t(Byte()) << (8 * i);
-    return v;
-  }
-  uint8_t Byte() {
-    if (!n) return 0;
-    --n;
-    return *p++;
-  }
-};
-
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static bool once = [] {
@@ -34,7 +16,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     return true;
   }();
   (void)once;
-  Reader in{data, size};
+  FuzzReader in{data, size};
   CameraDeviceState dev;
   memset(&dev, 0, sizeof(dev));
   dev.Width = 2 * (1 + in.Byte() % 40);
