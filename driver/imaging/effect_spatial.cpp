@@ -377,15 +377,18 @@ VOID GridYuy2(EffectState* s, PUCHAR picture, LONG width, LONG height) {
 // Each row adds the texture row to its bytes in runs of 64 pixels. The
 // signed step is split into a byte to add and a byte to subtract, applied as
 // byte minimum, wrapping add, byte maximum, wrapping subtract: the limited
-// sum, in plain byte operations the compiler vectorizes.
+// sum, in plain byte operations the compiler vectorizes. Rows that share a
+// texture row (every 64th) are done together, so each texture row's bytes
+// are laid out once per picture.
 namespace {
 template <ULONG kBytesPerPixel>
 VOID AddTexture(PUCHAR picture, LONG width, LONG height) {
   constexpr ULONG kRun = kReliefTextureSize * kBytesPerPixel;
   UCHAR add[kRun], sub[kRun], top[kRun];
   const ULONG rowBytes = ULONG(width) * kBytesPerPixel;
-  for (LONG y = 0; y < height; ++y) {
-    const signed char* t = kReliefTexture + (y % kReliefTextureSize) * kReliefTextureSize;
+  const LONG textureRows = height < LONG(kReliefTextureSize) ? height : LONG(kReliefTextureSize);
+  for (LONG ty = 0; ty < textureRows; ++ty) {
+    const signed char* t = kReliefTexture + ty * kReliefTextureSize;
     for (ULONG k = 0; k < kRun; ++k) {
       // RGB: the same value on B, G and R; YUY2: on the Y bytes only.
       const bool takes = kBytesPerPixel == 3 || (k % 2) == 0;
@@ -394,18 +397,20 @@ VOID AddTexture(PUCHAR picture, LONG width, LONG height) {
       sub[k] = UCHAR(d < 0 ? -d : 0);
       top[k] = UCHAR(255 - add[k]);
     }
-    PUCHAR row = picture + ULONG(y) * rowBytes;
-    ULONG i = 0;
-    for (; i + kRun <= rowBytes; i += kRun) {
-      PUCHAR q = row + i;
-      for (ULONG k = 0; k < kRun; ++k) {
-        UCHAR x = q[k] < top[k] ? q[k] : top[k];
-        x = UCHAR(x + add[k]);
-        x = x > sub[k] ? x : sub[k];
-        q[k] = UCHAR(x - sub[k]);
+    for (LONG y = ty; y < height; y += LONG(kReliefTextureSize)) {
+      PUCHAR row = picture + ULONG(y) * rowBytes;
+      ULONG i = 0;
+      for (; i + kRun <= rowBytes; i += kRun) {
+        PUCHAR q = row + i;
+        for (ULONG k = 0; k < kRun; ++k) {
+          UCHAR x = q[k] < top[k] ? q[k] : top[k];
+          x = UCHAR(x + add[k]);
+          x = x > sub[k] ? x : sub[k];
+          q[k] = UCHAR(x - sub[k]);
+        }
       }
+      for (ULONG k = 0; i < rowBytes; ++i, ++k) row[i] = ClampByte(LONG(row[i]) + add[k] - sub[k]);
     }
-    for (ULONG k = 0; i < rowBytes; ++i, ++k) row[i] = ClampByte(LONG(row[i]) + add[k] - sub[k]);
   }
 }
 }  // namespace
