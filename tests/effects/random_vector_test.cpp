@@ -181,12 +181,12 @@ void ExpectAllLevelsMatch(Routine routine, Reference reference, bool yuy2) {
     }
 }
 
-TEST(RandomEffectsSpeed, StreaksRgbEqualOnEveryLevel) { ExpectAllLevelsMatch(StreaksRgb, ReferenceStreaksRgb, false); }
-TEST(RandomEffectsSpeed, StreaksYuy2EqualOnEveryLevel) {
+TEST(RandomVectors, StreaksRgbEqualOnEveryLevel) { ExpectAllLevelsMatch(StreaksRgb, ReferenceStreaksRgb, false); }
+TEST(RandomVectors, StreaksYuy2EqualOnEveryLevel) {
   ExpectAllLevelsMatch(StreaksYuy2, ReferenceStreaksYuy2, true);
 }
-TEST(RandomEffectsSpeed, FrostedRgbEqualOnEveryLevel) { ExpectAllLevelsMatch(FrostedRgb, ReferenceFrostedRgb, false); }
-TEST(RandomEffectsSpeed, FrostedYuy2EqualOnEveryLevel) {
+TEST(RandomVectors, FrostedRgbEqualOnEveryLevel) { ExpectAllLevelsMatch(FrostedRgb, ReferenceFrostedRgb, false); }
+TEST(RandomVectors, FrostedYuy2EqualOnEveryLevel) {
   ExpectAllLevelsMatch(FrostedYuy2, ReferenceFrostedYuy2, true);
 }
 
@@ -195,7 +195,7 @@ TEST(RandomEffectsSpeed, FrostedYuy2EqualOnEveryLevel) {
 // pixel as % does. Every source pixel carries its own position, so the output
 // tells where each pixel came from; pictures are drawn until every number has
 // been seen in both places.
-TEST(RandomEffectsSpeed, FrostedMovesByTheRemainderOfEveryNumber) {
+TEST(RandomVectors, FrostedMovesByTheRemainderOfEveryNumber) {
   const int w = 640, h = 240;
   for (VectorLevel level : Levels()) {
     for (bool yuy2 : {false, true}) {

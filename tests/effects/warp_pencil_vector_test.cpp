@@ -99,7 +99,7 @@ Bytes RunBulge(VectorLevel level, bool rgb, const Bytes& input, int w, int h, co
   return pic;
 }
 
-TEST(WarpPencilSpeed, BulgeFasterPathsEqualPortableOnEverySizeAndContent) {
+TEST(WarpPencilVectors, BulgeFasterPathsEqualPortableOnEverySizeAndContent) {
   CeilingGuard guard;
   for (VectorLevel level : FasterLevels())
     for (bool rgb : {true, false})
@@ -115,7 +115,7 @@ TEST(WarpPencilSpeed, BulgeFasterPathsEqualPortableOnEverySizeAndContent) {
 // Maps with sources everywhere: outside on either side (negative values read
 // back as large unsigned ones), on the last row and column, and on the very
 // last pixel of the picture, which a wide load must not run past.
-TEST(WarpPencilSpeed, BulgeFasterPathsEqualPortableOnHostileMaps) {
+TEST(WarpPencilVectors, BulgeFasterPathsEqualPortableOnHostileMaps) {
   CeilingGuard guard;
   for (VectorLevel level : FasterLevels())
     for (bool rgb : {true, false})
@@ -179,7 +179,7 @@ Bytes RunStretch(VectorLevel level, bool rgb, const Bytes& input, int w, int h, 
 
 // Scales below 1 reach outside the picture (white columns at both sides);
 // the others cover the range the effect walks through.
-TEST(WarpPencilSpeed, StretchFasterPathsEqualPortableOnEverySizeScaleAndAxis) {
+TEST(WarpPencilVectors, StretchFasterPathsEqualPortableOnEverySizeScaleAndAxis) {
   CeilingGuard guard;
   for (VectorLevel level : FasterLevels())
     for (bool rgb : {true, false})
@@ -211,7 +211,7 @@ PencilResult RunPencil(VectorLevel level, bool rgb, const Bytes& input, int w, i
   return r;
 }
 
-TEST(WarpPencilSpeed, PencilFasterPathsEqualPortableInPictureAndScratch) {
+TEST(WarpPencilVectors, PencilFasterPathsEqualPortableInPictureAndScratch) {
   CeilingGuard guard;
   for (VectorLevel level : FasterLevels())
     for (bool rgb : {true, false})
@@ -229,7 +229,7 @@ TEST(WarpPencilSpeed, PencilFasterPathsEqualPortableInPictureAndScratch) {
 // 3 x 3 grid; the eight neighbours a probe's blur reads belong to its own
 // 3 x 3 block and are set to give exactly b; grey pictures (B = G = R) make
 // the RGB grey level the value itself.
-TEST(WarpPencilSpeed, PencilDodgeIsExactForEveryGreyAndBlur) {
+TEST(WarpPencilVectors, PencilDodgeIsExactForEveryGreyAndBlur) {
   CeilingGuard guard;
   constexpr int kW = 640, kH = 480;
   struct Cell {
