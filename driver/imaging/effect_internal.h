@@ -48,4 +48,26 @@ inline void WhiteYuy2Pixel(PUCHAR out, LONG x, LONG y, LONG width) {
   out[op + 3] = 128;
 }
 
+// A signed step on a byte, limited to 0 ... 255, split into a byte to add and
+// a byte to subtract (one of them 0) and the highest byte the add leaves
+// unchanged ...
+inline void SplitStep(LONG d, UCHAR* add, UCHAR* sub, UCHAR* top) {
+  *add = UCHAR(d > 0 ? d : 0);
+  *sub = UCHAR(d < 0 ? -d : 0);
+  *top = UCHAR(255 - *add);
+}
+
+// ... applied to kBytes bytes as byte minimum, wrapping add, byte maximum,
+// wrapping subtract: the limited sum, in plain byte operations the compiler
+// turns into vector code.
+template <ULONG kBytes>
+inline void AddStepsLimited(PUCHAR q, const UCHAR* add, const UCHAR* sub, const UCHAR* top) {
+  for (ULONG k = 0; k < kBytes; ++k) {
+    UCHAR x = q[k] < top[k] ? q[k] : top[k];
+    x = UCHAR(x + add[k]);
+    x = x > sub[k] ? x : sub[k];
+    q[k] = UCHAR(x - sub[k]);
+  }
+}
+
 }  // namespace effects_detail

@@ -374,12 +374,9 @@ VOID GridYuy2(EffectState* s, PUCHAR picture, LONG width, LONG height) {
 
 // ---- relief texture (21) -------------------------------------------------------------
 
-// Each row adds the texture row to its bytes in runs of 64 pixels. The
-// signed step is split into a byte to add and a byte to subtract, applied as
-// byte minimum, wrapping add, byte maximum, wrapping subtract: the limited
-// sum, in plain byte operations the compiler vectorizes. Rows that share a
-// texture row (every 64th) are done together, so each texture row's bytes
-// are laid out once per picture.
+// Each row adds the texture row to its bytes, limited, in runs of 64 pixels.
+// Rows that share a texture row (every 64th) are done together, so each
+// texture row's steps are laid out once per picture.
 namespace {
 template <ULONG kBytesPerPixel>
 VOID AddTexture(PUCHAR picture, LONG width, LONG height) {
@@ -392,23 +389,12 @@ VOID AddTexture(PUCHAR picture, LONG width, LONG height) {
     for (ULONG k = 0; k < kRun; ++k) {
       // RGB: the same value on B, G and R; YUY2: on the Y bytes only.
       const bool takes = kBytesPerPixel == 3 || (k % 2) == 0;
-      const LONG d = takes ? t[k / kBytesPerPixel] : 0;
-      add[k] = UCHAR(d > 0 ? d : 0);
-      sub[k] = UCHAR(d < 0 ? -d : 0);
-      top[k] = UCHAR(255 - add[k]);
+      SplitStep(takes ? t[k / kBytesPerPixel] : 0, &add[k], &sub[k], &top[k]);
     }
     for (LONG y = ty; y < height; y += LONG(kReliefTextureSize)) {
       PUCHAR row = picture + ULONG(y) * rowBytes;
       ULONG i = 0;
-      for (; i + kRun <= rowBytes; i += kRun) {
-        PUCHAR q = row + i;
-        for (ULONG k = 0; k < kRun; ++k) {
-          UCHAR x = q[k] < top[k] ? q[k] : top[k];
-          x = UCHAR(x + add[k]);
-          x = x > sub[k] ? x : sub[k];
-          q[k] = UCHAR(x - sub[k]);
-        }
-      }
+      for (; i + kRun <= rowBytes; i += kRun) AddStepsLimited<kRun>(row + i, add, sub, top);
       for (ULONG k = 0; i < rowBytes; ++i, ++k) row[i] = ClampByte(LONG(row[i]) + add[k] - sub[k]);
     }
   }

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "driver/core/settings.h"
+#include "driver/imaging/effect_internal.h"
 #include "driver/imaging/effect_spatial.h"
 #include "driver/imaging/effect_state.h"
 #include "driver/imaging/photo_frame.h"
@@ -347,27 +348,15 @@ VOID MaskRgb(PUCHAR p, LONG width, LONG height, UCHAR keepB, UCHAR keepG, UCHAR 
 }
 
 // Adds a signed step to U and to V, limited to 0 ... 255 (Y unchanged).
-// Written as byte minimum, wrapping add, byte maximum, wrapping subtract,
-// which equals the limited sum and maps onto plain byte vector operations.
 VOID ShiftChroma(PUCHAR p, LONG width, LONG height, SHORT du, SHORT dv) {
   UCHAR add[kYuy2Block], sub[kYuy2Block], top[kYuy2Block];
   for (ULONG k = 0; k < kYuy2Block; ++k) {
     const SHORT d = (k % 4 == 1) ? du : ((k % 4 == 3) ? dv : 0);
-    add[k] = UCHAR(d > 0 ? d : 0);
-    sub[k] = UCHAR(d < 0 ? -d : 0);
-    top[k] = UCHAR(255 - add[k]);
+    effects_detail::SplitStep(d, &add[k], &sub[k], &top[k]);
   }
   const ULONG bytes = ULONG(width) * ULONG(height) * 2;
   ULONG i = 0;
-  for (; i + kYuy2Block <= bytes; i += kYuy2Block) {
-    PUCHAR q = p + i;
-    for (ULONG k = 0; k < kYuy2Block; ++k) {
-      UCHAR x = q[k] < top[k] ? q[k] : top[k];
-      x = UCHAR(x + add[k]);
-      x = x > sub[k] ? x : sub[k];
-      q[k] = UCHAR(x - sub[k]);
-    }
-  }
+  for (; i + kYuy2Block <= bytes; i += kYuy2Block) effects_detail::AddStepsLimited<kYuy2Block>(p + i, add, sub, top);
   for (; i < bytes; ++i) {
     const SHORT v = SHORT(p[i] + add[i % 4] - sub[i % 4]);
     p[i] = UCHAR(v < 0 ? 0 : (v > 255 ? 255 : v));
