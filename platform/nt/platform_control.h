@@ -1,7 +1,8 @@
 // Controls of the simulated machine behind the kernel and Win32 stand-ins:
 // which PC root folder they work on, and the knobs tests use to inject
 // failures and to watch what the package touched. Never called by a
-// deliverable; only by sim/, tools/, tests/, bench/ and fuzz/.
+// deliverable; only by sim/, tools/, tests/, bench/ and fuzz/. Plain C++ types
+// only, so that the kernel and the user-mode stand-ins can both include it.
 #pragma once
 
 #include <cstdint>
@@ -9,7 +10,6 @@
 #include <string>
 #include <vector>
 
-#include "platform/nt/ntddk.h"
 
 namespace platform {
 
@@ -85,15 +85,15 @@ std::string RenderRegistryText();
 // Raw access to one value of any type, for the Win32 registry calls. String
 // types (REG_SZ, REG_EXPAND_SZ) hold UTF-8 text without a terminator; a
 // REG_DWORD holds four little-endian bytes. RegSetRaw creates no keys.
-bool RegSetRaw(const std::string& keyPath, const std::string& name, ULONG type, const std::vector<uint8_t>& data);
-bool RegGetRaw(const std::string& keyPath, const std::string& name, ULONG* type, std::vector<uint8_t>* data);
+bool RegSetRaw(const std::string& keyPath, const std::string& name, uint32_t type, const std::vector<uint8_t>& data);
+bool RegGetRaw(const std::string& keyPath, const std::string& name, uint32_t* type, std::vector<uint8_t>* data);
 
 // Text conversions between the package's WCHAR strings and the host's UTF-8
 // (which also serves as the "ANSI" code page of the simulated machine). Bytes
 // that are not valid UTF-8 are taken as Latin-1 characters; unpaired
 // surrogates become '?'.
-std::string Narrow(const WCHAR* text, size_t count);
-std::string Narrow(const WCHAR* nulTerminated);
+std::string Narrow(const char16_t* text, size_t count);
+std::string Narrow(const char16_t* nulTerminated);
 std::u16string Widen(const std::string& utf8);
 
 // Highest instruction set rand_block may use to compute its values: 0 plain,
@@ -105,7 +105,8 @@ void SetRandBlockCeiling(int level);
 namespace internal {
 void CountFileOpen();
 std::string CurrentRoot();  // a copy taken under the machine's lock
-bool CloseThreadHandle(HANDLE handle);  // true when `handle` was a live thread handle
+bool CloseThreadHandle(void* handle);  // true when `handle` was a live thread handle
+void ResetPcSettings();  // back to the defaults of a new memory-only PC
 }  // namespace internal
 
 }  // namespace platform

@@ -835,6 +835,7 @@ void ResetMachine() {
   PoolFailAfter(-1);
   ThreadsFailAfter(-1);
   SetSystemTime(-1);
+  internal::ResetPcSettings();
 }
 
 AccessCounters Counters() {

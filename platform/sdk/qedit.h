@@ -1,0 +1,4 @@
+// qedit.h of the Windows SDK: stand-in (filled in by the platform).
+#pragma once
+
+#include "windows.h"

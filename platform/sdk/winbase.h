@@ -1,0 +1,5 @@
+// winbase.h of the Windows SDK: stand-in (filled in by the platform).
+#pragma once
+
+#include "windef.h"
+#include "winerror.h"
