@@ -36,4 +36,16 @@ void UnplugKsDevice(const std::string& interfacePath);
 // The plugged devices in the order they were plugged in.
 std::vector<KsDeviceInfo> PluggedKsDevices();
 
+// Opens a plugged device by its interface path (case ignored): a new handle
+// of the PC's handle table (closed with CloseHandle), or null when no device
+// has that path.
+void* OpenKsDeviceHandle(const std::string& interfacePath);
+bool IsKsDeviceHandle(void* handle);
+// Sends one request on a device handle. False when `handle` is no device
+// handle; otherwise true with the device's NTSTATUS in *status
+// (STATUS_DEVICE_NOT_CONNECTED, 0xC000009D, once the device is unplugged).
+// Requests to one device are serialised.
+bool KsDeviceRequest(void* handle, uint32_t ioControlCode, void* inBuffer, uint32_t inSize, void* outBuffer,
+                     uint32_t outSize, uint32_t* bytesReturned, int32_t* status);
+
 }  // namespace platform
