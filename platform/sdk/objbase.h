@@ -3,3 +3,5 @@
 
 #include "unknwn.h"
 #include "windows.h"
+#include "objidl.h"
+#include "oleauto.h"

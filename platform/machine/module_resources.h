@@ -1,0 +1,19 @@
+// The resources of the modules loaded into the simulated PC's processes:
+// each module's compiled resource file (the standard binary .res format that
+// windres writes), by module handle. The module loader registers a module's
+// resources when it loads it and drops them when it unloads it; programs
+// register their own under the null module (GetModuleHandle(NULL)). The
+// resource calls (FindResource, LoadString, dialog creation...) read them.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace platform {
+
+void RegisterModuleResources(void* module, const uint8_t* data, size_t size);
+void UnregisterModuleResources(void* module);
+// False when the module has no resources registered.
+bool ModuleResources(void* module, const uint8_t** data, size_t* size);
+
+}  // namespace platform

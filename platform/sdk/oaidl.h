@@ -1,0 +1,5 @@
+// oaidl.h of the Windows SDK: stand-in (filled in by the platform).
+#pragma once
+
+#include "unknwn.h"
+#include "windows.h"
