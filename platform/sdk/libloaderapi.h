@@ -3,3 +3,6 @@
 
 #include "minwinbase.h"
 #include "winerror.h"
+
+// The resource calls (FindResource, LoadResource...) are kept in their own part.
+#include "libloaderapi_resources.h"
