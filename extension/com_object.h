@@ -6,6 +6,7 @@
 #pragma once
 
 #include <windows.h>
+#include <unknwn.h>
 
 namespace qcamext {
 
