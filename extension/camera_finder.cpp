@@ -1,5 +1,6 @@
 #include "extension/camera_finder.h"
 
+#include "extension/com_object.h"
 #include "extension/registry_access.h"
 #include "shared/custom_camera_prop.h"
 
@@ -7,14 +8,6 @@ namespace qcamext {
 namespace {
 
 constexpr ULONG kFinderLength = 68;
-
-template <class T>
-void ReleaseAndClear(T** object) {
-  if (*object) {
-    (*object)->Release();
-    *object = NULL;
-  }
-}
 
 // Binds each moniker of the video input category in turn; stops at the
 // first filter that answers the private interface (probed with property 0).

@@ -49,6 +49,15 @@ class AggregatableObject {
   Counting counting_;
 };
 
+// Releases an interface pointer, if any, and clears it.
+template <class T>
+void ReleaseAndClear(T** object) {
+  if (*object) {
+    (*object)->Release();
+    *object = NULL;
+  }
+}
+
 // Creation routine of a class-table row: returns the new object's
 // non-delegating unknown (no reference added) and may report a failure in
 // *result; an object returned together with a failure is destroyed by the

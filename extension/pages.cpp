@@ -12,14 +12,6 @@ namespace qcamext {
 namespace {
 
 template <class T>
-void ReleaseAndClear(T** object) {
-  if (*object) {
-    (*object)->Release();
-    *object = NULL;
-  }
-}
-
-template <class T>
 void HoldInterface(T** slot, T* value) {
   if (value) value->AddRef();
   ReleaseAndClear(slot);

@@ -10,6 +10,7 @@
 #include <cstring>
 
 #include "extension/camera_finder.h"
+#include "extension/com_object.h"
 #include "extension/localisation.h"
 #include "extension/module.h"
 #include "extension/pages.h"
@@ -19,12 +20,11 @@
 namespace qcamext {
 namespace {
 
-template <class T>
-void ReleaseAndClear(T** object) {
-  if (*object) {
-    (*object)->Release();
-    *object = NULL;
-  }
+void ReleaseModuleInterfaces() {
+  ModuleState& module = Module();
+  ReleaseAndClear(&module.vfwVideoProcAmp);
+  ReleaseAndClear(&module.vfwCameraControl);
+  ReleaseAndClear(&module.vfwCustomProp);
 }
 
 template <class Page>
@@ -53,9 +53,7 @@ UINT CALLBACK VfwPageCallback(HWND window, UINT message, LPPROPSHEETPAGEA page) 
   if (message == PSPCB_CREATE) return 1;
   if (message == PSPCB_RELEASE) {
     ModuleState& module = Module();
-    ReleaseAndClear(&module.vfwVideoProcAmp);
-    ReleaseAndClear(&module.vfwCameraControl);
-    ReleaseAndClear(&module.vfwCustomProp);
+    ReleaseModuleInterfaces();
     if (module.vfwCameraPage) module.vfwCameraPage->OnDisconnect();
     if (module.vfwEffectPage) module.vfwEffectPage->OnDisconnect();
     if (module.vfwZoomPage) module.vfwZoomPage->OnDisconnect();
@@ -67,9 +65,7 @@ UINT CALLBACK VfwPageCallback(HWND window, UINT message, LPPROPSHEETPAGEA page) 
 // false when the filter or any of them is missing.
 bool TakeCameraInterfaces() {
   ModuleState& module = Module();
-  ReleaseAndClear(&module.vfwVideoProcAmp);
-  ReleaseAndClear(&module.vfwCameraControl);
-  ReleaseAndClear(&module.vfwCustomProp);
+  ReleaseModuleInterfaces();
   CameraFinder finder;
   if (SUCCEEDED(finder.Build()) && finder.Filter()) {
     IBaseFilter* filter = finder.Filter();
@@ -78,7 +74,10 @@ bool TakeCameraInterfaces() {
     filter->QueryInterface(IID_IAMCustomCameraProp, reinterpret_cast<void**>(&module.vfwCustomProp));
   }
   finder.TearDown();
-  return module.vfwVideoProcAmp && module.vfwCameraControl && module.vfwCustomProp;
+  if (module.vfwVideoProcAmp && module.vfwCameraControl && module.vfwCustomProp) return true;
+  // No page will be added, so no page callback would ever let these go.
+  ReleaseModuleInterfaces();
+  return false;
 }
 
 void AddVfwPage(const char* title, int templateId, DLGPROC procedure, LPFNADDPROPSHEETPAGE addPage,
