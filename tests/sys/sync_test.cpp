@@ -7,23 +7,12 @@
 #include <atomic>
 #include <thread>
 
-#include "platform/machine/handles.h"
 #include "platform/machine/pc_clock.h"
+#include "tests/sys/pc_root.h"
 
 namespace {
 
-class SyncTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    platform::SetPcClockRate(1000);
-    handlesBefore_ = platform::LiveHandleCount();
-  }
-  void TearDown() override {
-    platform::SetPcClockRate(1);
-    EXPECT_EQ(platform::LiveHandleCount(), handlesBefore_) << "a handle was left open";
-  }
-  size_t handlesBefore_ = 0;
-};
+using SyncTest = sys_test::PcRootTest;
 
 // PC milliseconds that `wait` took.
 template <class F>
