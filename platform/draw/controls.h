@@ -38,8 +38,6 @@ class DrawContext {
 
 // True when the window and its style say it takes input.
 bool IsEnabled(const WindowNode& node);
-// The window class's low style bits.
-inline uint32_t TypeBits(const WindowNode& node, uint32_t mask) { return node.style & mask; }
 
 // Class drawings. `client` is the window's client rectangle in the window's
 // own coordinates (inside whatever border its styles gave it).

@@ -140,9 +140,9 @@ void DrawCheckLike(DrawContext& dc, const WindowNode& node, const Rect& client, 
   if (text.empty()) return;
   Rect used = dc.text().DrawState(dc.FontOf(node), text, label, flags, enabled);
   if (node.focused) {
-    Rect focus{used.x - 1, used.y, used.w + 2, used.h};
-    focus.x = std::max(focus.x, label.x - 1);
-    DrawFocusRect(cr, focus, colors::kBlack);
+    // Around the text, one pixel out, inside the control.
+    int left = std::max(used.x - 1, client.x), right = std::min(used.right() + 1, client.right());
+    DrawFocusRect(cr, Rect{left, used.y, right - left, used.h}, colors::kBlack);
   }
 }
 

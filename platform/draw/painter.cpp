@@ -42,9 +42,7 @@ Rect DrawEdge(cairo_t* cr, const Rect& r, Edge edge) {
     case Edge::kRaised: outerTL = kFace; outerBR = kDarkShadow; innerTL = kHighlight; innerBR = kShadow; break;
     case Edge::kRaisedSoft: outerTL = kHighlight; outerBR = kDarkShadow; innerTL = kFace; innerBR = kShadow; break;
     case Edge::kSunken: outerTL = kShadow; outerBR = kHighlight; innerTL = kDarkShadow; innerBR = kFace; break;
-    case Edge::kPressed: outerTL = kDarkShadow; outerBR = kDarkShadow; innerTL = kShadow; innerBR = kShadow; break;
     case Edge::kEtched: outerTL = kShadow; outerBR = kHighlight; innerTL = kHighlight; innerBR = kShadow; break;
-    case Edge::kRaisedInner: outerTL = kHighlight; outerBR = kShadow; rings = 1; break;
     case Edge::kSunkenOuter: outerTL = kShadow; outerBR = kHighlight; rings = 1; break;
   }
   DrawRing(cr, r, outerTL, outerBR);

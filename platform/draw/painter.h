@@ -49,9 +49,7 @@ enum class Edge {
   kRaised,        // EDGE_RAISED: window frames, menus
   kRaisedSoft,    // EDGE_RAISED | BF_SOFT: push buttons, caption buttons, tabs
   kSunken,        // EDGE_SUNKEN: client edges of edits, lists, check boxes
-  kPressed,       // a pushed button: dark outer ring, shadow inner ring
   kEtched,        // EDGE_ETCHED: group boxes, etched frames
-  kRaisedInner,   // BDR_RAISEDINNER alone: thumbs of small controls
   kSunkenOuter,   // BDR_SUNKENOUTER alone: WS_EX_STATICEDGE, progress bars
 };
 

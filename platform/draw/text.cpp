@@ -128,18 +128,18 @@ int PointsToPixels(int pointSize) {
   return (points * 96 + 36) / 72;
 }
 
-std::string SubstituteFamily(const std::string& faceUtf8, uint32_t codePage) {
+Substitute SubstituteFor(const std::string& faceUtf8) {
   std::string face = AsciiLower(faceUtf8);
   for (const CjkFace& cjk : kCjkFaces)
-    if (face == cjk.name) return CjkFamily(cjk.script);
-  if (face == "verdana") return "DejaVu Sans";
+    if (face == cjk.name) return Substitute{CjkFamily(cjk.script), false};
+  if (face == "verdana") return Substitute{"DejaVu Sans", false};
   if (face == "courier new" || face == "courier" || face == "fixedsys" || face == "terminal" ||
       face == "lucida console")
-    return Prefer("Liberation Mono", "DejaVu Sans Mono");
-  if (face == "times new roman" || face == "times") return Prefer("Liberation Serif", "DejaVu Serif");
+    return Substitute{Prefer("Liberation Mono", "DejaVu Sans Mono"), false};
+  if (face == "times new roman" || face == "times") return Substitute{Prefer("Liberation Serif", "DejaVu Serif"), false};
   // "MS Sans Serif", "MS Shell Dlg", "Tahoma", "Arial" and every face not
   // known here.
-  return LatinSans();
+  return Substitute{LatinSans(), true};
 }
 
 struct TextEngine::Layout {
@@ -169,29 +169,41 @@ TextEngine::~TextEngine() {
   g_object_unref(context_);
 }
 
+void TextEngine::LineMetrics(const std::string& family, int pixelSize, bool bold, int* ascent, int* lineHeight) {
+  // Line metrics from the Latin family alone: CJK fonts carry tall ascents
+  // that would push every line apart.
+  PangoFontDescription* latin = pango_font_description_new();
+  pango_font_description_set_family(latin, LatinFamilyFor(family));
+  pango_font_description_set_absolute_size(latin, pixelSize * PANGO_SCALE);
+  pango_font_description_set_weight(latin, bold ? PANGO_WEIGHT_BOLD : PANGO_WEIGHT_NORMAL);
+  PangoFontMetrics* metrics = pango_context_get_metrics(context_, latin, pango_language_from_string("en"));
+  *ascent = PANGO_PIXELS_CEIL(pango_font_metrics_get_ascent(metrics));
+  *lineHeight = *ascent + PANGO_PIXELS_CEIL(pango_font_metrics_get_descent(metrics));
+  pango_font_metrics_unref(metrics);
+  pango_font_description_free(latin);
+}
+
 const ResolvedFont& TextEngine::Font(const FontRequest& request, bool fallback) {
   auto key = std::make_pair(request, fallback);
   auto found = fonts_.find(key);
   if (found != fonts_.end()) return found->second;
 
   Script script = ScriptOfCodePage(request.codePage);
-  std::string family = SubstituteFamily(FaceToUtf8(request.face, request.codePage), request.codePage);
+  Substitute substitute = SubstituteFor(FaceToUtf8(request.face, request.codePage));
+  const std::string& family = substitute.family;
   ResolvedFont font;
   font.fallback = fallback;
   font.pixelSize = PointsToPixels(request.pointSize);
   font.language = pango_language_from_string(LanguageTag(script));
-
-  // Line metrics from the Latin family alone: CJK fonts carry tall ascents
-  // that would push every line apart.
-  PangoFontDescription* latin = pango_font_description_new();
-  pango_font_description_set_family(latin, LatinFamilyFor(family));
-  pango_font_description_set_absolute_size(latin, font.pixelSize * PANGO_SCALE);
-  pango_font_description_set_weight(latin, request.bold ? PANGO_WEIGHT_BOLD : PANGO_WEIGHT_NORMAL);
-  PangoFontMetrics* metrics = pango_context_get_metrics(context_, latin, pango_language_from_string("en"));
-  font.ascent = PANGO_PIXELS_CEIL(pango_font_metrics_get_ascent(metrics));
-  font.lineHeight = font.ascent + PANGO_PIXELS_CEIL(pango_font_metrics_get_descent(metrics));
-  pango_font_metrics_unref(metrics);
-  pango_font_description_free(latin);
+  // The system's line for a sans serif dialog face is 1.2 em (13 pixels at
+  // 8 points); a stand-in with taller lines steps down a pixel or two.
+  int systemLine = (font.pixelSize * 6 + 2) / 5;
+  int smallest = std::max(1, font.pixelSize * 3 / 4);
+  for (;;) {
+    LineMetrics(family, font.pixelSize, request.bold, &font.ascent, &font.lineHeight);
+    if (!substitute.fitLines || font.lineHeight <= systemLine || font.pixelSize <= smallest) break;
+    --font.pixelSize;
+  }
 
   std::string families = family;
   if (fallback) families += std::string(",DejaVu Sans,") + CjkFamily(script);

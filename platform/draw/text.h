@@ -37,8 +37,14 @@ struct ResolvedFont {
   bool fallback = true;
 };
 
-// The free family that stands in for a Windows face.
-std::string SubstituteFamily(const std::string& faceUtf8, uint32_t codePage);
+// The free family that stands in for a Windows face, and whether its lines
+// must fit the face's own line height (the sans serif dialog faces, whose
+// 8-point text sits in 13-pixel lines: a wider stand-in is made smaller).
+struct Substitute {
+  std::string family;
+  bool fitLines = false;
+};
+Substitute SubstituteFor(const std::string& faceUtf8);
 // The pixel size of a point size at 96 dots per inch, rounded as the system
 // rounds a font height (MulDiv(points, 96, 72)).
 int PointsToPixels(int pointSize);
@@ -89,6 +95,8 @@ class TextEngine {
   struct Layout;
   std::unique_ptr<Layout> Prepare(const ResolvedFont& font, const std::string& utf8, unsigned flags,
                                   int wrapWidth);
+
+  void LineMetrics(const std::string& family, int pixelSize, bool bold, int* ascent, int* lineHeight);
 
   cairo_t* cr_;
   PangoContext* context_;

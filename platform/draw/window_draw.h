@@ -3,6 +3,25 @@
 // the plain window trees the window system captures. Tools, tests and the
 // demo use it; the deliverables never do.
 //
+// How the tree is read:
+// - The root is drawn at its own size, whatever its `visible` flag; a child
+//   is drawn when its `visible` flag is set, drawn disabled when `enabled`
+//   is false or its style has WS_DISABLED, and clipped to its parent's
+//   client area. Children are listed top of the z order first; tab
+//   controls and group boxes are drawn before their siblings, as the
+//   backdrops they are.
+// - width and height are the whole window's; clientX and clientY place the
+//   client area (which has the same border on the right and at the bottom
+//   as on the left). When both are 0 the drawing derives them from the
+//   borders the styles give (and, for the root, from the caption bar).
+// - A child's WS_BORDER is drawn as the sunken client edge dialogs give
+//   their controls; WS_EX_CLIENTEDGE, WS_EX_STATICEDGE and SS_SUNKEN as
+//   the edges they name.
+// - A combo box may carry the height of its dropped list: the closed field
+//   is drawn one line tall at the top, the rest is left to what lies below.
+// - Texts and items are bytes in `codePage`; a font face may be UTF-8 (as
+//   a template's Unicode name converts) or bytes in the code page.
+//
 // Drawing is deterministic: the same tree gives the same pixels on any
 // machine with the same fonts, whatever its screen resolution or locale.
 // Free fonts stand in for the dialog fonts (Liberation Sans for "MS Sans
