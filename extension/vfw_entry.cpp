@@ -80,9 +80,10 @@ bool TakeCameraInterfaces() {
   return false;
 }
 
-void AddVfwPage(const char* title, int templateId, DLGPROC procedure, LPFNADDPROPSHEETPAGE addPage,
+// Adds one page when its title is not empty; true when the mapper took it.
+bool AddVfwPage(const char* title, int templateId, DLGPROC procedure, LPFNADDPROPSHEETPAGE addPage,
                 LPARAM lParam) {
-  if (!title[0]) return;
+  if (!title[0]) return false;
   PROPSHEETPAGEA sheetPage;
   std::memset(&sheetPage, 0, sizeof(sheetPage));
   sheetPage.dwSize = PROPSHEETPAGEA_V2_SIZE;
@@ -95,7 +96,7 @@ void AddVfwPage(const char* title, int templateId, DLGPROC procedure, LPFNADDPRO
   sheetPage.pfnCallback = VfwPageCallback;
   sheetPage.pcRefParent = NULL;
   HPROPSHEETPAGE created = CreatePropertySheetPageA(&sheetPage);
-  if (created && addPage) addPage(created, lParam);
+  return created && addPage && addPage(created, lParam);
 }
 
 }  // namespace
@@ -109,8 +110,11 @@ extern "C" DWORD CALLBACK VFWWDMExtension(LPVOID deviceControl, LPFNADDPROPSHEET
   ModuleState& module = Module();
   VfwPageTitles titles;
   ReadVfwPageTitles(&titles);
-  AddVfwPage(titles.camera, CameraPageVfwTemplate(module.layer), CameraPageVfwProc, addPage, lParam);
-  AddVfwPage(titles.effect, IDD_EFFECT_PAGE, EffectPageVfwProc, addPage, lParam);
-  AddVfwPage(titles.zoom, ZoomPageVfwTemplate(module.windows6), ZoomPageVfwProc, addPage, lParam);
+  int added = 0;
+  added += AddVfwPage(titles.camera, CameraPageVfwTemplate(module.layer), CameraPageVfwProc, addPage, lParam);
+  added += AddVfwPage(titles.effect, IDD_EFFECT_PAGE, EffectPageVfwProc, addPage, lParam);
+  added += AddVfwPage(titles.zoom, ZoomPageVfwTemplate(module.windows6), ZoomPageVfwProc, addPage, lParam);
+  // Only an added page's callback lets the camera's interfaces go.
+  if (added == 0) ReleaseModuleInterfaces();
   return VFW_OEM_ADD_PAGE | VFW_HIDECAMERACONTROLPAGE | VFW_HIDESETTINGSPAGE;
 }
