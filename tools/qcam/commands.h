@@ -17,5 +17,8 @@ int CmdDemo(const Args& args);
 int CmdDecode(const Args& args);
 int CmdProps(const Args& args);
 int CmdEffects(const Args& args);
+int CmdPc(const Args& args);
+int CmdPlug(const Args& args);
+int CmdUnplug(const Args& args);
 
 }  // namespace qcam_tool

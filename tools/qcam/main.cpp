@@ -16,6 +16,9 @@ struct Command {
 
 const Command kCommands[] = {
     {"install", qcam_tool::CmdInstall, "create a PC root with the package's registry keys and folders"},
+    {"pc", qcam_tool::CmdPc, "show and change the PC's language, Windows version, WOW64, pending requests"},
+    {"plug", qcam_tool::CmdPlug, "plug the camera in (it keeps its state between commands)"},
+    {"unplug", qcam_tool::CmdUnplug, "pull the camera out (it comes back with power-on values)"},
     {"formats", qcam_tool::CmdFormats, "plug the camera in and list the formats the driver offers"},
     {"capture", qcam_tool::CmdCapture, "stream frames through the driver and save them"},
     {"snapshot", qcam_tool::CmdSnapshot, "show the snapshot file \\SystemRoot\\Snap.dat"},
