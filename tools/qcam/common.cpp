@@ -231,14 +231,18 @@ void CameraOptionsFromArgs(const ParsedOptions& opts, sim::CameraOptions* camera
 
 CameraSession::~CameraSession() { End(); }
 
+bool CameraSession::Keep() {
+  if (root.empty() || !camera || !classDriver) return true;
+  std::string error;
+  if (KeepCameraState(root, record, classDriver->Plugged() ? camera.get() : nullptr, &error)) return true;
+  std::fprintf(stderr, "qcam: the camera's state is not kept: %s\n", error.c_str());
+  return false;
+}
+
 void CameraSession::End() {
   if (!classDriver) return;
   classDriver->CloseStream();
-  if (!root.empty() && camera) {
-    std::string error;
-    if (!KeepCameraState(root, record, classDriver->Plugged() ? camera.get() : nullptr, &error))
-      std::fprintf(stderr, "qcam: the camera's state is not kept: %s\n", error.c_str());
-  }
+  Keep();
   if (classDriver->Plugged()) classDriver->Unplug();
   classDriver.reset();
 }

@@ -81,6 +81,9 @@ struct CameraSession {
   CameraSession(const CameraSession&) = delete;
   CameraSession& operator=(const CameraSession&) = delete;
   ~CameraSession();
+  // Saves the camera's state for the next command (or records it as
+  // unplugged); false with the reason on stderr.
+  bool Keep();
   // Closes any stream, keeps the camera's state for the next command and lets
   // the camera go; a session that holds no camera does nothing.
   void End();
