@@ -7,7 +7,6 @@
 #include <string>
 
 #include "platform/com/com_base.h"
-#include "platform/win32/winreg.h"
 #include "platform/stream/ks.h"
 
 // CTL_CODE(FILE_DEVICE_KS, 0, METHOD_NEITHER, FILE_ANY_ACCESS)
@@ -17,10 +16,12 @@ static_assert(IOCTL_KS_PROPERTY == 0x002F0003, "IOCTL_KS_PROPERTY value");
 
 #define INVALID_HANDLE_VALUE ((HANDLE)(intptr_t)-1)
 
-// Win32 error codes a property request can end with (beyond the registry
-// ones of winreg.h: ERROR_FILE_NOT_FOUND, ERROR_INVALID_HANDLE,
-// ERROR_INVALID_PARAMETER, ERROR_MORE_DATA).
+// Win32 error codes a property request can end with.
 constexpr DWORD ERROR_INVALID_FUNCTION = 1;
+constexpr DWORD ERROR_FILE_NOT_FOUND = 2;
+constexpr DWORD ERROR_INVALID_HANDLE = 6;
+constexpr DWORD ERROR_INVALID_PARAMETER = 87;
+constexpr DWORD ERROR_MORE_DATA = 234;
 constexpr DWORD ERROR_GEN_FAILURE = 31;
 constexpr DWORD ERROR_NOT_SUPPORTED = 50;
 constexpr DWORD ERROR_INSUFFICIENT_BUFFER = 122;
