@@ -77,46 +77,37 @@ STDMETHODIMP KsProxy::QueryInterface(REFIID riid, void** object) {
   return QueryHandler(riid, object);
 }
 
-HRESULT KsProxy::QueryHandler(REFIID riid, void** object) {
-  std::string clsidText;
-  GUID clsid;
-  {
+void KsProxy::CreateHandlers() {
+  for (const auto& announced : platform::AnnouncedInterfaceHandlers(vendorId_, productId_)) {
+    const std::string& iid = announced.first;
+    const std::string& clsidText = announced.second;
+    IUnknown* inner = nullptr;
+    {
+      std::lock_guard<std::mutex> hold(lock_);
+      auto made = handlers_.find(clsidText);
+      if (made != handlers_.end()) inner = made->second;
+    }
+    CLSID clsid;
+    // Created outside the lock: a handler queries this object while it is
+    // being made (for IKsObject, for instance), and finds no handler yet.
+    if (!inner && platform::ParseGuidText(clsidText, &clsid) &&
+        FAILED(CoCreateInstance(clsid, Outer(), CLSCTX_INPROC_SERVER, IID_IUnknown,
+                                reinterpret_cast<void**>(&inner))))
+      inner = nullptr;
+    if (!inner) continue;
     std::lock_guard<std::mutex> hold(lock_);
-    if (!loaded_) return E_NOINTERFACE;
+    handlers_.emplace(clsidText, inner);
+    interfaces_[iid] = inner;
   }
-  if (!platform::AnnouncedInterfaceHandler(vendorId_, productId_, platform::GuidToText(riid), &clsidText) ||
-      !platform::ParseGuidText(clsidText, &clsid))
-    return E_NOINTERFACE;
+}
 
+HRESULT KsProxy::QueryHandler(REFIID riid, void** object) {
   IUnknown* inner = nullptr;
   {
     std::lock_guard<std::mutex> hold(lock_);
-    auto it = handlers_.find(clsidText);
-    if (it != handlers_.end()) {
-      inner = it->second;
-    } else {
-      // A handler that asks its outer object for its own interface while it
-      // is being made finds nothing rather than recursing.
-      if (!creating_.insert(clsidText).second) return E_NOINTERFACE;
-    }
-  }
-  if (!inner) {
-    // Created outside the lock: the handler queries this object while it
-    // is being made (for IKsObject, for instance).
-    IUnknown* created = nullptr;
-    HRESULT hr = CoCreateInstance(clsid, Outer(), CLSCTX_INPROC_SERVER, IID_IUnknown,
-                                  reinterpret_cast<void**>(&created));
-    std::lock_guard<std::mutex> hold(lock_);
-    creating_.erase(clsidText);
-    if (FAILED(hr) || !created) return E_NOINTERFACE;
-    auto it = handlers_.find(clsidText);
-    if (it != handlers_.end()) {
-      created->Release();  // another thread made it meanwhile
-      inner = it->second;
-    } else {
-      handlers_[clsidText] = created;
-      inner = created;
-    }
+    auto it = interfaces_.find(platform::GuidToText(riid));
+    if (it == interfaces_.end()) return E_NOINTERFACE;
+    inner = it->second;
   }
   return inner->QueryInterface(riid, object);
 }
@@ -155,15 +146,18 @@ STDMETHODIMP KsProxy::Load(IPropertyBag* pPropBag, IErrorLog*) {
   }
   HANDLE device = found ? platform::OpenKsDeviceHandle(info.interfacePath) : nullptr;
   if (!device) return HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND);
-  std::lock_guard<std::mutex> hold(lock_);
-  if (loaded_) {
-    CloseHandle(device);
-    return E_UNEXPECTED;
+  {
+    std::lock_guard<std::mutex> hold(lock_);
+    if (loaded_) {
+      CloseHandle(device);
+      return E_UNEXPECTED;
+    }
+    device_ = device;
+    vendorId_ = info.vendorId;
+    productId_ = info.productId;
+    loaded_ = true;
   }
-  device_ = device;
-  vendorId_ = info.vendorId;
-  productId_ = info.productId;
-  loaded_ = true;
+  CreateHandlers();
   return S_OK;
 }
 

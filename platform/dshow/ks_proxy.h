@@ -3,9 +3,10 @@
 // bag. It opens the device by its "DevicePath" and keeps the handle for its
 // whole life; every camera interface call is one synchronous request on
 // that handle. Two output pins, "Capture" and "Still", stand for the
-// device's streams 0 and 1. Interfaces the camera's installation announced
-// for the device (platform/machine/dshow_control.h) are answered by
-// aggregated interface handlers.
+// device's streams 0 and 1. The interface handlers the camera's
+// installation announced for the device (platform/machine/dshow_control.h)
+// are created, aggregated, when the proxy loads, and answer for their
+// interfaces.
 #pragma once
 
 #include <ksproxy.h>
@@ -14,7 +15,6 @@
 
 #include <map>
 #include <mutex>
-#include <set>
 #include <string>
 
 #include "platform/dshow/base_filter.h"
@@ -95,7 +95,9 @@ class KsProxy final : public BasicFilter<KsProxy, IPersistPropertyBag, IKsObject
   template <class Record>
   HRESULT VideoControlRequest(IPin* pin, ULONG id, ULONG type, Record* r);
   HRESULT FrameRateRecord(IPin* pin, LONG index, SIZE dimensions, KSPROPERTY_VIDEOCONTROL_ACTUAL_FRAME_RATE_S* r);
-  // The announced handler for `riid` (created on first use), queried for it.
+  // Creates the announced handlers (those that fail to be made are left out).
+  void CreateHandlers();
+  // The handler answering for `riid`, queried for it.
   HRESULT QueryHandler(REFIID riid, void** object);
   IUnknown* Outer() { return static_cast<IBaseFilter*>(this); }
 
@@ -107,8 +109,8 @@ class KsProxy final : public BasicFilter<KsProxy, IPersistPropertyBag, IKsObject
   HANDLE device_ = nullptr;
   uint16_t vendorId_ = 0;
   uint16_t productId_ = 0;
-  std::map<std::string, IUnknown*> handlers_;  // by handler CLSID: their inner unknowns
-  std::set<std::string> creating_;             // handler classes being created now
+  std::map<std::string, IUnknown*> handlers_;    // by CLSID text: inner unknowns, held
+  std::map<std::string, IUnknown*> interfaces_;  // by IID text: the handler answering it
 };
 
 }  // namespace dshow

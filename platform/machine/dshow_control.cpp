@@ -49,11 +49,18 @@ bool RemoveInterfaceHandler(uint16_t vendorId, uint16_t productId, const std::st
   return !RegKeyExists(key) || RegDeleteKeyPath(key);
 }
 
-bool AnnouncedInterfaceHandler(uint16_t vendorId, uint16_t productId, const std::string& iid, std::string* clsid) {
-  std::string i, stored;
-  if (!CanonicalGuidText(iid, &i) || !RegGetString(InterfaceKey(vendorId, productId, i), "CLSID", &stored))
-    return false;
-  return CanonicalGuidText(stored, clsid);
+std::vector<std::pair<std::string, std::string>> AnnouncedInterfaceHandlers(uint16_t vendorId, uint16_t productId) {
+  std::vector<std::pair<std::string, std::string>> handlers;
+  const std::string key = DeviceParametersKey(vendorId, productId) + "\\Interfaces";
+  std::vector<std::string> iids;
+  if (!RegListSubkeys(key, &iids)) return handlers;
+  for (const std::string& name : iids) {
+    std::string iid, stored, clsid;
+    if (CanonicalGuidText(name, &iid) && RegGetString(key + "\\" + name, "CLSID", &stored) &&
+        CanonicalGuidText(stored, &clsid))
+      handlers.emplace_back(iid, clsid);
+  }
+  return handlers;
 }
 
 bool AnnouncePropertyPages(uint16_t vendorId, uint16_t productId, const std::vector<std::string>& clsids) {

@@ -15,8 +15,8 @@
 // - Interface handlers: one subkey "Interfaces\{IID}" per interface the proxy
 //   answers for the device by aggregating a handler; its REG_SZ value "CLSID"
 //   names the handler's class, which the proxy creates with
-//   CoCreateInstance(CLSID, proxy, CLSCTX_INPROC_SERVER, IID_IUnknown) the
-//   first time a client asks the filter for that IID.
+//   CoCreateInstance(CLSID, proxy, CLSCTX_INPROC_SERVER, IID_IUnknown) when
+//   it loads (one object per class, whatever number of IIDs name it).
 // - Property pages: the subkey "PropertyPages" with the REG_DWORD value
 //   "Count" and the REG_SZ values "0", "1", ... naming the page classes in
 //   the order ISpecifyPropertyPages::GetPages reports them.
@@ -24,6 +24,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace platform {
@@ -37,9 +38,9 @@ std::string DeviceParametersKey(uint16_t vendorId, uint16_t productId);
 bool AnnounceInterfaceHandler(uint16_t vendorId, uint16_t productId, const std::string& iid,
                               const std::string& clsid);
 bool RemoveInterfaceHandler(uint16_t vendorId, uint16_t productId, const std::string& iid);
-// The handler class announced for `iid`; false when there is none (or the
-// stored text is not a GUID).
-bool AnnouncedInterfaceHandler(uint16_t vendorId, uint16_t productId, const std::string& iid, std::string* clsid);
+// The announced handlers as (IID, CLSID) pairs in the order of their IIDs;
+// entries whose texts are not GUIDs are left out.
+std::vector<std::pair<std::string, std::string>> AnnouncedInterfaceHandlers(uint16_t vendorId, uint16_t productId);
 
 // Replaces the device's property-page list (an empty list removes it), or
 // removes it. False when a GUID text is malformed (nothing is written then)

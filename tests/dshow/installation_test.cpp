@@ -120,12 +120,11 @@ class Installation : public DshowTest {
   }
 };
 
-TEST_F(Installation, AnnouncedHandlerIsAggregatedOncePerFilterWithTheFiltersIdentity) {
+TEST_F(Installation, AnnouncedHandlerIsAggregatedByEachFilterWithTheFiltersIdentity) {
   ASSERT_TRUE(platform::AnnounceInterfaceHandler(kVendor, kNotebook, Lower(Text(IID_ITestExtra)),
                                                  Text(CLSID_TestHandler)));
-  std::string stored;
-  ASSERT_TRUE(platform::AnnouncedInterfaceHandler(kVendor, kNotebook, Text(IID_ITestExtra), &stored));
-  EXPECT_EQ(stored, Text(CLSID_TestHandler));
+  EXPECT_EQ(platform::AnnouncedInterfaceHandlers(kVendor, kNotebook),
+            (std::vector<std::pair<std::string, std::string>>{{Text(IID_ITestExtra), Text(CLSID_TestHandler)}}));
   EXPECT_FALSE(platform::AnnounceInterfaceHandler(kVendor, kNotebook, "{5E0F3A10-7C22}", Text(CLSID_TestHandler)));
 
   PluggedCamera& notebook = Plug();
@@ -135,11 +134,11 @@ TEST_F(Installation, AnnouncedHandlerIsAggregatedOncePerFilterWithTheFiltersIden
 
   Ref<IBaseFilter> filter;
   ASSERT_EQ(BindFilter(notebook.Path(), &filter), S_OK);
-  EXPECT_EQ(g_created, 0);  // made when first asked for
+  EXPECT_EQ(g_created, 1);  // made as the filter loads
+  EXPECT_EQ(g_selfQuery.load(), E_NOINTERFACE);
+  EXPECT_EQ(RefCount(filter.get()), 1u);
   Ref<ITestExtra> extra;
   ASSERT_EQ(filter->QueryInterface(IID_ITestExtra, extra.vout()), S_OK);
-  EXPECT_EQ(g_created, 1);
-  EXPECT_EQ(g_selfQuery.load(), E_NOINTERFACE);
   EXPECT_EQ(RefCount(filter.get()), 2u);  // the handler's interface holds the filter
 
   Ref<IKsObject> ks;
@@ -179,6 +178,7 @@ TEST_F(Installation, AnnouncedHandlerIsAggregatedOncePerFilterWithTheFiltersIden
   ASSERT_EQ(BindFilter(notebook.Path(), &filter), S_OK);
   EXPECT_EQ(filter->QueryInterface(IID_ITestExtra, none.vout()), E_NOINTERFACE);
   ASSERT_TRUE(platform::AnnounceInterfaceHandler(kVendor, kNotebook, Text(IID_ITestExtra), Text(IID_ITestExtra)));
+  ASSERT_EQ(BindFilter(notebook.Path(), &filter), S_OK);
   EXPECT_EQ(filter->QueryInterface(IID_ITestExtra, none.vout()), E_NOINTERFACE);
   EXPECT_EQ(g_created, 1);
 }
