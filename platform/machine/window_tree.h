@@ -41,11 +41,39 @@ struct WindowNode {
   int tickFrequency = 1;
   // List box and combo box: items (ANSI bytes) and the selected index (-1
   // none); a combo box's edit or static text is `text`.
+  // Tab control ("SysTabControl32"): `items` are the tab captions, left to
+  // right, and `selected` the selected tab (-1 none). The pages of a
+  // property sheet are not children of the tab control but its siblings,
+  // laid over its display area.
+  // Popup menu ("#32768"): `items` are the entries' texts ("&Exit",
+  // "Open\tCtrl+O"), one state word each in `itemStates`.
   std::vector<std::string> items;
   int selected = -1;
-  // Tab control: the tab captions and the selected tab.
   std::vector<WindowNode> children;  // in z order, top first
   bool focused = false;
+
+  // Popup menu: per entry of `items`, the MF_* / MFT_* / MFS_* bits that
+  // matter to its look (MF_GRAYED 0x1, MF_DISABLED 0x2, MF_CHECKED 0x8,
+  // MF_POPUP 0x10, MF_HILITE 0x80, MFT_RADIOCHECK 0x200, MF_SEPARATOR 0x800,
+  // MF_DEFAULT 0x1000); a missing word counts as 0.
+  std::vector<uint32_t> itemStates;
+  // List box: index of the first item shown (LB_GETTOPINDEX).
+  int topIndex = 0;
+  // Trackbar with TBS_ENABLESELRANGE: the selected range (TBM_GETSELSTART,
+  // TBM_GETSELEND).
+  int selectionStart = 0, selectionEnd = 0;
+  // Push button (or push-like check box) held down by the user.
+  bool pressed = false;
+  // The icon a window shows: of an SS_ICON static, a BS_ICON button, or the
+  // small icon in a top-level window's caption (WM_SETICON). `iconId` is the
+  // resource id it was loaded by (the system icons by their IDI_* ids,
+  // 32512 to 32517); `iconPixels`, when the window system has decoded the
+  // icon, are iconWidth x iconHeight pixels 0xAARRGGBB, top-down, alpha not
+  // premultiplied. Without pixels the drawing shows a stock picture for the
+  // IDI_* ids and a generic program icon for the others; 0 means no icon.
+  int iconId = 0;
+  int iconWidth = 0, iconHeight = 0;
+  std::vector<uint32_t> iconPixels;
 };
 
 // What a drawing needs besides the tree: the code page the window texts are
