@@ -23,9 +23,13 @@ const char* IconvName(uint32_t codePage) {
   }
 }
 
-// Converts `in` from one charset to another; each input byte that cannot
-// be converted is replaced by `replacement` (already in the target charset).
-std::string Convert(const char* from, const char* to, const std::string& in, const std::string& replacement) {
+// Converts `in` from one charset to another; each input unit (a byte, or a
+// wchar_t for wide input) that cannot be converted is replaced by
+// `replacement` (already in the target charset). Skipping a whole unit keeps
+// wide input aligned: skipping one byte of it would read the rest as other
+// characters.
+std::string Convert(const char* from, const char* to, const std::string& in, const std::string& replacement,
+                    size_t unit = 1) {
   if (!from || !to) return std::string();
   iconv_t cd = iconv_open(to, from);
   if (cd == (iconv_t)-1) return std::string();
@@ -40,10 +44,11 @@ std::string Convert(const char* from, const char* to, const std::string& in, con
     out.append(buffer.data(), size_t(dst - buffer.data()));
     if (r != (size_t)-1) break;
     if (errno == E2BIG) continue;
-    // EILSEQ or EINVAL (a truncated sequence at the end): skip one byte.
+    // EILSEQ or EINVAL (a truncated sequence at the end): skip one unit.
     out += replacement;
-    ++src;
-    --srcLeft;
+    const size_t skip = srcLeft < unit ? srcLeft : unit;
+    src += skip;
+    srcLeft -= skip;
     iconv(cd, nullptr, nullptr, nullptr, nullptr);
   }
   iconv_close(cd);
@@ -70,20 +75,7 @@ std::wstring AnsiToWide(uint32_t codePage, const std::string& bytes) {
 
 std::string WideToAnsi(uint32_t codePage, const std::wstring& text) {
   std::string raw(reinterpret_cast<const char*>(text.data()), text.size() * sizeof(wchar_t));
-  // Replacement per unconvertible code unit: the converter skips one byte at
-  // a time, so a character costs sizeof(wchar_t) replacements; collapse them.
-  std::string out = Convert(WideName(), IconvName(codePage), raw, std::string(1, '\x01'));
-  std::string collapsed;
-  size_t run = 0;
-  for (char c : out) {
-    if (c == '\x01') {
-      if (run++ % sizeof(wchar_t) == 0) collapsed += '?';
-      continue;
-    }
-    run = 0;
-    collapsed += c;
-  }
-  return collapsed;
+  return Convert(WideName(), IconvName(codePage), raw, "?", sizeof(wchar_t));
 }
 
 std::string AnsiToUtf8(uint32_t codePage, const std::string& bytes) {

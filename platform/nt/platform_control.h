@@ -74,6 +74,10 @@ bool RegGetDword(const std::string& keyPath, const std::string& name, uint32_t* 
 bool RegSetString(const std::string& keyPath, const std::string& name, const std::string& value);
 bool RegGetString(const std::string& keyPath, const std::string& name, std::string* value);
 bool RegDeleteValue(const std::string& keyPath, const std::string& name);
+// The names of a key's subkeys and of its values, as written, in the order
+// of their names without regard to case; false when the key does not exist.
+bool RegListSubkeys(const std::string& keyPath, std::vector<std::string>* names);
+bool RegListValues(const std::string& keyPath, std::vector<std::string>* names);
 
 // The registry text format: parse a "Windows Registry Editor Version 5.00"
 // file into the machine's registry (replacing it), and render the registry as

@@ -858,6 +858,27 @@ void CountFileOpen() {
 }
 }  // namespace internal
 
+namespace {
+
+// The names of a key's subkeys or of its values, as written.
+bool ListKey(const std::string& keyPath, std::vector<std::string>* names, bool subkeys) {
+  std::vector<std::string> parts;
+  if (!SplitKeyPath(keyPath, &parts)) return false;
+  Machine& m = M();
+  std::lock_guard<std::mutex> guard(m.lock);
+  RegKey* key = FindKey(m.hive.get(), parts);
+  if (!key) return false;
+  names->clear();
+  if (subkeys) {
+    for (const auto& sub : key->subkeys) names->push_back(sub.second->name);
+  } else {
+    for (const auto& value : key->values) names->push_back(value.second.name);
+  }
+  return true;
+}
+
+}  // namespace
+
 bool RegCreateKeyPath(const std::string& keyPath) {
   std::vector<std::string> parts;
   if (!SplitKeyPath(keyPath, &parts)) return false;
@@ -948,6 +969,14 @@ bool RegDeleteValue(const std::string& keyPath, const std::string& name) {
   if (!key || key->values.erase(Fold(name)) == 0) return false;
   SaveLocked(m);
   return true;
+}
+
+bool RegListSubkeys(const std::string& keyPath, std::vector<std::string>* names) {
+  return ListKey(keyPath, names, true);
+}
+
+bool RegListValues(const std::string& keyPath, std::vector<std::string>* names) {
+  return ListKey(keyPath, names, false);
 }
 
 bool ParseRegistryText(const std::string& text, std::string* error) {

@@ -1,5 +1,5 @@
 // The machine registry: kernel queries and writes, the helper calls of tools,
-// the Win32 calls, and the registry text file it is kept in.
+// and the registry text file it is kept in.
 #include <sys/stat.h>
 #include <fcntl.h>
 #include <unistd.h>
@@ -8,7 +8,6 @@
 #include <vector>
 
 #include "platform/nt/ntddk.h"
-#include "platform/win32/winreg.h"
 #include "tests/platform/test_util.h"
 
 namespace {
@@ -272,61 +271,6 @@ TEST_F(MachineTest, DeletingKeysAndValues) {
   EXPECT_FALSE(platform::RegKeyExists(kCurrent));
   EXPECT_TRUE(platform::RegKeyExists("HKLM\\SOFTWARE"));
   EXPECT_FALSE(platform::RegDeleteKeyPath("HKLM"));
-}
-
-// ---- Win32 calls ----------------------------------------------------------------------
-
-TEST_F(MachineTest, Win32CallsShareTheTree) {
-  HKEY key = nullptr;
-  DWORD disposition = 0;
-  ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Qorvane\\QCAM500\\Current\\", 0, nullptr,
-                            REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr, &key, &disposition),
-            ERROR_SUCCESS);
-  EXPECT_EQ(disposition, 1u);
-  EXPECT_TRUE(platform::RegKeyExists(kCurrent));
-  const DWORD status = 0x200;
-  ASSERT_EQ(RegSetValueExA(key, "CameraStatus", 0, REG_DWORD, reinterpret_cast<LPCBYTE>(&status), 4), ERROR_SUCCESS);
-  ASSERT_EQ(RegSetValueExA(key, "Path", 0, REG_SZ, reinterpret_cast<LPCBYTE>("C:\\x"), 5), ERROR_SUCCESS);
-  ASSERT_EQ(RegCloseKey(key), ERROR_SUCCESS);
-
-  ULONG k = 0;
-  ASSERT_EQ(QueryDword(kCurrentW, u"CAMERASTATUS", &k), STATUS_SUCCESS);
-  EXPECT_EQ(k, 0x200u);
-
-  ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "software\\qorvane\\qcam500\\CURRENT", 0, KEY_READ | KEY_WOW64_64KEY,
-                          &key),
-            ERROR_SUCCESS);
-  DWORD type = 0, size = 0;
-  ASSERT_EQ(RegQueryValueExA(key, "path", nullptr, &type, nullptr, &size), ERROR_SUCCESS);
-  EXPECT_EQ(type, REG_SZ);
-  EXPECT_EQ(size, 5u);
-  char small[3];
-  size = sizeof small;
-  EXPECT_EQ(RegQueryValueExA(key, "path", nullptr, &type, reinterpret_cast<LPBYTE>(small), &size), ERROR_MORE_DATA);
-  EXPECT_EQ(size, 5u);
-  char text[16];
-  size = sizeof text;
-  ASSERT_EQ(RegQueryValueExA(key, "path", nullptr, &type, reinterpret_cast<LPBYTE>(text), &size), ERROR_SUCCESS);
-  EXPECT_STREQ(text, "C:\\x");
-  EXPECT_EQ(RegQueryValueExA(key, "nothing", nullptr, &type, nullptr, &size), ERROR_FILE_NOT_FOUND);
-  EXPECT_EQ(RegDeleteValueA(key, "PATH"), ERROR_SUCCESS);
-  EXPECT_EQ(RegDeleteValueA(key, "PATH"), ERROR_FILE_NOT_FOUND);
-  ASSERT_EQ(RegCloseKey(key), ERROR_SUCCESS);
-
-  // A closed or invented handle is refused, never followed.
-  EXPECT_EQ(RegCloseKey(key), ERROR_INVALID_HANDLE);
-  EXPECT_EQ(RegQueryValueExA(key, "CameraStatus", nullptr, &type, nullptr, &size), ERROR_INVALID_HANDLE);
-  EXPECT_EQ(RegSetValueExA(reinterpret_cast<HKEY>(0x1234), "X", 0, REG_DWORD, reinterpret_cast<LPCBYTE>(&status), 4),
-            ERROR_INVALID_HANDLE);
-  EXPECT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Nothing", 0, KEY_READ, &key), ERROR_FILE_NOT_FOUND);
-  HKEY existing = nullptr;
-  ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Qorvane", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
-                            &existing, &disposition),
-            ERROR_SUCCESS);
-  EXPECT_EQ(disposition, 2u);
-  EXPECT_EQ(RegSetValueExA(existing, "Bad", 0, REG_DWORD, reinterpret_cast<LPCBYTE>(&status), 2),
-            ERROR_INVALID_PARAMETER);
-  RegCloseKey(existing);
 }
 
 // ---- the registry text -----------------------------------------------------------------
