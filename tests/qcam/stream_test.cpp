@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include "platform/machine/pc_clock.h"
+#include "shared/qcam_defs.h"
+#include "tests/qcam/qcam_test_files.h"
 #include "tools/qcam/common.h"
 #include "tools/qcam/prop_names.h"
 #include "tools/qcam/stream.h"
@@ -17,10 +19,13 @@ struct FastClock {
 
 TEST(BackgroundStream, FramesFlowBesideRequestsUntilTheCameraIsPulledOut) {
   FastClock clock;
+  // An installed PC: the driver keeps CameraStatus, which the button check reads.
+  const std::string root = qcam_test::FreshDir("qcam_stream", "requests");
+  std::string error;
+  ASSERT_TRUE(qcam_tool::InstallRoot(root, &error)) << error;
   qcam_tool::CameraSession session;
   sim::CameraOptions options;
-  std::string error;
-  ASSERT_TRUE(qcam_tool::PlugCamera("", options, &session, &error)) << error;
+  ASSERT_TRUE(qcam_tool::PlugCamera(root, options, &session, &error)) << error;
   qcam_tool::StreamFormat format;
   ASSERT_TRUE(qcam_tool::ParseStreamSpec("YUY2:160x120", &format, &error)) << error;
 
@@ -44,6 +49,19 @@ TEST(BackgroundStream, FramesFlowBesideRequestsUntilTheCameraIsPulledOut) {
     ASSERT_TRUE(stream.WaitFrames(1, &frames));
   }
   EXPECT_EQ(session.camera->Register(0xF004) & 1, 0) << "mirrored last";
+  // The snapshot button pressed and checked while frames flow: one of the
+  // next two frames is the still (the one being processed when the check
+  // came may not be).
+  const uint32_t before = stream.Delivered();
+  session.camera->PressButton(1);
+  std::vector<int32_t> words(qcam::kPrivateWordCount, 0);
+  words[0] = 4;
+  NTSTATUS status = 0;
+  ASSERT_TRUE(qcam_tool::PrivateRequest(*session.classDriver, true, qcam::kPrivCommand, &words, &status));
+  ASSERT_TRUE(stream.WaitFramesAfter(before, 2, &frames));
+  ASSERT_EQ(frames.size(), 2u);
+  EXPECT_EQ(frames[0].number, before + 1);
+  EXPECT_NE(frames[0].still, frames[1].still) << "exactly one still";
   ASSERT_TRUE(qcam_tool::ReadNamedSetting(*session.classDriver, "format-index", &message, &error)) << error;
   EXPECT_NE(message.find(" 2 "), std::string::npos) << "YUY2 is format 2: " << message;
 
@@ -52,7 +70,7 @@ TEST(BackgroundStream, FramesFlowBesideRequestsUntilTheCameraIsPulledOut) {
   session.PullOut();
   EXPECT_FALSE(stream.WaitFrames(50, &frames));
   const uint32_t delivered = stream.Delivered();
-  EXPECT_GE(delivered, 7u);
+  EXPECT_GE(delivered, 9u);
   EXPECT_TRUE(stream.Open());
   stream.Stop();
   EXPECT_FALSE(stream.Open());
