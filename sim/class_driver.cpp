@@ -510,6 +510,8 @@ NTSTATUS ClassDriver::CloseStream() {
   return status;
 }
 
+USB_DEVICE_DESCRIPTOR ClassDriver::DeviceDescriptor() const { return impl_->deviceDescriptor; }
+
 const USBCAMD_DEVICE_DATA2* ClassDriver::Callbacks() const { return impl_->table2; }
 
 std::vector<std::string> ClassDriver::CallLog() const {

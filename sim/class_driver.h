@@ -48,6 +48,8 @@ class ClassDriver {
   // Stream information as the minidriver answered SRB_GET_STREAM_INFO.
   const HW_STREAM_HEADER& StreamHeader() const { return streamHeader_; }
   const std::vector<HW_STREAM_INFORMATION>& StreamInfo() const { return streamInfo_; }
+  // The device descriptor of the camera plugged in last (zeros before).
+  USB_DEVICE_DESCRIPTOR DeviceDescriptor() const;
 
   // SRB_GET_DATA_INTERSECTION for one of the application's ranges.
   NTSTATUS DataIntersection(ULONG stream, PKSDATARANGE range, PVOID buffer, ULONG bufferSize, ULONG* actual);

@@ -17,6 +17,13 @@ typedef struct tagSIZE {
 } SIZE;
 static_assert(sizeof(RECT) == 16 && sizeof(SIZE) == 8, "RECT and SIZE layouts");
 
+// ---- requests ---------------------------------------------------------------
+// CTL_CODE(FILE_DEVICE_KS, function, METHOD_NEITHER, FILE_ANY_ACCESS)
+constexpr ULONG IOCTL_KS_PROPERTY = 0x002F0003;
+constexpr ULONG IOCTL_KS_ENABLE_EVENT = 0x002F0007;
+constexpr ULONG IOCTL_KS_DISABLE_EVENT = 0x002F000B;
+constexpr ULONG IOCTL_KS_METHOD = 0x002F000F;
+
 // ---- properties -------------------------------------------------------------
 // KSIDENTIFIER: a union with a LONGLONG, hence 8-byte alignment; records that
 // end on a 4-byte field are padded to a multiple of 8 (the 40-byte proc-amp
@@ -49,6 +56,17 @@ constexpr ULONG KSPROPERTY_MEMBER_RANGES = 0x00000001;
 constexpr ULONG KSPROPERTY_MEMBER_STEPPEDRANGES = 0x00000002;
 constexpr ULONG KSPROPERTY_MEMBER_VALUES = 0x00000003;
 constexpr ULONG KSPROPERTY_MEMBER_FLAG_DEFAULT = 0x00000001;
+
+// Basic-support answer: this description, then MembersListCount lists, each
+// a members header followed by its members.
+typedef struct {
+  ULONG AccessFlags;
+  ULONG DescriptionSize;
+  KSIDENTIFIER PropTypeSet;
+  ULONG MembersListCount;
+  ULONG Reserved;
+} KSPROPERTY_DESCRIPTION;
+static_assert(sizeof(KSPROPERTY_DESCRIPTION) == 40, "KSPROPERTY_DESCRIPTION is 40 bytes");
 
 typedef struct {
   LONG SignedMinimum;

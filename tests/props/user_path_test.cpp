@@ -1,10 +1,8 @@
-// The request path from user mode: device handles and IOCTL_KS_PROPERTY,
-// the capture filter's IAMVideoProcAmp and IAMCameraControl, camera settings
-// by name, and 'qcam props'.
+// Camera settings by name over the user-mode request path (the camera's
+// capture filter and its device handle), and 'qcam props'.
 #include <cstdio>
 #include <fstream>
 
-#include "platform/dshow/capture_filter.h"
 #include "tests/props/props_fixture.h"
 #include "tools/qcam/commands.h"
 #include "tools/qcam/prop_names.h"
@@ -13,119 +11,6 @@ namespace propstest {
 namespace {
 
 using UserPath = PropsFixture;
-
-struct FilterRef {
-  IUnknown* unknown = nullptr;
-  IAMVideoProcAmp* procAmp = nullptr;
-  IAMCameraControl* camera = nullptr;
-  IKsObject* ks = nullptr;
-  explicit FilterRef(const std::string& path) {
-    if (FAILED(CreateKsCaptureFilter(path, &unknown))) return;
-    unknown->QueryInterface(IID_IAMVideoProcAmp, reinterpret_cast<void**>(&procAmp));
-    unknown->QueryInterface(IID_IAMCameraControl, reinterpret_cast<void**>(&camera));
-    unknown->QueryInterface(IID_IKsObject, reinterpret_cast<void**>(&ks));
-  }
-  ~FilterRef() {
-    for (IUnknown* p : {static_cast<IUnknown*>(ks), static_cast<IUnknown*>(camera),
-                        static_cast<IUnknown*>(procAmp), unknown})
-      if (p) p->Release();
-  }
-};
-
-TEST_F(UserPath, DeviceHandlesReachOnlyRegisteredDevices) {
-  Plug();
-  EXPECT_EQ(platform::OpenKsDevice("\\\\?\\nothing"), INVALID_HANDLE_VALUE);
-  EXPECT_EQ(platform::KsLastError(), DWORD(ERROR_FILE_NOT_FOUND));
-
-  std::string path;
-  HANDLE h;
-  {
-    qcam_tool::KsCameraDevice device(*driver_);
-    path = device.Path();
-    h = platform::OpenKsDevice(path);
-    ASSERT_NE(h, INVALID_HANDLE_VALUE);
-    // A second registration of the same camera shares the path.
-    qcam_tool::KsCameraDevice again(*driver_);
-    EXPECT_EQ(again.Path(), path);
-
-    std::vector<uint8_t> record(qcam::kPrivateRecordSize, 0);
-    KSPROPERTY p{qcam::kPropSetPrivate, qcam::kPrivDriverId, KSPROPERTY_TYPE_GET};
-    memcpy(record.data(), &p, sizeof(p));
-    DWORD n = 0;
-    ASSERT_TRUE(DeviceIoControl(h, IOCTL_KS_PROPERTY, record.data(), 1112, record.data(), 1112, &n, nullptr));
-    EXPECT_EQ(n, 1112u);
-    int32_t id;
-    memcpy(&id, record.data() + 24, 4);
-    EXPECT_EQ(id, 0x4302);
-
-    // Refusals come back as Win32 errors with the driver's status behind them.
-    p.Id = 6;
-    memcpy(record.data(), &p, sizeof(p));
-    EXPECT_FALSE(DeviceIoControl(h, IOCTL_KS_PROPERTY, record.data(), 1112, record.data(), 1112, &n, nullptr));
-    EXPECT_EQ(platform::KsLastError(), ERROR_NOT_SUPPORTED);
-    EXPECT_EQ(platform::KsLastStatus(), STATUS_NOT_SUPPORTED);
-    EXPECT_FALSE(DeviceIoControl(h, IOCTL_KS_PROPERTY, record.data(), 16, record.data(), 1112, &n, nullptr));
-    EXPECT_EQ(platform::KsLastError(), DWORD(ERROR_INVALID_PARAMETER));
-    EXPECT_FALSE(DeviceIoControl(h, 0x1234, record.data(), 1112, record.data(), 1112, &n, nullptr));
-    EXPECT_EQ(platform::KsLastError(), ERROR_INVALID_FUNCTION);
-
-    // A zero-length frame-rate query reports the size it needs.
-    KSPROPERTY_VIDEOCONTROL_FRAME_RATES_S q{};
-    q.Property = {PROPSETID_VIDCAP_VIDEOCONTROL, KSPROPERTY_VIDEOCONTROL_FRAME_RATES, KSPROPERTY_TYPE_GET};
-    EXPECT_FALSE(DeviceIoControl(h, IOCTL_KS_PROPERTY, &q, sizeof(q), nullptr, 0, &n, nullptr));
-    EXPECT_EQ(platform::KsLastError(), DWORD(ERROR_MORE_DATA));
-    EXPECT_GT(n, 8u);
-  }
-  // The device went away with its registration: the open handle fails.
-  DWORD n = 0;
-  KSPROPERTY p{qcam::kPropSetPrivate, qcam::kPrivDriverId, KSPROPERTY_TYPE_GET};
-  EXPECT_FALSE(DeviceIoControl(h, IOCTL_KS_PROPERTY, &p, sizeof(p), nullptr, 0, &n, nullptr));
-  EXPECT_EQ(platform::KsLastError(), ERROR_DEVICE_NOT_CONNECTED);
-  EXPECT_TRUE(platform::CloseKsDevice(h));
-  EXPECT_FALSE(platform::CloseKsDevice(h));
-  EXPECT_EQ(platform::OpenKsDevice(path), INVALID_HANDLE_VALUE);
-}
-
-TEST_F(UserPath, CaptureFilterInterfaces) {
-  Plug();
-  qcam_tool::KsCameraDevice device(*driver_);
-  FilterRef f(device.Path());
-  ASSERT_TRUE(f.procAmp && f.camera && f.ks);
-  void* none = nullptr;
-  EXPECT_EQ(f.unknown->QueryInterface(qcam::kPropSetPrivate, &none), E_NOINTERFACE);
-  EXPECT_EQ(none, nullptr);
-
-  LONG mn = 0, mx = 0, step = 0, def = 0, caps = 0;
-  ASSERT_EQ(f.procAmp->GetRange(KSPROPERTY_VIDEOPROCAMP_BRIGHTNESS, &mn, &mx, &step, &def, &caps), S_OK);
-  EXPECT_EQ(mn, -64);
-  EXPECT_EQ(mx, 64);
-  EXPECT_EQ(step, 1);
-  EXPECT_EQ(def, 0);
-  EXPECT_EQ(caps, VideoProcAmp_Flags_Manual);
-  ASSERT_EQ(f.camera->GetRange(KSPROPERTY_CAMERACONTROL_EXPOSURE, &mn, &mx, &step, &def, &caps), S_OK);
-  EXPECT_EQ(mn, -14);
-  EXPECT_EQ(mx, -1);
-  EXPECT_EQ(def, -7);
-  EXPECT_EQ(caps, CameraControl_Flags_Auto | CameraControl_Flags_Manual);
-  // Gain is answered but not listed: the range query does not know it.
-  EXPECT_EQ(f.procAmp->GetRange(KSPROPERTY_VIDEOPROCAMP_GAIN, &mn, &mx, &step, &def, &caps),
-            HRESULT_FROM_WIN32(ERROR_NOT_SUPPORTED));
-
-  ASSERT_EQ(f.procAmp->Set(KSPROPERTY_VIDEOPROCAMP_HUE, -12, VideoProcAmp_Flags_Manual), S_OK);
-  EXPECT_EQ(camera_->pu[6].cur, -12);
-  LONG v = 0, flags = 0;
-  ASSERT_EQ(f.procAmp->Get(KSPROPERTY_VIDEOPROCAMP_HUE, &v, &flags), S_OK);
-  EXPECT_EQ(v, -12);
-  EXPECT_EQ(f.procAmp->Set(KSPROPERTY_VIDEOPROCAMP_HUE, 41, VideoProcAmp_Flags_Manual),
-            HRESULT_FROM_WIN32(ERROR_INVALID_PARAMETER));
-  EXPECT_EQ(platform::KsLastStatus(), STATUS_INVALID_PARAMETER);
-  ASSERT_EQ(f.camera->Set(KSPROPERTY_CAMERACONTROL_EXPOSURE, -3, CameraControl_Flags_Manual), S_OK);
-  EXPECT_EQ(camera_->ct[4].cur, 1250);
-  ASSERT_EQ(f.camera->Get(KSPROPERTY_CAMERACONTROL_EXPOSURE, &v, &flags), S_OK);
-  EXPECT_EQ(v, -3);
-  EXPECT_EQ(flags, CameraControl_Flags_Manual);
-  EXPECT_EQ(f.camera->Get(KSPROPERTY_CAMERACONTROL_EXPOSURE, nullptr, &flags), E_POINTER);
-}
 
 TEST_F(UserPath, NamedSettings) {
   Plug();

@@ -1,7 +1,9 @@
-// Camera settings by name over the user-mode request path: standard
-// controls through the capture filter's IAMVideoProcAmp and
-// IAMCameraControl, private ones as 1112-byte records on the filter's device
-// handle, as the package's own clients send them.
+// Camera settings by name over the user-mode request path: the camera is
+// announced as a kernel-streaming device for each operation (unless it is
+// announced already), its capture filter is bound, and standard controls go
+// through the filter's IAMVideoProcAmp and IAMCameraControl, private ones as
+// 1112-byte records on the filter's device handle, as the package's own
+// clients send them.
 #include "tools/qcam/prop_names.h"
 
 #include <cerrno>
@@ -13,49 +15,22 @@
 #include <cctype>
 #include <climits>
 
-#include "platform/dshow/capture_filter.h"
 #include "platform/nt/platform_control.h"
 #include "shared/qcam_defs.h"
+#include "sim/ks_camera_device.h"
+#include "tools/qcam/camera_filter.h"
 
 namespace qcam_tool {
 namespace {
 
 // ---- the device ----------------------------------------------------------------
-NTSTATUS CameraPropertyRoutine(void* context, PKSPROPERTY property, ULONG propertySize, PVOID data,
-                               ULONG dataSize, ULONG* bytesReturned) {
-  sim::ClassDriver* cd = static_cast<sim::ClassDriver*>(context);
-  *bytesReturned = 0;
-  if (!cd->Plugged()) return STATUS_DEVICE_NOT_CONNECTED;
-  if (property->Flags & KSPROPERTY_TYPE_BASICSUPPORT)
-    return platform::KsAnswerBasicSupport(cd->StreamHeader().DevicePropertiesArray,
-                                          cd->StreamHeader().NumDevPropArrayEntries, property, data, dataSize,
-                                          bytesReturned);
-  bool set = (property->Flags & KSPROPERTY_TYPE_SET) != 0;
-  if (!set && !(property->Flags & KSPROPERTY_TYPE_GET)) return STATUS_INVALID_PARAMETER;
-  return cd->DeviceProperty(set, property, propertySize, data, dataSize, bytesReturned);
-}
-
 // Holds the capture filter of a camera for one operation.
 struct Filter {
-  KsCameraDevice device;
-  IUnknown* unknown = nullptr;
-  IAMVideoProcAmp* procAmp = nullptr;
-  IAMCameraControl* camera = nullptr;
-  IKsObject* ks = nullptr;
+  sim::KsCameraDevice device;
+  CameraFilter filter;
 
-  explicit Filter(sim::ClassDriver& cd) : device(cd) {
-    if (FAILED(CreateKsCaptureFilter(device.Path(), &unknown))) return;
-    unknown->QueryInterface(IID_IAMVideoProcAmp, reinterpret_cast<void**>(&procAmp));
-    unknown->QueryInterface(IID_IAMCameraControl, reinterpret_cast<void**>(&camera));
-    unknown->QueryInterface(IID_IKsObject, reinterpret_cast<void**>(&ks));
-  }
-  ~Filter() {
-    if (ks) ks->Release();
-    if (camera) camera->Release();
-    if (procAmp) procAmp->Release();
-    if (unknown) unknown->Release();
-  }
-  bool Ok() const { return unknown && procAmp && camera && ks; }
+  explicit Filter(sim::ClassDriver& cd) : device(cd), filter(device.InterfacePath()) {}
+  bool Ok() const { return filter.Ok(); }
 };
 
 // ---- the names -----------------------------------------------------------------
@@ -161,11 +136,13 @@ std::string Format(const char* fmt, ...) {
   return buffer;
 }
 
-std::string Refusal(const std::string& what, HRESULT hr) {
-  NTSTATUS status = platform::KsLastStatus();
+std::string Refusal(const std::string& what, int32_t hr) {
+  NTSTATUS status = CameraFilter::LastDriverStatus();
   if (status != STATUS_SUCCESS) return what + " refused by the driver: " + StatusText(status);
   return Format("%s failed: HRESULT 0x%08X", what.c_str(), uint32_t(hr));
 }
+
+ControlSet SetOf(const Named& n) { return n.kind == Kind::ProcAmp ? ControlSet::ProcAmp : ControlSet::CameraControl; }
 
 // The twenty range groups of property 21, by standard control.
 struct RangeInfo {
@@ -191,16 +168,15 @@ RangeInfo RangeOf(const std::vector<int32_t>& ranges, const Named& n) {
   return r;
 }
 
-const char* ModeName(LONG flags) {
-  if (flags & VideoProcAmp_Flags_Auto) return "auto";
-  if (flags & VideoProcAmp_Flags_Manual) return "manual";
+const char* ModeName(int32_t flags) {
+  if (flags & KSPROPERTY_VIDEOPROCAMP_FLAGS_AUTO) return "auto";
+  if (flags & KSPROPERTY_VIDEOPROCAMP_FLAGS_MANUAL) return "manual";
   return "-";
 }
 
-bool ReadStandard(Filter& f, const Named& n, LONG* value, LONG* flags, std::string* message) {
-  HRESULT hr = n.kind == Kind::ProcAmp ? f.procAmp->Get(LONG(n.id), value, flags)
-                                       : f.camera->Get(LONG(n.id), value, flags);
-  if (FAILED(hr)) {
+bool ReadStandard(Filter& f, const Named& n, int32_t* value, int32_t* flags, std::string* message) {
+  int32_t hr = f.filter.Get(SetOf(n), int32_t(n.id), value, flags);
+  if (hr < 0) {
     *message = Refusal(std::string("get ") + n.name, hr);
     return false;
   }
@@ -219,11 +195,9 @@ bool SendPrivate(Filter& f, bool set, uint32_t id, std::vector<int32_t>* words, 
     uint32_t v = uint32_t((*words)[k]);
     for (int b = 0; b < 4; ++b) record[sizeof(header) + 4 * k + b] = uint8_t(v >> (8 * b));
   }
-  DWORD returned = 0;
-  BOOL ok = DeviceIoControl(f.ks->KsGetObjectHandle(), IOCTL_KS_PROPERTY, record.data(), DWORD(record.size()),
-                            record.data(), DWORD(record.size()), &returned, nullptr);
-  *status = ok ? STATUS_SUCCESS : platform::KsLastStatus();
-  if (!ok && *status == STATUS_SUCCESS) *status = STATUS_UNSUCCESSFUL;
+  int32_t driverStatus = STATUS_SUCCESS;
+  bool ok = f.filter.PropertyRequest(record.data(), uint32_t(record.size()), &driverStatus);
+  *status = ok ? STATUS_SUCCESS : driverStatus;
   for (uint32_t k = 0; k < qcam::kPrivateWordCount; ++k) {
     const uint8_t* p = &record[sizeof(header) + 4 * k];
     (*words)[k] = int32_t(uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24);
@@ -271,19 +245,19 @@ bool ApplySetting(Filter& f, const Named& n, const std::string& value, std::stri
   }
 
   if (n.kind == Kind::ProcAmp || n.kind == Kind::Camera) {
-    LONG flags = mode == "auto" ? VideoProcAmp_Flags_Auto : VideoProcAmp_Flags_Manual;
+    int32_t flags = mode == "auto" ? KSPROPERTY_VIDEOPROCAMP_FLAGS_AUTO : KSPROPERTY_VIDEOPROCAMP_FLAGS_MANUAL;
     if (number.empty()) {
       if (mode.empty()) {
         *message = std::string(n.name) + ": no value";
         return false;
       }
       // A mode alone keeps the current value.
-      LONG current = 0, currentFlags = 0;
+      int32_t current = 0, currentFlags = 0;
       if (!ReadStandard(f, n, &current, &currentFlags, message)) return false;
       v = current;
     }
-    HRESULT hr = n.kind == Kind::ProcAmp ? f.procAmp->Set(LONG(n.id), v, flags) : f.camera->Set(LONG(n.id), v, flags);
-    if (FAILED(hr)) {
+    int32_t hr = f.filter.Set(SetOf(n), int32_t(n.id), v, flags);
+    if (hr < 0) {
       *message = Refusal(Format("%s %d", n.name, v), hr);
       return false;
     }
@@ -335,16 +309,14 @@ bool ReadSetting(Filter& f, const Named& n, const std::vector<int32_t>& ranges, 
     return true;
   }
   if (n.kind == Kind::ProcAmp || n.kind == Kind::Camera) {
-    LONG value = 0, flags = 0;
+    int32_t value = 0, flags = 0;
     if (!ReadStandard(f, n, &value, &flags, message)) return false;
     RangeInfo r = RangeOf(ranges, n);
     if (!r.found) {
       // Not among the private set's range groups: ask the filter, whose
       // range comes from the driver's property table.
-      LONG mn = 0, mx = 0, st = 0, df = 0, cf = 0;
-      HRESULT hr = n.kind == Kind::ProcAmp ? f.procAmp->GetRange(LONG(n.id), &mn, &mx, &st, &df, &cf)
-                                           : f.camera->GetRange(LONG(n.id), &mn, &mx, &st, &df, &cf);
-      if (SUCCEEDED(hr)) {
+      int32_t mn = 0, mx = 0, st = 0, df = 0, cf = 0;
+      if (f.filter.GetRange(SetOf(n), int32_t(n.id), &mn, &mx, &st, &df, &cf) >= 0) {
         r.found = true;
         r.min = mn;
         r.max = mx;
@@ -411,16 +383,6 @@ std::string StatusText(NTSTATUS status) {
   for (const Name& n : kStatusNames)
     if (n.status == status) return Format("%s (0x%08X)", n.name, uint32_t(status));
   return Format("status 0x%08X", uint32_t(status));
-}
-
-KsCameraDevice::KsCameraDevice(sim::ClassDriver& cd) {
-  path_ = Format("\\\\?\\usb#vid_qcam&pid_0500#%p#{65e8773d-8f56-11d0-a3b9-00a0c9223196}\\global",
-                 static_cast<void*>(&cd));
-  registered_ = platform::RegisterKsDevice(path_, CameraPropertyRoutine, &cd);
-}
-
-KsCameraDevice::~KsCameraDevice() {
-  if (registered_) platform::UnregisterKsDevice(path_);
 }
 
 bool PrivateRequest(sim::ClassDriver& cd, bool set, uint32_t id, std::vector<int32_t>* words, NTSTATUS* status) {

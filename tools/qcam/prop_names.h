@@ -35,26 +35,8 @@ std::vector<std::string> SettingNames();
 // Marks the next processed frame as a snapshot through the private set.
 bool RequestSnapshot(sim::ClassDriver& cd, std::string* message);
 
-// Presents a plugged-in camera to user mode as a kernel-streaming device:
-// IOCTL_KS_PROPERTY on a handle of Path() becomes a device property request
-// of the class driver (basic-support requests are answered from the
-// driver's property tables, as the stream class does). Registers the device
-// for its lifetime unless the path is already registered.
-class KsCameraDevice {
- public:
-  explicit KsCameraDevice(sim::ClassDriver& cd);
-  ~KsCameraDevice();
-  KsCameraDevice(const KsCameraDevice&) = delete;
-  KsCameraDevice& operator=(const KsCameraDevice&) = delete;
-  const std::string& Path() const { return path_; }
-
- private:
-  std::string path_;
-  bool registered_ = false;
-};
-
 // Sends one private-set request (1112-byte record, the same buffer in and
-// out) through the device handle. D[0] .. D[271] in `words`; on return they
+// out) through the capture filter's device handle. D[0] .. D[271] in `words`; on return they
 // hold the driver's answer. The driver's status comes back in *status.
 bool PrivateRequest(sim::ClassDriver& cd, bool set, uint32_t id, std::vector<int32_t>* words, NTSTATUS* status);
 
