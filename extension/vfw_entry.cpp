@@ -108,7 +108,9 @@ extern "C" DWORD CALLBACK VFWWDMExtension(LPVOID deviceControl, LPFNADDPROPSHEET
   CoInitialize(NULL);
   if (!TakeCameraInterfaces()) return 0;
   ModuleState& module = Module();
-  VfwPageTitles titles;
+  // The titles outlive this call: the sheet may read them whenever it shows
+  // the pages.
+  static VfwPageTitles titles;
   ReadVfwPageTitles(&titles);
   int added = 0;
   added += AddVfwPage(titles.camera, CameraPageVfwTemplate(module.layer), CameraPageVfwProc, addPage, lParam);

@@ -14,6 +14,7 @@
 #include <sstream>
 #include <string>
 
+#include "platform/machine/com_control.h"
 #include "platform/machine/pc_clock.h"
 #include "platform/machine/pc_settings.h"
 #include "platform/nt/platform_control.h"
@@ -52,7 +53,7 @@ class ModuleTest : public ::testing::Test {
 
   void Load() {
     module_ = LoadLibraryA(kModulePath);
-    ASSERT_NE(module_, nullptr);
+    ASSERT_NE(module_, nullptr) << platform::LastModuleLoadError();
     getClassObject_ = reinterpret_cast<GetClassObjectRoutine>(Export("DllGetClassObject"));
     canUnloadNow_ = reinterpret_cast<PlainRoutine>(Export("DllCanUnloadNow"));
     registerServer_ = reinterpret_cast<PlainRoutine>(Export("DllRegisterServer"));

@@ -126,6 +126,7 @@ TEST_F(ModuleTest, InterfaceHandlerNeedsTheProxyAndItsHandle) {
 TEST_F(ModuleTest, RegistrationRoundTripInTheSavedRegistry) {
   ASSERT_TRUE(platform::RegisterBuiltinClassesInRegistry());
   const std::string neighbour = ClassKeyPath("{0C0FFEE0-0000-0000-0000-000000000001}");
+  ASSERT_TRUE(platform::RegCreateKeyPath(neighbour + "\\InprocServer32"));
   ASSERT_TRUE(platform::RegSetString(neighbour + "\\InprocServer32", "", "C:\\other.dll"));
   Load();
   ASSERT_EQ(registerServer_(), S_OK);

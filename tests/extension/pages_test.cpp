@@ -30,7 +30,7 @@ class PagesTest : public ModuleTest {
   void SetUp() override {
     ModuleTest::SetUp();
     platform::ResetWindowSystemControls();
-    parent_ = CreateWindowExA(0, "#32770", "frame", WS_POPUP, 0, 0, 800, 700, NULL, NULL, NULL, NULL);
+    parent_ = CreateWindowExA(0, "#32770", "frame", WS_POPUP | WS_VISIBLE, 0, 0, 800, 700, NULL, NULL, NULL, NULL);
     ASSERT_NE(parent_, nullptr);
   }
   void TearDown() override {
@@ -184,6 +184,7 @@ TEST_F(PagesTest, LayerChoosesTheTemplateFromTheNativeRegistryView) {
   SetPc([](platform::PcSettings* s) { s->wow64 = true; });
   const std::string native = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Qorvane\\QCAM500\\Default";
   const std::string redirected = "HKEY_LOCAL_MACHINE\\SOFTWARE\\WOW6432Node\\Qorvane\\QCAM500\\Default";
+  ASSERT_TRUE(platform::RegCreateKeyPath(native) && platform::RegCreateKeyPath(redirected));
   ASSERT_TRUE(platform::RegSetDword(redirected, "Layer", 5));
   struct Case {
     uint32_t layer;

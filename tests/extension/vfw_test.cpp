@@ -116,7 +116,17 @@ class VfwTest : public ModuleTest {
     return seen;
   }
 
+  // The module reads Layer when it is loaded: COM lets go of it once nothing
+  // of it is alive, and the test loads it afresh.
+  void Reload() {
+    CoFreeUnusedLibraries();
+    Unload();
+    ASSERT_TRUE(platform::LoadedModules().empty());
+    Load();
+    extension_ = reinterpret_cast<VFWWDMExtensionProc>(Export("VFWWDMExtension"));
+  }
   void SetLayer(DWORD layer) {
+    ASSERT_TRUE(platform::RegCreateKeyPath("HKEY_LOCAL_MACHINE\\SOFTWARE\\Qorvane\\QCAM500\\Default"));
     ASSERT_TRUE(platform::RegSetDword("HKEY_LOCAL_MACHINE\\SOFTWARE\\Qorvane\\QCAM500\\Default", "Layer", layer));
   }
   void InstallIni() {
@@ -180,9 +190,7 @@ TEST_F(VfwTest, LayerChoosesTheVideoSourceTemplate) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.layer);
     SetLayer(c.layer);
-    Unload();  // the module reads Layer when it is loaded
-    Load();
-    extension_ = reinterpret_cast<VFWWDMExtensionProc>(Export("VFWWDMExtension"));
+    Reload();
     ASSERT_EQ(CallExtension(), kFlags);
     std::vector<SheetPage> pages = ShowSheet();
     ASSERT_FALSE(pages.empty());
@@ -192,9 +200,7 @@ TEST_F(VfwTest, LayerChoosesTheVideoSourceTemplate) {
     EXPECT_EQ(pages[0].focus, c.focus);
   }
   SetLayer(3);  // the light-frequency page, the same in both hosts
-  Unload();
-  Load();
-  extension_ = reinterpret_cast<VFWWDMExtensionProc>(Export("VFWWDMExtension"));
+  Reload();
   ASSERT_EQ(CallExtension(), kFlags);
   std::vector<SheetPage> pages = ShowSheet();
   ASSERT_FALSE(pages.empty());
