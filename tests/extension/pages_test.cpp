@@ -154,7 +154,7 @@ TEST_F(PagesTest, PropertyPageContract) {
   EXPECT_EQ(info.pszDocString, nullptr);
   EXPECT_EQ(info.pszHelpFile, nullptr);
   EXPECT_EQ(info.dwHelpContext, 0u);
-  RECT units = {0, 0, 264, 256};
+  RECT units = {0, 0, 264, 264};
   MapDialogRect(window, &units);
   EXPECT_EQ(info.size.cx, units.right);
   EXPECT_EQ(info.size.cy, units.bottom);

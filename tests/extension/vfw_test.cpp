@@ -159,7 +159,7 @@ TEST_F(VfwTest, PagesFollowTheTitlesAndTheCameraIsLetGo) {
   EXPECT_EQ(pages[0].title, "Camera Settings");
   EXPECT_EQ(pages[1].title, "Special Effects");
   EXPECT_EQ(pages[2].title, "Digital Zoom");
-  EXPECT_EQ(pages[0].bandingLeft, 350 - 96) << "the video-source dialog's wide template";
+  EXPECT_EQ(pages[0].bandingLeft, 350 - 108) << "the video-source dialog's wide template";
   EXPECT_EQ(pages[0].autoCaption, "Automatic Control") << "captions from the localisation file";
   EXPECT_EQ(canUnloadNow_(), S_OK) << "the page callback let the camera go";
 
@@ -194,7 +194,7 @@ TEST_F(VfwTest, LayerChoosesTheVideoSourceTemplate) {
     ASSERT_EQ(CallExtension(), kFlags);
     std::vector<SheetPage> pages = ShowSheet();
     ASSERT_FALSE(pages.empty());
-    EXPECT_EQ(pages[0].bandingLeft, 350 - 96);
+    EXPECT_EQ(pages[0].bandingLeft, 350 - 108);
     EXPECT_EQ(pages[0].led, c.led);
     EXPECT_EQ(pages[0].privacy, c.privacy);
     EXPECT_EQ(pages[0].focus, c.focus);
@@ -204,7 +204,7 @@ TEST_F(VfwTest, LayerChoosesTheVideoSourceTemplate) {
   ASSERT_EQ(CallExtension(), kFlags);
   std::vector<SheetPage> pages = ShowSheet();
   ASSERT_FALSE(pages.empty());
-  EXPECT_EQ(pages[0].bandingLeft, 264 - 96);
+  EXPECT_EQ(pages[0].bandingLeft, 264 - 108);
   EXPECT_FALSE(IsWindowVisible(GetDlgItem(pages[0].window, 1161)));
 }
 
