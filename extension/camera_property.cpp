@@ -3,6 +3,12 @@
 #include <dshow.h>
 #include <ks.h>
 #include <ksmedia.h>
+// The SDK declares the proxy's IKsObject only for the DirectShow base
+// classes, which announce themselves with __STREAMS__.
+#ifndef __STREAMS__
+#define __STREAMS__
+#endif
+#include <ksproxy.h>
 
 #include <cstdio>
 #include <cstring>
@@ -10,18 +16,10 @@
 
 namespace qcamext {
 
-// IKsObject, the proxy's interface that hands out the device handle, as
-// ksproxy.h declares it (the SDK keeps it for driver-kit builds). Declared
-// with external linkage: the objects implementing it come from outside, and a
-// type private to this file would let the compiler assume it has no
-// implementation at all.
-struct KsObjectInterface : public IUnknown {
-  virtual HANDLE STDMETHODCALLTYPE KsGetObjectHandle() = 0;
-};
-
 namespace {
 
-// {423C13A2-2070-11D0-9EF7-00AA00A216A1}
+// {423C13A2-2070-11D0-9EF7-00AA00A216A1}: IID_IKsObject, which the SDK's
+// libraries do not carry.
 const IID kIidKsObject = {0x423C13A2, 0x2070, 0x11D0, {0x9E, 0xF7, 0x00, 0xAA, 0x00, 0xA2, 0x16, 0xA1}};
 
 const HRESULT kNeedOwner = HRESULT(0x80040202L);  // VFW_E_NEED_OWNER
@@ -63,7 +61,7 @@ CameraPropertyHandler::CameraPropertyHandler(IUnknown* outer, HRESULT* result)
     *result = kNeedOwner;
     return;
   }
-  KsObjectInterface* ksObject = NULL;
+  IKsObject* ksObject = NULL;
   HRESULT query = outer->QueryInterface(kIidKsObject, reinterpret_cast<void**>(&ksObject));
   if (FAILED(query)) {
     *result = query;

@@ -5,28 +5,23 @@
 
 #include <windows.h>
 #include <objbase.h>
+#include <ksproxy.h>
 
 #include <string>
 #include <vector>
 
 namespace ext_test {
 
-// {423C13A2-2070-11D0-9EF7-00AA00A216A1}
-const IID kIidKsObject = {0x423C13A2, 0x2070, 0x11D0, {0x9E, 0xF7, 0x00, 0xAA, 0x00, 0xA2, 0x16, 0xA1}};
-
-struct KsObjectInterface : public IUnknown {
-  virtual HANDLE STDMETHODCALLTYPE KsGetObjectHandle() = 0;
-};
 
 // Lives on the test's stack; counts references instead of deleting itself.
-class FakeProxy : public KsObjectInterface {
+class FakeProxy : public IKsObject {
  public:
   FakeProxy(bool answersKsObject, HANDLE device) : answersKsObject_(answersKsObject), device_(device) {}
 
   STDMETHODIMP QueryInterface(REFIID iid, void** object) override {
     ++queries;
-    if (IsEqualIID(iid, IID_IUnknown) || (answersKsObject_ && IsEqualIID(iid, kIidKsObject))) {
-      *object = static_cast<KsObjectInterface*>(this);
+    if (IsEqualIID(iid, IID_IUnknown) || (answersKsObject_ && IsEqualIID(iid, IID_IKsObject))) {
+      *object = static_cast<IKsObject*>(this);
       AddRef();
       return S_OK;
     }

@@ -111,7 +111,7 @@ TEST_F(ModuleTest, InterfaceHandlerNeedsTheProxyAndItsHandle) {
   IUnknown* outerIdentity = nullptr;
   const int queries = proxy.queries;
   ASSERT_EQ(custom->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(&outerIdentity)), S_OK);
-  EXPECT_EQ(outerIdentity, static_cast<IUnknown*>(static_cast<KsObjectInterface*>(&proxy)));
+  EXPECT_EQ(outerIdentity, static_cast<IUnknown*>(static_cast<IKsObject*>(&proxy)));
   EXPECT_GT(proxy.queries, queries);
   outerIdentity->Release();
   custom->Release();

@@ -244,7 +244,9 @@ TEST_F(PagesTest, CaptionsAndTitlesInTheSystemLanguage) {
     EXPECT_EQ(Caption(window, kSaveButton), c.save);
     EXPECT_EQ(Caption(window, kDefaultButton), "") << "a missing key empties the caption";
     EXPECT_EQ(Caption(window, kPrivacy), "Privacy") << "no key: the template's caption stays";
-    if (c.language == 1031) EXPECT_EQ(Caption(window, kReloadButton), std::string(59, 'x'));
+    if (c.language == 1031) {
+      EXPECT_EQ(Caption(window, kReloadButton), std::string(59, 'x'));
+    }
     EXPECT_EQ(Title(page), c.title);
     ClosePage(page);
   }
