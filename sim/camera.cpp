@@ -681,6 +681,60 @@ uint32_t UvcCamera::AlternateSetting() const {
   return alternate_;
 }
 
+CameraPowerState UvcCamera::PowerState() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  CameraPowerState s;
+  s.descriptorHash = DescriptorHash(config_);
+  for (const auto& c : controls_) s.controls[c.first] = c.second.cur;
+  s.registers = registers_;
+  s.selectedRegister = selectedRegister_;
+  s.ledOn = ledOn_;
+  s.buttonState = button_;
+  std::memcpy(s.probe.data(), &probe_, sizeof(probe_));
+  std::memcpy(s.commit.data(), &commit_, sizeof(commit_));
+  s.committed = committed_;
+  s.frameId = fid_;
+  return s;
+}
+
+bool UvcCamera::RestorePowerState(const CameraPowerState& s, std::string* error) {
+  static_assert(sizeof(VideoProbeCommit) == std::tuple_size<decltype(s.probe)>::value, "record size");
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (s.descriptorHash != DescriptorHash(config_)) {
+    *error = "the saved state belongs to another camera";
+    return false;
+  }
+  // Check everything before changing anything.
+  for (const auto& c : s.controls) {
+    const ControlState* control = FindControl(uint8_t(c.first >> 8), uint8_t(c.first));
+    const bool exposureMode = c.first == Key(kCameraTerminalId, kCtExposureMode);
+    if (!control) {
+      *error = "the camera has no control " + std::to_string(c.first >> 8) + "/" + std::to_string(c.first & 0xFF);
+      return false;
+    }
+    if (exposureMode ? (c.second != kAeManual && c.second != kAeAperturePriority)
+                     : (c.second < control->min || c.second > control->max)) {
+      *error = "value " + std::to_string(c.second) + " is outside the range of control " +
+               std::to_string(c.first >> 8) + "/" + std::to_string(c.first & 0xFF);
+      return false;
+    }
+  }
+  for (const auto& c : s.controls) controls_[c.first].cur = c.second;
+  registers_ = s.registers;
+  selectedRegister_ = s.selectedRegister;
+  ledOn_ = s.ledOn;
+  button_ = s.buttonState;
+  VideoProbeCommit probe, commit;
+  std::memcpy(&probe, s.probe.data(), sizeof(probe));
+  std::memcpy(&commit, s.commit.data(), sizeof(commit));
+  // Negotiated again, so a record always names a format and frame the camera has.
+  probe_ = Negotiate(probe);
+  commit_ = Negotiate(commit);
+  committed_ = s.committed;
+  fid_ = s.frameId;
+  return true;
+}
+
 RgbImage UvcCamera::LastPicture() const {
   std::lock_guard<std::mutex> lock(mutex_);
   return lastPicture_;

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "sim/camera.h"
+#include "sim/camera_state.h"
 #include "sim/picture_source.h"
 #include "sim/uvc_descriptors.h"
 
@@ -95,6 +96,13 @@ class UvcCamera : public Camera {
   uint32_t AlternateSetting() const;
   // The picture of the last frame produced, after the camera's adjustments.
   RgbImage LastPicture() const;
+
+  // What the camera keeps while it has power (see camera_state.h).
+  CameraPowerState PowerState() const;
+  // Takes over a state saved from this camera; false with a reason, and
+  // nothing changed, when it belongs to another camera (descriptor hash) or
+  // names a control the camera lacks or a value outside a control's range.
+  bool RestorePowerState(const CameraPowerState& state, std::string* error);
 
  private:
   UvcCamera() = default;

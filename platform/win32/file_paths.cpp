@@ -73,6 +73,11 @@ DWORD ErrorOf(int error, const std::string& host) {
   }
 }
 
+DWORD AttributesOf(const struct stat& st) {
+  if (S_ISDIR(st.st_mode)) return FILE_ATTRIBUTE_DIRECTORY;
+  return FILE_ATTRIBUTE_ARCHIVE | ((st.st_mode & S_IWUSR) ? 0 : FILE_ATTRIBUTE_READONLY);
+}
+
 void SetErrorOf(int error, const std::string& host) { SetLastError(ErrorOf(error, host)); }
 
 }  // namespace file_paths

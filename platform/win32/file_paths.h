@@ -6,6 +6,7 @@
 #pragma once
 
 #include <windows.h>
+#include <sys/stat.h>
 
 #include <string>
 
@@ -25,6 +26,8 @@ bool AnsiToHost(LPCSTR ansiPath, std::string* host, bool wildcards = false);
 // file in an existing folder is ERROR_FILE_NOT_FOUND, a missing folder
 // ERROR_PATH_NOT_FOUND.
 DWORD ErrorOf(int error, const std::string& host);
+// The Win32 attributes of a host file or folder.
+DWORD AttributesOf(const struct stat& st);
 // Sets the last error from errno for `host`.
 void SetErrorOf(int error, const std::string& host);
 

@@ -121,12 +121,18 @@ off_t OffsetOf(const OVERLAPPED* overlapped) {
   return off_t((uint64_t(overlapped->u.s.OffsetHigh) << 32) | overlapped->u.s.Offset);
 }
 
-// Reads until `size` bytes or the end of the file; -1 on an error.
-ssize_t ReadAll(int fd, char* to, size_t size, const OVERLAPPED* overlapped) {
+ssize_t TransferOnce(int fd, char* data, size_t size, const OVERLAPPED* overlapped, off_t at, bool write) {
+  if (overlapped) return write ? pwrite(fd, data, size, at) : pread(fd, data, size, at);
+  return write ? ::write(fd, data, size) : read(fd, data, size);
+}
+
+// Reads until `size` bytes or the end of the file, or writes all `size`
+// bytes; -1 on an error.
+ssize_t TransferAll(int fd, char* data, size_t size, const OVERLAPPED* overlapped, bool write) {
   size_t done = 0;
   while (done < size) {
-    const ssize_t n = overlapped ? pread(fd, to + done, size - done, OffsetOf(overlapped) + off_t(done))
-                                 : read(fd, to + done, size - done);
+    const off_t at = overlapped ? OffsetOf(overlapped) + off_t(done) : 0;
+    const ssize_t n = TransferOnce(fd, data + done, size - done, overlapped, at, write);
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) return -1;
     if (n == 0) break;
@@ -135,20 +141,31 @@ ssize_t ReadAll(int fd, char* to, size_t size, const OVERLAPPED* overlapped) {
   return ssize_t(done);
 }
 
-ssize_t WriteAll(int fd, const char* from, size_t size, const OVERLAPPED* overlapped) {
-  size_t done = 0;
-  while (done < size) {
-    const ssize_t n = overlapped ? pwrite(fd, from + done, size - done, OffsetOf(overlapped) + off_t(done))
-                                 : write(fd, from + done, size - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) return -1;
-    done += size_t(n);
-  }
-  return ssize_t(done);
-}
-
 DWORD ErrorOfTransfer(int error) {
   return error == ENOSPC || error == EDQUOT ? ERROR_DISK_FULL : ERROR_GEN_FAILURE;
+}
+
+BOOL Transfer(HANDLE handle, char* data, DWORD size, LPDWORD done, LPOVERLAPPED overlapped, bool write) {
+  std::shared_ptr<File> file = FileOf(handle);
+  if (!file) return FALSE;
+  if ((!done && !overlapped) || (!data && size)) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return FALSE;
+  }
+  if (!(write ? file->writable : file->readable)) {
+    SetLastError(ERROR_ACCESS_DENIED);
+    return FALSE;
+  }
+  if (done) *done = 0;
+  std::lock_guard<std::mutex> hold(file->lock);
+  const ssize_t n = TransferAll(file->fd, data, size, overlapped, write);
+  if (n < 0) {
+    SetLastError(ErrorOfTransfer(errno));
+    return FALSE;
+  }
+  if (done) *done = DWORD(n);
+  if (overlapped) Complete(overlapped, DWORD(n));
+  return TRUE;
 }
 
 // Opens a file or device by its name in UTF-8.
@@ -178,50 +195,14 @@ HANDLE WINAPI CreateFileW(LPCWSTR lpFileName, DWORD dwDesiredAccess, DWORD, LPSE
 
 BOOL WINAPI ReadFile(HANDLE hFile, LPVOID lpBuffer, DWORD nNumberOfBytesToRead, LPDWORD lpNumberOfBytesRead,
                      LPOVERLAPPED lpOverlapped) {
-  std::shared_ptr<File> file = FileOf(hFile);
-  if (!file) return FALSE;
-  if ((!lpNumberOfBytesRead && !lpOverlapped) || (!lpBuffer && nNumberOfBytesToRead)) {
-    SetLastError(ERROR_INVALID_PARAMETER);
-    return FALSE;
-  }
-  if (!file->readable) {
-    SetLastError(ERROR_ACCESS_DENIED);
-    return FALSE;
-  }
-  if (lpNumberOfBytesRead) *lpNumberOfBytesRead = 0;
-  std::lock_guard<std::mutex> hold(file->lock);
-  const ssize_t n = ReadAll(file->fd, static_cast<char*>(lpBuffer), nNumberOfBytesToRead, lpOverlapped);
-  if (n < 0) {
-    SetLastError(ErrorOfTransfer(errno));
-    return FALSE;
-  }
-  if (lpNumberOfBytesRead) *lpNumberOfBytesRead = DWORD(n);
-  if (lpOverlapped) Complete(lpOverlapped, DWORD(n));
-  return TRUE;
+  return Transfer(hFile, static_cast<char*>(lpBuffer), nNumberOfBytesToRead, lpNumberOfBytesRead, lpOverlapped, false);
 }
 
 BOOL WINAPI WriteFile(HANDLE hFile, LPCVOID lpBuffer, DWORD nNumberOfBytesToWrite, LPDWORD lpNumberOfBytesWritten,
                       LPOVERLAPPED lpOverlapped) {
-  std::shared_ptr<File> file = FileOf(hFile);
-  if (!file) return FALSE;
-  if ((!lpNumberOfBytesWritten && !lpOverlapped) || (!lpBuffer && nNumberOfBytesToWrite)) {
-    SetLastError(ERROR_INVALID_PARAMETER);
-    return FALSE;
-  }
-  if (!file->writable) {
-    SetLastError(ERROR_ACCESS_DENIED);
-    return FALSE;
-  }
-  if (lpNumberOfBytesWritten) *lpNumberOfBytesWritten = 0;
-  std::lock_guard<std::mutex> hold(file->lock);
-  const ssize_t n = WriteAll(file->fd, static_cast<const char*>(lpBuffer), nNumberOfBytesToWrite, lpOverlapped);
-  if (n < 0) {
-    SetLastError(ErrorOfTransfer(errno));
-    return FALSE;
-  }
-  if (lpNumberOfBytesWritten) *lpNumberOfBytesWritten = DWORD(n);
-  if (lpOverlapped) Complete(lpOverlapped, DWORD(n));
-  return TRUE;
+  // The buffer is only read from: the write path never stores through it.
+  return Transfer(hFile, static_cast<char*>(const_cast<void*>(lpBuffer)), nNumberOfBytesToWrite,
+                  lpNumberOfBytesWritten, lpOverlapped, true);
 }
 
 DWORD WINAPI SetFilePointer(HANDLE hFile, LONG lDistanceToMove, PLONG lpDistanceToMoveHigh, DWORD dwMoveMethod) {
@@ -315,8 +296,7 @@ DWORD WINAPI GetFileAttributesA(LPCSTR lpFileName) {
     file_paths::SetErrorOf(errno, host);
     return INVALID_FILE_ATTRIBUTES;
   }
-  if (S_ISDIR(st.st_mode)) return FILE_ATTRIBUTE_DIRECTORY;
-  return FILE_ATTRIBUTE_ARCHIVE | ((st.st_mode & S_IWUSR) ? 0 : FILE_ATTRIBUTE_READONLY);
+  return file_paths::AttributesOf(st);
 }
 
 DWORD WINAPI GetTempPathA(DWORD nBufferLength, LPSTR lpBuffer) {

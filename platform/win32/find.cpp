@@ -79,8 +79,7 @@ bool Describe(const std::string& host, const std::string& name, WIN32_FIND_DATAA
   struct stat st;
   if (stat(host.c_str(), &st) != 0 || name.size() >= MAX_PATH) return false;
   std::memset(data, 0, sizeof *data);
-  data->dwFileAttributes = S_ISDIR(st.st_mode) ? FILE_ATTRIBUTE_DIRECTORY
-                                               : FILE_ATTRIBUTE_ARCHIVE | ((st.st_mode & S_IWUSR) ? 0 : FILE_ATTRIBUTE_READONLY);
+  data->dwFileAttributes = file_paths::AttributesOf(st);
   data->ftCreationTime = FileTimeOf(st.st_ctim);
   data->ftLastAccessTime = FileTimeOf(st.st_atim);
   data->ftLastWriteTime = FileTimeOf(st.st_mtim);

@@ -60,6 +60,17 @@ std::vector<Line> ParseLines(const std::string& text) {
 
 }  // namespace
 
+bool Writable(const std::string& section, const char* key, const char* value) {
+  auto breaks = [](const std::string& s) { return s.find_first_of("\r\n") != std::string::npos; };
+  const Line header = ParseLine("[" + section + "]");
+  if (breaks(section) || header.kind != Line::kSection || header.name.empty() || header.name != Trim(section))
+    return false;
+  if (!key) return true;
+  const std::string k = key, v = value ? value : "";
+  const Line entry = ParseLine(k + "=" + v);
+  return !breaks(k) && !breaks(v) && entry.kind == Line::kKey && !entry.name.empty() && entry.name == Trim(k);
+}
+
 File::File(std::string text, uint32_t codePage)
     : text_(std::move(text)), codePage_(codePage), lines_(ParseLines(text_)) {}
 
@@ -144,9 +155,9 @@ bool File::SetValue(const std::string& section, const std::string& key, const st
   }
   // A new entry goes after the section's last line that is not blank.
   size_t last = s;
-  for (size_t i = s + 1; i < BodyEnd(s); ++i)
-    if (lines_[i].end > lines_[i].begin && !Trim(text_.substr(lines_[i].begin, lines_[i].end - lines_[i].begin)).empty())
-      last = i;
+  const size_t end = BodyEnd(s);
+  for (size_t i = s + 1; i < end; ++i)
+    if (!Trim(text_.substr(lines_[i].begin, lines_[i].end - lines_[i].begin)).empty()) last = i;
   const size_t at = lines_[last].next;
   const bool lastIsOpen = at == text_.size() && endsOpen;
   Replace(at, at, (lastIsOpen ? nl : "") + entry + nl);

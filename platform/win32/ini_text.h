@@ -20,6 +20,12 @@ struct Line {
   size_t next = 0;    // first byte of the next line
 };
 
+// Whether a section name, and a key with its value (null for edits that
+// delete), can be written so that they read back as written: no line
+// breaks, a header that reads as that section, an entry that reads as that
+// key. Anything else could not be found again and could hide other entries.
+bool Writable(const std::string& section, const char* key, const char* value);
+
 class File {
  public:
   File(std::string text, uint32_t codePage);

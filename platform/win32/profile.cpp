@@ -134,20 +134,6 @@ DWORD Deliver(Found found, const std::vector<std::basic_string<Char>>& items, co
 
 std::string ToAnsi(LPCWSTR text) { return platform::WideToAnsi(GetACP(), text); }
 
-// A name or value that would change the file's structure when written (a
-// line break, an '=' in a key, a key that reads as a header or a comment)
-// could not be read back and could hide other entries: it is refused.
-bool Writable(LPCSTR section, LPCSTR key, LPCSTR value) {
-  auto hasBreak = [](LPCSTR s) { return s && std::strpbrk(s, "\r\n") != nullptr; };
-  if (hasBreak(section) || hasBreak(key) || hasBreak(value)) return false;
-  std::string trimmedSection = section;
-  if (trimmedSection.find_first_not_of(" \t") == std::string::npos) return false;
-  if (!key) return true;
-  const std::string k = key;
-  const size_t first = k.find_first_not_of(" \t");
-  return first != std::string::npos && k.find('=') == std::string::npos && k[first] != '[' && k[first] != ';';
-}
-
 // Decimal digits with an optional sign; what follows them is ignored, and
 // the value wraps at 32 bits as Windows' conversion does.
 UINT ParseProfileInt(const std::string& text) {
@@ -196,7 +182,7 @@ BOOL WINAPI WritePrivateProfileStringA(LPCSTR lpAppName, LPCSTR lpKeyName, LPCST
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
   }
-  if (!Writable(lpAppName, lpKeyName, lpString)) {
+  if (!ini_text::Writable(lpAppName, lpKeyName, lpString)) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
   }

@@ -155,16 +155,13 @@ HANDLE NewEvent(BOOL manualReset, BOOL initialState, const std::string& name) {
 }
 
 HANDLE NewMutex(BOOL initialOwner, const std::string& name) {
-  std::shared_ptr<Mutex> made;
-  HANDLE h = CreateNamed<Mutex>(name, [&] { return made = std::make_shared<Mutex>(); });
-  // Only the creator of a new mutex takes it; opening an existing one by
-  // creation does not, as on Windows.
-  if (made && initialOwner) {
-    const DWORD error = GetLastError();
-    platform::WaitForObjects({made}, false, 0);
-    SetLastError(error);
-  }
-  return h;
+  // The creator of a new mutex owns it before anyone else can see it;
+  // opening an existing one by creation does not take it, as on Windows.
+  return CreateNamed<Mutex>(name, [&] {
+    auto mutex = std::make_shared<Mutex>();
+    if (initialOwner) mutex->Satisfy(platform::CurrentPcThreadId());
+    return mutex;
+  });
 }
 
 template <class T>

@@ -95,12 +95,12 @@ TEST_F(SystemTest, TickCountAndTimeRunOnThePcClock) {
   SYSTEMTIME now, local;
   GetSystemTime(&now);
   GetLocalTime(&local);
+  EXPECT_GE(local.wYear, 2024);
   EXPECT_GE(now.wYear, 2024);
   EXPECT_TRUE(now.wMonth >= 1 && now.wMonth <= 12 && now.wDay >= 1 && now.wDay <= 31);
   const int startSeconds = start.wHour * 3600 + start.wMinute * 60 + start.wSecond;
   const int nowSeconds = now.wHour * 3600 + now.wMinute * 60 + now.wSecond;
   EXPECT_GE((nowSeconds - startSeconds + 86400) % 86400, 3);
-  EXPECT_EQ(local.wMinute % 15, now.wMinute % 15);  // time zones differ by quarter hours
 }
 
 TEST_F(SystemTest, LanguageChoosesTheAnsiCodePage) {

@@ -12,6 +12,7 @@
 #include "tools/qcam/commands.h"
 #include "tools/qcam/common.h"
 #include "tools/qcam/prop_names.h"
+#include "tools/qcam/stream.h"
 
 namespace qcam_tool {
 namespace {
@@ -32,10 +33,7 @@ const char kUsage[] =
     "and polls it through the driver as the tray application does.\n";
 
 struct Request {
-  std::string formatName;
-  uint32_t fourcc = 0;        // the application's format (0 = RGB24)
-  bool decoded = false;       // I420 or RGB24 riding on an MJPG slot
-  int width = 0, height = 0;
+  StreamFormat format;
   long long frames = 30;
   long long snapshot = 0;
   bool snapshotByProperty = false;  // private property 16 instead of the camera's still bit
@@ -49,27 +47,6 @@ void Progress(uint32_t done, uint32_t total) {
   const int filled = total ? int(uint64_t(done) * width / total) : width;
   std::fprintf(stderr, "\r[%.*s%*s] %u/%u", filled, "##############################", width - filled, "", done, total);
   std::fflush(stderr);
-}
-
-// The application's format for a decoded stream: the camera's MJPG format
-// with the application's compression, depth and image size.
-KS_DATAFORMAT_VIDEOINFOHEADER ApplicationFormat(const KS_DATAFORMAT_VIDEOINFOHEADER& camera, const Request& r) {
-  KS_DATAFORMAT_VIDEOINFOHEADER app = camera;
-  KS_BITMAPINFOHEADER& bmi = app.VideoInfoHeader.bmiHeader;
-  const ULONG pixels = ULONG(r.width) * ULONG(r.height);
-  if (r.fourcc == qcam::kFourCC_I420) {
-    bmi.biCompression = qcam::kFourCC_I420;
-    bmi.biBitCount = 12;
-    bmi.biSizeImage = pixels * 3 / 2;
-    app.DataFormat.SubFormat = KsFourCCSubtype(qcam::kFourCC_I420);
-  } else {
-    bmi.biCompression = 0;
-    bmi.biBitCount = 24;
-    bmi.biSizeImage = pixels * 3;
-    app.DataFormat.SubFormat = KSDATAFORMAT_SUBTYPE_RGB24;
-  }
-  app.DataFormat.SampleSize = bmi.biSizeImage;
-  return app;
 }
 
 const char* RawExtension(uint32_t fourcc) {
@@ -99,24 +76,9 @@ int CmdCapture(const Args& args) {
   Request req;
   const std::string root = opts.Get("root");
   if (root.empty()) return Fail("capture needs --root DIR");
-  req.formatName = opts.Get("format");
-  if (req.formatName == "MJPG") {
-    req.fourcc = qcam::kFourCC_MJPG;
-  } else if (req.formatName == "YUY2") {
-    req.fourcc = qcam::kFourCC_YUY2;
-  } else if (req.formatName == "I420") {
-    req.fourcc = qcam::kFourCC_I420;
-    req.decoded = true;
-  } else if (req.formatName == "RGB24") {
-    req.fourcc = 0;
-    req.decoded = true;
-  } else {
-    return Fail(req.formatName.empty() ? "capture needs --format MJPG|YUY2|I420|RGB24"
-                                       : "unknown format '" + req.formatName + "' (known: MJPG, YUY2, I420, RGB24)");
-  }
+  if (!opts.Has("format")) return Fail("capture needs --format MJPG|YUY2|I420|RGB24");
   if (!opts.Has("size")) return Fail("capture needs --size WxH");
-  if (!ParseSize(opts.Get("size"), &req.width, &req.height))
-    return Fail("bad size '" + opts.Get("size") + "' (expected WxH, e.g. 640x480)");
+  if (!ParseStreamFormat(opts.Get("format"), opts.Get("size"), &req.format, &error)) return Fail(error);
   if (opts.Has("frames") && !ParseInt(opts.Get("frames"), 1, 100000, &req.frames))
     return Fail("bad frame count '" + opts.Get("frames") + "'");
   if (opts.Has("snapshot") && !ParseInt(opts.Get("snapshot"), 1, 100000, &req.snapshot))
@@ -165,32 +127,8 @@ int CmdCapture(const Args& args) {
   }
 
   // ---- the format: an offered slot, through format intersection ----
-  const uint32_t slotFourcc = req.decoded ? qcam::kFourCC_MJPG : req.fourcc;
-  const auto offered = OfferedFormats(cd);
-  const OfferedFormat* slot = nullptr;
-  for (const auto& f : offered)
-    if (f.fourcc == slotFourcc && f.width == req.width && f.height == req.height) {
-      slot = &f;
-      break;
-    }
-  if (!slot) {
-    std::string sizes;
-    for (const auto& f : offered)
-      if (f.fourcc == slotFourcc) sizes += (sizes.empty() ? "" : ", ") + std::to_string(f.width) + "x" + std::to_string(f.height);
-    return Fail("the camera offers no " + req.formatName + " " + std::to_string(req.width) + "x" +
-                std::to_string(req.height) + (req.decoded ? " (decoded from MJPG)" : "") +
-                (sizes.empty() ? std::string(" (no such format)") : " (offered: " + sizes + ")"));
-  }
   KS_DATAFORMAT_VIDEOINFOHEADER cameraFormat{};
-  if (!IntersectFormat(cd, *slot, &cameraFormat, &error)) return Fail(error);
-  KS_DATAFORMAT_VIDEOINFOHEADER appFormat{};
-  if (req.decoded) appFormat = ApplicationFormat(cameraFormat, req);
-  NTSTATUS status = cd.OpenStream(0, cameraFormat, req.decoded ? &appFormat : nullptr);
-  if (!NT_SUCCESS(status)) {
-    char buf[64];
-    std::snprintf(buf, sizeof(buf), "the driver refused to open the stream (status 0x%08X)", unsigned(status));
-    return Fail(buf);
-  }
+  if (!OpenCaptureStream(cd, req.format, &cameraFormat, &error)) return Fail(error);
   if (!outDir.empty()) {
     std::error_code ec;
     fs::create_directories(outDir, ec);
@@ -224,7 +162,7 @@ int CmdCapture(const Args& args) {
   if (req.snapshot > 0 && !req.snapshotByProperty) camera->MarkFrameStill(uint32_t(req.snapshot - 1));
   if (req.snapshot == 1 && req.snapshotByProperty) requestSnapshot();
   if (req.unplugAt == 1) {
-    cd.Unplug();
+    session.PullOut();
     unplugged = true;
   }
   const auto start = std::chrono::steady_clock::now();
@@ -244,16 +182,16 @@ int CmdCapture(const Args& args) {
       if (!outDir.empty() && frame.bytesReturned > 0 && saveError.empty()) {
         char name[32];
         const size_t bytes = std::min<size_t>(frame.bytesReturned, frame.data.size());
-        const bool jpeg = req.fourcc == qcam::kFourCC_MJPG;
+        const bool jpeg = req.format.fourcc == qcam::kFourCC_MJPG;
         std::snprintf(name, sizeof(name), "frame-%04u.%s", frame.number,
-                      raw ? RawExtension(req.fourcc) : (jpeg ? "jpg" : "png"));
+                      raw ? RawExtension(req.format.fourcc) : (jpeg ? "jpg" : "png"));
         const std::string path = (fs::path(outDir) / name).string();
         if (raw || jpeg) {
           WriteFileBytes(path, frame.data.data(), bytes, &saveError);
         } else {
           sim::RgbImage rgb;
-          if (!DeliveredToRgb(req.fourcc, frame.data.data(), bytes, req.width, req.height, &rgb))
-            saveError = "frame " + std::to_string(frame.number) + " is shorter than a " + req.formatName + " picture";
+          if (!DeliveredToRgb(req.format.fourcc, frame.data.data(), bytes, req.format.width, req.format.height, &rgb))
+            saveError = "frame " + std::to_string(frame.number) + " is shorter than a " + req.format.name + " picture";
           else
             sim::WritePng(path, rgb, &saveError);
         }
@@ -270,7 +208,7 @@ int CmdCapture(const Args& args) {
       if (req.snapshotByProperty && req.snapshot > 1 && frame.number + 1 == uint64_t(req.snapshot)) requestSnapshot();
       if (showProgress) Progress(frame.number, total);
       if (req.unplugAt > 1 && frame.number + 1 == uint64_t(req.unplugAt)) {
-        cd.Unplug();
+        session.PullOut();
         unplugged = true;
       }
       return true;
@@ -279,8 +217,9 @@ int CmdCapture(const Args& args) {
   const double seconds =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   if (showProgress) std::fprintf(stderr, "\n");
-  cd.CloseStream();
-  if (cd.Plugged()) cd.Unplug();
+  // The application lets the camera go; it stays plugged in unless it was
+  // pulled out during the stream.
+  session.End();
   if (faceLog) std::fclose(faceLog);
   if (!saveError.empty()) return Fail(saveError);
   if (!snapshotError.empty()) return Fail(snapshotError);
@@ -293,8 +232,8 @@ int CmdCapture(const Args& args) {
   }
   if (fs::exists(snap, ec) && (!snapBefore || fs::last_write_time(snap, ec) != snapTimeBefore))
     std::printf("snapshot written: %s\n", snap.string().c_str());
-  std::printf("delivered %u frames (%dx%d %s), %u empty, %.1f fps", delivered, req.width, req.height,
-              req.formatName.c_str(), empty, seconds > 0 ? delivered / seconds : 0.0);
+  std::printf("delivered %u frames (%dx%d %s), %u empty, %.1f fps", delivered, req.format.width, req.format.height,
+              req.format.name.c_str(), empty, seconds > 0 ? delivered / seconds : 0.0);
   if (tracking) std::printf(", face box on %u frames", withFace);
   std::printf("\n");
   return 0;

@@ -59,6 +59,61 @@ std::string StatusBits(uint32_t status) {
 
 }  // namespace
 
+int RunProps(CameraSession& session, const Args& words) {
+  if (words.empty()) {
+    std::fputs(kUsage, stderr);
+    return Fail("props: no action given (list, get, set, button)");
+  }
+  const std::string& action = words[0];
+  size_t expected = action == "list" ? 1 : action == "get" ? 2 : action == "button" ? 2 : action == "set" ? 3 : 0;
+  if (!expected) return Fail("props: unknown action '" + action + "' (list, get, set, button)");
+  if (words.size() < expected || words.size() > expected + (action == "set" ? 1 : 0)) {
+    std::fputs(kUsage, stderr);
+    return Fail("props: wrong number of arguments for '" + action + "'");
+  }
+  uint32_t buttonState = 0;
+  if (action == "button") {
+    if (words[1] != "1" && words[1] != "2" && words[1] != "4")
+      return Fail("props: button state must be 1, 2 or 4, not '" + words[1] + "'");
+    buttonState = uint32_t(std::stoul(words[1]));
+  }
+  if (!session.classDriver || !session.classDriver->Plugged()) return Fail("props: no camera is plugged in");
+  sim::ClassDriver& cd = *session.classDriver;
+
+  if (action == "list") {
+    std::printf("%-15s %12s  %-36s %s\n", "name", "value", "range", "flags");
+    for (const std::string& line : ListNamedSettings(cd)) std::printf("%s\n", line.c_str());
+    return 0;
+  }
+  if (action == "get") {
+    std::string text, message;
+    if (!ReadNamedSetting(cd, words[1], &text, &message)) return Fail("props: " + message);
+    std::printf("%s\n", text.c_str());
+    return 0;
+  }
+  if (action == "set") {
+    std::string value = words[2];
+    if (words.size() == 4) value += "," + words[3];
+    std::string message;
+    if (!ApplyNamedSetting(cd, words[1], value, &message)) return Fail("props: " + message);
+    std::printf("%s\n", message.c_str());
+    return 0;
+  }
+
+  // button: the camera reports the press once; command 4 looks at it.
+  session.camera->PressButton(buttonState);
+  std::vector<int32_t> command(qcam::kPrivateWordCount, 0);
+  command[0] = 4;
+  NTSTATUS status = STATUS_SUCCESS;
+  if (!PrivateRequest(cd, true, qcam::kPrivCommand, &command, &status))
+    return Fail("props: button check refused by the driver: " + StatusText(status));
+  uint32_t cameraStatus = 0;
+  platform::RegGetDword(qcam::kKeyCurrentA, "CameraStatus", &cameraStatus);
+  std::printf("button state %u checked: CameraStatus = 0x%03X (%s)\n", buttonState, cameraStatus,
+              StatusBits(cameraStatus).c_str());
+  return 0;
+}
+
 int CmdProps(const Args& args) {
   ParsedOptions opts;
   std::vector<std::string> words;
@@ -94,20 +149,6 @@ int CmdProps(const Args& args) {
     std::fputs(kUsage, stderr);
     return 2;
   }
-  const std::string& action = words[0];
-  size_t expected = action == "list" ? 1 : action == "get" ? 2 : action == "button" ? 2 : action == "set" ? 3 : 0;
-  if (!expected) return Fail("props: unknown action '" + action + "' (list, get, set, button)");
-  if (words.size() < expected || words.size() > expected + (action == "set" ? 1 : 0)) {
-    std::fputs(kUsage, stderr);
-    return Fail("props: wrong number of arguments for '" + action + "'");
-  }
-  uint32_t buttonState = 0;
-  if (action == "button") {
-    if (words[1] != "1" && words[1] != "2" && words[1] != "4")
-      return Fail("props: button state must be 1, 2 or 4, not '" + words[1] + "'");
-    buttonState = uint32_t(std::stoul(words[1]));
-  }
-
   const std::string root = opts.Get("root");
   std::string error;
   if (!RootInstalled(root) && !InstallRoot(root, &error)) return Fail("props: cannot install " + root + ": " + error);
@@ -115,40 +156,7 @@ int CmdProps(const Args& args) {
   CameraOptionsFromArgs(opts, &cameraOptions);
   CameraSession session;
   if (!PlugCamera(root, cameraOptions, &session, &error)) return Fail("props: " + error);
-  sim::ClassDriver& cd = *session.classDriver;
-
-  if (action == "list") {
-    std::printf("%-15s %12s  %-36s %s\n", "name", "value", "range", "flags");
-    for (const std::string& line : ListNamedSettings(cd)) std::printf("%s\n", line.c_str());
-    return 0;
-  }
-  if (action == "get") {
-    std::string text, message;
-    if (!ReadNamedSetting(cd, words[1], &text, &message)) return Fail("props: " + message);
-    std::printf("%s\n", text.c_str());
-    return 0;
-  }
-  if (action == "set") {
-    std::string value = words[2];
-    if (words.size() == 4) value += "," + words[3];
-    std::string message;
-    if (!ApplyNamedSetting(cd, words[1], value, &message)) return Fail("props: " + message);
-    std::printf("%s\n", message.c_str());
-    return 0;
-  }
-
-  // button: the camera reports the press once; command 4 looks at it.
-  session.camera->PressButton(buttonState);
-  std::vector<int32_t> command(qcam::kPrivateWordCount, 0);
-  command[0] = 4;
-  NTSTATUS status = STATUS_SUCCESS;
-  if (!PrivateRequest(cd, true, qcam::kPrivCommand, &command, &status))
-    return Fail("props: button check refused by the driver: " + StatusText(status));
-  uint32_t cameraStatus = 0;
-  platform::RegGetDword(qcam::kKeyCurrentA, "CameraStatus", &cameraStatus);
-  std::printf("button state %u checked: CameraStatus = 0x%03X (%s)\n", buttonState, cameraStatus,
-              StatusBits(cameraStatus).c_str());
-  return 0;
+  return RunProps(session, words);
 }
 
 }  // namespace qcam_tool

@@ -17,5 +17,14 @@ int CmdDemo(const Args& args);
 int CmdDecode(const Args& args);
 int CmdProps(const Args& args);
 int CmdEffects(const Args& args);
+int CmdPc(const Args& args);
+int CmdPlug(const Args& args);
+int CmdUnplug(const Args& args);
+int CmdShell(const Args& args);
+
+// Verbs that work on a camera already plugged in, shared by their commands
+// and the shell: the words after the command's own options.
+struct CameraSession;
+int RunProps(CameraSession& session, const Args& words);
 
 }  // namespace qcam_tool

@@ -196,27 +196,61 @@ bool RootInstalled(const std::string& root) {
 // ---- the camera ----------------------------------------------------------------------
 
 void CameraOptionsFromArgs(const ParsedOptions& opts, sim::CameraOptions* camera) {
-  const std::string c = opts.Get("camera", "notebook");
-  if (c == "notebook" || c == "basic") {
-    camera->profile = c;
-    camera->descriptorFile.clear();
-  } else if (c.find('/') == std::string::npos && c.find('.') == std::string::npos && !fs::exists(c)) {
-    camera->profile = c;  // an unknown profile name: Create says so
+  const std::string root = opts.Get("root");
+  PlugRecord plugged;
+  std::string why;
+  if (!opts.Has("camera") && !root.empty()) {
+    switch (ReadPlugRecord(root, &plugged, &why)) {
+      case PlugRecordLoad::kLoaded:
+        camera->profile = plugged.profile;
+        camera->descriptorFile = plugged.descriptorFile;
+        break;
+      case PlugRecordLoad::kDamaged:
+        std::fprintf(stderr, "qcam: %s; taking the notebook camera\n", why.c_str());
+        [[fallthrough]];
+      case PlugRecordLoad::kAbsent:
+        camera->profile = "notebook";
+        camera->descriptorFile.clear();
+        break;
+    }
   } else {
-    camera->descriptorFile = c;
+    const std::string c = opts.Get("camera", "notebook");
+    if (c == "notebook" || c == "basic") {
+      camera->profile = c;
+      camera->descriptorFile.clear();
+    } else if (c.find('/') == std::string::npos && c.find('.') == std::string::npos && !fs::exists(c)) {
+      camera->profile = c;  // an unknown profile name: Create says so
+    } else {
+      camera->descriptorFile = c;
+    }
   }
   camera->sourceFile = opts.Get("source");
   camera->scene = opts.Get("scene");
-  const std::string root = opts.Get("root");
   if (!root.empty()) camera->stateDir = (fs::path(root) / "camera").string();
 }
 
-CameraSession::~CameraSession() {
-  if (classDriver) {
-    classDriver->CloseStream();
-    if (classDriver->Plugged()) classDriver->Unplug();
-    classDriver.reset();
-  }
+CameraSession::~CameraSession() { End(); }
+
+bool CameraSession::Keep() {
+  if (root.empty() || !camera || !classDriver) return true;
+  std::string error;
+  if (KeepCameraState(root, record, classDriver->Plugged() ? camera.get() : nullptr, &error)) return true;
+  std::fprintf(stderr, "qcam: the camera's state is not kept: %s\n", error.c_str());
+  return false;
+}
+
+void CameraSession::End() {
+  if (!classDriver) return;
+  classDriver->CloseStream();
+  Keep();
+  device.reset();
+  if (classDriver->Plugged()) classDriver->Unplug();
+  classDriver.reset();
+}
+
+void CameraSession::PullOut() {
+  device.reset();
+  if (classDriver) classDriver->Unplug();
 }
 
 bool PlugCamera(const std::string& root, const sim::CameraOptions& options, CameraSession* session,
@@ -227,14 +261,26 @@ bool PlugCamera(const std::string& root, const sim::CameraOptions& options, Came
   }
   session->camera = sim::UvcCamera::Create(options, error);
   if (!session->camera) return false;
+  session->root = root;
+  session->record = RecordOf(options);
+  session->start = CameraStart::kPowerOn;
+  if (!root.empty()) {
+    std::string note;
+    session->start = RestoreCameraState(root, session->record, session->camera.get(), &note);
+    if (session->start == CameraStart::kDamagedState)
+      std::fprintf(stderr, "qcam: the camera's saved state is unusable (%s); it starts from its power-on values\n",
+                   note.c_str());
+  }
   session->classDriver = std::make_unique<sim::ClassDriver>();
   const NTSTATUS status = session->classDriver->Plug(&DriverEntry, session->camera.get());
   if (!NT_SUCCESS(status)) {
     char buf[64];
     std::snprintf(buf, sizeof(buf), "the driver refused the camera (status 0x%08X)", unsigned(status));
     *error = buf;
+    session->root.clear();  // a camera that never worked leaves the root as it was
     return false;
   }
+  session->device = std::make_unique<sim::KsCameraDevice>(*session->classDriver);
   return true;
 }
 

@@ -12,8 +12,10 @@
 #include "platform/stream/ks.h"
 #include "sim/class_driver.h"
 #include "sim/image_io.h"
+#include "sim/ks_camera_device.h"
 #include "sim/uvc_camera.h"
 #include "tools/qcam/commands.h"
+#include "tools/qcam/plugged_camera.h"
 
 namespace qcam_tool {
 
@@ -61,16 +63,41 @@ std::vector<InitialValue> InitialRegistryValues();
 
 // ---- the camera ----------------------------------------------------------------------
 // `--camera` takes a profile name ("notebook", "basic") or a descriptor file.
+// Without it, the camera plugged into the root stays (see plugged_camera.h),
+// and a root without one gets the notebook camera.
 void CameraOptionsFromArgs(const ParsedOptions& opts, sim::CameraOptions* camera);
 
 // A camera plugged into the simulated class driver with the driver loaded.
+// On a PC root the camera keeps its state between commands: the session
+// takes over what the last command left (unless the camera was unplugged or
+// another one is asked for) and, when it ends, saves the camera's state, or
+// records the camera as unplugged when it was pulled out during the command.
 struct CameraSession {
   std::unique_ptr<sim::UvcCamera> camera;
   std::unique_ptr<sim::ClassDriver> classDriver;
+  // The camera as user mode finds it (device enumerator, CreateFile), for as
+  // long as it is plugged in.
+  std::unique_ptr<sim::KsCameraDevice> device;
+  std::string root;                  // empty: a memory-only PC that keeps nothing
+  PlugRecord record;                 // which camera this is
+  CameraStart start = CameraStart::kPowerOn;
+  CameraSession() = default;
+  CameraSession(const CameraSession&) = delete;
+  CameraSession& operator=(const CameraSession&) = delete;
   ~CameraSession();
+  // Saves the camera's state for the next command (or records it as
+  // unplugged); false with the reason on stderr.
+  bool Keep();
+  // Closes any stream, keeps the camera's state for the next command and lets
+  // the camera go; a session that holds no camera does nothing.
+  void End();
+  // Pulls the camera out as it is, streaming or not: user mode loses the
+  // device, and the class driver reports the surprise removal.
+  void PullOut();
 };
 // Selects `root` (may be empty: a memory-only PC), creates the camera and
-// plugs it in. False with a one-line reason.
+// plugs it in. False with a one-line reason. A saved state that cannot be
+// read is reported on stderr, and the camera starts from its power-on values.
 bool PlugCamera(const std::string& root, const sim::CameraOptions& options, CameraSession* session,
                 std::string* error);
 

@@ -16,12 +16,16 @@ struct Command {
 
 const Command kCommands[] = {
     {"install", qcam_tool::CmdInstall, "create a PC root with the package's registry keys and folders"},
+    {"pc", qcam_tool::CmdPc, "show and change the PC's language, Windows version, WOW64, pending requests"},
+    {"plug", qcam_tool::CmdPlug, "plug the camera in (it keeps its state between commands)"},
+    {"unplug", qcam_tool::CmdUnplug, "pull the camera out (it comes back with power-on values)"},
     {"formats", qcam_tool::CmdFormats, "plug the camera in and list the formats the driver offers"},
     {"capture", qcam_tool::CmdCapture, "stream frames through the driver and save them"},
     {"snapshot", qcam_tool::CmdSnapshot, "show the snapshot file \\SystemRoot\\Snap.dat"},
     {"decode", qcam_tool::CmdDecode, "run the driver's JPEG decoder on a file"},
     {"props", qcam_tool::CmdProps, "list, read and change camera properties"},
     {"effects", qcam_tool::CmdEffects, "render a picture through every effect and frame"},
+    {"shell", qcam_tool::CmdShell, "run commands from standard input on one PC lifetime"},
     {"demo", qcam_tool::CmdDemo, "install, stream MJPG and YUY2 with snapshots, show where the pictures are"},
 };
 

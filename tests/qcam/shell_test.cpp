@@ -1,0 +1,121 @@
+// qcam shell driven through a pipe, as a script would drive it: one PC
+// lifetime in which the camera stays plugged in, a stream keeps running in
+// the background while other lines act, and every line prints its result.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <regex>
+
+#include "tests/qcam/qcam_test_files.h"
+#include "tools/qcam/commands.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+using qcam_test::ReadText;
+
+// The qcam program built beside this test.
+std::string QcamProgram() { return (fs::read_symlink("/proc/self/exe").parent_path() / "qcam").string(); }
+
+struct ShellRun {
+  int status = -1;
+  std::string out, err;
+};
+
+ShellRun PipeIntoShell(const std::string& root, const std::string& script, const std::string& options = "") {
+  const std::string dir = root + "-io";
+  fs::create_directories(dir);
+  qcam_test::WriteText(dir + "/script", script);
+  const std::string command = "cat '" + dir + "/script' | '" + QcamProgram() + "' shell --root '" + root + "' " +
+                              options + " > '" + dir + "/out' 2> '" + dir + "/err'";
+  ShellRun r;
+  const int rc = std::system(command.c_str());
+  r.status = WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
+  r.out = ReadText(dir + "/out");
+  r.err = ReadText(dir + "/err");
+  return r;
+}
+
+std::string FreshRoot(const std::string& name) {
+  const std::string root = qcam_test::FreshDir("qcam_shell", name);
+  fs::remove_all(root + "-io");
+  return root;
+}
+
+int Count(const std::string& text, const std::string& pattern) {
+  const std::regex re(pattern);
+  return int(std::distance(std::sregex_iterator(text.begin(), text.end(), re), std::sregex_iterator()));
+}
+
+TEST(Shell, ScriptThroughAPipeKeepsOnePcAlive) {
+  ASSERT_TRUE(fs::exists(QcamProgram()));
+  const std::string root = FreshRoot("scenario");
+  const ShellRun r = PipeIntoShell(root,
+                                   "# settings first, then a stream in the background\n"
+                                   "props set brightness -10\n"
+                                   "stream YUY2 320x240\n"
+                                   "frames 2\n"
+                                   "press 1\n"
+                                   "props button 1\n"
+                                   "frames 2\n"
+                                   "stream MJPG 320x240\n"
+                                   "stop\n"
+                                   "stop\n"
+                                   "props get brightness\n"
+                                   "unplug\n"
+                                   "props get brightness\n"
+                                   "plug\n"
+                                   "props get brightness\n"
+                                   "\"quoted word\"\n"
+                                   "plug basic\n"
+                                   "stream YUY2 640x480\n"
+                                   "frames 0\n"
+                                   "quit\n"
+                                   "props set mirror 1\n");
+  EXPECT_EQ(r.status, 2) << "some lines failed on purpose";
+  EXPECT_EQ(r.out.find("qcam>"), std::string::npos) << "no prompt on a pipe";
+  EXPECT_NE(r.out.find("streaming YUY2 320x240 in the background"), std::string::npos) << r.out;
+  EXPECT_EQ(Count(r.out, "frame \\d+: 153600 bytes"), 4) << r.out;
+  // The button pressed while the stream runs makes the next frame a still,
+  // which the driver writes as the snapshot file (the still may come before
+  // the listing starts).
+  EXPECT_LE(Count(r.out, "frame \\d+: 153600 bytes, still"), 1) << r.out;
+  EXPECT_TRUE(fs::exists(root + "/Windows/Snap.dat"));
+  EXPECT_NE(r.err.find("stream: a YUY2 stream is running already"), std::string::npos) << r.err;
+  EXPECT_NE(r.out.find("no stream is running"), std::string::npos) << r.out;
+  EXPECT_EQ(Count(r.out, "brightness\\s+-10 "), 1) << r.out;
+  EXPECT_NE(r.err.find("props: no camera is plugged in"), std::string::npos) << r.err;
+  EXPECT_NE(r.out.find("plugged in the notebook camera (power-on values)"), std::string::npos) << r.out;
+  EXPECT_EQ(Count(r.out, "brightness\\s+0 "), 1) << r.out;
+  EXPECT_NE(r.err.find("unknown command 'quoted word'"), std::string::npos) << r.err;
+  EXPECT_NE(r.out.find("plugged in the basic camera (power-on values)"), std::string::npos) << r.out;
+  EXPECT_NE(r.err.find("the camera offers no YUY2 640x480"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("frames needs a count"), std::string::npos) << r.err;
+  EXPECT_EQ(r.out.find("mirror = 1"), std::string::npos) << "nothing runs after quit";
+  // The shell lets the camera go as a command does: the basic camera stays
+  // plugged in with its state.
+  const std::string record = ReadText(root + "/camera/plugged");
+  EXPECT_NE(record.find("camera basic\nplugged yes"), std::string::npos) << record;
+  EXPECT_TRUE(fs::exists(root + "/camera/power-state"));
+}
+
+TEST(Shell, EndOfInputKeepsTheStateAndAGoodScriptEndsWithZero) {
+  const std::string root = FreshRoot("eof");
+  ShellRun r = PipeIntoShell(root, "props set mirror 1\nstream MJPG 320x240\nframes 1\n");
+  EXPECT_EQ(r.status, 0) << r.err;
+  r = PipeIntoShell(root, "props get mirror\nhelp\n");
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_TRUE(std::regex_search(r.out, std::regex("mirror\\s+1 "))) << r.out;
+  EXPECT_NE(r.out.find("press 1|2|4"), std::string::npos) << r.out;
+  r = PipeIntoShell(root, "unbalanced \"quote\n");
+  EXPECT_EQ(r.status, 2);
+  EXPECT_NE(r.err.find("unbalanced double quote"), std::string::npos) << r.err;
+  EXPECT_EQ(PipeIntoShell(root, "", "--camera toaster").status, 2);
+  EXPECT_EQ(qcam_tool::CmdShell({"--camera", "basic"}), 2) << "no root";
+}
+
+}  // namespace

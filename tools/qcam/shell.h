@@ -1,0 +1,40 @@
+// The shell's pieces: one PC lifetime with the camera plugged in and maybe a
+// stream running, and its table of verbs. A verb is one row of the table in
+// cmd_shell.cpp; verbs that share their work with a command of their own are
+// declared here and live beside that command.
+#pragma once
+
+#include <istream>
+#include <string>
+
+#include "tools/qcam/commands.h"
+#include "tools/qcam/common.h"
+#include "tools/qcam/stream.h"
+
+namespace qcam_tool {
+
+struct Shell {
+  std::string root;
+  sim::CameraOptions cameraOptions;  // as the shell was started (source picture, scene)
+  CameraSession session;             // the camera plugged in (none after 'unplug')
+  BackgroundStream stream;           // declared after the session: stops first
+  bool quit = false;
+};
+
+struct ShellVerb {
+  const char* name;
+  const char* syntax;
+  const char* summary;
+  int (*run)(Shell& shell, const Args& words);  // the words after the verb; 0 or 2 as a command
+};
+
+// Words of one line: separated by blanks, "double quotes" keep blanks inside
+// a word. False for an unbalanced quote.
+bool SplitShellLine(const std::string& line, Args* words, std::string* error);
+
+// Runs lines from `in` until 'quit' or the end of the input (a prompt before
+// each line when `interactive`); stops any stream and lets the camera go at
+// the end, keeping its state. 0 when every line succeeded, else 2.
+int RunShell(Shell& shell, std::istream& in, bool interactive);
+
+}  // namespace qcam_tool
