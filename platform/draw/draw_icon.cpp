@@ -13,6 +13,15 @@ using namespace styles;
 
 void SetRgb(cairo_t* cr, int r, int g, int b) { cairo_set_source_rgb(cr, r / 255.0, g / 255.0, b / 255.0); }
 
+// Fills the current path and outlines it in black.
+void FillOutlined(cairo_t* cr, int r, int g, int b, double lineWidth) {
+  SetRgb(cr, r, g, b);
+  cairo_fill_preserve(cr);
+  SetRgb(cr, 0, 0, 0);
+  cairo_set_line_width(cr, lineWidth);
+  cairo_stroke(cr);
+}
+
 // Each stock picture is drawn on a 32 x 32 grid.
 void StockError(cairo_t* cr) {
   cairo_arc(cr, 16, 16, 14.5, 0, 2 * M_PI);
@@ -36,11 +45,7 @@ void StockWarning(cairo_t* cr) {
   cairo_line_to(cr, 30.5, 29.5);
   cairo_line_to(cr, 1.5, 29.5);
   cairo_close_path(cr);
-  SetRgb(cr, 255, 255, 0);
-  cairo_fill_preserve(cr);
-  SetRgb(cr, 0, 0, 0);
-  cairo_set_line_width(cr, 1.5);
-  cairo_stroke(cr);
+  FillOutlined(cr, 255, 255, 0, 1.5);
   cairo_rectangle(cr, 14.5, 10, 3, 11);
   cairo_rectangle(cr, 14.5, 23.5, 3, 3);
   cairo_fill(cr);
@@ -52,11 +57,7 @@ void Balloon(cairo_t* cr) {
   cairo_move_to(cr, 9, 24);
   cairo_line_to(cr, 6, 31);
   cairo_line_to(cr, 16, 26);
-  SetRgb(cr, 255, 255, 255);
-  cairo_fill_preserve(cr);
-  SetRgb(cr, 0, 0, 0);
-  cairo_set_line_width(cr, 1);
-  cairo_stroke(cr);
+  FillOutlined(cr, 255, 255, 255, 1);
 }
 
 void StockInformation(cairo_t* cr) {
@@ -83,11 +84,7 @@ void StockQuestion(cairo_t* cr) {
 
 void StockProgram(cairo_t* cr) {
   cairo_rectangle(cr, 2.5, 4.5, 27, 23);
-  SetRgb(cr, 255, 255, 255);
-  cairo_fill_preserve(cr);
-  SetRgb(cr, 0, 0, 0);
-  cairo_set_line_width(cr, 1);
-  cairo_stroke(cr);
+  FillOutlined(cr, 255, 255, 255, 1);
   cairo_rectangle(cr, 3, 5, 26, 5);
   SetRgb(cr, 10, 36, 106);
   cairo_fill(cr);

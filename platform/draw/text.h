@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <string>
 
 #include "platform/draw/painter.h"
@@ -69,7 +70,9 @@ struct TextSize {
 
 // One drawing's text engine: a pango context with fixed options (grey
 // antialiasing, slight hinting, whole-pixel metrics, 96 dots per inch,
-// left-to-right), so that no setting of the machine changes a pixel.
+// left-to-right), so that no setting of the machine changes a pixel. Text
+// engines share one font map; one thread at a time holds engines (others
+// wait), any number of them.
 class TextEngine {
  public:
   explicit TextEngine(cairo_t* cr);
@@ -96,8 +99,10 @@ class TextEngine {
   std::unique_ptr<Layout> Prepare(const ResolvedFont& font, const std::string& utf8, unsigned flags,
                                   int wrapWidth);
 
+  static std::recursive_mutex& Lock();
   void LineMetrics(const std::string& family, int pixelSize, bool bold, int* ascent, int* lineHeight);
 
+  std::lock_guard<std::recursive_mutex> hold_;
   cairo_t* cr_;
   PangoContext* context_;
   std::map<std::pair<FontRequest, bool>, ResolvedFont> fonts_;
