@@ -38,7 +38,10 @@ int32_t Answer(void*, uint32_t, void*, uint32_t, void* out, uint32_t outSize, ui
 class PathBag final : public IPropertyBag {
  public:
   STDMETHODIMP QueryInterface(REFIID riid, void** object) override {
-    if (!IsEqualGUID(riid, IID_IUnknown) && !IsEqualGUID(riid, IID_IPropertyBag)) return (*object = nullptr), E_NOINTERFACE;
+    if (!IsEqualGUID(riid, IID_IUnknown) && !IsEqualGUID(riid, IID_IPropertyBag)) {
+      *object = nullptr;
+      return E_NOINTERFACE;
+    }
     *object = this;
     return S_OK;
   }
