@@ -279,7 +279,7 @@ bool FindDialogTemplate(HINSTANCE instance, LPCSTR nameA, LPCWSTR nameW, const u
 }
 
 HWND CreateDialogFromTemplate(HINSTANCE instance, const uint8_t* data, size_t size, HWND owner, DLGPROC proc,
-                              LPARAM param, bool unicode, bool modal) {
+                              LPARAM param, bool unicode, DialogKind kind) {
   // A dialog without a module belongs to the program, whose resources
   // (icons of its controls) it then uses.
   if (!instance) instance = GetModuleHandleA(nullptr);
@@ -307,7 +307,11 @@ HWND CreateDialogFromTemplate(HINSTANCE instance, const uint8_t* data, size_t si
     style &= ~(WS_CAPTION | WS_SYSMENU);
     exStyle |= WS_EX_CONTROLPARENT;
   }
-  const bool visible = (style & WS_VISIBLE) != 0;
+  if (kind == DialogKind::Child) {
+    style = (style & ~(WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | DS_MODALFRAME | DS_CENTER)) | WS_CHILD;
+    exStyle = (exStyle & ~WS_EX_DLGMODALFRAME) | WS_EX_CONTROLPARENT;
+  }
+  const bool visible = (style & WS_VISIBLE) != 0 && kind == DialogKind::Modeless;
   style &= ~WS_VISIBLE;
   RECT frame = {0, 0, ToPixelsX(t.cx, info.baseX), ToPixelsY(t.cy, info.baseY)};
   AdjustWindowRectEx(&frame, style, FALSE, exStyle);
@@ -353,7 +357,7 @@ HWND CreateDialogFromTemplate(HINSTANCE instance, const uint8_t* data, size_t si
       IsWindow(focus))
     SetFocus(focus);
   if (!IsWindow(dialog)) return nullptr;
-  if (visible && !modal) {
+  if (visible) {
     ShowWindow(dialog, SW_SHOWNORMAL);
     UpdateWindow(dialog);
   }
@@ -454,7 +458,7 @@ HWND WINAPI CreateDialogParamA(HINSTANCE hInstance, LPCSTR lpTemplateName, HWND 
   const uint8_t* data = nullptr;
   size_t size = 0;
   if (!FindDialogTemplate(hInstance, lpTemplateName, nullptr, &data, &size)) return nullptr;
-  return CreateDialogFromTemplate(hInstance, data, size, hWndParent, lpDialogFunc, dwInitParam, false, false);
+  return CreateDialogFromTemplate(hInstance, data, size, hWndParent, lpDialogFunc, dwInitParam, false, DialogKind::Modeless);
 }
 
 HWND WINAPI CreateDialogParamW(HINSTANCE hInstance, LPCWSTR lpTemplateName, HWND hWndParent, DLGPROC lpDialogFunc,
@@ -462,7 +466,7 @@ HWND WINAPI CreateDialogParamW(HINSTANCE hInstance, LPCWSTR lpTemplateName, HWND
   const uint8_t* data = nullptr;
   size_t size = 0;
   if (!FindDialogTemplate(hInstance, nullptr, lpTemplateName, &data, &size)) return nullptr;
-  return CreateDialogFromTemplate(hInstance, data, size, hWndParent, lpDialogFunc, dwInitParam, true, false);
+  return CreateDialogFromTemplate(hInstance, data, size, hWndParent, lpDialogFunc, dwInitParam, true, DialogKind::Modeless);
 }
 
 namespace {
@@ -476,14 +480,14 @@ HWND WINAPI CreateDialogIndirectParamA(HINSTANCE hInstance, LPCDLGTEMPLATEA lpTe
                                        DLGPROC lpDialogFunc, LPARAM dwInitParam) {
   const uint8_t* data = reinterpret_cast<const uint8_t*>(lpTemplate);
   return CreateDialogFromTemplate(hInstance, data, TemplateBytes(data), hWndParent, lpDialogFunc, dwInitParam, false,
-                                  false);
+                                  DialogKind::Modeless);
 }
 
 HWND WINAPI CreateDialogIndirectParamW(HINSTANCE hInstance, LPCDLGTEMPLATEW lpTemplate, HWND hWndParent,
                                        DLGPROC lpDialogFunc, LPARAM dwInitParam) {
   const uint8_t* data = reinterpret_cast<const uint8_t*>(lpTemplate);
   return CreateDialogFromTemplate(hInstance, data, TemplateBytes(data), hWndParent, lpDialogFunc, dwInitParam, true,
-                                  false);
+                                  DialogKind::Modeless);
 }
 
 namespace {
@@ -492,7 +496,7 @@ namespace {
 INT_PTR RunTemplate(HINSTANCE instance, const uint8_t* data, size_t size, HWND parent, DLGPROC proc, LPARAM param,
                     bool unicode) {
   HWND owner = parent ? GetAncestor(parent, GA_ROOT) : nullptr;
-  HWND dialog = CreateDialogFromTemplate(instance, data, size, owner, proc, param, unicode, true);
+  HWND dialog = CreateDialogFromTemplate(instance, data, size, owner, proc, param, unicode, DialogKind::Modal);
   return dialog ? RunDialogBox(dialog, owner) : -1;
 }
 }  // namespace

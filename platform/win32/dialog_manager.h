@@ -37,11 +37,15 @@ void DialogBaseUnitsOf(const std::string& face, int pointSize, int* x, int* y);
 // MulDiv: value * numerator / denominator rounded half away from zero.
 int MulDivRound(int value, int numerator, int denominator);
 
-// Builds a dialog (hidden when `modal`) from a template of at most `size`
-// bytes; null with the last error set when the template is bad or a
-// control cannot be created.
+// How a dialog is made: shown as its template says (CreateDialog), hidden
+// for a modal loop to show (DialogBox), or hidden as a child of `owner`
+// whatever its template says (a property page inside a sheet).
+enum class DialogKind { Modeless, Modal, Child };
+
+// Builds a dialog from a template of at most `size` bytes; null with the
+// last error set when the template is bad or a control cannot be created.
 HWND CreateDialogFromTemplate(HINSTANCE instance, const uint8_t* data, size_t size, HWND owner, DLGPROC proc,
-                              LPARAM param, bool unicode, bool modal);
+                              LPARAM param, bool unicode, DialogKind kind);
 // The template bytes of a dialog resource; false (last error set) when the
 // module has no such dialog.
 bool FindDialogTemplate(HINSTANCE instance, LPCSTR nameA, LPCWSTR nameW, const uint8_t** data, size_t* size);

@@ -117,11 +117,13 @@ HWND CreateWindowCommon(const CreateRequest& request) {
   if (request.parent == HWND_MESSAGE) {
     messageOnly = true;
   } else if (style & WS_CHILD) {
-    if (!request.parent || request.parent == DesktopHandle() || !CheckWindow(request.parent)) {
+    // A child of the desktop window stands among the top-level windows, as
+    // on Windows (property pages measure their templates that way).
+    if (!request.parent || (request.parent != DesktopHandle() && !CheckWindow(request.parent))) {
       SetLastError(ERROR_TLW_WITH_WSCHILD);
       return nullptr;
     }
-    parent = request.parent;
+    if (request.parent != DesktopHandle()) parent = request.parent;
   } else if (request.parent && request.parent != DesktopHandle()) {
     if (!CheckWindow(request.parent)) return nullptr;
     owner = GetAncestor(request.parent, GA_ROOT);
