@@ -38,7 +38,10 @@ int32_t Answer(void*, uint32_t, void*, uint32_t, void* out, uint32_t outSize, ui
 class PathBag final : public IPropertyBag {
  public:
   STDMETHODIMP QueryInterface(REFIID riid, void** object) override {
-    if (!IsEqualGUID(riid, IID_IUnknown) && !IsEqualGUID(riid, IID_IPropertyBag)) return (*object = nullptr), E_NOINTERFACE;
+    if (!IsEqualGUID(riid, IID_IUnknown) && !IsEqualGUID(riid, IID_IPropertyBag)) {
+      *object = nullptr;
+      return E_NOINTERFACE;
+    }
     *object = this;
     return S_OK;
   }
@@ -72,7 +75,7 @@ IBaseFilter* TheFilter() {
   return filter;
 }
 
-volatile LONGLONG g_sink;
+volatile uint64_t g_sink;
 
 void Consume(const void* p, size_t n) {
   const uint8_t* b = static_cast<const uint8_t*>(p);
@@ -88,7 +91,7 @@ void Ranges(IBaseFilter* filter, REFIID iid) {
   Consume(v, sizeof(v));
   LONG value = 0, flags = 0;
   c->Get(LONG(g_input.Byte() % 16), &value, &flags);
-  g_sink = g_sink + value + flags;
+  g_sink = g_sink + uint64_t(value) + uint64_t(flags);
   c->Release();
 }
 
@@ -109,7 +112,7 @@ void VideoControl(IBaseFilter* filter) {
   video->GetMode(pin, &mode);
   LONGLONG rate = 0;
   video->GetMaxAvailableFrameRate(pin, 0, size, &rate);
-  g_sink = g_sink + count + caps + mode + rate;
+  g_sink = g_sink + uint64_t(count) + uint64_t(caps) + uint64_t(mode) + uint64_t(rate);
   pin->Release();
   video->Release();
 }

@@ -153,6 +153,10 @@ TEST_F(CaptureFilter, StandardControlsGoToTheDriver) {
   EXPECT_EQ(platform::LastKsRequestStatus(), kStatusInvalidParameter);
   EXPECT_EQ(procAmp->Get(VideoProcAmp_Brightness, nullptr, &flags), E_POINTER);
   EXPECT_EQ(procAmp->GetRange(VideoProcAmp_Brightness, &mn, nullptr, &step, &def, &caps), E_POINTER);
+  // Gain is answered but not in the driver's table, which basic support reads.
+  EXPECT_EQ(procAmp->Get(VideoProcAmp_Gain, &value, &flags), S_OK);
+  EXPECT_EQ(procAmp->GetRange(VideoProcAmp_Gain, &mn, &mx, &step, &def, &caps),
+            HRESULT_FROM_WIN32(ERROR_NOT_SUPPORTED));
 
   ASSERT_EQ(cameraControl->GetRange(CameraControl_Exposure, &mn, &mx, &step, &def, &caps), S_OK);
   EXPECT_EQ(caps, CameraControl_Flags_Auto | CameraControl_Flags_Manual);

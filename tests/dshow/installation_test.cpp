@@ -44,7 +44,8 @@ class TestHandler final : public IUnknown {
     else if (IsEqualGUID(riid, IID_ITestExtra))
       *object = static_cast<ITestExtra*>(&extra_);
     else
-      return (*object = nullptr), E_NOINTERFACE;
+      *object = nullptr;
+    if (!*object) return E_NOINTERFACE;
     static_cast<IUnknown*>(*object)->AddRef();
     return S_OK;
   }

@@ -97,7 +97,8 @@ bool CameraFilter::Ok() const {
 
 int32_t CameraFilter::Get(ControlSet set, int32_t id, int32_t* value, int32_t* flags) {
   LONG v = 0, f = 0;
-  HRESULT hr = set == ControlSet::ProcAmp ? interfaces_->procAmp->Get(id, &v, &f) : interfaces_->camera->Get(id, &v, &f);
+  HRESULT hr =
+      set == ControlSet::ProcAmp ? interfaces_->procAmp->Get(id, &v, &f) : interfaces_->camera->Get(id, &v, &f);
   *value = v;
   *flags = f;
   return hr;
