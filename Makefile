@@ -4,10 +4,11 @@ BUILD      ?= build
 ASAN_BUILD ?= build-asan
 TSAN_BUILD ?= build-tsan
 FUZZ_BUILD ?= build-fuzz
+WIN_BUILD  ?= build-windows
 JOBS       ?= $(shell nproc)
 GEN        := $(shell command -v ninja >/dev/null 2>&1 && echo "-G Ninja")
 
-.PHONY: all deps configure build demo test test-asan test-tsan fuzz bench clean
+.PHONY: all deps configure build demo test test-asan test-tsan fuzz bench windows clean
 
 all: build
 
@@ -43,9 +44,16 @@ fuzz: deps
 	@CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) $(GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQCAM_FUZZ=ON >/dev/null
 	@cmake --build $(FUZZ_BUILD) -j $(JOBS)
 
+# The user-mode deliverables built for 32-bit Windows with mingw-w64 against the
+# real SDK headers; the module must carry its five exports.
+windows: deps
+	@cmake -S . -B $(WIN_BUILD) $(GEN) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake -DCMAKE_BUILD_TYPE=Release >/dev/null
+	@cmake --build $(WIN_BUILD) -j $(JOBS)
+	@bash scripts/check-exports.sh $(WIN_BUILD)/qcamext.ax DllGetClassObject DllCanUnloadNow DllRegisterServer DllUnregisterServer VFWWDMExtension
+
 bench: configure
 	@cmake --build $(BUILD) -j $(JOBS)
 	@for b in $(BUILD)/bin/bench_*; do echo "== $$b"; $$b; done
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) $(TSAN_BUILD) $(FUZZ_BUILD) out
+	rm -rf $(BUILD) $(ASAN_BUILD) $(TSAN_BUILD) $(FUZZ_BUILD) $(WIN_BUILD) out

@@ -1,109 +1,16 @@
-// Definitions shared by the driver and its user-mode clients: the private
-// property set, the registry keys and value names, the CameraStatus bits, the
-// effect numbers and the snapshot size list.
+// Definitions shared by the driver and its user-mode clients, in the kernel's
+// terms: everything of qcam_ids.h plus the private property set's GUID.
 #pragma once
 
 #include <cstdint>
 
 #include "platform/nt/ntddk.h"
+#include "shared/qcam_ids.h"
 
 namespace qcam {
 
-// ---- registry ---------------------------------------------------------------
-// Kernel paths of the three keys; the user-mode view opens the same keys under
-// HKEY_LOCAL_MACHINE (kUserCurrentKey, kUserDefaultKey).
-constexpr const char16_t* kKeyCurrent = u"\\Registry\\MACHINE\\SOFTWARE\\Qorvane\\QCAM500\\CURRENT";
-constexpr const char16_t* kKeyDefault = u"\\Registry\\MACHINE\\SOFTWARE\\Qorvane\\QCAM500\\DEFAULT";
-constexpr const char16_t* kKeyUcam = u"\\Registry\\MACHINE\\SOFTWARE\\QORCAM\\UCAM";
-constexpr const char* kKeyCurrentA = "\\Registry\\MACHINE\\SOFTWARE\\Qorvane\\QCAM500\\CURRENT";
-constexpr const char* kKeyDefaultA = "\\Registry\\MACHINE\\SOFTWARE\\Qorvane\\QCAM500\\DEFAULT";
-constexpr const char* kKeyUcamA = "\\Registry\\MACHINE\\SOFTWARE\\QORCAM\\UCAM";
-constexpr const char* kUserCurrentKey = "SOFTWARE\\Qorvane\\QCAM500\\Current\\";
-constexpr const char* kUserDefaultKey = "SOFTWARE\\Qorvane\\QCAM500\\Default\\";
-
-// The 24 picture settings, in the order of the settings record.
-constexpr int kPictureSettingCount = 24;
-constexpr const char16_t* kPictureSettingNames[kPictureSettingCount] = {
-    u"Brightness", u"Contrast", u"Gamma",     u"Hue",        u"Saturation",  u"Sharpness",
-    u"Whitebalance", u"WhitebalanceAuto", u"BackLight", u"Exposure", u"ExposureAuto", u"Gain",
-    u"GainAuto",   u"Banding",  u"Flip",      u"Mirror",     u"Outdoor",     u"LowLight",
-    u"SnapShopSize", u"ColorEnable", u"Focus", u"FocusAuto", u"LEDCtrl",    u"Privacy"};
-
-// ---- CameraStatus -------------------------------------------------------------
-constexpr const char16_t* kValueCameraStatus = u"CameraStatus";
-constexpr uint32_t kStatusStreaming = 0x001;      // capture is running
-constexpr uint32_t kStatusButtonIdle = 0x002;     // button pressed while not streaming
-constexpr uint32_t kStatusSnapshotReady = 0x008;  // Snap.dat was written
-constexpr uint32_t kStatusButton2 = 0x100;        // button state 2
-constexpr uint32_t kStatusButton4 = 0x200;        // button state 4
-
-// ---- private property set ------------------------------------------------------
 // {3DC2E820-4713-11D2-BA41-00A0C90D2B05}; also the class id of the client's
 // custom-property interface.
 constexpr GUID kPropSetPrivate = {0x3DC2E820, 0x4713, 0x11D2, {0xBA, 0x41, 0x00, 0xA0, 0xC9, 0x0D, 0x2B, 0x05}};
-constexpr uint32_t kPrivateRecordSize = 1112;  // 24-byte header + 272 words
-constexpr uint32_t kPrivateWordCount = 272;
-
-enum PrivatePropertyId : uint32_t {
-  kPrivDriverId = 0,
-  kPrivFormatIndex = 1,
-  kPrivPictureSize = 2,
-  kPrivSpecialEffect = 3,
-  kPrivFaceTracking = 4,
-  kPrivValue5 = 5,
-  kPrivMirror = 7,
-  kPrivFlip = 8,
-  kPrivZoomScale = 9,
-  kPrivZoomX = 10,
-  kPrivZoomY = 11,
-  kPrivSnapshotSize = 12,
-  kPrivZoomEnable = 13,
-  kPrivCommand = 14,
-  kPrivColorEnable = 15,
-  kPrivTakeSnapshot = 16,
-  kPrivOutdoor = 17,
-  kPrivSettings = 18,
-  kPrivLowLight = 19,
-  kPrivLed = 20,
-  kPrivRanges = 21,
-};
-
-constexpr uint32_t kDriverIdentification = 0x4302;
-
-// ---- effects and frames ----------------------------------------------------------
-constexpr uint32_t kEffectNone = 1;
-constexpr uint32_t kEffectFirst = 2;
-constexpr uint32_t kEffectLast = 21;
-constexpr uint32_t kEffectCycle = 49;
-constexpr uint32_t kFrameFirst = 51;
-constexpr uint32_t kFrameLast = 61;
-constexpr uint32_t kFrameUser = 99;
-
-// ---- picture layouts -------------------------------------------------------------
-enum FormatIndex : int32_t {
-  kFormatI420 = 0,
-  kFormatRGB24 = 1,
-  kFormatYUY2 = 2,
-  kFormatMJPG = 3,
-};
-
-// ---- snapshot sizes -----------------------------------------------------------------
-constexpr int kSnapshotSizeCount = 15;
-struct SnapshotSize {
-  uint16_t width, height;
-};
-constexpr SnapshotSize kSnapshotSizes[kSnapshotSizeCount] = {
-    {160, 120},   {176, 144},   {320, 240},   {352, 288},   {640, 480},
-    {800, 600},   {1024, 768},  {1280, 720},  {1280, 800},  {1280, 960},
-    {1280, 1024}, {1600, 1200}, {2304, 1728}, {2560, 1600}, {2560, 2048}};
-
-// FourCC as a little-endian 32-bit word ("MJPG" -> 'M' in the low byte).
-constexpr uint32_t FourCC(char a, char b, char c, char d) {
-  return uint32_t(uint8_t(a)) | uint32_t(uint8_t(b)) << 8 | uint32_t(uint8_t(c)) << 16 | uint32_t(uint8_t(d)) << 24;
-}
-constexpr uint32_t kFourCC_MJPG = FourCC('M', 'J', 'P', 'G');
-constexpr uint32_t kFourCC_YUY2 = FourCC('Y', 'U', 'Y', '2');
-constexpr uint32_t kFourCC_I420 = FourCC('I', '4', '2', '0');
-constexpr uint32_t kFourCC_IYUV = FourCC('I', 'Y', 'U', 'V');
 
 }  // namespace qcam

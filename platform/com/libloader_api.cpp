@@ -31,6 +31,13 @@ DWORD CopyModuleFileName(const String& path, Char* buffer, DWORD size) {
   return size;
 }
 
+// The path of a module, null meaning the program.
+bool ModulePath(HMODULE module, std::string* path) {
+  if (loader::PathOf(module ? module : loader::Find(nullptr, true), path)) return true;
+  SetLastError(ERROR_MOD_NOT_FOUND);
+  return false;
+}
+
 }  // namespace
 
 HMODULE WINAPI LoadLibraryA(LPCSTR lpLibFileName) { return LoadLibraryExA(lpLibFileName, nullptr, 0); }
@@ -74,20 +81,12 @@ HMODULE WINAPI GetModuleHandleW(LPCWSTR lpModuleName) {
 
 DWORD WINAPI GetModuleFileNameA(HMODULE hModule, LPSTR lpFilename, DWORD nSize) {
   std::string path;
-  if (!loader::PathOf(hModule ? hModule : GetModuleHandleA(nullptr), &path)) {
-    SetLastError(ERROR_MOD_NOT_FOUND);
-    return 0;
-  }
-  return CopyModuleFileName(text::Utf8ToAnsi(path), lpFilename, nSize);
+  return ModulePath(hModule, &path) ? CopyModuleFileName(text::Utf8ToAnsi(path), lpFilename, nSize) : 0;
 }
 
 DWORD WINAPI GetModuleFileNameW(HMODULE hModule, LPWSTR lpFilename, DWORD nSize) {
   std::string path;
-  if (!loader::PathOf(hModule ? hModule : GetModuleHandleW(nullptr), &path)) {
-    SetLastError(ERROR_MOD_NOT_FOUND);
-    return 0;
-  }
-  return CopyModuleFileName(text::Utf8ToWide(path), lpFilename, nSize);
+  return ModulePath(hModule, &path) ? CopyModuleFileName(text::Utf8ToWide(path), lpFilename, nSize) : 0;
 }
 
 BOOL WINAPI DisableThreadLibraryCalls(HMODULE hLibModule) { return loader::DisableThreadCalls(hLibModule); }

@@ -259,35 +259,45 @@ LSTATUS HandOutName(const String& name, Char* buffer, LPDWORD count) {
 
 // ---- the calls, on UTF-8 names ---------------------------------------------------------
 
-LSTATUS OpenKeyUtf8(HKEY key, const std::string& sub, REGSAM sam, PHKEY result) {
-  if (!result) return ERROR_INVALID_PARAMETER;
+// The key an open or create names: the handle's logical path and `sub`,
+// in the view the call asks for.
+struct Target {
   Base base;
-  bool view32;
-  LSTATUS status = BaseOf(key, &base);
-  if (status == ERROR_SUCCESS) status = ViewOf(sam, base.view32, &view32);
+  std::string logical;
+  std::string physical;
+  bool view32 = false;
+};
+
+LSTATUS TargetOf(HKEY key, const std::string& sub, REGSAM sam, PHKEY result, Target* target) {
+  if (!result) return ERROR_INVALID_PARAMETER;
+  LSTATUS status = BaseOf(key, &target->base);
+  if (status == ERROR_SUCCESS) status = ViewOf(sam, target->base.view32, &target->view32);
   if (status != ERROR_SUCCESS) return status;
-  const std::string logical = SubPath(base.logical, sub);
-  if (!platform::RegKeyExists(Physical(logical, view32))) return ERROR_FILE_NOT_FOUND;
-  *result = NewHandle(logical, view32, sam);
+  target->logical = SubPath(target->base.logical, sub);
+  target->physical = Physical(target->logical, target->view32);
+  return ERROR_SUCCESS;
+}
+
+LSTATUS OpenKeyUtf8(HKEY key, const std::string& sub, REGSAM sam, PHKEY result) {
+  Target t;
+  const LSTATUS status = TargetOf(key, sub, sam, result, &t);
+  if (status != ERROR_SUCCESS) return status;
+  if (!platform::RegKeyExists(t.physical)) return ERROR_FILE_NOT_FOUND;
+  *result = NewHandle(t.logical, t.view32, sam);
   return ERROR_SUCCESS;
 }
 
 LSTATUS CreateKeyUtf8(HKEY key, const std::string& sub, REGSAM sam, PHKEY result, LPDWORD disposition) {
-  if (!result) return ERROR_INVALID_PARAMETER;
-  Base base;
-  bool view32;
-  LSTATUS status = BaseOf(key, &base);
-  if (status == ERROR_SUCCESS) status = ViewOf(sam, base.view32, &view32);
+  Target t;
+  const LSTATUS status = TargetOf(key, sub, sam, result, &t);
   if (status != ERROR_SUCCESS) return status;
-  const std::string logical = SubPath(base.logical, sub);
-  const std::string physical = Physical(logical, view32);
-  const bool existed = platform::RegKeyExists(physical);
+  const bool existed = platform::RegKeyExists(t.physical);
   if (!existed) {
-    if (!(base.access & KEY_CREATE_SUB_KEY)) return ERROR_ACCESS_DENIED;
-    if (!platform::RegCreateKeyPath(physical)) return ERROR_INVALID_PARAMETER;
+    if (!(t.base.access & KEY_CREATE_SUB_KEY)) return ERROR_ACCESS_DENIED;
+    if (!platform::RegCreateKeyPath(t.physical)) return ERROR_INVALID_PARAMETER;
   }
   if (disposition) *disposition = existed ? REG_OPENED_EXISTING_KEY : REG_CREATED_NEW_KEY;
-  *result = NewHandle(logical, view32, sam);
+  *result = NewHandle(t.logical, t.view32, sam);
   return ERROR_SUCCESS;
 }
 

@@ -48,7 +48,8 @@ class HeldDevice {
     HeldDevice* d = static_cast<HeldDevice*>(context);
     std::unique_lock<std::mutex> hold(d->lock_);
     d->wake_.wait(hold, [d] { return d->released_; });
-    std::memcpy(out, d->answer_.data(), std::min<size_t>(outSize, d->answer_.size()));
+    const size_t n = std::min<size_t>(outSize, d->answer_.size());
+    if (n) std::memcpy(out, d->answer_.data(), n);
     *returned = d->reported_;
     return d->status_;
   }

@@ -12,6 +12,7 @@
 #include "platform/nt/platform_control.h"
 #include "sim/camera_state.h"
 #include "sim/image_io.h"
+#include "tests/qcam/qcam_test_files.h"
 #include "tools/qcam/commands.h"
 #include "tools/qcam/common.h"
 
@@ -20,11 +21,9 @@ namespace {
 namespace fs = std::filesystem;
 using qcam_tool::Args;
 
-std::string FreshDir(const std::string& name) {
-  const fs::path p = fs::temp_directory_path() / ("qcam_keep_" + std::to_string(::getpid()) + "_" + name);
-  fs::remove_all(p);
-  return p.string();
-}
+std::string FreshDir(const std::string& name) { return qcam_test::FreshDir("qcam_keep", name); }
+using qcam_test::ReadText;
+using qcam_test::WriteText;
 
 struct Outcome {
   int status = -1;
@@ -51,15 +50,6 @@ std::string PropValue(const std::string& root, const std::string& name, std::vec
   std::smatch m;
   if (!std::regex_search(o.out, m, std::regex(name + "\\s+(-?\\d+)\\s"))) return "?" + o.out;
   return m[1];
-}
-
-std::string ReadText(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
-
-void WriteText(const std::string& path, const std::string& text) {
-  std::ofstream(path, std::ios::binary | std::ios::trunc) << text;
 }
 
 // A picture dark on the left and light on the right, so that mirroring and

@@ -162,7 +162,7 @@ int CmdCapture(const Args& args) {
   if (req.snapshot > 0 && !req.snapshotByProperty) camera->MarkFrameStill(uint32_t(req.snapshot - 1));
   if (req.snapshot == 1 && req.snapshotByProperty) requestSnapshot();
   if (req.unplugAt == 1) {
-    cd.Unplug();
+    session.PullOut();
     unplugged = true;
   }
   const auto start = std::chrono::steady_clock::now();
@@ -208,7 +208,7 @@ int CmdCapture(const Args& args) {
       if (req.snapshotByProperty && req.snapshot > 1 && frame.number + 1 == uint64_t(req.snapshot)) requestSnapshot();
       if (showProgress) Progress(frame.number, total);
       if (req.unplugAt > 1 && frame.number + 1 == uint64_t(req.unplugAt)) {
-        cd.Unplug();
+        session.PullOut();
         unplugged = true;
       }
       return true;

@@ -1,9 +1,9 @@
-// qcam install --root DIR: a PC root with the package's registry keys,
-// folders and photo-frame bitmaps.
+// qcam install --root DIR: the camera package installed on a PC root.
 #include <cstdio>
 
 #include "tools/qcam/commands.h"
 #include "tools/qcam/common.h"
+#include "tools/qcam/package.h"
 
 namespace qcam_tool {
 
@@ -13,14 +13,17 @@ int CmdInstall(const Args& args) {
   if (!ParseOptions(args, {{"root", true}, {"help", false}}, &opts, &error)) return Fail(error);
   if (opts.Has("help")) {
     std::printf("usage: qcam install --root DIR\n"
-                "Creates DIR as a PC root: the registry keys CURRENT, DEFAULT and UCAM with their\n"
-                "initial values (existing values are kept), Windows/, Windows/System32/, C/, camera/\n"
-                "and the photo-frame bitmaps in Windows/.\n");
+                "Installs the camera package on the PC root DIR (created if needed): the registry\n"
+                "keys CURRENT, DEFAULT and UCAM with their initial values, Windows/, Windows/System32/,\n"
+                "C/, camera/ and the photo-frame bitmaps, and the system's COM classes in the\n"
+                "registry. Values that exist keep what they hold; installing twice is harmless.\n");
     return 0;
   }
   const std::string root = opts.Get("root");
   if (root.empty()) return Fail("install needs --root DIR");
-  if (!InstallRoot(root, &error)) return Fail(error);
+  std::vector<std::string> done;
+  if (!InstallPackage(root, &done, &error)) return Fail(error);
+  for (const std::string& step : done) std::printf("  %s\n", step.c_str());
   std::printf("installed the camera package under %s\n", root.c_str());
   return 0;
 }

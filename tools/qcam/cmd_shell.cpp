@@ -57,7 +57,7 @@ int VerbUnplug(Shell& shell, const Args& words) {
   }
   // Pulled out as it is, streaming or not: surprise removal first.
   const bool streaming = shell.stream.Open();
-  shell.session.classDriver->Unplug();
+  shell.session.PullOut();
   const uint32_t frames = shell.stream.Delivered();
   shell.stream.Stop();
   shell.session.End();

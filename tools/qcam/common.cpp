@@ -243,8 +243,14 @@ void CameraSession::End() {
   if (!classDriver) return;
   classDriver->CloseStream();
   Keep();
+  device.reset();
   if (classDriver->Plugged()) classDriver->Unplug();
   classDriver.reset();
+}
+
+void CameraSession::PullOut() {
+  device.reset();
+  if (classDriver) classDriver->Unplug();
 }
 
 bool PlugCamera(const std::string& root, const sim::CameraOptions& options, CameraSession* session,
@@ -274,6 +280,7 @@ bool PlugCamera(const std::string& root, const sim::CameraOptions& options, Came
     session->root.clear();  // a camera that never worked leaves the root as it was
     return false;
   }
+  session->device = std::make_unique<sim::KsCameraDevice>(*session->classDriver);
   return true;
 }
 

@@ -12,6 +12,7 @@
 #include "platform/stream/ks.h"
 #include "sim/class_driver.h"
 #include "sim/image_io.h"
+#include "sim/ks_camera_device.h"
 #include "sim/uvc_camera.h"
 #include "tools/qcam/commands.h"
 #include "tools/qcam/plugged_camera.h"
@@ -74,6 +75,9 @@ void CameraOptionsFromArgs(const ParsedOptions& opts, sim::CameraOptions* camera
 struct CameraSession {
   std::unique_ptr<sim::UvcCamera> camera;
   std::unique_ptr<sim::ClassDriver> classDriver;
+  // The camera as user mode finds it (device enumerator, CreateFile), for as
+  // long as it is plugged in.
+  std::unique_ptr<sim::KsCameraDevice> device;
   std::string root;                  // empty: a memory-only PC that keeps nothing
   PlugRecord record;                 // which camera this is
   CameraStart start = CameraStart::kPowerOn;
@@ -87,6 +91,9 @@ struct CameraSession {
   // Closes any stream, keeps the camera's state for the next command and lets
   // the camera go; a session that holds no camera does nothing.
   void End();
+  // Pulls the camera out as it is, streaming or not: user mode loses the
+  // device, and the class driver reports the surprise removal.
+  void PullOut();
 };
 // Selects `root` (may be empty: a memory-only PC), creates the camera and
 // plugs it in. False with a one-line reason. A saved state that cannot be

@@ -19,6 +19,7 @@ const Command kCommands[] = {
     {"pc", qcam_tool::CmdPc, "show and change the PC's language, Windows version, WOW64, pending requests"},
     {"plug", qcam_tool::CmdPlug, "plug the camera in (it keeps its state between commands)"},
     {"unplug", qcam_tool::CmdUnplug, "pull the camera out (it comes back with power-on values)"},
+    {"register", qcam_tool::CmdRegister, "run the extension module's registration and show the keys it wrote"},
     {"formats", qcam_tool::CmdFormats, "plug the camera in and list the formats the driver offers"},
     {"capture", qcam_tool::CmdCapture, "stream frames through the driver and save them"},
     {"snapshot", qcam_tool::CmdSnapshot, "show the snapshot file \\SystemRoot\\Snap.dat"},

@@ -155,11 +155,14 @@ uint32_t BackgroundStream::Delivered() const {
 }
 
 bool BackgroundStream::WaitFrames(uint32_t count, std::vector<FrameNote>* frames) {
+  return WaitFramesAfter(Delivered(), count, frames);
+}
+
+bool BackgroundStream::WaitFramesAfter(uint32_t from, uint32_t count, std::vector<FrameNote>* frames) {
   frames->clear();
   if (count > kMaxWait) count = kMaxWait;
   std::unique_lock<std::mutex> hold(lock_);
-  const uint32_t from = delivered_;
-  changed_.wait(hold, [&] { return delivered_ - from >= count || ended_ || !cd_; });
+  changed_.wait(hold, [&] { return delivered_ >= from + count || ended_ || !cd_; });
   for (const FrameNote& f : recent_)
     if (f.number > from && f.number <= from + count) frames->push_back(f);
   return frames->size() == count;

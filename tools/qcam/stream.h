@@ -67,6 +67,9 @@ class BackgroundStream {
   // false, with what came, when the stream ended first.
   static constexpr uint32_t kMaxWait = 1000;
   bool WaitFrames(uint32_t count, std::vector<FrameNote>* frames);
+  // The same counted from frame number `after` (a value Delivered() gave),
+  // so that frames that came meanwhile are not missed.
+  bool WaitFramesAfter(uint32_t after, uint32_t count, std::vector<FrameNote>* frames);
 
  private:
   void Pump(uint64_t frameMs);

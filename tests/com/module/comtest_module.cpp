@@ -155,6 +155,10 @@ bool AttachRefused() {
 EXTERN_C BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
   switch (reason) {
     case DLL_PROCESS_ATTACH:
+      // A new life: the host may keep the library's memory mapped across
+      // an unload, so nothing is assumed to start from zero.
+      g_counts = ComTestCounts();
+      g_observer = nullptr;
       g_instance = instance;
       g_graveyard = new Graveyard;
       GetModuleFileNameA(instance, g_counts.pathAtAttach, MAX_PATH);

@@ -1,0 +1,50 @@
+// The camera rig: the real driver on the simulated class driver, announced
+// as a kernel-streaming device.
+#include "tests/extension/camera_rig.h"
+
+#include "driver/core/driver.h"
+#include "platform/machine/dshow_control.h"
+#include "platform/nt/platform_control.h"
+#include "shared/qcam_defs.h"
+#include "sim/class_driver.h"
+#include "sim/ks_camera_device.h"
+
+namespace ext_test {
+
+void CreateDriverKeys() {
+  for (const char* key : {qcam::kKeyCurrentA, qcam::kKeyDefaultA, qcam::kKeyUcamA}) platform::RegCreateKeyPath(key);
+}
+
+struct CameraRig::State {
+  std::unique_ptr<sim::Camera> camera;
+  sim::ClassDriver driver;
+  std::unique_ptr<sim::KsCameraDevice> device;
+  bool plugged = false;
+};
+
+CameraRig::CameraRig(const std::string& profile, uint32_t port, bool announceHandler) : state_(new State) {
+  sim::CameraOptions camera;
+  camera.profile = profile;
+  std::string error;
+  state_->camera = sim::Camera::Create(camera, &error);
+  if (!state_->camera) return;
+  state_->plugged = state_->driver.Plug(&DriverEntry, state_->camera.get()) == STATUS_SUCCESS;
+  sim::KsCameraDeviceOptions options;
+  options.port = port;
+  state_->device = std::make_unique<sim::KsCameraDevice>(state_->driver, options);
+  if (announceHandler) {
+    const char* handler = "{3DC2E820-4713-11D2-BA41-00A0C90D2B05}";
+    platform::AnnounceInterfaceHandler(VendorId(), ProductId(), handler, handler);
+  }
+}
+
+CameraRig::~CameraRig() {
+  state_->device.reset();
+  if (state_->plugged) state_->driver.Unplug();
+}
+
+bool CameraRig::Ok() const { return state_->plugged && state_->device && state_->device->Plugged(); }
+uint16_t CameraRig::VendorId() const { return state_->device->Info().vendorId; }
+uint16_t CameraRig::ProductId() const { return state_->device->Info().productId; }
+
+}  // namespace ext_test

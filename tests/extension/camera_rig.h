@@ -1,0 +1,34 @@
+// A simulated camera with the driver loaded, plugged into the PC as the
+// kernel-streaming device capture applications find, and the installation's
+// announcement of the extension's interface handler for it. Plain C++: the
+// tests that use it include the SDK headers, the rig itself the kernel's.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace ext_test {
+
+// The driver's registry keys, as the package's installation creates them.
+void CreateDriverKeys();
+
+class CameraRig {
+ public:
+  // `announceHandler`: whether the installation announced IAMCustomCameraProp
+  // for this camera's device (without it the filter lacks the private set).
+  CameraRig(const std::string& profile, uint32_t port, bool announceHandler);
+  ~CameraRig();
+  CameraRig(const CameraRig&) = delete;
+  CameraRig& operator=(const CameraRig&) = delete;
+
+  bool Ok() const;
+  uint16_t VendorId() const;
+  uint16_t ProductId() const;
+
+ private:
+  struct State;
+  std::unique_ptr<State> state_;
+};
+
+}  // namespace ext_test

@@ -1,0 +1,50 @@
+// Resource ids of the window system tests' resource script.
+#pragma once
+
+#define IDD_ALL_CONTROLS 100
+#define IDD_CLASSIC 101
+#define IDD_TAIWAN 102
+#define IDD_PAGE_ONE 110
+#define IDD_PAGE_TWO 111
+#define IDD_BAD_CLASS 120
+
+#define IDC_LABEL 1000
+#define IDC_GROUP 1001
+#define IDC_PUSH 1002
+#define IDC_CHECK_AUTO 1003
+#define IDC_CHECK_MANUAL 1004
+#define IDC_RADIO_A1 1010
+#define IDC_RADIO_A2 1011
+#define IDC_RADIO_A3 1012
+#define IDC_RADIO_B1 1013
+#define IDC_RADIO_B2 1014
+#define IDC_EDIT_NUMBER 1020
+#define IDC_EDIT_BUDDY 1021
+#define IDC_UPDOWN 1022
+#define IDC_LIST 1030
+#define IDC_COMBO 1031
+#define IDC_SCROLL 1040
+#define IDC_TRACK 1041
+#define IDC_VTRACK 1042
+#define IDC_PROGRESS 1043
+#define IDC_HIDDEN 1050
+#define IDC_DISABLED 1051
+#define IDC_ICON 1052
+#define IDC_READONLY 1053
+#define IDC_PAGE_EDIT 1060
+#define IDC_PAGE_CHECK 1061
+
+#define IDS_FIRST 1
+#define IDS_BLOCK_END 15
+#define IDS_SECOND_BLOCK 16
+#define IDS_TITLE 40
+#define IDS_JAPANESE 41
+
+#define IDM_TRAY 200
+#define IDM_EXTENDED 201
+#define IDM_EXIT 32798
+#define IDM_50HZ 32780
+#define IDM_60HZ 32781
+
+#define IDI_TEST 300
+#define IDR_DATA 400

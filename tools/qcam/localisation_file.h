@@ -1,0 +1,29 @@
+// The extension's localisation file "QCAMCFG.ini": its UTF-8 source
+// (tools/qcam/localisation/QCAMCFG.utf8.ini, built into the tools) and its
+// installation into a PC's system directory with every section in its
+// language's ANSI code page.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace qcam {
+
+// The UTF-8 source as built into the program.
+std::string LocalisationSource();
+
+// The ANSI code page a section's text is written in: 932 "LANG_JAPANESE",
+// 936 "LANG_CHINESE_S", 949 "LANG_KOREAN", 950 "LANG_CHINESE_T", 1252 any
+// other section (and the lines before the first section).
+uint32_t SectionCodePage(const std::string& section);
+
+// Converts UTF-8 INI text line by line into the installed form (CR LF line
+// ends). False, with the line number in *error, for text that is not UTF-8
+// or that the section's code page cannot hold: nothing is silently replaced.
+bool ConvertLocalisationSource(const std::string& utf8, std::string* ansi, std::string* error);
+
+// Writes ROOT/Windows/System32/QCAMCFG.ini from the built-in source
+// (temporary file, then rename). False with a reason in *error.
+bool InstallLocalisationFile(const std::string& root, std::string* error);
+
+}  // namespace qcam
