@@ -4,12 +4,23 @@
 #include "platform/draw/painter.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 
 namespace draw {
 namespace {
 
 void SetColor(cairo_t* cr, Rgb c) { cairo_set_source_rgb(cr, c.r / 255.0, c.g / 255.0, c.b / 255.0); }
+
+// The part of `r` inside the current clip: pixel-by-pixel drawing never
+// walks over more than can show.
+Rect Visible(cairo_t* cr, const Rect& r) {
+  double x0, y0, x1, y1;
+  cairo_clip_extents(cr, &x0, &y0, &x1, &y1);
+  int left = std::max(r.x, int(std::floor(x0))), top = std::max(r.y, int(std::floor(y0)));
+  int right = std::min(r.right(), int(std::ceil(x1))), bottom = std::min(r.bottom(), int(std::ceil(y1)));
+  return Rect{left, top, right - left, bottom - top};
+}
 
 }  // namespace
 
@@ -64,14 +75,15 @@ void DrawFocusRect(cairo_t* cr, const Rect& r, Rgb color) {
   if (r.empty()) return;
   int dx, dy;
   DeviceOffset(cr, &dx, &dy);
+  Rect shown = Visible(cr, r);
   auto dot = [&](int x, int y) {
     if (((x + dx + y + dy) & 1) == 0) Pixel(cr, x, y, color);
   };
-  for (int x = r.x; x < r.right(); ++x) {
+  for (int x = shown.x; x < shown.right(); ++x) {
     dot(x, r.y);
     dot(x, r.bottom() - 1);
   }
-  for (int y = r.y + 1; y < r.bottom() - 1; ++y) {
+  for (int y = std::max(shown.y, r.y + 1); y < std::min(shown.bottom(), r.bottom() - 1); ++y) {
     dot(r.x, y);
     dot(r.right() - 1, y);
   }
@@ -79,11 +91,27 @@ void DrawFocusRect(cairo_t* cr, const Rect& r, Rgb color) {
 
 void FillChecker(cairo_t* cr, const Rect& r, Rgb first, Rgb second) {
   if (r.empty()) return;
-  FillRect(cr, r, second);
+  // A 2 x 2 tile repeated, placed so that `first` falls on the pixels whose
+  // picture coordinates add up to an even number.
+  cairo_surface_t* tile = cairo_image_surface_create(CAIRO_FORMAT_RGB24, 2, 2);
+  cairo_surface_flush(tile);
+  unsigned char* data = cairo_image_surface_get_data(tile);
+  int stride = cairo_image_surface_get_stride(tile);
+  auto pack = [](Rgb c) { return 0xFF000000u | (uint32_t(c.r) << 16) | (uint32_t(c.g) << 8) | c.b; };
+  for (int y = 0; y < 2; ++y)
+    for (int x = 0; x < 2; ++x)
+      reinterpret_cast<uint32_t*>(data + y * stride)[x] = pack(((x + y) & 1) ? second : first);
+  cairo_surface_mark_dirty(tile);
   int dx, dy;
   DeviceOffset(cr, &dx, &dy);
-  for (int y = r.y; y < r.bottom(); ++y)
-    for (int x = r.x + ((r.x + dx + y + dy) & 1); x < r.right(); x += 2) Pixel(cr, x, y, first);
+  cairo_save(cr);
+  cairo_set_source_surface(cr, tile, dx & 1, dy & 1);
+  cairo_pattern_set_extend(cairo_get_source(cr), CAIRO_EXTEND_REPEAT);
+  cairo_pattern_set_filter(cairo_get_source(cr), CAIRO_FILTER_NEAREST);
+  cairo_rectangle(cr, r.x, r.y, r.w, r.h);
+  cairo_fill(cr);
+  cairo_restore(cr);
+  cairo_surface_destroy(tile);
 }
 
 void DrawMask(cairo_t* cr, int x, int y, const char* const* rows, int rowCount, const char* keys,

@@ -120,6 +120,16 @@ TEST(DrawBadInput, HugeTreesAndTextsAreBounded) {
   track.rangeMax = INT_MAX;
   track.tickFrequency = 1;
   picture.root.children.insert(picture.root.children.begin(), track);
+  // Controls far larger than the picture: what is drawn pixel by pixel
+  // (halftones, dotted focus rectangles) is drawn only where it shows.
+  for (const char* cls : {"ScrollBar", "Button", "msctls_trackbar32", "ListBox"}) {
+    WindowNode giant = Control(cls, 4, WS_VSCROLL | BS_AUTO3STATE | BS_PUSHLIKE, -30000, -30000, 32767, 32767);
+    giant.focused = true;
+    giant.checkState = 2;
+    giant.items.assign(10, "x");
+    giant.rangeMax = 1 << 30;
+    picture.root.children.insert(picture.root.children.begin(), giant);
+  }
   draw::Image image;
   EXPECT_TRUE(draw::RenderWindowPicture(picture, &image));
 }
