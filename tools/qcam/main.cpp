@@ -20,6 +20,8 @@ const Command kCommands[] = {
     {"plug", qcam_tool::CmdPlug, "plug the camera in (it keeps its state between commands)"},
     {"unplug", qcam_tool::CmdUnplug, "pull the camera out (it comes back with power-on values)"},
     {"register", qcam_tool::CmdRegister, "run the extension module's registration and show the keys it wrote"},
+    {"private", qcam_tool::CmdPrivate, "call IAMCustomCameraProp Get or Set through COM, as the pages do"},
+    {"vfw", qcam_tool::CmdVfw, "show the extension's pages in the VfW video-source sheet, as the mapper does"},
     {"formats", qcam_tool::CmdFormats, "plug the camera in and list the formats the driver offers"},
     {"capture", qcam_tool::CmdCapture, "stream frames through the driver and save them"},
     {"snapshot", qcam_tool::CmdSnapshot, "show the snapshot file \\SystemRoot\\Snap.dat"},
