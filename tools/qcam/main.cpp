@@ -29,7 +29,7 @@ const Command kCommands[] = {
     {"props", qcam_tool::CmdProps, "list, read and change camera properties"},
     {"effects", qcam_tool::CmdEffects, "render a picture through every effect and frame"},
     {"shell", qcam_tool::CmdShell, "run commands from standard input on one PC lifetime"},
-    {"demo", qcam_tool::CmdDemo, "install, stream MJPG and YUY2 with snapshots, show where the pictures are"},
+    {"demo", qcam_tool::CmdDemo, "install, stream, change settings, show the extension's sheet; say where the pictures are"},
 };
 
 void Usage(FILE* out) {
