@@ -199,6 +199,8 @@ bool DescribeMenu(HMENU__* menu, std::vector<MenuItemInfo>* items) {
 
 bool DescribeIcon(HICON__* icon, IconInfo* info) { return win32::DescribeIconHandle(icon, info); }
 
+bool DescribeSheetPage(_PSP* page, SheetPageInfo* info) { return win32::DescribeSheetPageHandle(page, info); }
+
 uint32_t InitializedCommonControls() { return win32::InitializedCommonControlClasses(); }
 
 namespace win32 {

@@ -32,6 +32,7 @@
 struct HWND__;
 struct HMENU__;
 struct HICON__;
+struct _PSP;
 
 namespace platform {
 
@@ -135,6 +136,16 @@ struct IconInfo {
   std::vector<IconImage> images;
 };
 bool DescribeIcon(HICON__* icon, IconInfo* info);
+
+// --- Property-sheet pages -----------------------------------------------------------
+// What a page handle (HPROPSHEETPAGE) was made from, as a sheet shows it.
+struct SheetPageInfo {
+  int templateId = 0;        // the dialog template's resource id (0: named or in memory)
+  std::string templateName;  // a template named by a string
+  std::string title;         // the tab title (ANSI bytes in the PC's code page)
+};
+// False for a handle that is no live page.
+bool DescribeSheetPage(_PSP* page, SheetPageInfo* info);
 
 // --- Windows ------------------------------------------------------------------------
 // A picture-ready copy of a top-level window and everything in it.

@@ -32,6 +32,9 @@ bool DescribeMenuItems(HMENU menu, std::vector<MenuItemInfo>* items);
 // What an icon handle stands for (icons.cpp).
 bool DescribeIconHandle(HICON icon, IconInfo* info);
 
+// What a property-sheet page handle was made from (property_sheet.cpp).
+bool DescribeSheetPageHandle(_PSP* page, SheetPageInfo* info);
+
 // The icon's resource id (the IDI_* value for a system icon) and its image
 // closest to `wanted` pixels wide, decoded to 0xAARRGGBB pixels top-down
 // (none for a PNG image or a system icon). False for no icon of ours.

@@ -14,6 +14,7 @@
 
 #include "platform/win32/dialog_manager.h"
 #include "platform/win32/dialog_template.h"
+#include "platform/win32/modal_hooks.h"
 #include "platform/win32/resources.h"
 #include "platform/win32/sheet_frame.h"
 #include "platform/win32/text.h"
@@ -525,6 +526,23 @@ INT_PTR RunSheet(const PROPSHEETHEADERA* header, bool unicode) {
 }
 
 }  // namespace
+
+bool DescribeSheetPageHandle(HPROPSHEETPAGE handle, SheetPageInfo* info) {
+  SheetPage* page = PageOf(handle);
+  if (!page) return false;
+  SheetPageInfo described;
+  const bool inMemory = page->Flags() & PSP_DLGINDIRECT;
+  const bool byId = page->unicode ? IS_INTRESOURCE(page->W()->pszTemplate) : IS_INTRESOURCE(page->A()->pszTemplate);
+  if (!inMemory && byId)
+    described.templateId = int(reinterpret_cast<ULONG_PTR>(page->A()->pszTemplate));
+  else if (!inMemory)
+    described.templateName =
+        page->unicode ? WideToAnsiText(WideOrEmpty(page->W()->pszTemplate)) : AnsiOrEmpty(page->A()->pszTemplate);
+  described.title = page->Title();
+  *info = described;
+  return true;
+}
+
 }  // namespace win32
 }  // namespace platform
 

@@ -118,4 +118,28 @@ TEST(Shell, EndOfInputKeepsTheStateAndAGoodScriptEndsWithZero) {
   EXPECT_EQ(qcam_tool::CmdShell({"--camera", "basic"}), 2) << "no root";
 }
 
+TEST(Shell, PrivateInterfaceAndVfwSheetBesideARunningStream) {
+  const std::string root = FreshRoot("user_mode");
+  const ShellRun r = PipeIntoShell(root,
+                                   "stream YUY2 640x480\n"
+                                   "frames 1\n"
+                                   "private set 7 1\n"
+                                   "props get mirror\n"
+                                   "private get 1 --length 4\n"
+                                   "private --stream MJPG:320x240 get 1\n"
+                                   "vfw --out '" + root + "-sheet.png'\n"
+                                   "vfw --out \"" + root + "-sheet.png\"\n"
+                                   "stop\n"
+                                   "private --stream MJPG:320x240 get 1 --length 4\n");
+  EXPECT_EQ(r.status, 2) << "two lines fail on purpose";
+  EXPECT_NE(r.out.find("word[0]=1\n"), std::string::npos) << r.out;
+  EXPECT_TRUE(std::regex_search(r.out, std::regex("mirror\\s+1 "))) << r.out;
+  EXPECT_NE(r.out.find("word[0]=2\n"), std::string::npos) << "YUY2 while the shell's stream runs: " << r.out;
+  EXPECT_NE(r.err.find("private: a stream is running already"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("cannot create '"), std::string::npos) << "single quotes are part of the word: " << r.err;
+  EXPECT_EQ(Count(r.out, "page \\d: template \\d+, title"), 6) << r.out;
+  EXPECT_TRUE(fs::exists(root + "-sheet.png"));
+  EXPECT_NE(r.out.find("word[0]=3\n"), std::string::npos) << "MJPG once the shell's stream stopped: " << r.out;
+}
+
 }  // namespace

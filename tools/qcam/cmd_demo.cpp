@@ -26,11 +26,12 @@ int CmdDemo(const Args& args) {
   if (!ParseOptions(args, {{"root", true}, {"help", false}}, &opts, &error)) return Fail(error);
   if (opts.Has("help")) {
     std::printf("usage: qcam demo [--root DIR]\n"
-                "Installs a PC root (default out/demo), captures a short MJPG and a short YUY2\n"
-                "stream with a snapshot each, then decoded RGB24 and I420 streams, a mirrored\n"
-                "sepia stream, a 2x digital zoom, a tracked and framed face, the camera's\n"
-                "controls, and a contact sheet of every effect and photo frame, and prints\n"
-                "where the pictures are.\n");
+                "Installs the package on a PC root (default out/demo), captures a short MJPG\n"
+                "and a short YUY2 stream with a snapshot each, then decoded RGB24 and I420\n"
+                "streams, a mirrored sepia stream, a 2x digital zoom, a tracked and framed face,\n"
+                "the camera's controls, a contact sheet of every effect and photo frame, a\n"
+                "request through the extension's private interface and the VfW video-source\n"
+                "sheet, and prints where the pictures are.\n");
     return 0;
   }
   const std::string root = opts.Get("root", "out/demo");
@@ -39,6 +40,7 @@ int CmdDemo(const Args& args) {
   const std::string snapMjpg = out + "/snapshot-mjpg.png", snapYuy2 = out + "/snapshot-yuy2.png";
   const std::string rgb = out + "/rgb24", i420 = out + "/i420", sepia = out + "/mirror-sepia", zoom = out + "/zoom";
   const std::string face = out + "/face", faceLog = out + "/face.log", effects = out + "/effects";
+  const std::string sheet = out + "/video-source.png";
   int rc = 0;
 
   // 1. A fresh PC with the package installed.
@@ -88,6 +90,15 @@ int CmdDemo(const Args& args) {
                  {"effects", "--root", root, "--source", rgb + "/frame-0001.png", "--out", effects})) != 0)
     return rc;
 
+  // 9. The extension: its private interface through COM, and its pages in
+  // the video-source dialog a Video for Windows application shows.
+  if ((rc = Step("ask the driver for the stream's format through IAMCustomCameraProp", CmdPrivate,
+                 {"private", "--root", root, "--stream", "YUY2:640x480", "get", "1", "--length", "8"})) != 0)
+    return rc;
+  if ((rc = Step("show the extension's pages in the VfW video-source sheet", CmdVfw,
+                 {"vfw", "--root", root, "--stream", "YUY2:640x480", "--out", sheet})) != 0)
+    return rc;
+
   std::printf("\nThe pictures:\n");
   std::printf("  MJPG frames:     %s/frame-0001.jpg ... frame-0010.jpg\n", mjpg.c_str());
   std::printf("  MJPG snapshot:   %s\n", snapMjpg.c_str());
@@ -100,6 +111,7 @@ int CmdDemo(const Args& args) {
   std::printf("  tracked face:    %s/frame-0001.png ... frame-0060.png (boxes in %s)\n", face.c_str(),
               faceLog.c_str());
   std::printf("  effects, frames: %s/effects-rgb24.png and effects-yuy2.png\n", effects.c_str());
+  std::printf("  VfW sheet:       %s\n", sheet.c_str());
   std::printf("  registry:        %s/registry.reg\n", root.c_str());
   return 0;
 }

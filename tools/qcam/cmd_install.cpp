@@ -15,8 +15,11 @@ int CmdInstall(const Args& args) {
     std::printf("usage: qcam install --root DIR\n"
                 "Installs the camera package on the PC root DIR (created if needed): the registry\n"
                 "keys CURRENT, DEFAULT and UCAM with their initial values, Windows/, Windows/System32/,\n"
-                "C/, camera/ and the photo-frame bitmaps, and the system's COM classes in the\n"
-                "registry. Values that exist keep what they hold; installing twice is harmless.\n");
+                "C/, camera/ and the photo-frame bitmaps; the system's COM classes; the extension\n"
+                "module qcamext.ax in C:\\Windows\\System32, registered by its DllRegisterServer and\n"
+                "announced for the camera's device (IAMCustomCameraProp and four property pages);\n"
+                "the localisation file QCAMCFG.ini. Values that exist keep what they hold;\n"
+                "installing twice is harmless.\n");
     return 0;
   }
   const std::string root = opts.Get("root");

@@ -39,19 +39,7 @@ bool ParseSwitch(const std::string& text, bool* value) {
 
 bool ParseLanguage(const std::string& text, uint16_t* id) {
   long long v = 0;
-  if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
-    if (text.size() > 6) return false;
-    v = 0;
-    for (size_t i = 2; i < text.size(); ++i) {
-      const char c = char(text[i] | 0x20);
-      const int d = c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1;
-      if (d < 0) return false;
-      v = v * 16 + d;
-    }
-  } else if (!ParseInt(text, 1, 0xFFFF, &v)) {
-    return false;
-  }
-  if (v < 1 || v > 0xFFFF) return false;
+  if (!ParseIntOrHex(text, 1, 0xFFFF, &v)) return false;
   *id = uint16_t(v);
   return true;
 }

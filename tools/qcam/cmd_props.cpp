@@ -117,29 +117,13 @@ int RunProps(CameraSession& session, const Args& words) {
 int CmdProps(const Args& args) {
   ParsedOptions opts;
   std::vector<std::string> words;
-  for (size_t i = 0; i < args.size(); ++i) {
-    const std::string& a = args[i];
-    if (a == "--help" || a == "-h") {
-      std::fputs(kUsage, stdout);
-      PrintNames(stdout);
-      return 0;
-    }
-    if (a.rfind("--", 0) == 0) {
-      std::string name = a.substr(2), value;
-      size_t eq = name.find('=');
-      if (eq != std::string::npos) {
-        value = name.substr(eq + 1);
-        name = name.substr(0, eq);
-      } else if (i + 1 < args.size()) {
-        value = args[++i];
-      } else {
-        return Fail("props: option --" + name + " needs a value");
-      }
-      if (name != "root" && name != "camera") return Fail("props: unknown option --" + name);
-      opts.values[name].push_back(value);
-      continue;
-    }
-    words.push_back(a);
+  std::string error;
+  if (!ParseOptions(args, {{"root", true}, {"camera", true}, {"help", false}}, &opts, &error, &words))
+    return Fail("props: " + error);
+  if (opts.Has("help") || (!words.empty() && words[0] == "-h")) {
+    std::fputs(kUsage, stdout);
+    PrintNames(stdout);
+    return 0;
   }
   if (!opts.Has("root") || opts.Get("root").empty()) {
     std::fputs(kUsage, stderr);
@@ -150,7 +134,6 @@ int CmdProps(const Args& args) {
     return 2;
   }
   const std::string root = opts.Get("root");
-  std::string error;
   if (!RootInstalled(root) && !InstallRoot(root, &error)) return Fail("props: cannot install " + root + ": " + error);
   sim::CameraOptions cameraOptions;
   CameraOptionsFromArgs(opts, &cameraOptions);

@@ -9,6 +9,23 @@
 #include "tools/qcam/user_mode.h"
 
 namespace qcam_tool {
+namespace {
+
+// "5 keys added, 1 changed", or that nothing changed.
+std::string ChangeSummary(const std::vector<RegistryChange>& changes) {
+  int count[3] = {0, 0, 0};
+  for (const RegistryChange& c : changes) ++count[c.kind];
+  static const char* const kWords[3] = {"added", "removed", "changed"};
+  std::string text;
+  for (int k = 0; k < 3; ++k) {
+    if (!count[k]) continue;
+    text += (text.empty() ? std::to_string(count[k]) + (count[k] == 1 ? " key " : " keys ")
+                          : ", " + std::to_string(count[k]) + " ") + kWords[k];
+  }
+  return text.empty() ? "the registry is as it was" : text;
+}
+
+}  // namespace
 
 int CmdRegister(const Args& args) {
   ParsedOptions opts;
@@ -32,8 +49,8 @@ int CmdRegister(const Args& args) {
   const std::vector<RegistryChange> changes = DiffRegistryText(before, platform::RenderRegistryText());
   for (const RegistryChange& c : changes) std::printf("%s\n", RegistryChangeLine(c).c_str());
   if (!ok) return Fail(error + ": " + HresultText(hr));
-  std::printf("%s: %s, %zu key%s changed\n", unregister ? "DllUnregisterServer" : "DllRegisterServer",
-              HresultText(hr).c_str(), changes.size(), changes.size() == 1 ? "" : "s");
+  std::printf("%s returned %s; %s\n", unregister ? "DllUnregisterServer" : "DllRegisterServer",
+              hr == 0 ? "S_OK" : HresultText(hr).c_str(), ChangeSummary(changes).c_str());
   return 0;
 }
 

@@ -11,6 +11,7 @@
 #include "platform/machine/pc_clock.h"
 #include "tools/qcam/commands.h"
 #include "tools/qcam/common.h"
+#include "tools/qcam/package.h"
 #include "tools/qcam/shell.h"
 #include "tools/qcam/stream.h"
 
@@ -142,6 +143,8 @@ const ShellVerb kVerbs[] = {
     {"wait", "wait MS", "let MS milliseconds of PC time pass", VerbWait},
     {"press", "press 1|2|4", "press the camera's snapshot button", VerbPress},
     {"props", "props list|get NAME|set NAME VALUE [auto|manual]|button 1|2|4", "as 'qcam props'", VerbProps},
+    {"private", "private [--stream F:WxH] get ID|set ID WORD... [--length N]", "as 'qcam private'", ShellPrivate},
+    {"vfw", "vfw [--stream F:WxH] [--out FILE.png]", "as 'qcam vfw'", ShellVfw},
     {"help", "help", "list the commands", VerbHelp},
     {"quit", "quit", "end the shell (as does the end of the input)", VerbQuit},
 };
@@ -232,7 +235,7 @@ int CmdShell(const Args& args) {
   Shell shell;
   shell.root = opts.Get("root");
   if (shell.root.empty()) return Fail("shell needs --root DIR");
-  if (!RootInstalled(shell.root) && !InstallRoot(shell.root, &error)) return Fail(error);
+  if (!EnsurePackageInstalled(shell.root, &error)) return Fail(error);
   CameraOptionsFromArgs(opts, &shell.cameraOptions);
   if (!PlugCamera(shell.root, shell.cameraOptions, &shell.session, &error)) return Fail(error);
   return RunShell(shell, std::cin, isatty(0) != 0);

@@ -29,11 +29,17 @@ const std::vector<std::string>& ParsedOptions::All(const std::string& name) cons
   return it == values.end() ? none : it->second;
 }
 
-bool ParseOptions(const Args& args, const std::vector<OptionRule>& rules, ParsedOptions* out, std::string* error) {
+bool ParseOptions(const Args& args, const std::vector<OptionRule>& rules, ParsedOptions* out, std::string* error,
+                  Args* words) {
   ParsedOptions parsed;
+  Args plain;
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& a = args[i];
     if (a.size() < 3 || a.compare(0, 2, "--") != 0) {
+      if (words) {
+        plain.push_back(a);
+        continue;
+      }
       *error = "unexpected argument '" + a + "'";
       return false;
     }
@@ -65,6 +71,7 @@ bool ParseOptions(const Args& args, const std::vector<OptionRule>& rules, Parsed
     parsed.values[name].push_back(value);
   }
   *out = std::move(parsed);
+  if (words) *words = std::move(plain);
   return true;
 }
 
@@ -78,6 +85,21 @@ bool ParseInt(const std::string& text, long long min, long long max, long long* 
     v = v * 10 + (text[i] - '0');
   }
   if (text[0] == '-') v = -v;
+  if (v < min || v > max) return false;
+  *value = v;
+  return true;
+}
+
+bool ParseIntOrHex(const std::string& text, long long min, long long max, long long* value) {
+  if (text.size() < 3 || text[0] != '0' || (text[1] != 'x' && text[1] != 'X')) return ParseInt(text, min, max, value);
+  if (text.size() > 10) return false;
+  long long v = 0;
+  for (size_t i = 2; i < text.size(); ++i) {
+    const char c = char(text[i] | 0x20);
+    const int d = c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1;
+    if (d < 0) return false;
+    v = v * 16 + d;
+  }
   if (v < min || v > max) return false;
   *value = v;
   return true;

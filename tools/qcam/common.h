@@ -35,10 +35,14 @@ struct ParsedOptions {
 };
 
 // False with a one-line reason for an unknown option, a missing value or a
-// stray argument.
-bool ParseOptions(const Args& args, const std::vector<OptionRule>& rules, ParsedOptions* out, std::string* error);
+// stray argument. With `words`, arguments that are no options (not starting
+// with "--"; "-5" is a word) are collected there in order instead.
+bool ParseOptions(const Args& args, const std::vector<OptionRule>& rules, ParsedOptions* out, std::string* error,
+                  Args* words = nullptr);
 // Whole decimal numbers only (optional sign); false for anything else.
 bool ParseInt(const std::string& text, long long min, long long max, long long* value);
+// The same, or "0x" and up to 8 hexadecimal digits.
+bool ParseIntOrHex(const std::string& text, long long min, long long max, long long* value);
 // "640x480".
 bool ParseSize(const std::string& text, int* width, int* height);
 // Prints "qcam: MESSAGE" on stderr and returns 2.

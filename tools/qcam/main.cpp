@@ -20,6 +20,8 @@ const Command kCommands[] = {
     {"plug", qcam_tool::CmdPlug, "plug the camera in (it keeps its state between commands)"},
     {"unplug", qcam_tool::CmdUnplug, "pull the camera out (it comes back with power-on values)"},
     {"register", qcam_tool::CmdRegister, "run the extension module's registration and show the keys it wrote"},
+    {"private", qcam_tool::CmdPrivate, "call IAMCustomCameraProp Get or Set through COM, as the pages do"},
+    {"vfw", qcam_tool::CmdVfw, "show the extension's pages in the VfW video-source sheet, as the mapper does"},
     {"formats", qcam_tool::CmdFormats, "plug the camera in and list the formats the driver offers"},
     {"capture", qcam_tool::CmdCapture, "stream frames through the driver and save them"},
     {"snapshot", qcam_tool::CmdSnapshot, "show the snapshot file \\SystemRoot\\Snap.dat"},
@@ -27,7 +29,7 @@ const Command kCommands[] = {
     {"props", qcam_tool::CmdProps, "list, read and change camera properties"},
     {"effects", qcam_tool::CmdEffects, "render a picture through every effect and frame"},
     {"shell", qcam_tool::CmdShell, "run commands from standard input on one PC lifetime"},
-    {"demo", qcam_tool::CmdDemo, "install, stream MJPG and YUY2 with snapshots, show where the pictures are"},
+    {"demo", qcam_tool::CmdDemo, "install, stream, change settings, show the extension's sheet; say where the pictures are"},
 };
 
 void Usage(FILE* out) {

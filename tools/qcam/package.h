@@ -9,9 +9,19 @@
 
 namespace qcam_tool {
 
+// The module as the build leaves it: <program's folder>/../modules/qcamext.ax.
+std::string BuiltModulePath();
+
 // Every step, in order; values that already exist keep what they hold, so
-// installing again is harmless. *done receives one line per step taken.
-// False with a one-line reason at the first step that fails.
+// installing again is harmless (the module file is replaced by the built
+// one). *done receives one line per step taken. False with a one-line
+// reason at the first step that fails.
 bool InstallPackage(const std::string& root, std::vector<std::string>* done, std::string* error);
+
+// The root holds the driver's keys, the module, and the module's classes in
+// the registry view the PC's programs see (which WOW64 changes).
+bool PackageInstalled(const std::string& root);
+// Selects the root and installs the package there unless it is installed.
+bool EnsurePackageInstalled(const std::string& root, std::string* error);
 
 }  // namespace qcam_tool

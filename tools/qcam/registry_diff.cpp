@@ -36,11 +36,25 @@ std::vector<RegistryChange> DiffRegistryText(const std::string& before, const st
   for (const KeyBlock& b : old) oldByKey.emplace(b.key, &b);
   for (const KeyBlock& b : now) nowByKey.emplace(b.key, &b);
   std::vector<RegistryChange> changes;
+  // Keys that came or went, by path, to the change that lists them (a
+  // rendering lists a parent before its subkeys).
+  std::map<std::string, size_t> listedBy;
+  auto note = [&](RegistryChange::Kind kind, const std::string& key) {
+    const size_t cut = key.rfind('\\');
+    auto parent = cut == std::string::npos ? listedBy.end() : listedBy.find(key.substr(0, cut));
+    if (parent != listedBy.end() && changes[parent->second].kind == kind) {
+      ++changes[parent->second].subkeys;
+      listedBy[key] = parent->second;
+      return;
+    }
+    listedBy[key] = changes.size();
+    changes.push_back({kind, key});
+  };
   for (const KeyBlock& b : old)
-    if (!nowByKey.count(b.key)) changes.push_back({RegistryChange::kRemoved, b.key});
+    if (!nowByKey.count(b.key)) note(RegistryChange::kRemoved, b.key);
   for (const KeyBlock& b : now) {
     auto it = oldByKey.find(b.key);
-    if (it == oldByKey.end()) changes.push_back({RegistryChange::kAdded, b.key});
+    if (it == oldByKey.end()) note(RegistryChange::kAdded, b.key);
     else if (it->second->values != b.values) changes.push_back({RegistryChange::kChanged, b.key});
   }
   return changes;
@@ -48,7 +62,9 @@ std::vector<RegistryChange> DiffRegistryText(const std::string& before, const st
 
 std::string RegistryChangeLine(const RegistryChange& change) {
   const char* mark = change.kind == RegistryChange::kAdded ? "+ " : change.kind == RegistryChange::kRemoved ? "- " : "* ";
-  return mark + change.key;
+  std::string line = mark + change.key;
+  if (change.subkeys) line += " (and " + std::to_string(change.subkeys) + (change.subkeys == 1 ? " subkey)" : " subkeys)");
+  return line;
 }
 
 }  // namespace qcam_tool

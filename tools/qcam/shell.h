@@ -28,6 +28,10 @@ struct ShellVerb {
   int (*run)(Shell& shell, const Args& words);  // the words after the verb; 0 or 2 as a command
 };
 
+// Verbs that live beside their commands.
+int ShellPrivate(Shell& shell, const Args& words);
+int ShellVfw(Shell& shell, const Args& words);
+
 // Words of one line: separated by blanks, "double quotes" keep blanks inside
 // a word. False for an unbalanced quote.
 bool SplitShellLine(const std::string& line, Args* words, std::string* error);

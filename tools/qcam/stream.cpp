@@ -168,4 +168,27 @@ bool BackgroundStream::WaitFramesAfter(uint32_t from, uint32_t count, std::vecto
   return frames->size() == count;
 }
 
+StreamForWork::StreamForWork(BackgroundStream& stream, sim::ClassDriver& cd, const std::string& spec)
+    : stream_(stream) {
+  if (spec.empty()) return;
+  StreamFormat format;
+  std::vector<FrameNote> first;
+  if (stream.Open()) {
+    error_ = "a stream is running already (stop it, or leave out --stream)";
+  } else if (ParseStreamSpec(spec, &format, &error_) && stream.Start(cd, format, &error_)) {
+    started_ = true;
+    if (!stream.WaitFrames(1, &first)) error_ = "the stream delivered no frame";
+  }
+}
+
+StreamForWork::~StreamForWork() {
+  if (started_) stream_.Stop();
+}
+
+bool StreamForWork::Ok(std::string* error) const {
+  if (error_.empty()) return true;
+  *error = error_;
+  return false;
+}
+
 }  // namespace qcam_tool

@@ -85,4 +85,23 @@ class BackgroundStream {
   bool ended_ = false;
 };
 
+// A stream held for one piece of work (a command's --stream FORMAT:WxH), as
+// a capture application holds the camera meanwhile: started, its first
+// frame waited for (the driver knows the format from then on), stopped when
+// this object goes. An empty spec holds nothing.
+class StreamForWork {
+ public:
+  StreamForWork(BackgroundStream& stream, sim::ClassDriver& cd, const std::string& spec);
+  ~StreamForWork();
+  StreamForWork(const StreamForWork&) = delete;
+  StreamForWork& operator=(const StreamForWork&) = delete;
+  // False with the reason when the stream was asked for and did not run.
+  bool Ok(std::string* error) const;
+
+ private:
+  BackgroundStream& stream_;
+  bool started_ = false;
+  std::string error_;
+};
+
 }  // namespace qcam_tool
