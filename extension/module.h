@@ -12,6 +12,7 @@
 
 namespace qcamext {
 
+class CameraFinder;
 class CustomCameraPage;
 class SpecialEffectPage;
 class DigitalZoomPage;
@@ -35,6 +36,10 @@ struct ModuleState {
   DigitalZoomPage* vfwZoomPage = NULL;
 
   HWND lastEffectPageWindow = NULL;  // written by the effect page, read by the zoom page
+
+  // Built by the custom page's snapshot button the first time it is
+  // needed and kept until the module unloads.
+  CameraFinder* sharedFinder = NULL;
 };
 
 ModuleState& Module();

@@ -8,6 +8,7 @@
 #include "shared/qcam_defs.h"
 #include "sim/class_driver.h"
 #include "sim/ks_camera_device.h"
+#include "tools/qcam/stream.h"
 
 namespace ext_test {
 
@@ -20,6 +21,8 @@ struct CameraRig::State {
   sim::ClassDriver driver;
   std::unique_ptr<sim::KsCameraDevice> device;
   bool plugged = false;
+  qcam_tool::BackgroundStream stream;
+  std::unique_ptr<qcam_tool::StreamForWork> held;
 };
 
 CameraRig::CameraRig(const std::string& profile, uint32_t port, bool announceHandler) : state_(new State) {
@@ -39,9 +42,18 @@ CameraRig::CameraRig(const std::string& profile, uint32_t port, bool announceHan
 }
 
 CameraRig::~CameraRig() {
+  StopStream();
   state_->device.reset();
   if (state_->plugged) state_->driver.Unplug();
 }
+
+bool CameraRig::StartStream(const std::string& spec, std::string* error) {
+  StopStream();
+  state_->held = std::make_unique<qcam_tool::StreamForWork>(state_->stream, state_->driver, spec);
+  return state_->held->Ok(error);
+}
+
+void CameraRig::StopStream() { state_->held.reset(); }
 
 bool CameraRig::Ok() const { return state_->plugged && state_->device && state_->device->Plugged(); }
 uint16_t CameraRig::VendorId() const { return state_->device->Info().vendorId; }

@@ -23,6 +23,11 @@ class CameraRig {
   CameraRig& operator=(const CameraRig&) = delete;
 
   bool Ok() const;
+  // Runs a capture stream ("YUY2:640x480", "MJPG:1280x1024"...) until
+  // StopStream or the rig goes; its first frame has come when this returns,
+  // so the driver knows the format. False with the reason.
+  bool StartStream(const std::string& spec, std::string* error);
+  void StopStream();
   uint16_t VendorId() const;
   uint16_t ProductId() const;
 
