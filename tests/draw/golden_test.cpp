@@ -5,18 +5,14 @@
 // drawn picture is left next to the build for a person to look at.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <string>
 
 #include "platform/draw/window_draw.h"
 #include "scenes.h"
-#include "sim/image_io.h"
+#include "tests/support/golden_picture.h"
 
 namespace draw_test {
 namespace {
-
-constexpr int kChannelTolerance = 48;
-constexpr double kDifferingShare = 0.005;
 
 struct GoldenCase {
   const char* name;
@@ -33,32 +29,11 @@ TEST_P(GoldenTest, MatchesReference) {
   const GoldenCase& c = GetParam();
   draw::Image actual;
   ASSERT_TRUE(draw::RenderWindowPicture(c.scene(), &actual));
-  std::string error;
-  if (std::getenv("QCAM_UPDATE_GOLDEN")) {
-    ASSERT_TRUE(draw::WritePng(actual, GoldenPath(c.name), &error)) << error;
-    GTEST_SKIP() << "reference rewritten: " << GoldenPath(c.name);
-  }
-  sim::RgbImage golden;
-  ASSERT_TRUE(sim::ReadPicture(GoldenPath(c.name), &golden, &error)) << error;
-  bool sameSize = golden.width == actual.width && golden.height == actual.height;
-  size_t differing = 0;
-  if (sameSize) {
-    for (size_t i = 0; i < actual.rgb.size(); i += 3) {
-      for (size_t k = 0; k < 3; ++k) {
-        if (std::abs(int(actual.rgb[i + k]) - int(golden.rgb[i + k])) > kChannelTolerance) {
-          ++differing;
-          break;
-        }
-      }
-    }
-  }
-  double share = sameSize ? double(differing) / (actual.rgb.size() / 3) : 1.0;
-  if (!sameSize || share > kDifferingShare) {
-    std::string out = std::string("draw_actual_") + c.name + ".png";
-    draw::WritePng(actual, out, &error);
-    ADD_FAILURE() << c.name << ": " << actual.width << "x" << actual.height << " against " << golden.width << "x"
-                  << golden.height << ", " << differing << " pixels differ; the drawing is in " << out;
-  }
+  std::string message;
+  const golden::Outcome outcome =
+      golden::CompareWithReference(actual, GoldenPath(c.name), std::string("draw_actual_") + c.name + ".png", &message);
+  if (outcome == golden::Outcome::kRewritten) GTEST_SKIP() << message;
+  if (outcome == golden::Outcome::kDiffers) ADD_FAILURE() << c.name << ": " << message;
 }
 
 INSTANTIATE_TEST_SUITE_P(Scenes, GoldenTest,

@@ -33,7 +33,8 @@ class PageScenario : public ModuleTest {
   void SetUp() override {
     ModuleTest::SetUp();
     platform::ResetWindowSystemControls();
-    CreateDriverKeys();
+    std::string error;
+    ASSERT_TRUE(InstallDriverValues(root_, &error)) << error;
     ASSERT_TRUE(platform::RegisterBuiltinClassesInRegistry());
     Load();
     ASSERT_EQ(registerServer_(), S_OK);

@@ -210,3 +210,70 @@ TEST_F(ZoomEffectPagesTest, CommandPageReadsAndWritesRegisters) {
 
 }  // namespace
 }  // namespace ext_test
+
+namespace ext_test {
+namespace {
+
+// The frames the camera delivers after the pages changed something: YUY2
+// 320x240, Y0 U Y1 V per pixel pair.
+class FramesFollowThePagesTest : public PageScenario {
+ protected:
+  static constexpr int kWidth = 320, kHeight = 240;
+  std::vector<uint8_t> Frame() {
+    std::vector<uint8_t> bytes;
+    std::string error;
+    EXPECT_TRUE(camera_->CaptureFrame("YUY2:320x240", &bytes, &error)) << error;
+    EXPECT_EQ(bytes.size(), size_t(kWidth * kHeight * 2));
+    return bytes;
+  }
+  static int Luma(const std::vector<uint8_t>& f, int x, int y) { return f[(y * kWidth + x) * 2]; }
+  // Runs the page (opened while the stream runs) and closes it with OK.
+  void OnPage(REFCLSID clsid, const std::vector<int>& clicks, int zoomIndex = -1) {
+    std::string error;
+    ASSERT_TRUE(camera_->StartStream("YUY2:320x240", &error)) << error;
+    OpenPage(clsid);
+    for (int id : clicks) ASSERT_TRUE(Click(id)) << id;
+    if (zoomIndex >= 0) ASSERT_TRUE(platform::DragTrackbar(Item(1143), zoomIndex));
+    ClosePage(true);
+  }
+};
+
+TEST_F(FramesFollowThePagesTest, MirrorSepiaAndZoomShowInTheFrames) {
+  StartCamera("YUY2:320x240");
+  const std::vector<uint8_t> plain = Frame();
+  ASSERT_FALSE(plain.empty());
+
+  OnPage(CLSID_CustomCameraPage, {1113});
+  const std::vector<uint8_t> mirrored = Frame();
+  ASSERT_EQ(mirrored.size(), plain.size());
+  int matches = 0;
+  for (int x = 0; x < kWidth; x += 8) matches += std::abs(Luma(mirrored, kWidth - 1 - x, 40) - Luma(plain, x, 40)) < 8;
+  EXPECT_GT(matches, kWidth / 8 - 3) << "row 40 read backwards";
+  OnPage(CLSID_CustomCameraPage, {1113});
+
+  OnPage(CLSID_SpecialEffectPage, {2005});
+  const std::vector<uint8_t> sepia = Frame();
+  ASSERT_EQ(sepia.size(), plain.size());
+  // Sepia gives every pixel the same tint; the colour bars of the plain
+  // picture have many.
+  int tints = 0, plainTints = 0;
+  for (size_t i = 1; i + 2 < sepia.size(); i += 4) {
+    tints += std::abs(sepia[i] - sepia[1]) > 6 || std::abs(sepia[i + 2] - sepia[3]) > 6;
+    plainTints += std::abs(plain[i] - plain[1]) > 6 || std::abs(plain[i + 2] - plain[3]) > 6;
+  }
+  EXPECT_EQ(tints, 0);
+  EXPECT_GT(plainTints, 1000);
+  OnPage(CLSID_SpecialEffectPage, {2001});
+
+  // 200 %: the picture's centre fills the frame, so the colour bars across
+  // rows 20 to 60 are gone.
+  OnPage(CLSID_DigitalZoomPage, {1142}, 8);
+  const std::vector<uint8_t> zoomed = Frame();
+  ASSERT_EQ(zoomed.size(), plain.size());
+  int differing = 0;
+  for (int x = 0; x < kWidth; x += 4) differing += std::abs(Luma(zoomed, x, 40) - Luma(plain, x, 40)) > 16;
+  EXPECT_GT(differing, kWidth / 8);
+}
+
+}  // namespace
+}  // namespace ext_test
