@@ -255,12 +255,9 @@ void CustomCameraPage::DestroyEditors() {
 
 INT_PTR CustomCameraPage::OnReceiveMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
-    case WM_NOTIFY: {
-      const NMHDR* header = reinterpret_cast<const NMHDR*>(lParam);
-      if (header && header->code == static_cast<UINT>(PSN_APPLY)) OnApplyChanges();
-      if (header && header->code == static_cast<UINT>(PSN_SETACTIVE)) OnActivate();
+    case WM_NOTIFY:
+      OnSheetNotify(lParam);
       return FALSE;
-    }
     case WM_COMMAND:
       if (HandleCommand(reinterpret_cast<HWND>(lParam), LOWORD(wParam))) {
         SendChanges();
@@ -306,7 +303,7 @@ bool CustomCameraPage::HandleCommand(HWND control, int id) {
     case IDC_VIDEO_SNAPSHOP_SIZE: {
       // No selection (an emptied list) leaves the index as it is rather
       // than sending the driver a row that does not exist.
-      const LRESULT row = SendMessageA(control, CB_GETCURSEL, 0, 0);
+      const LRESULT row = SendDlgItemMessageA(Window(), IDC_VIDEO_SNAPSHOP_SIZE, CB_GETCURSEL, 0, 0);
       if (row >= 0 && row <= lastSnapshotRow_) values_[kSnapshot].current = static_cast<LONG>(row);
       return true;
     }

@@ -85,6 +85,13 @@ INT_PTR CustomPropPage::OnReceiveMessage(HWND window, UINT message, WPARAM wPara
   return FALSE;
 }
 
+void CustomPropPage::OnSheetNotify(LPARAM lParam) {
+  const NMHDR* header = reinterpret_cast<const NMHDR*>(lParam);
+  if (!header) return;
+  if (header->code == static_cast<UINT>(PSN_APPLY)) OnApplyChanges();
+  if (header->code == static_cast<UINT>(PSN_SETACTIVE)) OnActivate();
+}
+
 bool CustomPropPage::ReadPrivate(ULONG propertyId, LONG* value, ULONG length) {
   if (!customProp_) return false;
   DWORD payload[kCustomPropMaxLength / sizeof(DWORD)] = {};

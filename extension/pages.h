@@ -78,6 +78,10 @@ class CustomPropPage : public PropertyPageBase {
   void SendPrivate(ULONG propertyId, LONG value, ULONG length = kPrivateLength);
   static constexpr ULONG kPrivateLength = 64;
 
+  // The property sheet's notifications the pages react to: PSN_APPLY
+  // applies, PSN_SETACTIVE activates.
+  void OnSheetNotify(LPARAM lParam);
+
   CustomPropPage(IUnknown* outer, Counting counting, int titleId, int templateId);
   ~CustomPropPage() override;
 

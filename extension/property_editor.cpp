@@ -169,26 +169,4 @@ void PropertyEditor::ApplyRecordAuto(bool automatic) {
   ShowAutoState();
 }
 
-// ---- the two interfaces ----------------------------------------------------------
-
-HRESULT VideoProcAmpEditor::GetRangeOf(LONG* minimum, LONG* maximum, LONG* step, LONG* defaultValue, LONG* caps) {
-  return procAmp_ ? procAmp_->GetRange(property_, minimum, maximum, step, defaultValue, caps) : E_POINTER;
-}
-HRESULT VideoProcAmpEditor::SetOf(LONG value, LONG flags) {
-  return procAmp_ ? procAmp_->Set(property_, value, flags) : E_POINTER;
-}
-HRESULT VideoProcAmpEditor::GetOf(LONG* value, LONG* flags) {
-  return procAmp_ ? procAmp_->Get(property_, value, flags) : E_POINTER;
-}
-
-HRESULT CameraControlEditor::GetRangeOf(LONG* minimum, LONG* maximum, LONG* step, LONG* defaultValue, LONG* caps) {
-  return control_ ? control_->GetRange(property_, minimum, maximum, step, defaultValue, caps) : E_POINTER;
-}
-HRESULT CameraControlEditor::SetOf(LONG value, LONG flags) {
-  return control_ ? control_->Set(property_, value, flags) : E_POINTER;
-}
-HRESULT CameraControlEditor::GetOf(LONG* value, LONG* flags) {
-  return control_ ? control_->Get(property_, value, flags) : E_POINTER;
-}
-
 }  // namespace qcamext

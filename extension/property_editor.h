@@ -80,32 +80,26 @@ class PropertyEditor {
   bool autoEnabled_ = false;
 };
 
-class VideoProcAmpEditor : public PropertyEditor {
+// The editor of one interface: IAMVideoProcAmp and IAMCameraControl offer
+// the same get-range, set and get operations.
+template <class Interface>
+class InterfaceEditor : public PropertyEditor {
  public:
-  VideoProcAmpEditor(HWND dialog, IAMVideoProcAmp* procAmp, LONG property, const EditorControls& ids)
-      : PropertyEditor(dialog, property, ids), procAmp_(procAmp) {}
-
- protected:
-  HRESULT GetRangeOf(LONG* minimum, LONG* maximum, LONG* step, LONG* defaultValue, LONG* caps) override;
-  HRESULT SetOf(LONG value, LONG flags) override;
-  HRESULT GetOf(LONG* value, LONG* flags) override;
-
- private:
-  IAMVideoProcAmp* procAmp_;  // held by the page
-};
-
-class CameraControlEditor : public PropertyEditor {
- public:
-  CameraControlEditor(HWND dialog, IAMCameraControl* control, LONG property, const EditorControls& ids)
+  InterfaceEditor(HWND dialog, Interface* control, LONG property, const EditorControls& ids)
       : PropertyEditor(dialog, property, ids), control_(control) {}
 
  protected:
-  HRESULT GetRangeOf(LONG* minimum, LONG* maximum, LONG* step, LONG* defaultValue, LONG* caps) override;
-  HRESULT SetOf(LONG value, LONG flags) override;
-  HRESULT GetOf(LONG* value, LONG* flags) override;
+  HRESULT GetRangeOf(LONG* minimum, LONG* maximum, LONG* step, LONG* defaultValue, LONG* caps) override {
+    return control_ ? control_->GetRange(property_, minimum, maximum, step, defaultValue, caps) : E_POINTER;
+  }
+  HRESULT SetOf(LONG value, LONG flags) override { return control_ ? control_->Set(property_, value, flags) : E_POINTER; }
+  HRESULT GetOf(LONG* value, LONG* flags) override { return control_ ? control_->Get(property_, value, flags) : E_POINTER; }
 
  private:
-  IAMCameraControl* control_;  // held by the page
+  Interface* control_;  // held by the page
 };
+
+typedef InterfaceEditor<IAMVideoProcAmp> VideoProcAmpEditor;
+typedef InterfaceEditor<IAMCameraControl> CameraControlEditor;
 
 }  // namespace qcamext

@@ -138,12 +138,9 @@ void SpecialEffectPage::Update() {
 
 INT_PTR SpecialEffectPage::OnReceiveMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
-    case WM_NOTIFY: {
-      const NMHDR* header = reinterpret_cast<const NMHDR*>(lParam);
-      if (header && header->code == static_cast<UINT>(PSN_APPLY)) OnApplyChanges();
-      if (header && header->code == static_cast<UINT>(PSN_SETACTIVE)) OnActivate();
+    case WM_NOTIFY:
+      OnSheetNotify(lParam);
       return FALSE;
-    }
     case WM_USER + 1:
       ReEvaluate();
       return FALSE;

@@ -3,6 +3,8 @@
 // Reload and Default, and the snapshot sizes offered for each stream.
 #include "tests/extension/page_scenario.h"
 
+#include <filesystem>
+
 #include "shared/qcamext_classes.h"
 
 namespace ext_test {
@@ -166,6 +168,39 @@ TEST_F(CustomCameraPageTest, SaveReloadAndDefaultLeaveTheSnapshotSizeAlone) {
   for (const std::string& request : defaults) EXPECT_NE(request.compare(0, 15, "set private 12 "), 0) << request;
   EXPECT_FALSE(Checked(kMirror));
   EXPECT_EQ(page_->IsPageDirty(), S_OK);
+}
+
+// The snapshot variant of the page (Layer 1): one still through the
+// module's own camera finder, at the size chosen, with the driver's "ready"
+// bit cleared first.
+TEST_F(CustomCameraPageTest, OneSnapshotAtTheChosenSize) {
+  Restart(1);
+  ASSERT_TRUE(platform::RegSetDword("HKEY_LOCAL_MACHINE\\SOFTWARE\\Qorvane\\QCAM500\\Current", "CameraStatus",
+                                    0x009));
+  OpenPage(CLSID_CustomCameraPage);
+  ASSERT_TRUE(IsWindowVisible(Item(1119)));
+  EXPECT_FALSE(IsWindowVisible(Item(kMirror)));
+  EXPECT_FALSE(IsWindowVisible(Item(kSave)));
+  EXPECT_TRUE(IsWindowVisible(Item(kDefault)));
+  ASSERT_TRUE(platform::ChooseComboItem(Item(kSnapshotList), 2));
+  Sent();
+  const std::string snap = root_ + "/Windows/Snap.dat";
+  std::filesystem::remove(snap);
+  ASSERT_TRUE(Click(1119));
+  Requests sent = Sent();
+  // The finder's probe is a get; then the size, then the status word
+  // without bit 3 (the stream's bit 0 stays).
+  ASSERT_GE(sent.size(), 2u);
+  EXPECT_EQ(sent[0], "set private 12 [2]");
+  EXPECT_EQ(sent[1], "set private 18 [5 1]");
+  for (int wait = 0; wait < 200 && !std::filesystem::exists(snap); ++wait) Sleep(10);
+  EXPECT_TRUE(std::filesystem::exists(snap)) << "the next frame became the still";
+
+  // A second snapshot uses the same finder.
+  ASSERT_TRUE(Click(1119));
+  sent = Sent();
+  ASSERT_GE(sent.size(), 1u);
+  EXPECT_EQ(sent[0], "set private 12 [2]");
 }
 
 TEST_F(CustomCameraPageTest, AutomaticControlsDisableTheirManualOnes) {

@@ -9,6 +9,7 @@
 
 #include "platform/draw/window_draw.h"
 #include "shared/qcamext_classes.h"
+#include "tests/extension/sheet_runner.h"
 #include "tests/support/golden_picture.h"
 #include "tools/qcam/localisation_file.h"
 #include "vfwext.h"
@@ -24,23 +25,6 @@ class PagePicturesTest : public PageScenario {
     ASSERT_TRUE(qcam::InstallLocalisationFile(root_, &error)) << error;
   }
 
-  // The module reads Layer and the Windows version when it loads: nothing
-  // of it may stay alive, so the camera goes too and comes back.
-  void Restart(DWORD layer, DWORD windowsMajor) {
-    if (filter_) filter_->Release();
-    filter_ = nullptr;
-    camera_.reset();
-    CoFreeUnusedLibraries();
-    Unload();
-    ASSERT_TRUE(platform::RegCreateKeyPath("HKEY_LOCAL_MACHINE\\SOFTWARE\\Qorvane\\QCAM500\\Default"));
-    ASSERT_TRUE(platform::RegSetDword("HKEY_LOCAL_MACHINE\\SOFTWARE\\Qorvane\\QCAM500\\Default", "Layer", layer));
-    platform::PcSettings settings = platform::GetPcSettings();
-    settings.windowsMajor = windowsMajor;
-    settings.windowsMinor = 1;
-    ASSERT_TRUE(platform::SetPcSettings(settings));
-    Load();
-    StartCamera();
-  }
   void SetLanguage(uint16_t language) {
     platform::PcSettings settings = platform::GetPcSettings();
     settings.languageId = language;
@@ -93,8 +77,7 @@ class PagePicturesTest : public PageScenario {
     std::vector<HPROPSHEETPAGE> pages;
     extension(nullptr, Collect, reinterpret_cast<LPARAM>(&pages));
     ASSERT_EQ(pages.size(), 3u);
-    platform::SetModalHook([&](platform::WindowHandle sheet, platform::ModalEvent event) {
-      if (event != platform::ModalEvent::Shown) return;
+    RunVideoSourceSheet(&pages, [&](HWND sheet) {
       Compare(sheet, cameraName);
       if (!zoomName.empty()) {
         platform::SelectTab(sheet, 2);
@@ -102,14 +85,6 @@ class PagePicturesTest : public PageScenario {
       }
       platform::ClickDialogButton(sheet, IDCANCEL);
     });
-    PROPSHEETHEADERA header = {};
-    header.dwSize = sizeof(header);
-    header.dwFlags = PSH_NOAPPLYNOW;
-    header.pszCaption = "Video Source";
-    header.nPages = static_cast<UINT>(pages.size());
-    header.phpage = pages.data();
-    PropertySheetA(&header);
-    platform::SetModalHook(nullptr);
   }
 };
 

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "platform/machine/com_control.h"
+#include "platform/machine/pc_settings.h"
 #include "platform/machine/window_system.h"
 #include "platform/nt/platform_control.h"
 #include "tests/extension/camera_rig.h"
@@ -61,6 +62,24 @@ class PageScenario : public ModuleTest {
     ASSERT_TRUE(camera_->StartStream(stream, &error)) << error;
     filter_ = FindFilter();
     ASSERT_NE(filter_, nullptr);
+  }
+
+  // The module reads Layer and the Windows version when it loads: nothing
+  // of it may stay alive, so the camera goes too and comes back.
+  void Restart(DWORD layer, DWORD windowsMajor = 5) {
+    if (filter_) filter_->Release();
+    filter_ = nullptr;
+    camera_.reset();
+    CoFreeUnusedLibraries();
+    Unload();
+    ASSERT_TRUE(platform::RegCreateKeyPath("HKEY_LOCAL_MACHINE\\SOFTWARE\\Qorvane\\QCAM500\\Default"));
+    ASSERT_TRUE(platform::RegSetDword("HKEY_LOCAL_MACHINE\\SOFTWARE\\Qorvane\\QCAM500\\Default", "Layer", layer));
+    platform::PcSettings settings = platform::GetPcSettings();
+    settings.windowsMajor = windowsMajor;
+    settings.windowsMinor = 1;
+    ASSERT_TRUE(platform::SetPcSettings(settings));
+    Load();
+    StartCamera();
   }
 
   static IBaseFilter* FindFilter() {

@@ -14,6 +14,7 @@
 #include "platform/machine/window_system.h"
 #include "tests/extension/camera_rig.h"
 #include "tests/extension/ext_fixture.h"
+#include "tests/extension/sheet_runner.h"
 #include "tools/qcam/localisation_file.h"
 #include "tools/qcam/request_log.h"
 #include "vfwext.h"
@@ -73,8 +74,7 @@ class VfwTest : public ModuleTest {
   // and cancels the sheet.
   std::vector<SheetPage> ShowSheet() {
     std::vector<SheetPage> seen;
-    platform::SetModalHook([&](platform::WindowHandle sheet, platform::ModalEvent event) {
-      if (event != platform::ModalEvent::Shown) return;
+    RunVideoSourceSheet(&pages_, [&](HWND sheet) {
       HWND tabs = FindChild(sheet, "SysTabControl32");
       int count = static_cast<int>(SendMessageA(tabs, TCM_GETITEMCOUNT, 0, 0));
       for (int i = 0; i < count; ++i) {
@@ -106,14 +106,6 @@ class VfwTest : public ModuleTest {
       }
       platform::ClickDialogButton(sheet, IDCANCEL);
     });
-    PROPSHEETHEADERA header = {};
-    header.dwSize = sizeof(header);
-    header.dwFlags = PSH_NOAPPLYNOW;
-    header.pszCaption = "Video Source";
-    header.nPages = static_cast<UINT>(pages_.size());
-    header.phpage = pages_.data();
-    PropertySheetA(&header);
-    platform::SetModalHook(nullptr);
     return seen;
   }
 
@@ -242,8 +234,7 @@ TEST_F(VfwTest, EveryDialogAndVisitGetsFreshEditors) {
     ASSERT_EQ(CallExtension(), kFlags);
     ASSERT_EQ(pages_.size(), 3u);
     std::vector<std::string> moved, mirrored;
-    platform::SetModalHook([&](platform::WindowHandle sheet, platform::ModalEvent event) {
-      if (event != platform::ModalEvent::Shown) return;
+    RunVideoSourceSheet(&pages_, [&](HWND sheet) {
       platform::SelectTab(sheet, 2);
       platform::SelectTab(sheet, 0);
       HWND page = reinterpret_cast<HWND>(SendMessageA(sheet, PSM_GETCURRENTPAGEHWND, 0, 0));
@@ -254,14 +245,6 @@ TEST_F(VfwTest, EveryDialogAndVisitGetsFreshEditors) {
       mirrored = recorder.Take();
       platform::ClickDialogButton(sheet, IDOK);
     });
-    PROPSHEETHEADERA header = {};
-    header.dwSize = sizeof(header);
-    header.dwFlags = PSH_NOAPPLYNOW;
-    header.pszCaption = "Video Source";
-    header.nPages = static_cast<UINT>(pages_.size());
-    header.phpage = pages_.data();
-    PropertySheetA(&header);
-    platform::SetModalHook(nullptr);
     // Thumb-track and end-track both send the sharpness value (the first
     // change also sends the snapshot size, read but never counted as sent).
     ASSERT_FALSE(moved.empty());
