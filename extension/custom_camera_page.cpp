@@ -2,7 +2,6 @@
 
 #include <commctrl.h>
 
-#include <new>
 
 #include "extension/camera_finder.h"
 #include "extension/module.h"
@@ -131,6 +130,7 @@ HRESULT CustomCameraPage::OnConnect(IUnknown* filter) {
 HRESULT CustomCameraPage::OnDisconnect() {
   // The editors call the interfaces through plain pointers.
   DestroyEditors();
+  ReleaseSharedCameraFinder();
   CustomPropPage::OnDisconnect();
   ReleaseAndClear(&videoProcAmp_);
   ReleaseAndClear(&cameraControl_);
@@ -391,17 +391,16 @@ void CustomCameraPage::LoadSettings(bool defaults) {
 }
 
 void CustomCameraPage::TakeSnapshot() {
-  ModuleState& module = Module();
-  if (!module.sharedFinder) module.sharedFinder = new (std::nothrow) CameraFinder;
-  if (!module.sharedFinder) return;
+  CameraFinder* finder = SharedCameraFinder();
+  if (!finder) return;
   // Built once and kept; a camera that was not there the first time is
   // looked for again.
-  if (!module.sharedFinder->Filter()) module.sharedFinder->Build();
+  if (!finder->Filter()) finder->Build();
   DWORD payload[17] = {};
   payload[0] = static_cast<DWORD>(values_[kSnapshot].current);
-  module.sharedFinder->SendProperty(qcam::kPrivSnapshotSize, payload);
-  module.sharedFinder->ClearCameraStatus(qcam::kStatusSnapshotReady);
-  module.sharedFinder->TriggerStill();
+  finder->SendProperty(qcam::kPrivSnapshotSize, payload);
+  finder->ClearCameraStatus(qcam::kStatusSnapshotReady);
+  finder->TriggerStill();
 }
 
 // ---- apply and close ---------------------------------------------------------------------

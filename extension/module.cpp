@@ -22,6 +22,16 @@ ModuleState& Module() {
 void ObjectCreated() { InterlockedIncrement(&Module().activeObjects); }
 void ObjectDestroyed() { InterlockedDecrement(&Module().activeObjects); }
 
+CameraFinder* SharedCameraFinder() {
+  if (!Module().sharedFinder) Module().sharedFinder = new (std::nothrow) CameraFinder;
+  return Module().sharedFinder;
+}
+
+void ReleaseSharedCameraFinder() {
+  delete Module().sharedFinder;
+  Module().sharedFinder = NULL;
+}
+
 void LoadModuleSettings() { Module().layer = ReadQcamDword(qcam::kUserDefaultKey, "Layer"); }
 
 void ReadPlatformVersion(DWORD* platformId, bool* windows6) {
@@ -79,8 +89,7 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved
     DestroyVfwPage(&Module().vfwCameraPage);
     DestroyVfwPage(&Module().vfwEffectPage);
     DestroyVfwPage(&Module().vfwZoomPage);
-    delete Module().sharedFinder;
-    Module().sharedFinder = NULL;
+    ReleaseSharedCameraFinder();
   }
   return TRUE;
 }

@@ -201,6 +201,15 @@ TEST_F(CustomCameraPageTest, OneSnapshotAtTheChosenSize) {
   sent = Sent();
   ASSERT_GE(sent.size(), 1u);
   EXPECT_EQ(sent[0], "set private 12 [2]");
+
+  // Closed, the page lets the finder (and its hold on the camera) go, so
+  // nothing of the module stays alive.
+  ClosePage(true);
+  filter_->Release();
+  filter_ = nullptr;
+  camera_.reset();
+  CoFreeUnusedLibraries();
+  EXPECT_EQ(canUnloadNow_(), S_OK);
 }
 
 TEST_F(CustomCameraPageTest, AutomaticControlsDisableTheirManualOnes) {
