@@ -92,8 +92,12 @@ class InterfaceEditor : public PropertyEditor {
   HRESULT GetRangeOf(LONG* minimum, LONG* maximum, LONG* step, LONG* defaultValue, LONG* caps) override {
     return control_ ? control_->GetRange(property_, minimum, maximum, step, defaultValue, caps) : E_POINTER;
   }
-  HRESULT SetOf(LONG value, LONG flags) override { return control_ ? control_->Set(property_, value, flags) : E_POINTER; }
-  HRESULT GetOf(LONG* value, LONG* flags) override { return control_ ? control_->Get(property_, value, flags) : E_POINTER; }
+  HRESULT SetOf(LONG value, LONG flags) override {
+    return control_ ? control_->Set(property_, value, flags) : E_POINTER;
+  }
+  HRESULT GetOf(LONG* value, LONG* flags) override {
+    return control_ ? control_->Get(property_, value, flags) : E_POINTER;
+  }
 
  private:
   Interface* control_;  // held by the page

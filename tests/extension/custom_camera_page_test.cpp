@@ -229,7 +229,6 @@ TEST_F(CustomCameraPageTest, AutomaticControlsDisableTheirManualOnes) {
   EXPECT_FALSE(IsWindowVisible(Item(1115)));
   EXPECT_EQ(Text(1115), std::to_string(0x4302)) << "the driver's identification word";
   // Hue's trackbar starts at 0 whatever the range, and maps back exactly.
-  (void)kHueBox;
   ASSERT_TRUE(platform::DragTrackbar(Item(kHueBar), 0));
   Requests hue = Sent();
   ASSERT_FALSE(hue.empty());

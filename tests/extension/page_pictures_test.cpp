@@ -59,8 +59,8 @@ class PagePicturesTest : public PageScenario {
     ASSERT_TRUE(draw::RenderWindowPicture(picture, &image));
     std::string message;
     const golden::Outcome outcome = golden::CompareWithReference(
-        image, std::string(QCAM_SOURCE_DIR) + "/tests/extension/golden/" + name + ".png", "pages_actual_" + name + ".png",
-        &message);
+        image, std::string(QCAM_SOURCE_DIR) + "/tests/extension/golden/" + name + ".png",
+        "pages_actual_" + name + ".png", &message);
     if (outcome == golden::Outcome::kDiffers) ADD_FAILURE() << name << ": " << message;
   }
 

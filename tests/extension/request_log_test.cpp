@@ -25,7 +25,8 @@ std::vector<uint8_t> Request(const uint8_t* set, uint32_t id, uint32_t flags, st
     std::memcpy(bytes.data() + 16, &id, 4);
     std::memcpy(bytes.data() + 20, &flags, 4);
   }
-  for (size_t i = 0; i < words.size() && 24 + 4 * i + 4 <= size; ++i) std::memcpy(bytes.data() + 24 + 4 * i, &words[i], 4);
+  for (size_t i = 0; i < words.size() && 24 + 4 * i + 4 <= size; ++i)
+    std::memcpy(bytes.data() + 24 + 4 * i, &words[i], 4);
   return bytes;
 }
 

@@ -100,9 +100,15 @@ int RunPages(CameraSession& session, BackgroundStream& stream, const std::string
     std::error_code ignored;
     std::filesystem::create_directories(request.outDir, ignored);
   }
-  // A stream that runs already (the shell's) is what the application holds.
-  StreamForWork held(stream, *session.classDriver, stream.Open() ? "" : (spec.empty() ? kDefaultStream : spec));
+  // A stream that runs already (the shell's) is what the application holds;
+  // the pages read its format when they open, which the driver knows from
+  // its first frame on.
+  const bool running = stream.Open();
+  StreamForWork held(stream, *session.classDriver, running ? "" : (spec.empty() ? kDefaultStream : spec));
   if (!held.Ok(&error)) return Fail("pages: " + error);
+  std::vector<FrameNote> first;
+  if (running && stream.Delivered() == 0 && !stream.WaitFrames(1, &first))
+    return Fail("pages: the stream ended before its first frame");
   const auto before = CurrentValues();
   const bool ok = RunPropertyPages(request, [](const std::string& line) { std::printf("%s\n", line.c_str()); },
                                    &error);

@@ -10,6 +10,7 @@
 #include <prsht.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <sstream>
 
 #include "platform/draw/window_draw.h"
@@ -155,7 +156,10 @@ class Runner {
         platform::ScriptOpenFileAnswers({action.text});
         return;
     }
-    if (!done) Fail(what + " cannot take '" + action.source + "' (no such control on the page, of another kind, hidden or greyed)");
+    if (!done) {
+      Fail(what + " cannot take '" + action.source +
+           "' (no such control on the page, of another kind, hidden or greyed)");
+    }
   }
 
   void Picture() {
@@ -184,9 +188,10 @@ class Runner {
 class Hooks {
  public:
   Hooks(Runner& runner, int pageIndex) {
-    previousModal_ = platform::SetModalHook([&runner, pageIndex](platform::WindowHandle modal, platform::ModalEvent event) {
-      if (event == platform::ModalEvent::Shown) runner.OnShown(modal, pageIndex);
-    });
+    previousModal_ =
+        platform::SetModalHook([&runner, pageIndex](platform::WindowHandle modal, platform::ModalEvent event) {
+          if (event == platform::ModalEvent::Shown) runner.OnShown(modal, pageIndex);
+        });
     previousBox_ = platform::SetMessageBoxHook([&runner](const platform::MessageBoxRecord& box) {
       runner.MessageBoxShown(box);
     });
