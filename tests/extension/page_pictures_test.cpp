@@ -7,10 +7,10 @@
 
 #include <prsht.h>
 
+#include "platform/draw/reference_picture.h"
 #include "platform/draw/window_draw.h"
 #include "shared/qcamext_classes.h"
 #include "tests/extension/sheet_runner.h"
-#include "tests/support/golden_picture.h"
 #include "tools/qcam/localisation_file.h"
 #include "vfwext.h"
 
@@ -57,11 +57,11 @@ class PagePicturesTest : public PageScenario {
     ASSERT_TRUE(platform::CaptureWindowPicture(window, &picture));
     draw::Image image;
     ASSERT_TRUE(draw::RenderWindowPicture(picture, &image));
-    std::string message;
-    const golden::Outcome outcome = golden::CompareWithReference(
+    std::string report;
+    const draw::ReferenceOutcome outcome = draw::CompareWithReference(
         image, std::string(QCAM_SOURCE_DIR) + "/tests/extension/golden/" + name + ".png",
-        "pages_actual_" + name + ".png", &message);
-    if (outcome == golden::Outcome::kDiffers) ADD_FAILURE() << name << ": " << message;
+        "pages_actual_" + name + ".png", &report);
+    if (outcome == draw::ReferenceOutcome::Differs) ADD_FAILURE() << name << ": " << report;
   }
 
   static BOOL CALLBACK Collect(HPROPSHEETPAGE page, LPARAM lParam) {
