@@ -118,7 +118,9 @@ class PageScenario : public ModuleTest {
   }
   // Closes it as the frame does on OK (Apply first) or Cancel.
   void ClosePage(bool apply) {
-    if (apply) EXPECT_EQ(page_->Apply(), S_OK);
+    if (apply) {
+      EXPECT_EQ(page_->Apply(), S_OK);
+    }
     EXPECT_EQ(page_->Deactivate(), S_OK);
     EXPECT_EQ(page_->SetObjects(0, nullptr), S_OK);
     EXPECT_EQ(page_->SetPageSite(nullptr), S_OK);

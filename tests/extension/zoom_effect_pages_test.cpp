@@ -233,7 +233,9 @@ class FramesFollowThePagesTest : public PageScenario {
     ASSERT_TRUE(camera_->StartStream("YUY2:320x240", &error)) << error;
     OpenPage(clsid);
     for (int id : clicks) ASSERT_TRUE(Click(id)) << id;
-    if (zoomIndex >= 0) ASSERT_TRUE(platform::DragTrackbar(Item(1143), zoomIndex));
+    if (zoomIndex >= 0) {
+      ASSERT_TRUE(platform::DragTrackbar(Item(1143), zoomIndex));
+    }
     ClosePage(true);
   }
 };
