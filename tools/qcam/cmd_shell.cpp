@@ -142,6 +142,8 @@ const ShellVerb kVerbs[] = {
     {"props", "props list|get NAME|set NAME VALUE [auto|manual]|button 1|2|4", "as 'qcam props'", VerbProps},
     {"private", "private [--stream F:WxH] get ID|set ID WORD... [--length N]", "as 'qcam private'", ShellPrivate},
     {"vfw", "vfw [--stream F:WxH] [--out FILE.png]", "as 'qcam vfw'", ShellVfw},
+    {"pages", "pages [--stream F:WxH] [--via com|vfw] [--page P] [--do ACTION]... [--out DIR]", "as 'qcam pages'",
+     ShellPages},
     {"help", "help", "list the commands", VerbHelp},
     {"quit", "quit", "end the shell (as does the end of the input)", VerbQuit},
 };
