@@ -3,7 +3,9 @@
 // Reload and Default, and the snapshot sizes offered for each stream.
 #include "tests/extension/page_scenario.h"
 
+#include <chrono>
 #include <filesystem>
+#include <thread>
 
 #include "shared/qcamext_classes.h"
 
@@ -193,7 +195,10 @@ TEST_F(CustomCameraPageTest, OneSnapshotAtTheChosenSize) {
   ASSERT_GE(sent.size(), 2u);
   EXPECT_EQ(sent[0], "set private 12 [2]");
   EXPECT_EQ(sent[1], "set private 18 [5 1]");
-  for (int wait = 0; wait < 200 && !std::filesystem::exists(snap); ++wait) Sleep(10);
+  // The still is written by the driver's frame thread: wait for it in real
+  // time, as long as a loaded machine may need, but no longer than that.
+  for (int wait = 0; wait < 2000 && !std::filesystem::exists(snap); ++wait)
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
   EXPECT_TRUE(std::filesystem::exists(snap)) << "the next frame became the still";
 
   // A second snapshot uses the same finder.
