@@ -27,9 +27,13 @@ uint32_t Le32(const uint8_t* p) { return uint32_t(p[0]) | uint32_t(p[1]) << 8 | 
 
 }  // namespace
 
+uint32_t FlashDeviceSeed(uint16_t vendorId, uint16_t productId, uint32_t port) {
+  return uint32_t(vendorId) << 16 ^ productId ^ port * 0x9E3779B9u;
+}
+
 GenericCameraDevice::GenericCameraDevice(const GenericDeviceOptions& options)
     : options_(options),
-      flash_(options.stateDir, uint32_t(options.vendorId) << 16 ^ options.productId ^ options.port * 0x9E3779B9u),
+      flash_(options.stateDir, FlashDeviceSeed(options.vendorId, options.productId, options.port)),
       firmware_(&flash_, options.firmware) {
   info_.vendorId = options.vendorId;
   info_.productId = options.productId;

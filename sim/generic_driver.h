@@ -34,6 +34,9 @@ struct GenericDeviceOptions {
   uint32_t restartMs = 100;
 };
 
+// The seed of the device-specific bytes a camera's factory flash carries.
+uint32_t FlashDeviceSeed(uint16_t vendorId, uint16_t productId, uint32_t port);
+
 class GenericCameraDevice {
  public:
   explicit GenericCameraDevice(const GenericDeviceOptions& options);

@@ -5,6 +5,10 @@
 
 namespace {
 
+// qedit's filters by class id (not every SDK's qedit.h declares them).
+const CLSID SAMPLE_GRABBER_CLSID = {0xC1F400A0, 0x3F08, 0x11D3, {0x9F, 0x0B, 0x00, 0x60, 0x08, 0x03, 0x9E, 0x37}};
+const CLSID NULL_RENDERER_CLSID = {0xC1F400A4, 0x3F08, 0x11D3, {0x9F, 0x0B, 0x00, 0x60, 0x08, 0x03, 0x9E, 0x37}};
+
 template <class T>
 void SafeRelease(T** p) {
   if (*p) (*p)->Release();
@@ -92,7 +96,7 @@ HRESULT CCaptureDevice::BindFilter(const std::string& displayName, IBaseFilter**
 }
 
 bool CCaptureDevice::AddHelperFilters() {
-  HRESULT hr = CoCreateInstance(CLSID_SampleGrabber, NULL, CLSCTX_INPROC_SERVER, IID_IBaseFilter,
+  HRESULT hr = CoCreateInstance(SAMPLE_GRABBER_CLSID, NULL, CLSCTX_INPROC_SERVER, IID_IBaseFilter,
                                 reinterpret_cast<void**>(&grabber_));
   if (SUCCEEDED(hr)) hr = graph_->AddFilter(grabber_, L"Sample Grabber");
   if (FAILED(hr)) {
@@ -105,7 +109,7 @@ bool CCaptureDevice::AddHelperFilters() {
     grabber->SetBufferSamples(FALSE);
     grabber->Release();
   }
-  hr = CoCreateInstance(CLSID_NullRenderer, NULL, CLSCTX_INPROC_SERVER, IID_IBaseFilter,
+  hr = CoCreateInstance(NULL_RENDERER_CLSID, NULL, CLSCTX_INPROC_SERVER, IID_IBaseFilter,
                         reinterpret_cast<void**>(&nullRenderer_));
   if (SUCCEEDED(hr)) hr = graph_->AddFilter(nullRenderer_, L"Null Renderer");
   if (FAILED(hr)) xu_->ShowError(hr);

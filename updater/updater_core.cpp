@@ -63,9 +63,13 @@ void CUpdaterCore::RefreshDeviceList() {
     displayNames_.push_back(displays[i]);
     friendlyNames_.push_back(friendlies[i]);
     LogIds("VID = 0x%04x, PID = 0x%04x.", displays[i], true);
-    DeviceIds ids;
-    ParseDeviceIds(LowerText(displays[i]), &ids);
-    productFlag_ = LowerText(ids.productText) == LowerText(CAMERA_PRODUCT_ID_1);
+    // The flag chooses the image for the device detection opens: the first
+    // matching one, not whichever matching device happens to be listed last.
+    if (displayNames_.size() == 1) {
+      DeviceIds ids;
+      ParseDeviceIds(LowerText(displays[i]), &ids);
+      productFlag_ = LowerText(ids.productText) == LowerText(CAMERA_PRODUCT_ID_1);
+    }
     if (!view_->VersionText().empty()) {
       view_->SetStatusText(std::string(TEXT_WILL_UPGRADE) + ".");
       view_->SetProgressText(TEXT_PRESS_UPGRADE);

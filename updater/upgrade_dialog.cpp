@@ -3,7 +3,6 @@
 
 #include <commctrl.h>
 #include <dbt.h>
-#include <ks.h>
 
 #include "updater/resource.h"
 
@@ -12,6 +11,8 @@ namespace {
 const char* const TEXT_WILL_UPGRADE = "The program will upgrade the firmware of your camera!";
 const char* const TEXT_PRESS_UPGRADE = "Press \"Upgrade\" to begin. Don't unplug during update period!";
 const char* const TEXT_NOT_CONNECTED = "Device is not connected!";
+// The capture device interface class (KSCATEGORY_CAPTURE).
+const GUID CAPTURE_INTERFACE_CLASS = {0x65E8773D, 0x8F56, 0x11D0, {0xA3, 0xB9, 0x00, 0xA0, 0xC9, 0x22, 0x31, 0x96}};
 
 // The About box: its template only.
 class CAboutDialog : public CAppDialog {
@@ -55,7 +56,7 @@ BOOL CUpgradeDialog::OnInitDialog() {
   DEV_BROADCAST_DEVICEINTERFACE_A filter = {};
   filter.dbcc_size = sizeof(filter);
   filter.dbcc_devicetype = DBT_DEVTYP_DEVICEINTERFACE;
-  filter.dbcc_classguid = KSCATEGORY_CAPTURE;
+  filter.dbcc_classguid = CAPTURE_INTERFACE_CLASS;
   notification_ = RegisterDeviceNotificationA(GetSafeHwnd(), &filter, DEVICE_NOTIFY_WINDOW_HANDLE);
   if (!notification_) Message("Resister Notification failed", "QCAMLDR", MB_OK);
 

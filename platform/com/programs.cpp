@@ -22,6 +22,12 @@ class Program final : public RunningProgram {
  public:
   Program(void* library, ProgramEntry entry, const std::string& commandLine)
       : library_(library), entry_(entry), commandLine_(commandLine), processId_(NewPcClientId()) {
+    // Whoever was the program module before (a test program's own
+    // resources) gets its resources back when this program is gone.
+    ModuleResources(nullptr, &previous_, &previousSize_);
+    const auto* begin = static_cast<const uint8_t*>(dlsym(library, "qcam_module_resources"));
+    const auto* end = static_cast<const uint8_t*>(dlsym(library, "qcam_module_resources_end"));
+    if (begin && end > begin) RegisterModuleResources(nullptr, begin, size_t(end - begin));
     thread_ = std::thread([this] {
       SetCurrentPcProcessId(processId_);
       result_ = entry_(GetModuleHandleA(NULL), NULL, &commandLine_[0], SW_SHOWNORMAL);
@@ -30,7 +36,8 @@ class Program final : public RunningProgram {
   }
   ~Program() override {
     Wait();
-    UnregisterModuleResources(nullptr);
+    if (previous_) RegisterModuleResources(nullptr, previous_, previousSize_);
+    else UnregisterModuleResources(nullptr);
     dlclose(library_);
   }
   int Wait() override {
@@ -48,6 +55,8 @@ class Program final : public RunningProgram {
   std::thread thread_;
   int result_ = 0;
   std::atomic<bool> finished_{false};
+  const uint8_t* previous_ = nullptr;
+  size_t previousSize_ = 0;
 };
 
 }  // namespace
@@ -66,14 +75,11 @@ std::unique_ptr<RunningProgram> StartProgram(const std::string& win32Path, const
     return nullptr;
   }
   auto entry = reinterpret_cast<ProgramEntry>(dlsym(library, "WinMain"));
-  const auto* begin = static_cast<const uint8_t*>(dlsym(library, "qcam_module_resources"));
-  const auto* end = static_cast<const uint8_t*>(dlsym(library, "qcam_module_resources_end"));
   if (!entry) {
     dlclose(library);
     *error = win32Path + " has no WinMain";
     return nullptr;
   }
-  if (begin && end > begin) RegisterModuleResources(nullptr, begin, size_t(end - begin));
   SetProgramPath(win32Path);
   return std::unique_ptr<RunningProgram>(new Program(library, entry, commandLine));
 }

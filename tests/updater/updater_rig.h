@@ -58,11 +58,12 @@ class UpdaterTest : public ::testing::Test {
   void TearDown() override;
   // Plugs a camera on the generic driver (memory-only flash).
   sim::GenericCameraDevice& Plug(uint16_t productId = 0x9710, const sim::FirmwareOptions& firmware = {},
-                                 uint32_t port = 1);
+                                 uint32_t port = 1, uint32_t restartMs = 1);
   // A core with the default settings, as the dialog makes it.
   std::unique_ptr<CUpdaterCore> MakeCore();
 
   std::string root_;  // the PC root (C: is its C/ folder)
+  double rate_ = 1;
   RecordingView view_;
   std::vector<std::unique_ptr<sim::GenericCameraDevice>> cameras_;
 };

@@ -145,6 +145,9 @@ const ShellVerb kVerbs[] = {
     {"props", "props list|get NAME|set NAME VALUE [auto|manual]|button 1|2|4", "as 'qcam props'", VerbProps},
     {"private", "private [--stream F:WxH] get ID|set ID WORD... [--length N]", "as 'qcam private'", ShellPrivate},
     {"vfw", "vfw [--stream F:WxH] [--out FILE.png]", "as 'qcam vfw'", ShellVfw},
+    {"update", "update [--firmware F] [--options O] [--unplug-at-packet N] [--out DIR]",
+     "as 'qcam update' (the camera is let go first; plug it again after)", ShellUpdate},
+    {"flash", "flash [--dump FILE] [--version]", "as 'qcam flash'", ShellFlash},
     {"help", "help", "list the commands", VerbHelp},
     {"quit", "quit", "end the shell (as does the end of the input)", VerbQuit},
 };
