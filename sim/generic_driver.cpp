@@ -103,11 +103,9 @@ void GenericCameraDevice::JoinWorker() {
 // its own: the request that caused it still holds the device.
 void GenericCameraDevice::PullOutLater(bool bootAgain) {
   offBus_ = true;
+  std::lock_guard<std::mutex> hold(lock_);
   std::thread previous;
-  {
-    std::lock_guard<std::mutex> hold(lock_);
-    previous.swap(worker_);
-  }
+  previous.swap(worker_);
   worker_ = std::thread([this, bootAgain, p = std::move(previous)]() mutable {
     if (p.joinable()) p.join();
     Unplug();
