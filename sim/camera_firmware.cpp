@@ -116,6 +116,9 @@ bool CameraFirmware::PacketRequest(uint32_t selector, bool set, uint8_t* data, u
       return true;
     case 14 << 1 | 1:  // erase a sector
       if (length != 16 || data[0] != kEraseCommand) return false;
+      if (options_.failingEraseSector >= 0 &&
+          Address(data + 1) / kFlashSectorSize == uint32_t(options_.failingEraseSector) / kFlashSectorSize)
+        return false;
       return flash_->EraseSector(Address(data + 1));
     case 16 << 1 | 1:  // flash read address
       if (length != 5 || data[0] != kRecordCommand) return false;

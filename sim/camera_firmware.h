@@ -41,6 +41,8 @@ struct FirmwareOptions {
   uint8_t chipFamily = 11;       // register 0x440B
   uint8_t cullingFunction = 3;   // what 0x34E3 reads back once 3 was written
   uint8_t boardStraps = 0x00;    // register 0xF013
+  // A worn sector whose erase the chip refuses (-1: none), for tests.
+  int32_t failingEraseSector = -1;
 };
 
 enum class FirmwareMode { kPacket, kLegacy, kBootRom };

@@ -166,24 +166,24 @@ UpdateOutcome CUpdaterCore::RunUpdate(const UpdateOptions& options) {
     device_.ReleaseGraph();
   } else if (!FindFirstMatch(&displayName, &friendlyName)) {
     view_->Message("Can not find device", APP_CAPTION, MB_OK);
-    return UpdateNotFound;
+    return UpdateOutcome::NotFound;
   }
   device_.Open(displayName, friendlyName);
 
   xu_.UseConfiguredGuid();
-  if (!xu_.HasControl()) return UpdateStopped;
+  if (!xu_.HasControl()) return UpdateOutcome::Stopped;
   BYTE info[XU_INFO_SIZE] = {};
   if (!xu_.Probe(info)) {
     view_->Message("2 Wrong XU GUID!", APP_CAPTION, MB_OK);
-    return UpdateStopped;
+    return UpdateOutcome::Stopped;
   }
   xu_.SetDialect(CXuChannel::DialectOf(info));
 
-  if (xu_.WriteRegister(REG_CULLING_FUNCTION, 3) != 0) return UpdateNotFound;
+  if (xu_.WriteRegister(REG_CULLING_FUNCTION, 3) != 0) return UpdateOutcome::NotFound;
   const int culling = xu_.ReadRegister(REG_CULLING_FUNCTION);
-  if (culling < 0) return UpdateNotFound;
+  if (culling < 0) return UpdateOutcome::NotFound;
   const int family = xu_.ReadRegister(REG_CHIP_FAMILY);
-  if (family < 0) return UpdateNotFound;
+  if (family < 0) return UpdateOutcome::NotFound;
   const BYTE code = image_.Data()[IMAGE_COMPAT_OFFSET];
   const bool fits = family == 11 ? (culling == 3 ? code == 0x20 : code == 0xFF) : code == 0x23;
   bool done = true;
@@ -203,14 +203,14 @@ UpdateOutcome CUpdaterCore::RunUpdate(const UpdateOptions& options) {
   if (!done && options.program) {
     if (writeProtect_ && xu_.WriteRegister(REG_WP_GPIO, gpio_) != 0) {
       view_->Message("Wrong WriteProtect Pin!", APP_CAPTION, MB_OK);
-      return UpdateNotFound;
+      return UpdateOutcome::NotFound;
     }
     if (!PrepareAndErase()) {
       view_->Log("UVC: fail to change mode!\nUVC: fail to load code!");
       view_->SetProgressBar(0);
       done = true;
     } else if (options.write) {
-      if (!WriteImage()) return UpdateStopped;
+      if (!WriteImage()) return UpdateOutcome::Stopped;
       written = FLASH_SIZE;
     }
   }
@@ -219,7 +219,7 @@ UpdateOutcome CUpdaterCore::RunUpdate(const UpdateOptions& options) {
       view_->SetProgressText(Format("%d of %d bytes  (Verify...)", written, FLASH_SIZE));
       view_->Log("UVC: Check Flash Start...");
       view_->Repaint();
-      if (!VerifyFlash()) return UpdateStopped;
+      if (!VerifyFlash()) return UpdateOutcome::Stopped;
       view_->Log(" ");
       view_->Log("UVC: Check Flash Pass ~");
       view_->Log(" ");
@@ -233,5 +233,5 @@ UpdateOutcome CUpdaterCore::RunUpdate(const UpdateOptions& options) {
     Restart(options);
   }
   device_.Release();
-  return UpdateDone;
+  return UpdateOutcome::Done;
 }

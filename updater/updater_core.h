@@ -25,7 +25,7 @@ struct UpdateOptions {
   bool wpRestore = false; // 1016
 };
 
-enum UpdateOutcome { UpdateDone, UpdateStopped, UpdateNotFound };
+enum class UpdateOutcome { Done, Stopped, NotFound };
 enum DetectMode { DetectAtStart, DetectOnArrival };
 
 class CUpdaterCore {

@@ -103,7 +103,7 @@ void CUpgradeDialog::OnUpgrade() {
   SendDlgItemMessageA(GetSafeHwnd(), IDC_LOG_LIST, LB_RESETCONTENT, 0, 0);
   Log("Start update procedure");
   Repaint();
-  if (core_.RunUpdate(options_) == UpdateNotFound) Log("Can not find device");
+  if (core_.RunUpdate(options_) == UpdateOutcome::NotFound) Log("Can not find device");
   EnableUpgrade(false);
   EnableClose(true);
 }

@@ -92,7 +92,7 @@ TEST_F(UpdaterTest, NonMatchingDeviceDisablesUpgradeAndFirstMatchingCameraIsUsed
   EXPECT_EQ(core->LoadedImageId(), 139) << "the first matching camera is detected";
   const std::vector<uint8_t> secondBefore = second.Flash().Bytes();
   core->Channel().SaveTopBlock();
-  ASSERT_EQ(core->RunUpdate(UpdateOptions()), UpdateDone);
+  ASSERT_EQ(core->RunUpdate(UpdateOptions()), UpdateOutcome::Done);
   first.WaitRestart();
   EXPECT_EQ(first.Firmware().Version(), 0x0A2C0614u);
   EXPECT_EQ(second.Flash().Bytes(), secondBefore);
@@ -102,7 +102,7 @@ TEST_F(UpdaterTest, NoCameraAndNoExtensionUnit) {
   auto core = MakeCore();
   core->Detect(DetectAtStart);
   EXPECT_EQ(view_.status, "Waiting until device is ready...");
-  EXPECT_EQ(core->RunUpdate(UpdateOptions()), UpdateNotFound);
+  EXPECT_EQ(core->RunUpdate(UpdateOptions()), UpdateOutcome::NotFound);
   EXPECT_EQ(view_.messages, std::vector<std::string>{"Can not find device"});
 
   // A configured GUID the unit does not answer falls back to the built-in one.

@@ -37,7 +37,7 @@ TEST_F(UpdaterTest, PacketUpdateKeepsDeviceAreasAndBootsNewVersion) {
   core->Channel().SaveTopBlock();
   EXPECT_EQ(0, std::memcmp(core->Channel().TopBlock(), &before[0xFF00], 32));
   const Bytes image(core->Image().Data(), core->Image().Data() + FLASH_SIZE);
-  ASSERT_EQ(core->RunUpdate(UpdateOptions()), UpdateDone);
+  ASSERT_EQ(core->RunUpdate(UpdateOptions()), UpdateOutcome::Done);
   camera.WaitRestart();
 
   EXPECT_EQ(packets, 2048u);
@@ -79,13 +79,13 @@ TEST_F(UpdaterTest, LegacyDialectDownloadsIn16ByteWritesWithoutImageUntilLoaded)
 
   // No image was loaded: byte 0x16 reads 0 and the chip refuses it.
   const Bytes before = camera.Flash().Bytes();
-  EXPECT_EQ(core->RunUpdate(UpdateOptions()), UpdateDone);
+  EXPECT_EQ(core->RunUpdate(UpdateOptions()), UpdateOutcome::Done);
   EXPECT_EQ(view_.messages, (std::vector<std::string>{"1)Firmware is not match!", "CullingFunc:3, ISPCode[0x0016]:0"}));
   EXPECT_EQ(camera.Flash().Bytes(), before);
 
   view_.messages.clear();
   ASSERT_TRUE(core->Image().LoadImage(GetModuleHandleA(nullptr), 139, &view_));
-  ASSERT_EQ(core->RunUpdate(UpdateOptions()), UpdateDone);
+  ASSERT_EQ(core->RunUpdate(UpdateOptions()), UpdateOutcome::Done);
   camera.WaitRestart();
   EXPECT_EQ(packets, 4096u);
   EXPECT_TRUE(std::equal(camera.Flash().Bytes().begin(), camera.Flash().Bytes().end(), core->Image().Data()));
@@ -118,13 +118,33 @@ TEST_F(UpdaterTest, CompatibilityFollowsChipFamilyAndCullingCode) {
     UpdateOptions options;
     options.program = false;  // the check alone
     options.verify = false;
-    EXPECT_EQ(core->RunUpdate(options), UpdateDone);
+    EXPECT_EQ(core->RunUpdate(options), UpdateOutcome::Done);
     EXPECT_EQ(view_.status == "Firmware upgrading successfully done!", c.fits);
     if (!c.fits) {
       ASSERT_FALSE(view_.messages.empty());
       EXPECT_EQ(view_.messages[0], c.message);
     }
   }
+}
+
+TEST_F(UpdaterTest, FailedEraseStopsBeforeAnyWrite) {
+  sim::FirmwareOptions firmware;
+  firmware.failingEraseSector = 0x3000;
+  sim::GenericCameraDevice& camera = Plug(0x9710, firmware);
+  uint32_t packets = 0;
+  camera.SetWritePacketHook([&](uint32_t n) {
+    packets = n;
+    return false;
+  });
+  auto core = MakeCore();
+  core->Detect(DetectAtStart);
+  core->Channel().SaveTopBlock();
+  EXPECT_EQ(core->RunUpdate(UpdateOptions()), UpdateOutcome::Done);
+  EXPECT_EQ(packets, 0u);
+  EXPECT_TRUE(view_.Logged("UVC: fail to change mode!\nUVC: fail to load code!"));
+  EXPECT_EQ(view_.progressBar, 0);
+  EXPECT_FALSE(core->RestartedDevice());
+  EXPECT_EQ(view_.messages.size(), 1u) << "the transport's box for the refused sector";
 }
 
 TEST_F(UpdaterTest, InterruptedUpdateIsRepairedByTheNextOne) {
@@ -138,7 +158,7 @@ TEST_F(UpdaterTest, InterruptedUpdateIsRepairedByTheNextOne) {
     auto core = MakeCore();
     core->Detect(DetectAtStart);
     core->Channel().SaveTopBlock();
-    EXPECT_EQ(core->RunUpdate(UpdateOptions()), UpdateStopped);
+    EXPECT_EQ(core->RunUpdate(UpdateOptions()), UpdateOutcome::Stopped);
     EXPECT_NE(std::find(view_.messages.begin(), view_.messages.end(), "Fail to Download code!"), view_.messages.end());
     camera.WaitRestart();
     EXPECT_FALSE(camera.Plugged());
@@ -152,7 +172,7 @@ TEST_F(UpdaterTest, InterruptedUpdateIsRepairedByTheNextOne) {
     again->Detect(DetectAtStart);
     EXPECT_EQ(view_.version, "0.0.000000");
     again->Channel().SaveTopBlock();
-    ASSERT_EQ(again->RunUpdate(UpdateOptions()), UpdateDone) << (view_.messages.empty() ? "" : view_.messages[0]);
+    ASSERT_EQ(again->RunUpdate(UpdateOptions()), UpdateOutcome::Done) << (view_.messages.empty() ? "" : view_.messages[0]);
     camera.WaitRestart();
     EXPECT_EQ(sim::ImageFault(camera.Flash().Bytes()), "");
     EXPECT_EQ(camera.Flash().Bytes(), ExpectedFlash(again->Image(), before));
