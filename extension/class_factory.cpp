@@ -2,7 +2,10 @@
 
 #include "extension/camera_property.h"
 #include "extension/module.h"
-#include "extension/pages.h"
+#include "extension/command_page.h"
+#include "extension/custom_camera_page.h"
+#include "extension/digital_zoom_page.h"
+#include "extension/special_effect_page.h"
 #include "shared/qcamext_classes.h"
 
 namespace qcamext {

@@ -4,8 +4,12 @@
 #include <cstring>
 #include <new>
 
+#include "extension/camera_finder.h"
 #include "extension/class_factory.h"
-#include "extension/pages.h"
+#include "extension/custom_camera_page.h"
+#include "extension/command_page.h"
+#include "extension/digital_zoom_page.h"
+#include "extension/special_effect_page.h"
 #include "extension/registry_access.h"
 
 namespace qcamext {
@@ -17,6 +21,16 @@ ModuleState& Module() {
 
 void ObjectCreated() { InterlockedIncrement(&Module().activeObjects); }
 void ObjectDestroyed() { InterlockedDecrement(&Module().activeObjects); }
+
+CameraFinder* SharedCameraFinder() {
+  if (!Module().sharedFinder) Module().sharedFinder = new (std::nothrow) CameraFinder;
+  return Module().sharedFinder;
+}
+
+void ReleaseSharedCameraFinder() {
+  delete Module().sharedFinder;
+  Module().sharedFinder = NULL;
+}
 
 void LoadModuleSettings() { Module().layer = ReadQcamDword(qcam::kUserDefaultKey, "Layer"); }
 
@@ -75,6 +89,7 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved
     DestroyVfwPage(&Module().vfwCameraPage);
     DestroyVfwPage(&Module().vfwEffectPage);
     DestroyVfwPage(&Module().vfwZoomPage);
+    ReleaseSharedCameraFinder();
   }
   return TRUE;
 }

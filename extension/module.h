@@ -12,6 +12,7 @@
 
 namespace qcamext {
 
+class CameraFinder;
 class CustomCameraPage;
 class SpecialEffectPage;
 class DigitalZoomPage;
@@ -35,6 +36,10 @@ struct ModuleState {
   DigitalZoomPage* vfwZoomPage = NULL;
 
   HWND lastEffectPageWindow = NULL;  // written by the effect page, read by the zoom page
+
+  // Built by the custom page's snapshot button the first time it is
+  // needed, kept while the page is connected (SharedCameraFinder).
+  CameraFinder* sharedFinder = NULL;
 };
 
 ModuleState& Module();
@@ -43,6 +48,14 @@ ModuleState& Module();
 // destruction.
 void ObjectCreated();
 void ObjectDestroyed();
+
+// The camera finder the snapshot button uses, built on first use (null
+// only when memory runs out), and its release. The finder holds the
+// camera's filter, and with it an object of this module: kept beyond the
+// pages it would keep the module loaded, so the camera page lets it go
+// when it disconnects.
+CameraFinder* SharedCameraFinder();
+void ReleaseSharedCameraFinder();
 
 // Reads the load-time settings (Layer) from the registry.
 void LoadModuleSettings();

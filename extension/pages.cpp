@@ -11,36 +11,6 @@
 namespace qcamext {
 namespace {
 
-template <class T>
-void HoldInterface(T** slot, T* value) {
-  if (value) value->AddRef();
-  ReleaseAndClear(slot);
-  *slot = value;
-}
-
-// Queries the filter for one interface; a failure is shown and returned.
-template <class T>
-HRESULT BindInterface(IUnknown* filter, REFIID iid, T** slot) {
-  HRESULT result = filter->QueryInterface(iid, reinterpret_cast<void**>(slot));
-  if (FAILED(result)) {
-    *slot = NULL;
-    ShowErrorBox(result);
-  }
-  return result;
-}
-
-// Creates a page for the class factory; a failed allocation is shown.
-template <class Page, class... Args>
-IUnknown* CreatePage(HRESULT* result, Args... args) {
-  Page* page = new (std::nothrow) Page(args...);
-  if (!page) {
-    *result = E_OUTOFMEMORY;
-    ShowErrorBox(*result);
-    return NULL;
-  }
-  return page->NonDelegatingUnknown();
-}
-
 void InitPageControls() {
   INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_BAR_CLASSES | ICC_UPDOWN_CLASS};
   InitCommonControlsEx(&controls);
@@ -115,78 +85,32 @@ INT_PTR CustomPropPage::OnReceiveMessage(HWND window, UINT message, WPARAM wPara
   return FALSE;
 }
 
+void CustomPropPage::OnSheetNotify(LPARAM lParam) {
+  const NMHDR* header = reinterpret_cast<const NMHDR*>(lParam);
+  if (!header) return;
+  if (header->code == static_cast<UINT>(PSN_APPLY)) OnApplyChanges();
+  if (header->code == static_cast<UINT>(PSN_SETACTIVE)) OnActivate();
+}
+
+bool CustomPropPage::ReadPrivate(ULONG propertyId, LONG* value, ULONG length) {
+  if (!customProp_) return false;
+  DWORD payload[kCustomPropMaxLength / sizeof(DWORD)] = {};
+  if (length > sizeof(payload) || FAILED(customProp_->Get(propertyId, payload, length))) return false;
+  *value = static_cast<LONG>(payload[0]);
+  return true;
+}
+
+void CustomPropPage::SendPrivate(ULONG propertyId, LONG value, ULONG length) {
+  if (!customProp_) return;
+  DWORD payload[kCustomPropMaxLength / sizeof(DWORD)] = {};
+  if (length > sizeof(payload)) return;
+  payload[0] = static_cast<DWORD>(value);
+  customProp_->Set(propertyId, payload, length);
+}
+
 void CustomPropPage::LocalisedTitle(LocalisedPage kind, WCHAR* title, int capacity) {
   ReadPageTitle(kind, title, capacity);
   if (!title[0]) LoadTitleString(title, capacity);
 }
-
-// ---- custom camera page ---------------------------------------------------------
-
-IUnknown* CustomCameraPage::Create(IUnknown* outer, HRESULT* result) {
-  return CreatePage<CustomCameraPage>(result, outer, kCounted, CameraPageTemplate(Module().layer));
-}
-
-CustomCameraPage::CustomCameraPage(IUnknown* outer, Counting counting, int templateId)
-    : CustomPropPage(outer, counting, IDS_CAMERA_TITLE, templateId) {}
-
-CustomCameraPage::~CustomCameraPage() {
-  ReleaseAndClear(&videoProcAmp_);
-  ReleaseAndClear(&cameraControl_);
-}
-
-HRESULT CustomCameraPage::OnConnect(IUnknown* filter) {
-  HRESULT result = CustomPropPage::OnConnect(filter);
-  if (FAILED(result)) return result;
-  ReleaseAndClear(&videoProcAmp_);
-  result = BindInterface(filter, IID_IAMVideoProcAmp, &videoProcAmp_);
-  if (FAILED(result)) return result;
-  ReleaseAndClear(&cameraControl_);
-  return BindInterface(filter, IID_IAMCameraControl, &cameraControl_);
-}
-
-HRESULT CustomCameraPage::OnDisconnect() {
-  CustomPropPage::OnDisconnect();
-  ReleaseAndClear(&videoProcAmp_);
-  ReleaseAndClear(&cameraControl_);
-  return S_OK;
-}
-
-void CustomCameraPage::UseVfwInterfaces() {
-  HoldInterface(&videoProcAmp_, Module().vfwVideoProcAmp);
-  HoldInterface(&cameraControl_, Module().vfwCameraControl);
-  CustomPropPage::UseVfwInterfaces();
-}
-
-// ---- special effect page ------------------------------------------------------------
-
-IUnknown* SpecialEffectPage::Create(IUnknown* outer, HRESULT* result) {
-  return CreatePage<SpecialEffectPage>(result, outer, kCounted);
-}
-
-SpecialEffectPage::SpecialEffectPage(IUnknown* outer, Counting counting)
-    : CustomPropPage(outer, counting, IDS_EFFECT_TITLE, IDD_EFFECT_PAGE) {}
-
-void SpecialEffectPage::OnInitDialog(HWND window) {
-  // The zoom page tells the effect page opened last when zoom or face
-  // tracking change.
-  Module().lastEffectPageWindow = window;
-  ApplyPageCaptions(window, LocalisedPage::kEffect);
-}
-
-// ---- digital zoom page ----------------------------------------------------------------
-
-IUnknown* DigitalZoomPage::Create(IUnknown* outer, HRESULT* result) {
-  return CreatePage<DigitalZoomPage>(result, outer, kCounted, ZoomPageTemplate(Module().windows6));
-}
-
-DigitalZoomPage::DigitalZoomPage(IUnknown* outer, Counting counting, int templateId)
-    : CustomPropPage(outer, counting, IDS_DZOOM_TITLE, templateId) {}
-
-// ---- command page -----------------------------------------------------------------------
-
-IUnknown* CommandPage::Create(IUnknown* outer, HRESULT* result) { return CreatePage<CommandPage>(result, outer); }
-
-CommandPage::CommandPage(IUnknown* outer)
-    : CustomPropPage(outer, kCounted, IDS_COMMAND_TITLE, IDD_COMMAND_PAGE) {}
 
 }  // namespace qcamext

@@ -1,12 +1,16 @@
-// The module's four property pages as the module hosts them: their class-table
-// creation routines, title ids, dialog templates, the interfaces each binds
-// to the filter, and the captions they take from the localisation file when
-// their dialog is initialised.
+// What the module's four property pages share: the dialog templates chosen
+// by Layer and Windows version, the private interface each binds to the
+// filter, private property requests, titles from the localisation file and
+// the helpers their class-table creation routines use.
 #pragma once
 
 #include <windows.h>
 #include <dshow.h>
+#include <prsht.h>
 
+#include <new>
+
+#include "extension/camera_property.h"
 #include "extension/localisation.h"
 #include "extension/property_page_base.h"
 #include "shared/custom_camera_prop.h"
@@ -20,6 +24,37 @@ int CameraPageVfwTemplate(DWORD layer);
 // Template of the digital zoom page: Windows 6.x has its own in both hosts.
 int ZoomPageTemplate(bool windows6);
 int ZoomPageVfwTemplate(bool windows6);
+
+// Takes a reference to `value` in place of what `slot` held.
+template <class T>
+void HoldInterface(T** slot, T* value) {
+  if (value) value->AddRef();
+  if (*slot) (*slot)->Release();
+  *slot = value;
+}
+
+// Queries the filter for one interface; a failure is shown and returned.
+template <class T>
+HRESULT BindInterface(IUnknown* filter, REFIID iid, T** slot) {
+  HRESULT result = filter->QueryInterface(iid, reinterpret_cast<void**>(slot));
+  if (FAILED(result)) {
+    *slot = NULL;
+    ShowErrorBox(result);
+  }
+  return result;
+}
+
+// Creates a page for the class factory; a failed allocation is shown.
+template <class Page, class... Args>
+IUnknown* CreatePage(HRESULT* result, Args... args) {
+  Page* page = new (std::nothrow) Page(args...);
+  if (!page) {
+    *result = E_OUTOFMEMORY;
+    ShowErrorBox(*result);
+    return NULL;
+  }
+  return page->NonDelegatingUnknown();
+}
 
 // A page that holds the filter's private interface, and shows its captions
 // (when localised) at dialog initialisation.
@@ -36,6 +71,17 @@ class CustomPropPage : public PropertyPageBase {
   IAMCustomCameraProp* CustomProp() const { return customProp_; }
 
  protected:
+  // Private property requests with a 64-byte payload whose word 0 is the
+  // value. A read that fails (or a page without the private interface)
+  // leaves *value alone and returns false; failed sends are ignored.
+  bool ReadPrivate(ULONG propertyId, LONG* value, ULONG length = kPrivateLength);
+  void SendPrivate(ULONG propertyId, LONG value, ULONG length = kPrivateLength);
+  static constexpr ULONG kPrivateLength = 64;
+
+  // The property sheet's notifications the pages react to: PSN_APPLY
+  // applies, PSN_SETACTIVE activates.
+  void OnSheetNotify(LPARAM lParam);
+
   CustomPropPage(IUnknown* outer, Counting counting, int titleId, int templateId);
   ~CustomPropPage() override;
 
@@ -45,55 +91,6 @@ class CustomPropPage : public PropertyPageBase {
   void LocalisedTitle(LocalisedPage kind, WCHAR* title, int capacity);
 
   IAMCustomCameraProp* customProp_ = NULL;
-};
-
-class CustomCameraPage : public CustomPropPage {
- public:
-  static IUnknown* Create(IUnknown* outer, HRESULT* result);
-  CustomCameraPage(IUnknown* outer, Counting counting, int templateId);
-  ~CustomCameraPage() override;
-
-  HRESULT OnConnect(IUnknown* filter) override;
-  HRESULT OnDisconnect() override;
-  void UseVfwInterfaces() override;
-
-  IAMVideoProcAmp* VideoProcAmp() const { return videoProcAmp_; }
-  IAMCameraControl* CameraControl() const { return cameraControl_; }
-
- protected:
-  void PageTitle(WCHAR* title, int capacity) override { LocalisedTitle(LocalisedPage::kCamera, title, capacity); }
-  void OnInitDialog(HWND window) override { ApplyPageCaptions(window, LocalisedPage::kCamera); }
-
- private:
-  IAMVideoProcAmp* videoProcAmp_ = NULL;
-  IAMCameraControl* cameraControl_ = NULL;
-};
-
-class SpecialEffectPage : public CustomPropPage {
- public:
-  static IUnknown* Create(IUnknown* outer, HRESULT* result);
-  SpecialEffectPage(IUnknown* outer, Counting counting);
-
- protected:
-  void PageTitle(WCHAR* title, int capacity) override { LocalisedTitle(LocalisedPage::kEffect, title, capacity); }
-  void OnInitDialog(HWND window) override;
-};
-
-class DigitalZoomPage : public CustomPropPage {
- public:
-  static IUnknown* Create(IUnknown* outer, HRESULT* result);
-  DigitalZoomPage(IUnknown* outer, Counting counting, int templateId);
-
- protected:
-  void PageTitle(WCHAR* title, int capacity) override { LocalisedTitle(LocalisedPage::kZoom, title, capacity); }
-  void OnInitDialog(HWND window) override { ApplyPageCaptions(window, LocalisedPage::kZoom); }
-};
-
-// The service page: not localised, title from the string table.
-class CommandPage : public CustomPropPage {
- public:
-  static IUnknown* Create(IUnknown* outer, HRESULT* result);
-  explicit CommandPage(IUnknown* outer);
 };
 
 }  // namespace qcamext

@@ -27,4 +27,28 @@ DWORD ReadQcamDword(const char* subKey, const char* name) {
   return value;
 }
 
+void ReadQcamString(const char* subKey, const char* name, char* text, DWORD capacity) {
+  if (capacity == 0) return;
+  text[0] = 0;
+  HKEY key = NULL;
+  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, subKey, 0, QcamKeyAccess(), &key) != ERROR_SUCCESS) return;
+  DWORD type = 0;
+  DWORD size = capacity - 1;
+  if (RegQueryValueExA(key, name, NULL, &type, reinterpret_cast<LPBYTE>(text), &size) != ERROR_SUCCESS ||
+      type != REG_SZ) {
+    size = 0;
+  }
+  text[size < capacity ? size : capacity - 1] = 0;
+  RegCloseKey(key);
+}
+
+bool WriteQcamString(const char* subKey, const char* name, const char* text) {
+  HKEY key = NULL;
+  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, subKey, 0, QcamKeyAccess(), &key) != ERROR_SUCCESS) return false;
+  const LONG result = RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text),
+                                     static_cast<DWORD>(lstrlenA(text) + 1));
+  RegCloseKey(key);
+  return result == ERROR_SUCCESS;
+}
+
 }  // namespace qcamext

@@ -16,4 +16,12 @@ REGSAM QcamKeyAccess();
 // or is not a DWORD.
 DWORD ReadQcamDword(const char* subKey, const char* name);
 
+// Reads REG_SZ `name` into `text` (at most capacity - 1 bytes, always
+// terminated); an empty string when the key or value is missing or is not
+// a string.
+void ReadQcamString(const char* subKey, const char* name, char* text, DWORD capacity);
+// Writes REG_SZ `name` (length including the terminating zero); false when
+// the key cannot be opened or the value not written.
+bool WriteQcamString(const char* subKey, const char* name, const char* text);
+
 }  // namespace qcamext

@@ -11,9 +11,11 @@
 
 #include "extension/camera_finder.h"
 #include "extension/com_object.h"
+#include "extension/custom_camera_page.h"
+#include "extension/digital_zoom_page.h"
 #include "extension/localisation.h"
 #include "extension/module.h"
-#include "extension/pages.h"
+#include "extension/special_effect_page.h"
 #include "extension/resource.h"
 #include "vfwext.h"
 

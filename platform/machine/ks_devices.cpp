@@ -106,6 +106,25 @@ void* OpenKsDeviceHandle(const std::string& interfacePath) {
 
 bool IsKsDeviceHandle(void* handle) { return LookupHandleAs<DeviceHandle>(handle) != nullptr; }
 
+namespace {
+
+std::mutex& ObserverLock() {
+  static std::mutex* lock = new std::mutex;
+  return *lock;
+}
+KsRequestObserver& Observer() {
+  static KsRequestObserver* observer = new KsRequestObserver;
+  return *observer;
+}
+
+}  // namespace
+
+KsRequestObserver SetKsRequestObserver(KsRequestObserver observer) {
+  std::lock_guard<std::mutex> hold(ObserverLock());
+  std::swap(Observer(), observer);
+  return observer;
+}
+
 bool KsDeviceRequest(void* handle, uint32_t ioControlCode, void* inBuffer, uint32_t inSize, void* outBuffer,
                      uint32_t outSize, uint32_t* bytesReturned, int32_t* status) {
   *bytesReturned = 0;
@@ -116,6 +135,12 @@ bool KsDeviceRequest(void* handle, uint32_t ioControlCode, void* inBuffer, uint3
     *status = kStatusDeviceNotConnected;
     return true;
   }
+  KsRequestObserver observer;
+  {
+    std::lock_guard<std::mutex> hold(ObserverLock());
+    observer = Observer();
+  }
+  if (observer) observer(ioControlCode, inBuffer, inSize);
   *status = h->device->routine(h->device->context, ioControlCode, inBuffer, inSize, outBuffer, outSize,
                                bytesReturned);
   return true;

@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -47,5 +48,11 @@ bool IsKsDeviceHandle(void* handle);
 // Requests to one device are serialised.
 bool KsDeviceRequest(void* handle, uint32_t ioControlCode, void* inBuffer, uint32_t inSize, void* outBuffer,
                      uint32_t outSize, uint32_t* bytesReturned, int32_t* status);
+
+// Sees the input of every request that reaches a plugged device, before the
+// device answers it (for tools that show what programs ask of a camera).
+// Called on the requesting thread; returns the observer it replaces.
+typedef std::function<void(uint32_t ioControlCode, const void* inBuffer, uint32_t inSize)> KsRequestObserver;
+KsRequestObserver SetKsRequestObserver(KsRequestObserver observer);
 
 }  // namespace platform

@@ -28,6 +28,7 @@ struct Controls {
   PopupMenuHook popupMenuHook;
   std::deque<int> messageBoxAnswers;
   std::deque<int> menuChoices;
+  std::deque<std::string> openFileAnswers;
   std::vector<MessageBoxRecord> messageBoxes;
 };
 Controls& C() {
@@ -168,6 +169,11 @@ void ScriptMenuChoices(const std::vector<int>& commands) {
   C().menuChoices.insert(C().menuChoices.end(), commands.begin(), commands.end());
 }
 
+void ScriptOpenFileAnswers(const std::vector<std::string>& paths) {
+  std::lock_guard<std::mutex> hold(C().lock);
+  C().openFileAnswers.insert(C().openFileAnswers.end(), paths.begin(), paths.end());
+}
+
 std::vector<MessageBoxRecord> MessageBoxLog() {
   std::lock_guard<std::mutex> hold(C().lock);
   return C().messageBoxes;
@@ -187,6 +193,7 @@ void ResetWindowSystemControls() {
     c.popupMenuHook = nullptr;
     c.messageBoxAnswers.clear();
     c.menuChoices.clear();
+    c.openFileAnswers.clear();
     c.messageBoxes.clear();
   }
   win32::ResetCommonControlClasses();
@@ -237,6 +244,14 @@ int AnswerMessageBox(HWND owner, const std::string& text, const std::string& cap
   }
   if (hook) hook(record);
   return record.answer;
+}
+
+std::string AnswerOpenFileDialog() {
+  std::lock_guard<std::mutex> hold(C().lock);
+  if (C().openFileAnswers.empty()) return std::string();
+  std::string path = C().openFileAnswers.front();
+  C().openFileAnswers.pop_front();
+  return path;
 }
 
 int ChoosePopupMenuItem(HMENU menu, HWND owner, int x, int y) {

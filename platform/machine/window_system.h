@@ -92,6 +92,11 @@ MessageBoxHook SetMessageBoxHook(MessageBoxHook hook);
 std::vector<MessageBoxRecord> MessageBoxLog();
 void ClearMessageBoxLog();
 
+// --- Common dialogs ---------------------------------------------------------------
+// Answers for the next open-file dialogs, in order: the Win32 path the user
+// picks, or an empty string for Cancel. Without a script the user cancels.
+void ScriptOpenFileAnswers(const std::vector<std::string>& paths);
+
 // --- Popup menus --------------------------------------------------------------------
 struct MenuItemInfo {
   int id = 0;  // 0 for popups and separators

@@ -22,6 +22,10 @@ void NotifyModal(HWND modal, bool idle);
 // scripted one that the box's buttons allow, else the default button).
 int AnswerMessageBox(HWND owner, const std::string& text, const std::string& caption, UINT type);
 
+// An open-file dialog: the scripted path the user picks, or an empty
+// string for Cancel.
+std::string AnswerOpenFileDialog();
+
 // A popup menu shown at (x, y): returns the scripted choice (0 when the
 // user dismissed it).
 int ChoosePopupMenuItem(HMENU menu, HWND owner, int x, int y);

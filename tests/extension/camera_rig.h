@@ -7,11 +7,15 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace ext_test {
 
 // The driver's registry keys, as the package's installation creates them.
 void CreateDriverKeys();
+// The same with the initial values an installation writes, and the photo
+// frame bitmaps: the PC as qcam install leaves it.
+bool InstallDriverValues(const std::string& root, std::string* error);
 
 class CameraRig {
  public:
@@ -23,6 +27,14 @@ class CameraRig {
   CameraRig& operator=(const CameraRig&) = delete;
 
   bool Ok() const;
+  // Runs a capture stream ("YUY2:640x480", "MJPG:1280x1024"...) until
+  // StopStream or the rig goes; its first frame has come when this returns,
+  // so the driver knows the format. False with the reason.
+  bool StartStream(const std::string& spec, std::string* error);
+  void StopStream();
+  // Stops any stream and captures a few frames of a new one; *bytes gets
+  // the last frame as the driver delivered it.
+  bool CaptureFrame(const std::string& spec, std::vector<uint8_t>* bytes, std::string* error);
   uint16_t VendorId() const;
   uint16_t ProductId() const;
 

@@ -14,7 +14,9 @@
 #include "platform/machine/window_system.h"
 #include "tests/extension/camera_rig.h"
 #include "tests/extension/ext_fixture.h"
+#include "tests/extension/sheet_runner.h"
 #include "tools/qcam/localisation_file.h"
+#include "tools/qcam/request_log.h"
 #include "vfwext.h"
 
 namespace ext_test {
@@ -72,8 +74,7 @@ class VfwTest : public ModuleTest {
   // and cancels the sheet.
   std::vector<SheetPage> ShowSheet() {
     std::vector<SheetPage> seen;
-    platform::SetModalHook([&](platform::WindowHandle sheet, platform::ModalEvent event) {
-      if (event != platform::ModalEvent::Shown) return;
+    RunVideoSourceSheet(&pages_, [&](HWND sheet) {
       HWND tabs = FindChild(sheet, "SysTabControl32");
       int count = static_cast<int>(SendMessageA(tabs, TCM_GETITEMCOUNT, 0, 0));
       for (int i = 0; i < count; ++i) {
@@ -105,14 +106,6 @@ class VfwTest : public ModuleTest {
       }
       platform::ClickDialogButton(sheet, IDCANCEL);
     });
-    PROPSHEETHEADERA header = {};
-    header.dwSize = sizeof(header);
-    header.dwFlags = PSH_NOAPPLYNOW;
-    header.pszCaption = "Video Source";
-    header.nPages = static_cast<UINT>(pages_.size());
-    header.phpage = pages_.data();
-    PropertySheetA(&header);
-    platform::SetModalHook(nullptr);
     return seen;
   }
 
@@ -222,6 +215,43 @@ TEST_F(VfwTest, CameraWithoutThePrivateSetIsPassedOver) {
     EXPECT_EQ(CallExtension(), kFlags);
     EXPECT_EQ(pages_.size(), 3u);
     EXPECT_EQ(ShowSheet().size(), 3u);
+  }
+  EXPECT_EQ(canUnloadNow_(), S_OK);
+}
+
+// The static pages serve one video-source dialog after another: each
+// dialog's page reads the camera afresh, and every visit of the camera page
+// builds editors on the window it has now.
+TEST_F(VfwTest, EveryDialogAndVisitGetsFreshEditors) {
+  CameraRig camera("notebook", 1, true);
+  ASSERT_TRUE(camera.Ok());
+  std::string error;
+  ASSERT_TRUE(camera.StartStream("YUY2:640x480", &error)) << error;
+  InstallIni();
+  qcam_tool::RequestRecorder recorder;
+  for (int dialog = 0; dialog < 2; ++dialog) {
+    SCOPED_TRACE(dialog);
+    ASSERT_EQ(CallExtension(), kFlags);
+    ASSERT_EQ(pages_.size(), 3u);
+    std::vector<std::string> moved, mirrored;
+    RunVideoSourceSheet(&pages_, [&](HWND sheet) {
+      platform::SelectTab(sheet, 2);
+      platform::SelectTab(sheet, 0);
+      HWND page = reinterpret_cast<HWND>(SendMessageA(sheet, PSM_GETCURRENTPAGEHWND, 0, 0));
+      recorder.Take();
+      platform::DragTrackbar(GetDlgItem(page, 1164), 1);
+      moved = recorder.Take();
+      platform::ClickDialogButton(page, 1113);
+      mirrored = recorder.Take();
+      platform::ClickDialogButton(sheet, IDOK);
+    });
+    // Thumb-track and end-track both send the sharpness value (the first
+    // change also sends the snapshot size, read but never counted as sent).
+    ASSERT_FALSE(moved.empty());
+    EXPECT_EQ(moved[0].compare(0, 15, "set procamp 4 ="), 0) << moved[0];
+    ASSERT_FALSE(mirrored.empty());
+    // The second dialog finds the camera mirrored by the first.
+    EXPECT_EQ(mirrored[0], dialog == 0 ? "set private 7 [1]" : "set private 7 [0]");
   }
   EXPECT_EQ(canUnloadNow_(), S_OK);
 }

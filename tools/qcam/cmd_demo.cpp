@@ -18,6 +18,26 @@ int Step(const char* title, int (*command)(const Args&), const Args& args) {
   std::fflush(stdout);
   return rc;
 }
+// The four pages as the property frame shows them, in each language; the
+// PC's language is English again at the end.
+int DrawEveryPage(const std::string& root, const std::string& out) {
+  struct Language {
+    const char* id;
+    const char* name;
+  } languages[] = {{"1033", "english"}, {"1041", "japanese"}};
+  int rc = 0;
+  for (const Language& language : languages) {
+    if ((rc = Step("switch the PC's language", CmdPc, {"pc", "--root", root, "--lang", language.id})) != 0) return rc;
+    for (const char* page : {"camera", "effect", "zoom", "command"}) {
+      const std::string dir = out + "/" + language.name + "-" + page;
+      if ((rc = Step("draw a property page", CmdPages, {"pages", "--root", root, "--page", page, "--do", "cancel",
+                                                        "--out", dir})) != 0)
+        return rc;
+    }
+  }
+  return Step("switch the PC's language back", CmdPc, {"pc", "--root", root, "--lang", "1033"});
+}
+
 }  // namespace
 
 int CmdDemo(const Args& args) {
@@ -31,7 +51,8 @@ int CmdDemo(const Args& args) {
                 "streams, a mirrored sepia stream, a 2x digital zoom, a tracked and framed face,\n"
                 "the camera's controls, a contact sheet of every effect and photo frame, a\n"
                 "request through the extension's private interface and the VfW video-source\n"
-                "sheet, and prints where the pictures are.\n");
+                "sheet, every property page in English and Japanese, and prints where the\n"
+                "pictures are.\n");
     return 0;
   }
   const std::string root = opts.Get("root", "out/demo");
@@ -99,6 +120,10 @@ int CmdDemo(const Args& args) {
                  {"vfw", "--root", root, "--stream", "YUY2:640x480", "--out", sheet})) != 0)
     return rc;
 
+  // 10. Every page of the property frame, in English and in Japanese.
+  const std::string pages = (std::filesystem::path(root) / "pages").string();
+  if ((rc = DrawEveryPage(root, pages)) != 0) return rc;
+
   std::printf("\nThe pictures:\n");
   std::printf("  MJPG frames:     %s/frame-0001.jpg ... frame-0010.jpg\n", mjpg.c_str());
   std::printf("  MJPG snapshot:   %s\n", snapMjpg.c_str());
@@ -112,6 +137,7 @@ int CmdDemo(const Args& args) {
               faceLog.c_str());
   std::printf("  effects, frames: %s/effects-rgb24.png and effects-yuy2.png\n", effects.c_str());
   std::printf("  VfW sheet:       %s\n", sheet.c_str());
+  std::printf("  property pages:  %s/english-camera/page-00.png ... japanese-command/page-00.png\n", pages.c_str());
   std::printf("  registry:        %s/registry.reg\n", root.c_str());
   return 0;
 }

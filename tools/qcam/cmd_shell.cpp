@@ -145,6 +145,8 @@ const ShellVerb kVerbs[] = {
     {"update", "update [--firmware F] [--options O] [--unplug-at-packet N] [--out DIR]",
      "as 'qcam update' (the camera is let go first; plug it again after)", ShellUpdate},
     {"flash", "flash [--dump FILE] [--version]", "as 'qcam flash'", ShellFlash},
+    {"pages", "pages [--stream F:WxH] [--via com|vfw] [--page P] [--do ACTION]... [--out DIR]", "as 'qcam pages'",
+     ShellPages},
     {"help", "help", "list the commands", VerbHelp},
     {"quit", "quit", "end the shell (as does the end of the input)", VerbQuit},
 };

@@ -33,6 +33,7 @@ int ShellPrivate(Shell& shell, const Args& words);
 int ShellVfw(Shell& shell, const Args& words);
 int ShellUpdate(Shell& shell, const Args& words);
 int ShellFlash(Shell& shell, const Args& words);
+int ShellPages(Shell& shell, const Args& words);
 
 // Words of one line: separated by blanks, "double quotes" keep blanks inside
 // a word. False for an unbalanced quote.

@@ -11,9 +11,9 @@
 #include "shared/custom_camera_prop.h"
 #include "shared/qcamext_classes.h"
 #include "tools/qcam/user_mode.h"
+#include "tools/qcam/user_mode_win32.h"
 
 namespace qcam_tool {
-namespace {
 
 // The steps of the extension's camera finder: every video input device in
 // turn, bound to its filter, until one answers the private interface; the
@@ -45,8 +45,6 @@ HRESULT FindCustomCameraProp(IAMCustomCameraProp** custom) {
   }
   return *custom ? S_OK : hr;
 }
-
-}  // namespace
 
 bool ExtensionRegistered() {
   const std::string key = "CLSID\\" + platform::GuidToText(IID_IAMCustomCameraProp) + "\\InprocServer32";
