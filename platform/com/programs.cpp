@@ -20,14 +20,18 @@ typedef int(WINAPI* ProgramEntry)(HINSTANCE, HINSTANCE, LPSTR, int);
 
 class Program final : public RunningProgram {
  public:
-  Program(void* library, ProgramEntry entry, const std::string& commandLine)
+  Program(void* library, ProgramEntry entry, const std::string& commandLine, const std::string& win32Path)
       : library_(library), entry_(entry), commandLine_(commandLine), processId_(NewPcClientId()) {
     // Whoever was the program module before (a test program's own
-    // resources) gets its resources back when this program is gone.
+    // resources, a tool's path) gets them back when this program is gone.
     ModuleResources(nullptr, &previous_, &previousSize_);
+    char path[MAX_PATH] = {};
+    const DWORD length = GetModuleFileNameA(NULL, path, MAX_PATH);
+    previousPath_.assign(path, length < MAX_PATH ? length : 0);
     const auto* begin = static_cast<const uint8_t*>(dlsym(library, "qcam_module_resources"));
     const auto* end = static_cast<const uint8_t*>(dlsym(library, "qcam_module_resources_end"));
     if (begin && end > begin) RegisterModuleResources(nullptr, begin, size_t(end - begin));
+    SetProgramPath(win32Path);
     thread_ = std::thread([this] {
       SetCurrentPcProcessId(processId_);
       result_ = entry_(GetModuleHandleA(NULL), NULL, &commandLine_[0], SW_SHOWNORMAL);
@@ -38,6 +42,7 @@ class Program final : public RunningProgram {
     Wait();
     if (previous_) RegisterModuleResources(nullptr, previous_, previousSize_);
     else UnregisterModuleResources(nullptr);
+    SetProgramPath(previousPath_);
     dlclose(library_);
   }
   int Wait() override {
@@ -57,6 +62,7 @@ class Program final : public RunningProgram {
   std::atomic<bool> finished_{false};
   const uint8_t* previous_ = nullptr;
   size_t previousSize_ = 0;
+  std::string previousPath_;
 };
 
 }  // namespace
@@ -80,8 +86,7 @@ std::unique_ptr<RunningProgram> StartProgram(const std::string& win32Path, const
     *error = win32Path + " has no WinMain";
     return nullptr;
   }
-  SetProgramPath(win32Path);
-  return std::unique_ptr<RunningProgram>(new Program(library, entry, commandLine));
+  return std::unique_ptr<RunningProgram>(new Program(library, entry, commandLine, win32Path));
 }
 
 }  // namespace platform
