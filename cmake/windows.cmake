@@ -13,3 +13,20 @@ add_library(qcamext MODULE ${QCAMEXT_SRC} ${CMAKE_SOURCE_DIR}/extension/qcamext.
 set_target_properties(qcamext PROPERTIES PREFIX "" OUTPUT_NAME qcamext SUFFIX ".ax")
 target_link_libraries(qcamext PRIVATE ${QCAM_WINDOWS_LIBS})
 target_link_options(qcamext PRIVATE -static-libgcc -static-libstdc++)
+
+# QCAMLDR.exe: the firmware updater, with its firmware images and icon made
+# at build time by updater/images/make_images.py (windres finds them on its
+# include path).
+find_package(Python3 REQUIRED COMPONENTS Interpreter)
+set(QCAMLDR_GENERATED ${CMAKE_BINARY_DIR}/generated/updater)
+set(QCAMLDR_IMAGES ${QCAMLDR_GENERATED}/fw135.bin ${QCAMLDR_GENERATED}/fw137.bin ${QCAMLDR_GENERATED}/fw138.bin
+    ${QCAMLDR_GENERATED}/fw139.bin ${QCAMLDR_GENERATED}/qcamldr.ico)
+add_custom_command(OUTPUT ${QCAMLDR_IMAGES}
+  COMMAND ${Python3_EXECUTABLE} ${CMAKE_SOURCE_DIR}/updater/images/make_images.py ${QCAMLDR_GENERATED}
+  DEPENDS ${CMAKE_SOURCE_DIR}/updater/images/make_images.py VERBATIM)
+file(GLOB QCAMLDR_SRC CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/updater/*.cpp ${CMAKE_SOURCE_DIR}/platform/appframe/*.cpp)
+set_source_files_properties(${CMAKE_SOURCE_DIR}/updater/QCAMLDR.rc PROPERTIES OBJECT_DEPENDS "${QCAMLDR_IMAGES}")
+add_executable(QCAMLDR WIN32 ${QCAMLDR_SRC} ${CMAKE_SOURCE_DIR}/updater/QCAMLDR.rc)
+target_compile_options(QCAMLDR PRIVATE $<$<COMPILE_LANGUAGE:RC>:-I${QCAMLDR_GENERATED} -I${CMAKE_SOURCE_DIR}/updater>)
+target_link_libraries(QCAMLDR PRIVATE ${QCAM_WINDOWS_LIBS})
+target_link_options(QCAMLDR PRIVATE -static-libgcc -static-libstdc++)

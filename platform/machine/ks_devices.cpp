@@ -6,6 +6,7 @@
 #include <memory>
 #include <mutex>
 
+#include "platform/machine/device_notify.h"
 #include "platform/machine/handles.h"
 
 namespace platform {
@@ -48,14 +49,17 @@ bool SamePath(const std::string& a, const std::string& b) {
 bool PlugKsDevice(const KsDeviceInfo& info, KsRequestRoutine routine, void* context) {
   if (info.interfacePath.empty() || !routine) return false;
   Devices& d = D();
-  std::lock_guard<std::mutex> hold(d.lock);
-  for (auto& p : d.plugged)
-    if (SamePath(p->info.interfacePath, info.interfacePath)) return false;
   auto device = std::make_shared<Device>();
   device->info = info;
   device->routine = routine;
   device->context = context;
-  d.plugged.push_back(device);
+  {
+    std::lock_guard<std::mutex> hold(d.lock);
+    for (auto& p : d.plugged)
+      if (SamePath(p->info.interfacePath, info.interfacePath)) return false;
+    d.plugged.push_back(device);
+  }
+  AnnounceDeviceInterfaceChange(info.interfacePath, true);
   return true;
 }
 
@@ -73,8 +77,11 @@ void UnplugKsDevice(const std::string& interfacePath) {
     }
   }
   if (!device) return;
-  std::lock_guard<std::mutex> call(device->callLock);  // waits for a request in progress
-  device->alive = false;
+  {
+    std::lock_guard<std::mutex> call(device->callLock);  // waits for a request in progress
+    device->alive = false;
+  }
+  AnnounceDeviceInterfaceChange(device->info.interfacePath, false);
 }
 
 std::vector<KsDeviceInfo> PluggedKsDevices() {

@@ -48,6 +48,7 @@ PcSettings Load(const std::string& root) {
     else if (key == "windows_build") s.windowsBuild = v;
     else if (key == "wow64") s.wow64 = v != 0;
     else if (key == "pending") s.pendingRequests = v != 0;
+    else if (key == "generic_camera_driver") s.genericCameraDriver = v != 0;
   }
   return s;
 }
@@ -76,7 +77,8 @@ bool SetPcSettings(const PcSettings& s) {
   std::ostringstream text;
   text << "language=" << s.languageId << "\nwindows_major=" << s.windowsMajor << "\nwindows_minor="
        << s.windowsMinor << "\nwindows_build=" << s.windowsBuild << "\nwow64=" << (s.wow64 ? 1 : 0)
-       << "\npending=" << (s.pendingRequests ? 1 : 0) << "\n";
+       << "\npending=" << (s.pendingRequests ? 1 : 0)
+       << "\ngeneric_camera_driver=" << (s.genericCameraDriver ? 1 : 0) << "\n";
   const std::string path = SettingsPath(root), temp = path + ".tmp";
   {
     std::ofstream out(temp, std::ios::binary | std::ios::trunc);

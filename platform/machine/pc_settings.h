@@ -19,6 +19,9 @@ struct PcSettings {
   uint32_t windowsBuild = 2600;
   bool wow64 = false;          // 32-bit programs on 64-bit Windows
   bool pendingRequests = false;  // DeviceIoControl answers ERROR_IO_PENDING
+  // The camera is bound to the system's generic USB video driver (which
+  // exposes its extension units as node properties) instead of QORCAM.
+  bool genericCameraDriver = false;
 };
 
 // The settings of the current root (defaults where the file has no value).

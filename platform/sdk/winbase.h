@@ -15,6 +15,9 @@
 #include "processthreadsapi.h"
 #include "stringapiset.h"
 
+// The entry point of a Windows program, called with C linkage.
+extern "C" int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE hPrevInstance, LPSTR lpCmdLine, int nShowCmd);
+
 // Waits (winbase.h's part; the calls are in synchapi.h).
 #define WAIT_ABANDONED_0 0x00000080L
 #define MAXIMUM_WAIT_OBJECTS 64

@@ -1112,6 +1112,14 @@ LRESULT WINAPI DefWindowProcW(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam)
 LRESULT WINAPI CallWindowProcA(WNDPROC lpPrevWndFunc, HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam);
 LRESULT WINAPI CallWindowProcW(WNDPROC lpPrevWndFunc, HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam);
 
+// Device notifications (WM_DEVICECHANGE for device interfaces).
+typedef PVOID HDEVNOTIFY;
+typedef HDEVNOTIFY* PHDEVNOTIFY;
+#define DEVICE_NOTIFY_WINDOW_HANDLE 0x00000000
+#define DEVICE_NOTIFY_ALL_INTERFACE_CLASSES 0x00000004
+HDEVNOTIFY WINAPI RegisterDeviceNotificationA(HANDLE hRecipient, LPVOID NotificationFilter, DWORD Flags);
+BOOL WINAPI UnregisterDeviceNotification(HDEVNOTIFY Handle);
+
 // Messages and queues.
 LRESULT WINAPI SendMessageA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam);
 LRESULT WINAPI SendMessageW(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam);
@@ -1315,6 +1323,7 @@ int WINAPI LoadStringW(HINSTANCE hInstance, UINT uID, LPWSTR lpBuffer, int cchBu
 #define GetDlgItemText GetDlgItemTextA
 #define SendDlgItemMessage SendDlgItemMessageA
 #define MessageBox MessageBoxA
+#define RegisterDeviceNotification RegisterDeviceNotificationA
 #define LoadMenu LoadMenuA
 #define AppendMenu AppendMenuA
 #define ModifyMenu ModifyMenuA

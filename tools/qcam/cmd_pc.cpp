@@ -13,11 +13,14 @@ namespace {
 
 const char kUsage[] =
     "usage: qcam pc --root DIR [--lang ID] [--windows MAJOR.MINOR] [--wow64 on|off] [--pending on|off]\n"
+    "               [--camera-driver qorcam|generic]\n"
     "Shows the PC's settings, after changing those given: --lang the system language id\n"
     "(1033 English, 1031 German, 1041 Japanese, 2052 Simplified Chinese...; 0x hex allowed),\n"
     "--windows the version GetVersionExA reports (5.1 XP, 6.0 Vista, 6.1 7...), --wow64 whether\n"
     "programs are 32-bit processes on 64-bit Windows, --pending whether device requests\n"
-    "complete asynchronously (ERROR_IO_PENDING).\n";
+    "complete asynchronously (ERROR_IO_PENDING), --camera-driver which driver the camera is\n"
+    "bound to (the package's QORCAM, or the system's generic video driver that exposes the\n"
+    "camera's firmware extension unit to the updater).\n";
 
 // The build number each well-known release reports.
 uint32_t ReleaseBuild(uint32_t major, uint32_t minor, uint32_t current) {
@@ -61,7 +64,7 @@ int CmdPc(const Args& args) {
   ParsedOptions opts;
   std::string error;
   if (!ParseOptions(args, {{"root", true}, {"lang", true}, {"windows", true}, {"wow64", true}, {"pending", true},
-                           {"help", false}},
+                           {"camera-driver", true}, {"help", false}},
                     &opts, &error))
     return Fail(error);
   if (opts.Has("help")) {
@@ -83,9 +86,14 @@ int CmdPc(const Args& args) {
     return Fail("bad --wow64 value '" + opts.Get("wow64") + "' (on or off)");
   if (opts.Has("pending") && !ParseSwitch(opts.Get("pending"), &pending))
     return Fail("bad --pending value '" + opts.Get("pending") + "' (on or off)");
+  const std::string driver = opts.Get("camera-driver");
+  if (opts.Has("camera-driver") && driver != "qorcam" && driver != "generic")
+    return Fail("bad --camera-driver value '" + driver + "' (qorcam or generic)");
   if (!platform::SetRoot(root)) return Fail("cannot use " + root + " as a PC root");
   s = platform::GetPcSettings();
-  const bool change = opts.Has("lang") || opts.Has("windows") || opts.Has("wow64") || opts.Has("pending");
+  const bool change = opts.Has("lang") || opts.Has("windows") || opts.Has("wow64") || opts.Has("pending") ||
+                      opts.Has("camera-driver");
+  if (opts.Has("camera-driver")) s.genericCameraDriver = driver == "generic";
   if (opts.Has("lang")) s.languageId = language;
   if (opts.Has("windows")) {
     s.windowsBuild = ReleaseBuild(major, minor, s.windowsBuild);
@@ -100,6 +108,8 @@ int CmdPc(const Args& args) {
   std::printf("windows   %u.%u build %u\n", s.windowsMajor, s.windowsMinor, s.windowsBuild);
   std::printf("wow64     %s\n", s.wow64 ? "on (32-bit programs on 64-bit Windows)" : "off");
   std::printf("pending   %s\n", s.pendingRequests ? "on (device requests complete asynchronously)" : "off");
+  std::printf("camera    %s\n", s.genericCameraDriver ? "generic video driver (extension units as node properties)"
+                                                       : "qorcam (the package's driver)");
   return 0;
 }
 

@@ -24,6 +24,8 @@ int CmdShell(const Args& args);
 int CmdRegister(const Args& args);
 int CmdPrivate(const Args& args);
 int CmdVfw(const Args& args);
+int CmdUpdate(const Args& args);
+int CmdFlash(const Args& args);
 int CmdPages(const Args& args);
 
 // Verbs that work on a camera already plugged in, shared by their commands

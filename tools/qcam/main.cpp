@@ -22,6 +22,8 @@ const Command kCommands[] = {
     {"register", qcam_tool::CmdRegister, "run the extension module's registration and show the keys it wrote"},
     {"private", qcam_tool::CmdPrivate, "call IAMCustomCameraProp Get or Set through COM, as the pages do"},
     {"vfw", qcam_tool::CmdVfw, "show the extension's pages in the VfW video-source sheet, as the mapper does"},
+    {"update", qcam_tool::CmdUpdate, "run the firmware updater QCAMLDR on the camera and follow its dialog"},
+    {"flash", qcam_tool::CmdFlash, "show the camera's flash: firmware version, checksums, device areas"},
     {"pages", qcam_tool::CmdPages, "use the camera's property pages: click, drag, type, apply, as a person does"},
     {"formats", qcam_tool::CmdFormats, "plug the camera in and list the formats the driver offers"},
     {"capture", qcam_tool::CmdCapture, "stream frames through the driver and save them"},

@@ -7,6 +7,7 @@
 #include "platform/machine/paths.h"
 #include "platform/nt/platform_control.h"
 #include "sim/uvc_descriptors.h"
+#include "tools/qcam/cmd_update.h"
 #include "tools/qcam/common.h"
 #include "tools/qcam/localisation_file.h"
 #include "tools/qcam/user_mode.h"
@@ -18,17 +19,18 @@ namespace fs = std::filesystem;
 
 // Copies the built module over any older one: written beside it and
 // renamed, so a program still holding the old file keeps a whole one.
-bool CopyModule(const std::string& root, std::string* hostPath, std::string* error) {
-  const std::string source = BuiltModulePath();
+bool CopyModule(const std::string& root, const std::string& source, const char* win32Path, std::string* hostPath,
+                std::string* error) {
   std::error_code ec;
   if (!fs::is_regular_file(source, ec)) {
-    *error = "the extension module is not built: " + source + " is missing";
+    *error = "the package is not built: " + source + " is missing";
     return false;
   }
-  if (!platform::MapWin32Path(kModuleWin32Path, hostPath)) {
-    *error = std::string("cannot map ") + kModuleWin32Path + " below " + root;
+  if (!platform::MapWin32Path(win32Path, hostPath)) {
+    *error = std::string("cannot map ") + win32Path + " below " + root;
     return false;
   }
+  fs::create_directories(fs::path(*hostPath).parent_path(), ec);
   const std::string temp = *hostPath + ".new";
   fs::copy_file(source, temp, fs::copy_options::overwrite_existing, ec);
   if (!ec) fs::rename(temp, *hostPath, ec);
@@ -49,18 +51,21 @@ std::string BuiltModulePath() {
 }
 
 bool PackageInstalled(const std::string& root) {
-  std::string module;
+  std::string module, updater;
   std::error_code ec;
   return RootInstalled(root) && platform::MapWin32Path(kModuleWin32Path, &module) && fs::is_regular_file(module, ec) &&
+         platform::MapWin32Path(kUpdaterWin32Path, &updater) && fs::is_regular_file(updater, ec) &&
          ExtensionRegistered();
 }
 
 bool InstallPackage(const std::string& root, std::vector<std::string>* done, std::string* error) {
   if (!InstallRoot(root, error)) return false;
   done->push_back("the driver's registry keys, folders and photo frames");
-  std::string module;
-  if (!CopyModule(root, &module, error)) return false;
+  std::string module, updater;
+  if (!CopyModule(root, BuiltModulePath(), kModuleWin32Path, &module, error)) return false;
   done->push_back(std::string("the extension module as ") + kModuleWin32Path);
+  if (!CopyModule(root, BuiltUpdaterPath(), kUpdaterWin32Path, &updater, error)) return false;
+  done->push_back(std::string("the firmware updater as ") + kUpdaterWin32Path);
   if (!platform::RegisterBuiltinClassesInRegistry()) {
     *error = "cannot register the system classes in the PC's registry";
     return false;

@@ -31,6 +31,8 @@ struct ShellVerb {
 // Verbs that live beside their commands.
 int ShellPrivate(Shell& shell, const Args& words);
 int ShellVfw(Shell& shell, const Args& words);
+int ShellUpdate(Shell& shell, const Args& words);
+int ShellFlash(Shell& shell, const Args& words);
 int ShellPages(Shell& shell, const Args& words);
 
 // Words of one line: separated by blanks, "double quotes" keep blanks inside

@@ -1,0 +1,36 @@
+// Resource ids of QCAMLDR.
+#pragma once
+
+#define IDD_ABOUTBOX 100
+#define IDS_ABOUTBOX 101
+#define IDD_QCAMLDR_DIALOG 102
+#define IDR_MAINFRAME 128
+
+// Firmware images ("Binary" resources).
+#define IDR_BIN_FW_A 135
+#define IDR_BIN_FW_B 137
+#define IDR_BIN_FW_C 138
+#define IDR_BIN_FW_D 139
+
+#define IDC_DEVICE_COMBO 1001
+#define IDC_UNUSED_BUTTON 1002
+#define IDC_LOG_LIST 1007
+#define IDC_FW_VERSION 1009
+#define IDC_STATUS 1010
+#define IDC_UPGRADE 1011
+#define IDC_OPT_PROGRAM 1012
+#define IDC_OPT_WRITE 1013
+#define IDC_OPT_VERIFY 1014
+#define IDC_OPT_DUMP 1015
+#define IDC_OPT_WP_RESTORE 1016
+#define IDC_PROGRESS_TEXT 1017
+#define IDC_SPARE_TEXT 1018
+#define IDC_CLOSE 1019
+#define IDC_PROGRESS 1030
+#define IDC_VERSION_LABEL 1040
+
+#define IDM_ABOUTBOX 0x0010
+
+#ifndef IDC_STATIC
+#define IDC_STATIC (-1)
+#endif
