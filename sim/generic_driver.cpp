@@ -103,15 +103,18 @@ void GenericCameraDevice::JoinWorker() {
 // its own: the request that caused it still holds the device.
 void GenericCameraDevice::PullOutLater(bool bootAgain) {
   offBus_ = true;
+  restarting_ = true;
   std::lock_guard<std::mutex> hold(lock_);
   std::thread previous;
   previous.swap(worker_);
   worker_ = std::thread([this, bootAgain, p = std::move(previous)]() mutable {
     if (p.joinable()) p.join();
     Unplug();
-    if (!bootAgain) return;
-    platform::PcSleep(options_.restartMs);
-    Plug();
+    if (bootAgain) {
+      platform::PcSleep(options_.restartMs);
+      Plug();
+    }
+    restarting_ = false;
   });
 }
 

@@ -58,6 +58,11 @@ class GenericCameraDevice {
   void SetWritePacketHook(std::function<bool(uint32_t packet)> hook);
   // Waits until a restart in progress has brought the camera back.
   void WaitRestart();
+  // True while the chip is off the bus for a restart or a pull-out and has
+  // not finished coming back: a thread with windows that hear of device
+  // changes keeps pumping its messages until this is false, instead of
+  // blocking in WaitRestart while the change is announced to it.
+  bool Restarting() const { return restarting_; }
 
   // Flash and firmware, for tools and tests (not while requests run).
   const CameraFlash& Flash() const { return flash_; }
@@ -83,6 +88,7 @@ class GenericCameraDevice {
   std::atomic<bool> offBus_{false};  // requests fail: the chip is restarting or was pulled out
   std::function<bool(uint32_t)> writeHook_;
   std::thread worker_;
+  std::atomic<bool> restarting_{false};
 };
 
 }  // namespace sim

@@ -3,10 +3,12 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <regex>
+#include <thread>
 
 #include "platform/machine/paths.h"
 #include "platform/machine/programs.h"
@@ -136,12 +138,27 @@ TEST_F(DialogTest, RemovalAfterTheUpdateKeepsTheStatusAndArrivalShowsNewVersion)
       EXPECT_TRUE(platform::ClickDialogButton(d, IDC_UPGRADE));
       return false;
     }
-    if (!camera.Plugged()) {
+    // The chip's worker announces its removal and its arrival to this
+    // thread's dialog, so the loop keeps pumping messages until the chip
+    // is back, never blocking on the worker; a null message brings the
+    // loop round again when nothing else would wake it.
+    auto comeBack = [d] {
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+      PostMessageA(d, WM_NULL, 0, 0);
+      return false;
+    };
+    if (!sawRemoval) {
+      if (camera.Plugged() && camera.Restarting()) return comeBack();  // not off the bus yet
+      if (camera.Plugged()) {
+        ADD_FAILURE() << "the chip left the bus and came back unseen";
+        return true;
+      }
       sawRemoval = true;
       EXPECT_EQ(Text(d, IDC_STATUS), "Firmware upgrading successfully done!");
       EXPECT_EQ(Text(d, IDC_FW_VERSION), "1.0.100915");
-      return false;
+      return comeBack();
     }
+    if (camera.Restarting()) return comeBack();
     camera.WaitRestart();
     EXPECT_EQ(Text(d, IDC_FW_VERSION), "1.3.101203");
     EXPECT_TRUE(Enabled(d, IDC_CLOSE));
