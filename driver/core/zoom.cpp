@@ -310,7 +310,9 @@ VOID ZoomI420(const UCHAR* src, PUCHAR dst, LONG w, LONG h, double s, LONG left,
 
 }  // namespace
 
-VOID RecomputeZoomWindow(CameraDeviceState* dev) {
+VOID RecomputeZoomWindow(CameraDeviceState* dev) { RecomputeZoomWindow(dev, dev->FormatIndex); }
+
+VOID RecomputeZoomWindow(CameraDeviceState* dev, LONG formatIndex) {
   const ULONG scale = dev->ZoomScale;
   if (scale == 0) return;
   dev->ZoomTableRebuild = 1;
@@ -336,7 +338,7 @@ VOID RecomputeZoomWindow(CameraDeviceState* dev) {
   dev->ZoomWindowLeft = LONG(LONGLONG(cx + x) * dev->Width / kReferenceWidth);
   // YUY2 frames are top-down while RGB24 frames are bottom-up, so the same
   // upward pan moves the window top the other way in memory for YUY2.
-  const LONG topRef = dev->FormatIndex == qcam::kFormatYUY2 ? cy - y : cy + y;
+  const LONG topRef = formatIndex == qcam::kFormatYUY2 ? cy - y : cy + y;
   dev->ZoomWindowTop = LONG(LONGLONG(topRef) * dev->Height / kReferenceHeight);
   WriteDwordSetting(qcam::kKeyCurrent, u"ZoomScale", scale);
   WriteDwordSetting(qcam::kKeyCurrent, u"ZoomXofst", ULONG(x));
@@ -362,15 +364,13 @@ NTSTATUS ApplyZoom(CameraDeviceState* dev, PUCHAR frame, ULONG scale, LONG left,
   BOOLEAN fresh = FALSE;
   NTSTATUS status = EnsureZoomBuffers(dev, bufferBytes, &fresh);
   if (!NT_SUCCESS(status)) return status;
-  if (useTable) {
-    // A fresh table (or one the caller did not have yet) is the device's.
-    table = dev->ZoomTable;
-    if (fresh) {
-      dev->ZoomTableRebuild = 1;
-      if (tableRebuild) *tableRebuild = 1;
-    }
-  }
   PULONG rebuild = tableRebuild ? tableRebuild : &dev->ZoomTableRebuild;
+  // A fresh table (or one the caller did not have yet) is the device's and
+  // is built now. The request is taken before the build starts, so that one
+  // made while the table is being built (a zoom property on the request
+  // path) survives the build and is served on the next frame.
+  if (useTable) table = dev->ZoomTable;
+  const bool build = useTable && (__atomic_exchange_n(rebuild, 0u, __ATOMIC_ACQ_REL) == 1 || fresh);
 
   const double s = 1000.0 / double(scale);
   PUCHAR out = dev->ZoomSourceBuffer;
@@ -379,10 +379,7 @@ NTSTATUS ApplyZoom(CameraDeviceState* dev, PUCHAR frame, ULONG scale, LONG left,
     case qcam::kFormatYUY2:
       frameBytes = ULONG(w) * ULONG(h) * 2;
       if (useTable) {
-        if (*rebuild == 1) {
-          BuildYuy2Table(table, RowRepeats(dev), w, h, s, left, top);
-          *rebuild = 0;
-        }
+        if (build) BuildYuy2Table(table, RowRepeats(dev), w, h, s, left, top);
         CopyThroughTable(frame, out, table, RowRepeats(dev), size_t(w) * 2, h);
       } else {
         ZoomYuy2Direct(frame, out, w, h, s, left, top, ColumnMap(dev));
@@ -391,10 +388,7 @@ NTSTATUS ApplyZoom(CameraDeviceState* dev, PUCHAR frame, ULONG scale, LONG left,
     case qcam::kFormatRGB24:
       frameBytes = bufferBytes;
       if (useTable) {
-        if (*rebuild == 1) {
-          BuildRgb24Table(table, RowRepeats(dev), w, h, s, left, top);
-          *rebuild = 0;
-        }
+        if (build) BuildRgb24Table(table, RowRepeats(dev), w, h, s, left, top);
         CopyThroughTable(frame, out, table, RowRepeats(dev), size_t(w) * 3, h);
       } else {
         ZoomRgb24Direct(frame, out, w, h, s, left, top, ColumnMap(dev));

@@ -304,6 +304,18 @@ TEST_F(AutoFraming, ZoomsTowardTheFaceHoldsThenReleasesToExactlyOne) {
   EXPECT_EQ(f, frame_);
 }
 
+TEST_F(AutoFraming, NegativeHoldParameterReleasesAtOnce) {
+  g_Driver.Face.Param[3] = -1;
+  const FaceBox face = {280, 200, 80, 96};
+  std::vector<uint8_t> f = frame_;
+  AutoFrameFace(&dev_, f.data(), 2, TRUE, face);
+  EXPECT_EQ(dev_.FaceHoldCounter, 0u) << "a negative hold would keep the zoom for four billion frames";
+  const ULONG zoomed = dev_.ZoomScale;
+  ASSERT_GT(zoomed, 1030u);
+  AutoFrameFace(&dev_, f.data(), 0, FALSE, face);
+  EXPECT_EQ(dev_.ZoomScale, zoomed - 30);
+}
+
 TEST_F(AutoFraming, BoxAtTheFrameEdgeIsStillFramed) {
   const FaceBox corner = {0, 0, 100, 120};
   std::vector<uint8_t> f = frame_;

@@ -2,8 +2,11 @@
 // buffer lifetime and the allocation-failure rule.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <cstring>
 #include <random>
+#include <thread>
 #include <vector>
 
 #include "driver/core/zoom.h"
@@ -219,6 +222,42 @@ TEST_F(ZoomTest, TableIsBuiltOnTheFirstZoomedFrameAndRebuiltOnlyWhenAsked) {
   EXPECT_EQ(dev_.ZoomTable, nullptr);
   EXPECT_EQ(dev_.ZoomSourceBuffer, nullptr);
   EXPECT_EQ(dev_.ZoomSourceSize, 0u);
+}
+
+// A zoom property that arrives while the frame thread builds the table asks
+// for another build; the build in progress must not swallow that request.
+// The property thread sets the request once the build has visibly begun; a
+// try where the build had already ended by then proves nothing and is made
+// again.
+TEST_F(ZoomTest, RebuildRequestArrivingDuringTheBuildIsKept) {
+  const LONG W = 1280, H = 960;  // a table large enough to take a while
+  Size(W, H, qcam::kFormatRGB24);
+  std::vector<uint8_t> frame = Pattern(size_t(W) * H * 3, 5);
+  dev_.ZoomTableRebuild = 1;
+  ASSERT_EQ(ApplyZoom(&dev_, frame.data(), 2000, 0, 0, TRUE, dev_.ZoomTable, &dev_.ZoomTableRebuild), kOk);
+  const size_t last = size_t(W) * H * 3 - 1;
+  int decisive = 0;
+  for (int attempt = 0; attempt < 20 && decisive == 0; ++attempt) {
+    const LONG left = attempt % 2 ? 0 : 40, top = attempt % 2 ? 0 : 30;
+    volatile ULONG* table = dev_.ZoomTable;
+    const ULONG first = table[0], final = table[last];
+    dev_.ZoomTableRebuild = 1;
+    std::atomic<bool> spinning{false}, duringBuild{false};
+    std::thread property([&] {
+      spinning = true;
+      const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+      while (table[0] == first && std::chrono::steady_clock::now() < deadline) {}
+      duringBuild = table[last] == final;
+      __atomic_store_n(&dev_.ZoomTableRebuild, 1u, __ATOMIC_RELEASE);
+    });
+    while (!spinning) std::this_thread::yield();
+    ASSERT_EQ(ApplyZoom(&dev_, frame.data(), 2000, left, top, TRUE, dev_.ZoomTable, &dev_.ZoomTableRebuild), kOk);
+    property.join();
+    if (!duringBuild) continue;
+    ++decisive;
+    EXPECT_EQ(dev_.ZoomTableRebuild, 1u) << "the request made during the build was lost";
+  }
+  if (decisive == 0) GTEST_SKIP() << "the property thread never ran during a build";
 }
 
 // ---- RGB24 ---------------------------------------------------------------------------------
