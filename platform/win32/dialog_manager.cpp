@@ -278,6 +278,75 @@ bool FindDialogTemplate(HINSTANCE instance, LPCSTR nameA, LPCWSTR nameW, const u
   return true;
 }
 
+namespace {
+
+// The dialog's font as its template names it, and the dialog units it gives.
+DialogInfo InfoOf(const DialogTemplate& t, bool unicode) {
+  DialogInfo info;
+  info.unicodeProc = unicode;
+  if (!t.hasFont) return info;
+  info.hasFont = true;
+  info.fontInfo.face = Utf16ToAnsi(t.faceName);
+  info.fontInfo.pointSize = t.pointSize;
+  info.fontInfo.weight = t.weight ? t.weight : FW_NORMAL;
+  info.fontInfo.italic = t.italic;
+  info.fontInfo.charset = t.charset;
+  DialogBaseUnitsOf(info.fontInfo.face, t.pointSize, &info.baseX, &info.baseY);
+  return info;
+}
+
+// The styles the dialog's window gets from its template.
+void StylesOf(const DialogTemplate& t, DialogKind kind, DWORD* style, DWORD* exStyle) {
+  *style = t.style;
+  *exStyle = t.exStyle;
+  if (*style & DS_MODALFRAME) *exStyle |= WS_EX_DLGMODALFRAME;
+  if (*style & DS_CONTROL) {
+    *style &= ~(WS_CAPTION | WS_SYSMENU);
+    *exStyle |= WS_EX_CONTROLPARENT;
+  }
+  if (kind == DialogKind::Child) {
+    *style = (*style & ~(WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | DS_MODALFRAME | DS_CENTER)) | WS_CHILD;
+    *exStyle = (*exStyle & ~WS_EX_DLGMODALFRAME) | WS_EX_CONTROLPARENT;
+  }
+  *style &= ~WS_VISIBLE;  // shown once it is complete
+}
+
+// The dialog's own window: its class, caption and place in pixels.
+CreateRequest WindowRequest(const DialogTemplate& t, const DialogInfo& info, DWORD style, DWORD exStyle, HWND owner,
+                            HINSTANCE instance, LPARAM param, bool unicode) {
+  RECT frame = {0, 0, ToPixelsX(t.cx, info.baseX), ToPixelsY(t.cy, info.baseY)};
+  AdjustWindowRectEx(&frame, style, FALSE, exStyle);
+  const SIZE size = {frame.right - frame.left, frame.bottom - frame.top};
+  const POINT pos = DialogPosition(t, style, owner, info.baseX, info.baseY, size);
+  CreateRequest r;
+  r.className = t.windowClass.Empty()       ? "#32770"
+                : t.windowClass.isOrdinal ? "#" + std::to_string(t.windowClass.ordinal)
+                                          : Utf16ToAnsi(t.windowClass.text);
+  r.hasName = true;
+  r.windowName = Utf16ToAnsi(t.title);
+  r.style = style;
+  r.exStyle = exStyle;
+  r.x = pos.x;
+  r.y = pos.y;
+  r.cx = size.cx;
+  r.cy = size.cy;
+  r.parent = owner;
+  r.instance = instance;
+  r.param = reinterpret_cast<LPVOID>(param);
+  r.unicode = unicode;
+  return r;
+}
+
+// WM_INITDIALOG, whose TRUE puts the focus on the first tab stop.
+void Initialise(HWND dialog, LPARAM param) {
+  HWND focus = GetNextDlgTabItem(dialog, nullptr, FALSE);
+  if (SendMessageA(dialog, WM_INITDIALOG, reinterpret_cast<WPARAM>(focus), param) && IsWindow(dialog) && focus &&
+      IsWindow(focus))
+    SetFocus(focus);
+}
+
+}  // namespace
+
 HWND CreateDialogFromTemplate(HINSTANCE instance, const uint8_t* data, size_t size, HWND owner, DLGPROC proc,
                               LPARAM param, bool unicode, DialogKind kind) {
   // A dialog without a module belongs to the program, whose resources
@@ -288,58 +357,13 @@ HWND CreateDialogFromTemplate(HINSTANCE instance, const uint8_t* data, size_t si
     SetLastError(ERROR_RESOURCE_DATA_NOT_FOUND);
     return nullptr;
   }
-  DialogInfo info;
-  info.unicodeProc = unicode;
-  if (t.hasFont) {
-    info.hasFont = true;
-    info.fontInfo.face = Utf16ToAnsi(t.faceName);
-    info.fontInfo.pointSize = t.pointSize;
-    info.fontInfo.weight = t.weight ? t.weight : FW_NORMAL;
-    info.fontInfo.italic = t.italic;
-    info.fontInfo.charset = t.charset;
-    DialogBaseUnitsOf(info.fontInfo.face, t.pointSize, &info.baseX, &info.baseY);
-    info.font = CreateFontObject(info.fontInfo);
-  }
-  DWORD style = t.style;
-  DWORD exStyle = t.exStyle;
-  if (style & DS_MODALFRAME) exStyle |= WS_EX_DLGMODALFRAME;
-  if (style & DS_CONTROL) {
-    style &= ~(WS_CAPTION | WS_SYSMENU);
-    exStyle |= WS_EX_CONTROLPARENT;
-  }
-  if (kind == DialogKind::Child) {
-    style = (style & ~(WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | DS_MODALFRAME | DS_CENTER)) | WS_CHILD;
-    exStyle = (exStyle & ~WS_EX_DLGMODALFRAME) | WS_EX_CONTROLPARENT;
-  }
-  const bool visible = (style & WS_VISIBLE) != 0 && kind == DialogKind::Modeless;
-  style &= ~WS_VISIBLE;
-  RECT frame = {0, 0, ToPixelsX(t.cx, info.baseX), ToPixelsY(t.cy, info.baseY)};
-  AdjustWindowRectEx(&frame, style, FALSE, exStyle);
-  const SIZE size2 = {frame.right - frame.left, frame.bottom - frame.top};
-  const POINT pos = DialogPosition(t, style, owner, info.baseX, info.baseY, size2);
-
-  CreateRequest r;
-  r.className = t.windowClass.Empty() ? "#32770"
-                : t.windowClass.isOrdinal ? "#" + std::to_string(t.windowClass.ordinal)
-                                          : Utf16ToAnsi(t.windowClass.text);
-  r.hasName = true;
-  r.windowName = Utf16ToAnsi(t.title);
-  r.style = style;
-  r.exStyle = exStyle;
-  r.x = pos.x;
-  r.y = pos.y;
-  r.cx = size2.cx;
-  r.cy = size2.cy;
-  r.parent = owner;
-  r.instance = instance;
-  r.param = reinterpret_cast<LPVOID>(param);
-  r.unicode = unicode;
-  HWND dialog = CreateWindowCommon(r);
-  if (!dialog) {
-    if (info.font) DeleteObject(info.font);
-    return nullptr;
-  }
-  const HFONT font = info.font;
+  DialogInfo info = InfoOf(t, unicode);
+  DWORD style = 0, exStyle = 0;
+  StylesOf(t, kind, &style, &exStyle);
+  HWND dialog = CreateWindowCommon(WindowRequest(t, info, style, exStyle, owner, instance, param, unicode));
+  if (!dialog) return nullptr;
+  const HFONT font = info.hasFont ? CreateFontObject(info.fontInfo) : nullptr;
+  info.font = font;
   {
     WindowGuard hold(WindowLock());
     WindowPtr w = FindWindowRecord(dialog);
@@ -352,12 +376,9 @@ HWND CreateDialogFromTemplate(HINSTANCE instance, const uint8_t* data, size_t si
     SetLastError(ERROR_CANNOT_FIND_WND_CLASS);
     return nullptr;
   }
-  HWND focus = GetNextDlgTabItem(dialog, nullptr, FALSE);
-  if (SendMessageA(dialog, WM_INITDIALOG, reinterpret_cast<WPARAM>(focus), param) && IsWindow(dialog) && focus &&
-      IsWindow(focus))
-    SetFocus(focus);
+  Initialise(dialog, param);
   if (!IsWindow(dialog)) return nullptr;
-  if (visible) {
+  if ((t.style & WS_VISIBLE) && kind == DialogKind::Modeless) {
     ShowWindow(dialog, SW_SHOWNORMAL);
     UpdateWindow(dialog);
   }

@@ -30,8 +30,9 @@ struct IconRecord {
 struct IconTable {
   std::mutex lock;
   std::map<uintptr_t, IconRecord> icons;
-  // Shared icons by module, group type and name.
-  std::map<std::tuple<HMODULE, uint16_t, bool, int, std::u16string>, uintptr_t> shared;
+  // Shared icons by module (and the resource bytes it had), group type and
+  // name.
+  std::map<std::tuple<HMODULE, const void*, uint16_t, bool, int, std::u16string>, uintptr_t> shared;
   uintptr_t next = 0x50000;
 };
 IconTable& I() {
@@ -77,7 +78,8 @@ HICON Add(const IconRecord& record) {
 HICON SystemImage(uint16_t ordinal) {
   IconTable& t = I();
   std::lock_guard<std::mutex> hold(t.lock);
-  auto key = std::make_tuple(HMODULE(nullptr), uint16_t(0), true, int(ordinal), std::u16string());
+  auto key = std::make_tuple(HMODULE(nullptr), static_cast<const void*>(nullptr), uint16_t(0), true, int(ordinal),
+                             std::u16string());
   auto it = t.shared.find(key);
   if (it != t.shared.end()) return reinterpret_cast<HICON>(it->second);
   const uintptr_t h = t.next;
@@ -102,15 +104,16 @@ HICON LoadGroup(HMODULE module, const ResName& name, bool cursor, bool shared) {
     if (name.isOrdinal && IsSystemImage(name.ordinal, cursor)) return SystemImage(name.ordinal);
     return SetLastError(ERROR_RESOURCE_NAME_NOT_FOUND), nullptr;
   }
-  const auto key = std::make_tuple(module, groupType, name.isOrdinal, int(name.ordinal), name.text);
+  const ResourceRecord* group = FindModuleResource(module, OrdinalName(groupType), name, -1);
+  if (!group) return nullptr;
+  const auto key = std::make_tuple(module, static_cast<const void*>(group->data), groupType, name.isOrdinal,
+                                   int(name.ordinal), name.text);
   if (shared) {
     IconTable& t = I();
     std::lock_guard<std::mutex> hold(t.lock);
     auto it = t.shared.find(key);
     if (it != t.shared.end()) return reinterpret_cast<HICON>(it->second);
   }
-  const ResourceRecord* group = FindModuleResource(module, OrdinalName(groupType), name, -1);
-  if (!group) return nullptr;
   IconRecord r;
   r.shared = shared;
   r.info.module = module;

@@ -17,9 +17,9 @@ namespace platform {
 namespace win32 {
 namespace {
 
-// One index per registered blob (a module's bytes do not change while it is
-// loaded); kept for the life of the process so that HRSRC values stay valid
-// (they are pointers to records here).
+// One index per module's registered blob (a module's bytes do not change
+// while it is loaded), kept while the module keeps those bytes so that HRSRC
+// values stay valid (they are pointers to records here).
 struct BlobIndex {
   std::deque<ResourceRecord> records;
 };
@@ -56,6 +56,16 @@ const BlobIndex* IndexOf(HMODULE module) {
   auto key = std::make_tuple(module, data, size);
   auto it = idx.byBlob.find(key);
   if (it != idx.byBlob.end()) return &it->second;
+  // The module now has other bytes (it was unloaded and loaded again): the
+  // index of the old ones, and the HRSRCs into it, are gone with them.
+  for (auto old = idx.byBlob.begin(); old != idx.byBlob.end();) {
+    if (std::get<0>(old->first) != module) {
+      ++old;
+      continue;
+    }
+    for (const ResourceRecord& r : old->second.records) idx.valid.erase(&r);
+    old = idx.byBlob.erase(old);
+  }
   BlobIndex& index = idx.byBlob[key];
   std::vector<ResEntry> entries;
   ParseResFile(data, size, &entries);  // a damaged tail keeps what came before

@@ -28,6 +28,15 @@ HANDLE SwapImage(HWND hwnd, UINT type, HANDLE image, bool store) {
   return old;
 }
 
+// An icon static takes the size of the icon it shows (a loaded icon's is
+// SM_CXICON x SM_CYICON), unless it centres the icon in its own size.
+void FitIcon(HWND hwnd, HANDLE icon) {
+  const DWORD style = StyleOf(hwnd);
+  if ((style & SS_TYPEMASK) != SS_ICON || !icon || (style & (SS_CENTERIMAGE | SS_REALSIZECONTROL))) return;
+  SetWindowPos(hwnd, nullptr, 0, 0, GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON),
+               SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
 LRESULT CALLBACK StaticProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
   LRESULT result = 0;
   if (HandleFontMessage(hwnd, message, wParam, &result)) return result;
@@ -36,6 +45,7 @@ LRESULT CALLBACK StaticProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
       return DLGC_STATIC;
     case STM_SETICON: {
       HANDLE old = SwapImage(hwnd, IMAGE_ICON, reinterpret_cast<HANDLE>(wParam), true);
+      FitIcon(hwnd, reinterpret_cast<HANDLE>(wParam));
       InvalidateRect(hwnd, nullptr, TRUE);
       return reinterpret_cast<LRESULT>(old);
     }
@@ -43,6 +53,7 @@ LRESULT CALLBACK StaticProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
       return reinterpret_cast<LRESULT>(SwapImage(hwnd, 0, nullptr, false));
     case STM_SETIMAGE: {
       HANDLE old = SwapImage(hwnd, UINT(wParam), reinterpret_cast<HANDLE>(lParam), true);
+      if (wParam == IMAGE_ICON) FitIcon(hwnd, reinterpret_cast<HANDLE>(lParam));
       InvalidateRect(hwnd, nullptr, TRUE);
       return reinterpret_cast<LRESULT>(old);
     }

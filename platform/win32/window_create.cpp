@@ -96,11 +96,114 @@ void DefaultPlacement(DWORD style, int* x, int* y, int* cx, int* cy) {
   }
 }
 
-// Text and class strings for WM_NCCREATE / WM_CREATE in the caller's set.
-struct CreateText {
-  std::string ansiName, ansiClass;
-  std::wstring wideName, wideClass;
+}  // namespace
+
+namespace {
+
+// Where a new window hangs: a child under its parent, a top-level window
+// owned by the top-level window of the one given, or a message-only window.
+struct Relations {
+  HWND parent = nullptr;
+  HWND owner = nullptr;
+  bool messageOnly = false;
 };
+
+bool ResolveRelations(const CreateRequest& request, Relations* out) {
+  if (request.parent == HWND_MESSAGE) {
+    out->messageOnly = true;
+  } else if (request.style & WS_CHILD) {
+    // A child of the desktop window stands among the top-level windows, as
+    // on Windows (property pages measure their templates that way).
+    if (!request.parent || (request.parent != DesktopHandle() && !CheckWindow(request.parent))) {
+      SetLastError(ERROR_TLW_WITH_WSCHILD);
+      return false;
+    }
+    if (request.parent != DesktopHandle()) out->parent = request.parent;
+  } else if (request.parent && request.parent != DesktopHandle()) {
+    if (!CheckWindow(request.parent)) return false;
+    out->owner = GetAncestor(request.parent, GA_ROOT);
+  }
+  return true;
+}
+
+// The record of the new window, linked into the tree (not visible yet).
+HWND AddRecord(const CreateRequest& request, const std::shared_ptr<WindowClass>& cls, const Relations& relations,
+               DWORD style, DWORD exStyle, const RECT& rect) {
+  WindowPtr w = AddWindowRecord();
+  WindowGuard hold(WindowLock());
+  w->windowClass = cls;
+  w->proc = cls->proc;
+  w->unicode = cls->unicode;
+  w->parent = relations.parent;
+  w->owner = relations.owner;
+  w->style = style & ~WS_VISIBLE;
+  w->exStyle = exStyle;
+  if (style & WS_CHILD)
+    w->id = reinterpret_cast<UINT_PTR>(request.menu);
+  else
+    w->menu = request.menu;
+  w->instance = request.instance;
+  w->rect = rect;
+  w->extra.assign(size_t(cls->windowExtra), 0);
+  w->threadId = CallerThreadId();
+  w->processId = CallerProcessId();
+  w->queue = CurrentQueue();
+  w->messageOnly = relations.messageOnly;
+  if (cls->makeState) w->control = cls->makeState();
+  if (relations.parent)
+    FindWindowRecord(relations.parent)->children.push_back(w->handle);
+  else
+    LinkTopLevel(w->handle, true);
+  return w->handle;
+}
+
+// WM_NCCREATE and WM_CREATE with the CREATESTRUCT in the caller's character
+// set; false when the window refused to be created (and is gone).
+bool SendCreation(HWND hwnd, const CreateRequest& request, DWORD exStyle, const RECT& rect) {
+  CREATESTRUCTA cs;
+  cs.lpCreateParams = request.param;
+  cs.hInstance = request.instance;
+  cs.hMenu = request.menu;
+  cs.hwndParent = request.parent;
+  cs.cy = rect.bottom - rect.top;
+  cs.cx = rect.right - rect.left;
+  cs.y = rect.top;
+  cs.x = rect.left;
+  cs.style = LONG(request.style);
+  cs.dwExStyle = exStyle;
+  cs.lpszName = request.hasName ? request.windowName.c_str() : nullptr;
+  cs.lpszClass = request.className.c_str();
+  CREATESTRUCTW csw;
+  std::memcpy(&csw, &cs, sizeof(cs));
+  const std::wstring wideName = AnsiToWideText(request.windowName), wideClass = AnsiToWideText(request.className);
+  csw.lpszName = request.hasName ? wideName.c_str() : nullptr;
+  csw.lpszClass = wideClass.c_str();
+  const LPARAM param = request.unicode ? reinterpret_cast<LPARAM>(&csw) : reinterpret_cast<LPARAM>(&cs);
+  if (!CallWindow(hwnd, WM_NCCREATE, 0, param, request.unicode)) {
+    DiscardWindow(hwnd);
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return false;
+  }
+  if (CallWindow(hwnd, WM_CREATE, 0, param, request.unicode) == -1) {
+    DestroyWindow(hwnd);
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return false;
+  }
+  return IsWindow(hwnd) != FALSE;  // it may have destroyed itself meanwhile
+}
+
+// The WM_SIZE and WM_MOVE a new window gets once it exists.
+void SendFirstPlacement(HWND hwnd) {
+  RECT where = {0, 0, 0, 0};
+  {
+    WindowGuard hold(WindowLock());
+    WindowPtr w = FindWindowRecord(hwnd);
+    if (!w) return;
+    where = ClientRectInParent(*w);
+  }
+  CallWindow(hwnd, WM_SIZE, SIZE_RESTORED, MAKELPARAM(where.right - where.left, where.bottom - where.top), false);
+  CallWindow(hwnd, WM_MOVE, 0, MAKELPARAM(where.left, where.top), false);
+}
 
 }  // namespace
 
@@ -110,110 +213,22 @@ HWND CreateWindowCommon(const CreateRequest& request) {
     SetLastError(ERROR_CANNOT_FIND_WND_CLASS);
     return nullptr;
   }
+  Relations relations;
+  if (!ResolveRelations(request, &relations)) return nullptr;
   DWORD style = request.style;
   DWORD exStyle = request.exStyle;
-  HWND parent = nullptr, owner = nullptr;
-  bool messageOnly = false;
-  if (request.parent == HWND_MESSAGE) {
-    messageOnly = true;
-  } else if (style & WS_CHILD) {
-    // A child of the desktop window stands among the top-level windows, as
-    // on Windows (property pages measure their templates that way).
-    if (!request.parent || (request.parent != DesktopHandle() && !CheckWindow(request.parent))) {
-      SetLastError(ERROR_TLW_WITH_WSCHILD);
-      return nullptr;
-    }
-    if (request.parent != DesktopHandle()) parent = request.parent;
-  } else if (request.parent && request.parent != DesktopHandle()) {
-    if (!CheckWindow(request.parent)) return nullptr;
-    owner = GetAncestor(request.parent, GA_ROOT);
-  }
-  if (!(style & (WS_CHILD | WS_POPUP))) style |= WS_CAPTION | WS_CLIPSIBLINGS;
-  if ((exStyle & WS_EX_DLGMODALFRAME) || (style & WS_DLGFRAME) || (style & WS_THICKFRAME) ||
-      !(style & (WS_CHILD | WS_POPUP)))
+  const bool overlapped = !(style & (WS_CHILD | WS_POPUP));
+  if (overlapped) style |= WS_CAPTION | WS_CLIPSIBLINGS;
+  if ((exStyle & WS_EX_DLGMODALFRAME) || (style & (WS_DLGFRAME | WS_THICKFRAME)) || overlapped)
     exStyle |= WS_EX_WINDOWEDGE;
   int x = request.x, y = request.y, cx = request.cx, cy = request.cy;
   DefaultPlacement(style, &x, &y, &cx, &cy);
-  cx = std::max(cx, 0);
-  cy = std::max(cy, 0);
+  const RECT rect = {x, y, x + std::max(cx, 0), y + std::max(cy, 0)};
 
-  WindowPtr w = AddWindowRecord();
-  const HWND hwnd = w->handle;
-  {
-    WindowGuard hold(WindowLock());
-    w->windowClass = cls;
-    w->proc = cls->proc;
-    w->unicode = cls->unicode;
-    w->parent = parent;
-    w->owner = owner;
-    w->style = style & ~WS_VISIBLE;
-    w->exStyle = exStyle;
-    if (style & WS_CHILD)
-      w->id = reinterpret_cast<UINT_PTR>(request.menu);
-    else
-      w->menu = request.menu;
-    w->instance = request.instance;
-    w->rect = {x, y, x + cx, y + cy};
-    w->extra.assign(size_t(cls->windowExtra), 0);
-    w->threadId = CallerThreadId();
-    w->processId = CallerProcessId();
-    w->queue = CurrentQueue();
-    w->messageOnly = messageOnly;
-    if (cls->makeState) w->control = cls->makeState();
-    if (parent) {
-      FindWindowRecord(parent)->children.push_back(hwnd);
-    } else {
-      LinkTopLevel(hwnd, true);
-    }
-  }
-
-  CREATESTRUCTA cs;
-  cs.lpCreateParams = request.param;
-  cs.hInstance = request.instance;
-  cs.hMenu = request.menu;
-  cs.hwndParent = request.parent;
-  cs.cy = cy;
-  cs.cx = cx;
-  cs.y = y;
-  cs.x = x;
-  cs.style = LONG(request.style);
-  cs.dwExStyle = exStyle;
-  CreateText text;
-  CREATESTRUCTW csw;
-  std::memcpy(&csw, &cs, sizeof(cs));
-  if (request.unicode) {
-    text.wideName = AnsiToWideText(request.windowName);
-    text.wideClass = AnsiToWideText(request.className);
-    csw.lpszName = request.hasName ? text.wideName.c_str() : nullptr;
-    csw.lpszClass = text.wideClass.c_str();
-  } else {
-    cs.lpszName = request.hasName ? request.windowName.c_str() : nullptr;
-    cs.lpszClass = request.className.c_str();
-  }
-  const LPARAM createParam = request.unicode ? reinterpret_cast<LPARAM>(&csw) : reinterpret_cast<LPARAM>(&cs);
-  if (!CallWindow(hwnd, WM_NCCREATE, 0, createParam, request.unicode)) {
-    DiscardWindow(hwnd);
-    SetLastError(ERROR_INVALID_PARAMETER);
-    return nullptr;
-  }
-  if (CallWindow(hwnd, WM_CREATE, 0, createParam, request.unicode) == -1) {
-    DestroyWindow(hwnd);
-    SetLastError(ERROR_INVALID_PARAMETER);
-    return nullptr;
-  }
-  if (!IsWindow(hwnd)) return nullptr;  // destroyed while it was created
-  RECT client;
-  GetClientRect(hwnd, &client);
-  CallWindow(hwnd, WM_SIZE, SIZE_RESTORED, MAKELPARAM(client.right, client.bottom), false);
-  RECT where = {0, 0, 0, 0};
-  {
-    WindowGuard hold(WindowLock());
-    WindowPtr created = FindWindowRecord(hwnd);
-    if (created) where = ClientRectInParent(*created);
-  }
-  CallWindow(hwnd, WM_MOVE, 0, MAKELPARAM(where.left, where.top), false);
-  if ((style & WS_VISIBLE) && IsWindow(hwnd))
-    ShowWindow(hwnd, (style & WS_CHILD) ? SW_SHOW : SW_SHOWNORMAL);
+  const HWND hwnd = AddRecord(request, cls, relations, style, exStyle, rect);
+  if (!SendCreation(hwnd, request, exStyle, rect)) return nullptr;
+  SendFirstPlacement(hwnd);
+  if ((style & WS_VISIBLE) && IsWindow(hwnd)) ShowWindow(hwnd, (style & WS_CHILD) ? SW_SHOW : SW_SHOWNORMAL);
   return IsWindow(hwnd) ? hwnd : nullptr;
 }
 

@@ -7,10 +7,10 @@
 #include <filesystem>
 #include <regex>
 
+#include "platform/draw/reference_picture.h"
 #include "platform/machine/dshow_control.h"
 #include "platform/nt/platform_control.h"
 #include "shared/qcam_defs.h"
-#include "sim/image_io.h"
 #include "tests/qcam/qcam_test_files.h"
 #include "tools/qcam/commands.h"
 
@@ -176,11 +176,16 @@ TEST(Vfw, TheMapperGetsThreePagesAndTheFlagsAndTheSheetIsDrawn) {
   EXPECT_NE(o.out.find("page 2: template 107, title \"Special Effects\""), std::string::npos) << o.out;
   EXPECT_NE(o.out.find("title \"Digital Zoom\""), std::string::npos) << o.out;
   EXPECT_NE(o.out.find("the sheet closed with Cancel"), std::string::npos) << o.out;
-  sim::RgbImage picture;
-  std::string error;
-  ASSERT_TRUE(sim::ReadPicture(png, &picture, &error)) << error;
-  EXPECT_GT(picture.width, 300);
-  EXPECT_GT(picture.height, 200);
+  // The sheet as the module's templates, captions and the camera's values
+  // make it, against the picture a person checked.
+  draw::Image drawn;
+  std::string error, report;
+  ASSERT_TRUE(draw::ReadPng(png, &drawn, &error)) << error;
+  const draw::ReferenceOutcome outcome = draw::CompareWithReference(
+      drawn, std::string(QCAM_SOURCE_DIR) + "/tests/qcam/golden/vfw_sheet.png", root + "-actual.png", &report);
+  if (outcome != draw::ReferenceOutcome::Rewritten) {
+    EXPECT_EQ(outcome, draw::ReferenceOutcome::Matches) << report;
+  }
   o = RunCommand(qcam_tool::CmdVfw, {"--root", root, "--out", "/no/such/folder/sheet.png"});
   EXPECT_EQ(o.status, 2);
   EXPECT_NE(o.err.find("/no/such/folder/sheet.png"), std::string::npos) << o.err;

@@ -71,7 +71,11 @@ TEST_F(DialogTest, ExtendedTemplatePlacesEveryControlInDialogUnits) {
   EXPECT_STREQ(lf.lfFaceName, "MS Shell Dlg");
   EXPECT_EQ(lf.lfHeight, -11);
 
-  // The icon static shows the icon its template names.
+  // The icon static shows the icon its template names, at the size of an
+  // icon.
+  RECT iconRect = RectInParent(GetDlgItem(dialog, IDC_ICON));
+  EXPECT_EQ(iconRect.right - iconRect.left, 32);
+  EXPECT_EQ(iconRect.bottom - iconRect.top, 32);
   platform::IconInfo icon;
   ASSERT_TRUE(platform::DescribeIcon(
       reinterpret_cast<HICON>(SendDlgItemMessageA(dialog, IDC_ICON, STM_GETICON, 0, 0)), &icon));

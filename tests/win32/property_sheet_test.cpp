@@ -116,6 +116,10 @@ TEST_F(PropertySheetTest, ApplyAndOkGoToEveryPageMadeAndInvalidPagesKeepTheSheet
 
     platform::TypeText(GetDlgItem(scripts_[0].hwnd, IDC_PAGE_EDIT), "7");
     EXPECT_TRUE(IsWindowEnabled(apply));
+    PropSheet_UnChanged(sheet, scripts_[0].hwnd);
+    EXPECT_FALSE(IsWindowEnabled(apply));
+    platform::TypeText(GetDlgItem(scripts_[0].hwnd, IDC_PAGE_EDIT), "8");
+    EXPECT_TRUE(IsWindowEnabled(apply));
     ASSERT_TRUE(platform::SelectTab(sheet, 1));
     EXPECT_EQ(Current(sheet), scripts_[1].hwnd);
     EXPECT_FALSE(IsWindowVisible(scripts_[0].hwnd));
@@ -188,6 +192,10 @@ TEST_F(PropertySheetTest, ModelessSheetsAndPagesCreatedAhead) {
   EXPECT_GT(page.top, tab.top);
   EXPECT_LE(page.right, tab.right);
   EXPECT_EQ(GetWindow(sheet, GW_CHILD), scripts_[1].hwnd);
+  // Pages are chosen by handle or by index.
+  EXPECT_TRUE(PropSheet_SetCurSel(sheet, handles[0], 0));
+  EXPECT_EQ(Current(sheet), scripts_[0].hwnd);
+  EXPECT_TRUE(PropSheet_SetCurSel(sheet, nullptr, 1));
 
   PropSheet_PressButton(sheet, PSBTN_CANCEL);
   MSG msg;
@@ -195,8 +203,8 @@ TEST_F(PropertySheetTest, ModelessSheetsAndPagesCreatedAhead) {
   EXPECT_EQ(Current(sheet), nullptr);  // closed: its owner destroys it
   EXPECT_EQ(scripts_[1].codes.back(), UINT(PSN_RESET));
   DestroyWindow(sheet);
-  EXPECT_EQ(CallbackMessages(), (std::vector<UINT>{PSPCB_ADDREF, PSPCB_ADDREF, PSPCB_CREATE, PSPCB_RELEASE,
-                                                   PSPCB_RELEASE}));
+  EXPECT_EQ(CallbackMessages(), (std::vector<UINT>{PSPCB_ADDREF, PSPCB_ADDREF, PSPCB_CREATE, PSPCB_CREATE,
+                                                   PSPCB_RELEASE, PSPCB_RELEASE}));
   EXPECT_EQ(references_, 0u);
   EXPECT_FALSE(DestroyPropertySheetPage(handles[0]));  // went with the sheet
 }

@@ -24,24 +24,21 @@ int NeedCamera(const char* verb) { return Fail(std::string(verb) + ": no camera 
 
 int VerbPlug(Shell& shell, const Args& words) {
   if (words.size() > 1) return Fail("plug takes at most one camera (a profile or a descriptor file)");
-  ParsedOptions opts;
-  opts.values["root"] = {shell.root};
-  if (!words.empty()) opts.values["camera"] = {words[0]};
-  sim::CameraOptions options = shell.cameraOptions;
-  if (words.empty() && shell.session.camera) {
+  sim::CameraOptions options = shell.cameraOptions;  // the source picture or scene the shell started with
+  if (!words.empty()) {
+    SetCameraByName(words[0], &options);
+  } else {
     options.profile = shell.session.record.profile;  // the camera plugged last in this shell
     options.descriptorFile = shell.session.record.descriptorFile;
-  } else {
-    CameraOptionsFromArgs(opts, &options);
-    options.sourceFile = shell.cameraOptions.sourceFile;
-    options.scene = shell.cameraOptions.scene;
   }
   if (Plugged(shell) && SameCamera(RecordOf(options), shell.session.record)) {
     std::printf("the %s camera is plugged in already\n", CameraName(shell.session.record).c_str());
     return 0;
   }
-  // Another camera takes the place of the one plugged in.
+  // Another camera takes the place of the one plugged in, which is pulled
+  // out and so loses its state.
   shell.stream.Stop();
+  shell.session.PullOut();
   shell.session.End();
   std::string error;
   if (!PlugCamera(shell.root, options, &shell.session, &error)) return Fail("plug: " + error);

@@ -217,6 +217,18 @@ bool RootInstalled(const std::string& root) {
 
 // ---- the camera ----------------------------------------------------------------------
 
+void SetCameraByName(const std::string& name, sim::CameraOptions* camera) {
+  camera->profile.clear();
+  camera->descriptorFile.clear();
+  if (name == "notebook" || name == "basic") {
+    camera->profile = name;
+  } else if (name.find('/') == std::string::npos && name.find('.') == std::string::npos && !fs::exists(name)) {
+    camera->profile = name;  // an unknown profile name: Create says so
+  } else {
+    camera->descriptorFile = name;
+  }
+}
+
 void CameraOptionsFromArgs(const ParsedOptions& opts, sim::CameraOptions* camera) {
   const std::string root = opts.Get("root");
   PlugRecord plugged;
@@ -236,15 +248,7 @@ void CameraOptionsFromArgs(const ParsedOptions& opts, sim::CameraOptions* camera
         break;
     }
   } else {
-    const std::string c = opts.Get("camera", "notebook");
-    if (c == "notebook" || c == "basic") {
-      camera->profile = c;
-      camera->descriptorFile.clear();
-    } else if (c.find('/') == std::string::npos && c.find('.') == std::string::npos && !fs::exists(c)) {
-      camera->profile = c;  // an unknown profile name: Create says so
-    } else {
-      camera->descriptorFile = c;
-    }
+    SetCameraByName(opts.Get("camera", "notebook"), camera);
   }
   camera->sourceFile = opts.Get("source");
   camera->scene = opts.Get("scene");

@@ -70,6 +70,8 @@ std::vector<InitialValue> InitialRegistryValues();
 // Without it, the camera plugged into the root stays (see plugged_camera.h),
 // and a root without one gets the notebook camera.
 void CameraOptionsFromArgs(const ParsedOptions& opts, sim::CameraOptions* camera);
+// The camera part of the options from such a name alone.
+void SetCameraByName(const std::string& name, sim::CameraOptions* camera);
 
 // A camera plugged into the simulated class driver with the driver loaded.
 // On a PC root the camera keeps its state between commands: the session
