@@ -1,13 +1,15 @@
 // libFuzzer harness of the driver's JPEG decoder: the exported header parse
 // and both decode operations on arbitrary frame bytes, with outputs of exactly
 // the size the stream asks for. Each frame is decoded by the fast entropy
-// decoder and by the plain bit-by-bit one, which must agree byte for byte.
+// decoder with the widest colour conversion and by the plain bit-by-bit one
+// with the SSE2 conversion, which must agree byte for byte.
 #include <cstdint>
 #include <cstring>
 #include <vector>
 
 #include "driver/imaging/jpeg_decoder.h"
 #include "driver/imaging/jpeg_internal.h"
+#include "driver/imaging/vector_level.h"
 
 namespace {
 
@@ -22,11 +24,13 @@ void DecodeBoth(Fn decode, std::vector<UCHAR>& out, std::vector<UCHAR>& scratch)
   std::vector<UCHAR> outFast = out;
   std::vector<UCHAR> scratchFast = scratch;
   JpegUseBitByBitDecoder(true);
+  SetEffectVectorCeiling(VectorLevel::kSsse3);
   std::memset(out.data(), 0, out.size());
   ULONG nPlain = decode();
   JpegDecodeState plain;
   JpegGetLastDecodeState(&plain);
   JpegUseBitByBitDecoder(false);
+  SetEffectVectorCeiling(VectorLevel::kAvx2);
   if (nFast != nPlain || outFast != out || scratchFast != scratch || fast.Status != plain.Status ||
       fast.Offset != plain.Offset || fast.BitsLeft != plain.BitsLeft || fast.McuCount != plain.McuCount)
     __builtin_trap();

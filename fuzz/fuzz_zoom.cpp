@@ -1,12 +1,14 @@
 // Fuzzes the digital zoom with the values clients and automatic framing hand
 // it: any scale, pan offsets and window corner, each layout, with and without
 // the coordinate table, on an exactly sized frame whose bytes come from the
-// input. Every output byte is read back.
+// input. Every output byte is read back, and the shuffled row plans must give
+// the portable loops' bytes.
 #include <cstdint>
 #include <cstring>
 #include <vector>
 
 #include "driver/core/zoom.h"
+#include "driver/imaging/vector_level.h"
 #include "fuzz/input_reader.h"
 #include "platform/nt/platform_control.h"
 
@@ -38,12 +40,23 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::vector<uint8_t> frame(dev.FormatIndex == 1 ? pixels * 3 : dev.FormatIndex == 0 ? pixels * 3 / 2 : pixels * 2);
   for (auto& b : frame) b = in.Byte();
   const BOOLEAN useTable = (mode & 2) ? TRUE : FALSE;
-  for (int round = 0; round < 2; ++round) {
-    ApplyZoom(&dev, frame.data(), scale, left, top, useTable, dev.ZoomTable, &dev.ZoomTableRebuild);
-    unsigned sum = 0;
-    for (uint8_t b : frame) sum += b;
-    if (sum == 0xFFFFFFFFu) __builtin_trap();
+  const std::vector<uint8_t> input = frame;
+  std::vector<uint8_t> portable;
+  for (VectorLevel level : {VectorLevel::kPortable, VectorLevel::kAvx2}) {
+    SetEffectVectorCeiling(level);
+    frame = input;
+    dev.ZoomTableRebuild = 1;
+    for (int round = 0; round < 2; ++round) {
+      ApplyZoom(&dev, frame.data(), scale, left, top, useTable, dev.ZoomTable, &dev.ZoomTableRebuild);
+      unsigned sum = 0;
+      for (uint8_t b : frame) sum += b;
+      if (sum == 0xFFFFFFFFu) __builtin_trap();
+    }
+    FreeZoomBuffers(&dev);
+    if (level == VectorLevel::kPortable)
+      portable = frame;
+    else if (frame != portable)
+      __builtin_trap();
   }
-  FreeZoomBuffers(&dev);
   return 0;
 }

@@ -59,25 +59,6 @@ int32_t GetValue(const uint8_t* data, uint8_t size, bool isSigned) {
   return int32_t(v);
 }
 
-// The bridge sends bare baseline pictures: no application (APPn) segments.
-void DropApplicationSegments(std::vector<uint8_t>* jpeg) {
-  std::vector<uint8_t>& j = *jpeg;
-  if (j.size() < 4 || j[0] != 0xFF || j[1] != 0xD8) return;
-  size_t in = 2, out = 2;
-  while (in + 4 <= j.size() && j[in] == 0xFF && j[in + 1] != 0xDA) {
-    const size_t len = size_t(j[in + 2]) << 8 | j[in + 3];
-    if (in + 2 + len > j.size()) break;
-    const bool app = j[in + 1] >= 0xE0 && j[in + 1] <= 0xEF;
-    if (!app) {
-      std::memmove(&j[out], &j[in], 2 + len);
-      out += 2 + len;
-    }
-    in += 2 + len;
-  }
-  std::memmove(&j[out], &j[in], j.size() - in);
-  j.resize(out + (j.size() - in));
-}
-
 NTSTATUS Stall(uint32_t* length) {
   *length = 0;
   return STATUS_UNSUCCESSFUL;

@@ -223,6 +223,24 @@ bool WritePng(const std::string& path, const RgbImage& image, std::string* error
   return true;
 }
 
+void DropApplicationSegments(std::vector<uint8_t>* jpeg) {
+  std::vector<uint8_t>& j = *jpeg;
+  if (j.size() < 4 || j[0] != 0xFF || j[1] != 0xD8) return;
+  size_t in = 2, out = 2;
+  while (in + 4 <= j.size() && j[in] == 0xFF && j[in + 1] != 0xDA) {
+    const size_t len = size_t(j[in + 2]) << 8 | j[in + 3];
+    if (in + 2 + len > j.size()) break;
+    const bool app = j[in + 1] >= 0xE0 && j[in + 1] <= 0xEF;
+    if (!app) {
+      std::memmove(&j[out], &j[in], 2 + len);
+      out += 2 + len;
+    }
+    in += 2 + len;
+  }
+  std::memmove(&j[out], &j[in], j.size() - in);
+  j.resize(out + (j.size() - in));
+}
+
 bool EncodeJpeg(const RgbImage& image, int quality, bool subsample420, int restartInterval,
                 std::vector<uint8_t>* jpeg) {
   if (!jpeg || image.width <= 0 || image.height <= 0 || image.width > 65500 || image.height > 65500 ||

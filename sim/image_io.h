@@ -22,6 +22,9 @@ bool WritePng(const std::string& path, const RgbImage& image, std::string* error
 // interval in MCUs (0 = none); libjpeg-turbo, for the simulation and tests.
 bool EncodeJpeg(const RgbImage& image, int quality, bool subsample420, int restartInterval,
                 std::vector<uint8_t>* jpeg);
+// Removes the application (APPn) segments before the scan: the camera's
+// bridge sends bare baseline pictures.
+void DropApplicationSegments(std::vector<uint8_t>* jpeg);
 
 // Delivered layouts to RGB for viewing.
 void Yuy2ToRgb(const uint8_t* yuy2, int width, int height, RgbImage* out);

@@ -374,7 +374,9 @@ VOID AutoFrameFace(CameraDeviceState* dev, PUCHAR frame, LONG stepResult, BOOLEA
     const LONGLONG weight = p.Param[4] < 0 ? 0 : (p.Param[4] > 100 ? 100 : p.Param[4]);
     X = LONG((LONGLONG(nx) * weight + LONGLONG(X) * (100 - weight)) / 100);
     Y = LONG((LONGLONG(ny) * weight + LONGLONG(Y) * (100 - weight)) / 100);
-    dev->FaceHoldCounter = ULONG(p.Param[3]);
+    // The hold comes from the registry: a negative count would hold the
+    // zoom for four billion frames.
+    dev->FaceHoldCounter = p.Param[3] < 0 ? 0 : ULONG(p.Param[3]);
   } else if (dev->FaceHoldCounter > 1) {
     if (Z < 1000) Z = 1000;
     if (X < 0) X = 0;

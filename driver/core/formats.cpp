@@ -74,8 +74,7 @@ static PKSDATAFORMAT g_StillFormatArray[5] = {
 
 // Stream properties answered by the class driver.
 static const KSPROPERTY_ITEM g_ConnectionItems[] = {
-    {4 /* KSPROPERTY_CONNECTION_ALLOCATORFRAMING */, TRUE, sizeof(KSPROPERTY), 24, FALSE, nullptr, 0, nullptr,
-     nullptr, 0}};
+    {KSPROPERTY_CONNECTION_ALLOCATORFRAMING, TRUE, sizeof(KSPROPERTY), 24, FALSE, nullptr, 0, nullptr, nullptr, 0}};
 static const KSPROPERTY_ITEM g_DroppedFramesItems[] = {
     {0 /* KSPROPERTY_DROPPEDFRAMES_CURRENT */, TRUE, 48, 48, FALSE, nullptr, 0, nullptr, nullptr, 0}};
 static const KSPROPERTY_SET g_StreamPropertySets[2] = {
@@ -433,11 +432,19 @@ static VOID FillStartProbe(CameraDeviceState* dev, UCHAR* probe) {
   LONG position = FindFrame(format, dev->Width, dev->Height);
   memset(probe, 0, kProbeCommitSize);
   probe[kProbeFormatIndex] = format->bFormatIndex;
-  probe[kProbeFrameIndex] = UCHAR(position + 1);
+  // The frame is named by the descriptor's own index, as the probe named it:
+  // a camera need not number its frames 1, 2, 3... in table order.
+  probe[kProbeFrameIndex] = position >= 0 ? format->Frames[position].bFrameIndex : 0;
   WriteLe32(probe + kProbeFrameInterval, g_Driver.FrameInterval);
   WriteLe32(probe + kProbeMaxVideoFrameSize, g_Driver.MaxVideoFrameSize);
   WriteLe32(probe + kProbeMaxPayloadTransferSize, g_Driver.MaxPayloadTransferSize);
 }
+
+// Held by raw frame processing and by everything that frees or replaces the
+// buffers and picture size it uses, so that a bandwidth allocation or a
+// surprise removal on the request path cannot pull a work buffer from under a
+// frame being processed on the transfer path.
+static std::mutex g_FrameLock;
 
 static VOID ChooseAlternateSetting(CameraDeviceState* dev, ULONG payload) {
   if (g_Driver.Descriptors.AlternateSettings < 4) {
@@ -464,18 +471,21 @@ NTSTATUS AllocateBandwidthStream0(CameraDeviceState* dev, PULONG rawFrameLength,
   if (position < 0 || FormatIndexOfCode(code) < 0) return STATUS_NO_MATCH;
   const ParsedFrame& frame = probeFormat->Frames[position];
 
-  dev->OutputFormatCode = code;
-  dev->Height = height;
-  dev->Width = width;
-  if (dev->ScratchBuffer) ExFreePool(dev->ScratchBuffer);
-  dev->ScratchBuffer = nullptr;
-  dev->ScratchSize = ULONG(width) * ULONG(height) * 2;
-  // Both decoded formats need the decoder's scratch picture on every frame.
-  if (code == 0 || code == qcam::kFourCC_I420) {
-    dev->ScratchBuffer = static_cast<PUCHAR>(ExAllocatePool(NonPagedPool, dev->ScratchSize));
-    if (!dev->ScratchBuffer) {
-      dev->ScratchSize = 0;
-      return STATUS_INSUFFICIENT_RESOURCES;
+  {
+    std::lock_guard<std::mutex> guard(g_FrameLock);
+    dev->OutputFormatCode = code;
+    dev->Height = height;
+    dev->Width = width;
+    if (dev->ScratchBuffer) ExFreePool(dev->ScratchBuffer);
+    dev->ScratchBuffer = nullptr;
+    dev->ScratchSize = ULONG(width) * ULONG(height) * 2;
+    // Both decoded formats need the decoder's scratch picture on every frame.
+    if (code == 0 || code == qcam::kFourCC_I420) {
+      dev->ScratchBuffer = static_cast<PUCHAR>(ExAllocatePool(NonPagedPool, dev->ScratchSize));
+      if (!dev->ScratchBuffer) {
+        dev->ScratchSize = 0;
+        return STATUS_INSUFFICIENT_RESOURCES;
+      }
     }
   }
   *rawFrameLength = ULONG(width) * ULONG(height) * 2;
@@ -499,6 +509,7 @@ NTSTATUS AllocateBandwidthStream0(CameraDeviceState* dev, PULONG rawFrameLength,
   ChooseAlternateSetting(dev, g_Driver.MaxPayloadTransferSize);
   g_Driver.CommitNeeded = TRUE;
 
+  std::lock_guard<std::mutex> guard(g_FrameLock);
   ResetEffectState();
   AllocateEffectBuffers(width, height);
   if (width > 640) {
@@ -507,13 +518,17 @@ NTSTATUS AllocateBandwidthStream0(CameraDeviceState* dev, PULONG rawFrameLength,
   }
   PrepareFaceTracking(width, height, FormatIndexOfCode(code));
   dev->SnapshotSizeIndex = SnapshotSizeIndexFor(width, height);
-  RecomputeZoomWindow(dev);
+  // The window is placed for the format being set up, not for the last one
+  // a frame was processed in (none after load).
+  RecomputeZoomWindow(dev, FormatIndexOfCode(code));
   g_Driver.FramesMayBeProcessed.store(1);
   return STATUS_SUCCESS;
 }
 
 NTSTATUS CommitVideoStream(CameraDeviceState* dev) {
-  PFNUSBCAMD_CommitBracket bracket = dev->ClassInterface.USBCAMD_CommitBracket;
+  // The record's routines are valid only when its version says so.
+  PFNUSBCAMD_CommitBracket bracket =
+      dev->ClassInterface.Interface.Version != 0 ? dev->ClassInterface.USBCAMD_CommitBracket : nullptr;
   if (bracket) bracket(dev, 0);
   if (g_Driver.CommitNeeded && g_Driver.ProbeCommitBuffer) {
     SendControlRequest(dev, UVC_SET_CUR, 0x0200, 1, g_Driver.ProbeCommitBuffer, kProbeCommitSize, kControlSet);
@@ -568,11 +583,6 @@ NTSTATUS StopCaptureStream0(CameraDeviceState* dev) {
   UpdateCameraStatus(0, qcam::kStatusStreaming);
   return STATUS_SUCCESS;
 }
-
-// Held by raw frame processing and by everything that frees the buffers it
-// uses, so that a surprise removal on the request path cannot free a work
-// buffer under a frame being processed on the transfer path.
-static std::mutex g_FrameLock;
 
 VOID ReleaseFrameBuffers() {
   std::lock_guard<std::mutex> guard(g_FrameLock);
@@ -658,8 +668,11 @@ static VOID WriteSnapshot(CameraDeviceState* dev, const UCHAR* output, ULONG out
   file[11] = UCHAR(requestedWidth >> 8);
   file[12] = UCHAR(requestedHeight);
   file[13] = UCHAR(requestedHeight >> 8);
-  WriteWholeFile(kSnapshotPath, file, kSnapshotHeaderSize + imageSize);
+  NTSTATUS written = WriteWholeFile(kSnapshotPath, file, kSnapshotHeaderSize + imageSize);
   ExFreePool(file);
+  // A file that could not be written is not announced: the snapshot stays
+  // pending and is tried again on the next frame.
+  if (!NT_SUCCESS(written)) return;
   dev->StillPending = 0;
   UpdateCameraStatus(qcam::kStatusSnapshotReady, 0);
 }
@@ -689,18 +702,29 @@ NTSTATUS ProcessRawFrame(CameraDeviceState* dev, PUCHAR output, ULONG outputLeng
   }
   *bytesReturned = returned;
 
-  // Zoom, tracking and effects work on whole pictures of the stream's size.
-  bool whole = returned != 0 && PictureBytes(dev->FormatIndex, dev->Width, dev->Height) <= outputLength;
-  if ((g_Driver.Face.Flags & 1) && dev->Width <= 640) {
-    if (whole) RunFaceTrackingBranch(dev, output, outputLength);
+  // Zoom, tracking and effects work on whole pictures of the stream's size:
+  // a short frame (fewer bytes than the picture) passes as it came, never
+  // processed together with the stale bytes after it.
+  bool whole = returned != 0 && PictureBytes(dev->FormatIndex, dev->Width, dev->Height) <= returned;
+  ULONG flags = __atomic_load_n(&g_Driver.Face.Flags, __ATOMIC_ACQUIRE);
+  if ((flags & 1) && dev->Width <= 640) {
+    if (whole) RunFaceTrackingBranch(dev, output, returned);
   } else {
-    g_Driver.Face.Flags = 0;
-    if (whole && dev->ZoomEnable)
+    // Tracking cannot run at this width: only its own bit is cleared, so
+    // that a property request changing the other bits meanwhile is kept.
+    if (flags & 1) __atomic_fetch_and(&g_Driver.Face.Flags, ~1u, __ATOMIC_ACQ_REL);
+    if (whole && dev->ZoomEnable) {
+      // The rebuild request is taken before the window is read: a zoom
+      // property that moves the window after this point asks again and is
+      // served on the next frame.
+      ULONG rebuild = __atomic_exchange_n(&dev->ZoomTableRebuild, 0u, __ATOMIC_ACQ_REL);
       ApplyZoom(dev, output, dev->ZoomScale, dev->ZoomWindowLeft, dev->ZoomWindowTop, TRUE, dev->ZoomTable,
-                &dev->ZoomTableRebuild);
-    if (returned != 0 && dev->SpecialEffect != qcam::kEffectNone) {
+                &rebuild);
+      if (rebuild) __atomic_fetch_or(&dev->ZoomTableRebuild, rebuild, __ATOMIC_ACQ_REL);
+    }
+    if (whole && dev->SpecialEffect != qcam::kEffectNone) {
       SetEffectPicture(dev->FormatIndex, dev->Width, dev->Height, dev->SpecialEffect);
-      ApplySpecialEffect(output, outputLength);
+      ApplySpecialEffect(output, returned);
     }
   }
 

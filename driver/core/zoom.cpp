@@ -11,6 +11,7 @@
 #include <cstring>
 
 #include "driver/core/settings.h"
+#include "driver/core/zoom_plan.h"
 #include "shared/qcam_defs.h"
 
 namespace {
@@ -47,15 +48,58 @@ VOID ReleaseZoomBuffers(CameraDeviceState* dev) {
 // The map's first entry records the width it was sized for.
 size_t ColumnMapOffset(ULONG bytes) { return (size_t(bytes) + 3) & ~size_t(3); }
 // After the column map, one word per output row says whether the table
-// makes that row a copy of the row before (built and used with the table).
+// makes that row a copy of the row before (built and used with the table),
+// and one more its source row's first byte (-1 outside the frame). Then a
+// byte map of one row (3 W words) and three row plans: the direct paths'
+// (luma for I420), I420's chroma and the table's, the last built with the
+// table and kept with it.
+enum PlanSlot { kDirectPlan = 0, kChromaPlan = 1, kTablePlan = 2, kPlanSlots = 3 };
 size_t SourceAllocation(ULONG bytes, LONG width, LONG height) {
-  return ColumnMapOffset(bytes) + (size_t(width) + size_t(height) + 1) * sizeof(LONG);
+  return ColumnMapOffset(bytes) + (size_t(width) * 4 + size_t(height) * 2 + 1) * sizeof(LONG) +
+         kPlanSlots * RowPlanBytes(width * 3);
 }
 PLONG ColumnMapHeader(CameraDeviceState* dev) {
   return reinterpret_cast<PLONG>(dev->ZoomSourceBuffer + ColumnMapOffset(dev->ZoomSourceSize));
 }
 PLONG ColumnMap(CameraDeviceState* dev) { return ColumnMapHeader(dev) + 1; }
 PLONG RowRepeats(CameraDeviceState* dev) { return ColumnMap(dev) + dev->Width; }
+PLONG RowBases(CameraDeviceState* dev) { return RowRepeats(dev) + dev->Height; }
+PLONG ByteMap(CameraDeviceState* dev) { return RowBases(dev) + dev->Height; }
+PVOID Plan(CameraDeviceState* dev, PlanSlot slot) {
+  return reinterpret_cast<PUCHAR>(ByteMap(dev) + size_t(dev->Width) * 3) + slot * RowPlanBytes(dev->Width * 3);
+}
+
+// The byte maps of the plans: the source byte of every output byte of a
+// row, or -1 - v for a byte of constant value v (a sample outside the frame).
+constexpr LONG Constant(UCHAR v) { return -1 - LONG(v); }
+inline UCHAR ConstantValue(LONG entry) { return UCHAR(-1 - entry); }
+
+VOID Yuy2ByteMap(PLONG bytes, const LONG* map, LONG w) {
+  for (LONG j = 0; j < w; j += 2) {
+    const LONG sx0 = map[j], sx1 = map[j + 1];
+    const bool in0 = sx0 >= 0 && sx0 < w, in1 = sx1 >= 0 && sx1 < w;
+    PLONG o = bytes + size_t(j) * 2;
+    o[0] = in0 ? sx0 * 2 : Constant(kBlackLuma);
+    o[2] = in1 ? sx1 * 2 : Constant(kBlackLuma);
+    o[1] = in0 ? (sx0 & ~1L) * 2 + 1 : Constant(kNeutralChroma);
+    o[3] = in0 ? (sx0 & ~1L) * 2 + 3 : Constant(kNeutralChroma);
+  }
+}
+
+VOID Rgb24ByteMap(PLONG bytes, const LONG* map, LONG w) {
+  for (LONG j = 0; j < w; ++j) {
+    const bool in = map[j] >= 0 && map[j] < w;
+    for (LONG c = 0; c < 3; ++c) bytes[size_t(j) * 3 + c] = in ? map[j] * 3 + c : Constant(0);
+  }
+}
+
+// One output row of a direct path from source row `srow`.
+VOID GatherDirectRow(PUCHAR out, const UCHAR* srow, const LONG* bytes, const VOID* plan) {
+  GatherPlannedChunks(out, srow, plan);
+  ForEachUnplannedChunk(plan, [&](LONG first, LONG end) {
+    for (LONG k = first; k < end; ++k) out[k] = bytes[k] >= 0 ? srow[bytes[k]] : ConstantValue(bytes[k]);
+  });
+}
 
 // Makes sure both buffers exist for a frame of `bytes` = W x H x 3. Reports
 // whether they were (re)allocated just now, so the table must be rebuilt.
@@ -308,9 +352,150 @@ VOID ZoomI420(const UCHAR* src, PUCHAR dst, LONG w, LONG h, double s, LONG left,
   }
 }
 
+// ---- planned paths ------------------------------------------------------------
+// The same pictures as the loops above, row by row through the plans: rows
+// repeating the row before are copies of it, rows outside the frame take
+// their constants, every other row is gathered by its plan.
+
+// The direct paths: YUY2 (`bytesPerPixel` 2) or RGB24 (3).
+VOID ZoomDirectPlanned(CameraDeviceState* dev, const UCHAR* src, PUCHAR dst, LONG bytesPerPixel, double s, LONG left,
+                       LONG top) {
+  const LONG w = dev->Width, h = dev->Height;
+  const LONG rowBytes = w * bytesPerPixel;
+  PLONG map = ColumnMap(dev);
+  PLONG bytes = ByteMap(dev);
+  PVOID plan = Plan(dev, kDirectPlan);
+  FillColumnMap(map, w, s, left);
+  if (bytesPerPixel == 2)
+    Yuy2ByteMap(bytes, map, w);
+  else
+    Rgb24ByteMap(bytes, map, w);
+  BuildRowPlan(plan, bytes, rowBytes);
+  double fy = top;
+  LONG previous = -1;
+  for (LONG i = 0; i < h; ++i, fy += s) {
+    const LONG sy = Truncate(fy);
+    PUCHAR out = dst + size_t(i) * rowBytes;
+    if (i > 0 && sy == previous) {
+      memcpy(out, out - rowBytes, size_t(rowBytes));
+      continue;
+    }
+    previous = sy;
+    if (sy >= 0 && sy < h) {
+      GatherDirectRow(out, src + size_t(sy) * rowBytes, bytes, plan);
+    } else if (bytesPerPixel == 3) {
+      memset(out, 0, size_t(rowBytes));
+    } else {
+      for (LONG k = 0; k < rowBytes; k += 2) {
+        out[k] = kBlackLuma;
+        out[k + 1] = kNeutralChroma;
+      }
+    }
+  }
+}
+
+// Kept with the table: where each row's source row starts and the plan of
+// the columns, so that copying through the table reads the table only for
+// the chunks the plan leaves (samples outside the frame).
+VOID PlanTable(CameraDeviceState* dev, LONG bytesPerPixel, double s, LONG left, LONG top) {
+  const LONG w = dev->Width, h = dev->Height;
+  const LONG rowBytes = w * bytesPerPixel;
+  PLONG map = ColumnMap(dev);
+  PLONG bytes = ByteMap(dev);
+  FillColumnMap(map, w, s, left);
+  if (bytesPerPixel == 2)
+    Yuy2ByteMap(bytes, map, w);
+  else
+    Rgb24ByteMap(bytes, map, w);
+  BuildRowPlan(Plan(dev, kTablePlan), bytes, rowBytes);
+  PLONG bases = RowBases(dev);
+  double fy = top;
+  for (LONG i = 0; i < h; ++i, fy += s) {
+    const LONG sy = Truncate(fy);
+    bases[i] = sy >= 0 && sy < h ? sy * rowBytes : -1;
+  }
+}
+
+VOID CopyThroughTablePlanned(CameraDeviceState* dev, const UCHAR* src, PUCHAR dst, const ULONG* table,
+                             size_t rowBytes) {
+  const LONG* repeats = RowRepeats(dev);
+  const LONG* bases = RowBases(dev);
+  const VOID* plan = Plan(dev, kTablePlan);
+  for (LONG i = 0; i < dev->Height; ++i) {
+    PUCHAR out = dst + size_t(i) * rowBytes;
+    const ULONG* t = table + size_t(i) * rowBytes;
+    if (repeats[i]) {
+      memcpy(out, out - rowBytes, rowBytes);
+    } else if (bases[i] < 0) {
+      for (size_t k = 0; k < rowBytes; ++k) out[k] = src[t[k]];
+    } else {
+      GatherPlannedChunks(out, src + bases[i], plan);
+      ForEachUnplannedChunk(plan, [&](LONG first, LONG end) {
+        for (LONG k = first; k < end; ++k) out[k] = src[t[k]];
+      });
+    }
+  }
+}
+
+VOID ZoomI420Planned(CameraDeviceState* dev, const UCHAR* src, PUCHAR dst, double s, LONG left, LONG top) {
+  const LONG w = dev->Width, h = dev->Height;
+  left = BoundI420Origin(left, w, s);
+  top = BoundI420Origin(top, h, s);
+  const size_t lumaBytes = size_t(w) * size_t(h);
+  const LONG cw = w / 2;
+  const size_t chromaBytes = size_t(cw) * size_t(h / 2);
+  const UCHAR* srcU = src + lumaBytes;
+  const UCHAR* srcV = srcU + chromaBytes;
+  PUCHAR dstU = dst + lumaBytes;
+  PUCHAR dstV = dstU + chromaBytes;
+  PLONG map = ColumnMap(dev);
+  double fx = left;
+  for (LONG j = 0; j < w; ++j) {
+    fx += s;
+    map[j] = ClampCoord(Truncate(fx), w);
+  }
+  PLONG chroma = ByteMap(dev);
+  for (LONG k = 0; k < cw; ++k) chroma[k] = map[2 * k + 1] / 2;
+  PVOID lumaPlan = Plan(dev, kDirectPlan);
+  PVOID chromaPlan = Plan(dev, kChromaPlan);
+  BuildRowPlan(lumaPlan, map, w);
+  BuildRowPlan(chromaPlan, chroma, cw);
+  auto gather = [](PUCHAR out, const UCHAR* srow, const LONG* m, const VOID* plan) {
+    GatherPlannedChunks(out, srow, plan);
+    ForEachUnplannedChunk(plan, [&](LONG first, LONG end) {
+      for (LONG k = first; k < end; ++k) out[k] = srow[m[k]];
+    });
+  };
+  double fy = top;
+  LONG previousLuma = -1, previousChroma = -1;
+  for (LONG i = 0; i < h; ++i) {
+    fy += s;
+    const LONG sy = ClampCoord(Truncate(fy), h);
+    PUCHAR out = dst + size_t(i) * w;
+    if (i > 0 && sy == previousLuma)
+      memcpy(out, out - w, size_t(w));
+    else
+      gather(out, src + size_t(sy) * w, map, lumaPlan);
+    previousLuma = sy;
+    if (!(i & 1)) continue;
+    PUCHAR du = dstU + size_t(i / 2) * cw;
+    PUCHAR dv = dstV + size_t(i / 2) * cw;
+    if (i > 1 && sy / 2 == previousChroma) {
+      memcpy(du, du - cw, size_t(cw));
+      memcpy(dv, dv - cw, size_t(cw));
+      continue;
+    }
+    previousChroma = sy / 2;
+    gather(du, srcU + size_t(sy / 2) * cw, chroma, chromaPlan);
+    gather(dv, srcV + size_t(sy / 2) * cw, chroma, chromaPlan);
+  }
+}
+
 }  // namespace
 
-VOID RecomputeZoomWindow(CameraDeviceState* dev) {
+VOID RecomputeZoomWindow(CameraDeviceState* dev) { RecomputeZoomWindow(dev, dev->FormatIndex); }
+
+VOID RecomputeZoomWindow(CameraDeviceState* dev, LONG formatIndex) {
   const ULONG scale = dev->ZoomScale;
   if (scale == 0) return;
   dev->ZoomTableRebuild = 1;
@@ -336,7 +521,7 @@ VOID RecomputeZoomWindow(CameraDeviceState* dev) {
   dev->ZoomWindowLeft = LONG(LONGLONG(cx + x) * dev->Width / kReferenceWidth);
   // YUY2 frames are top-down while RGB24 frames are bottom-up, so the same
   // upward pan moves the window top the other way in memory for YUY2.
-  const LONG topRef = dev->FormatIndex == qcam::kFormatYUY2 ? cy - y : cy + y;
+  const LONG topRef = formatIndex == qcam::kFormatYUY2 ? cy - y : cy + y;
   dev->ZoomWindowTop = LONG(LONGLONG(topRef) * dev->Height / kReferenceHeight);
   WriteDwordSetting(qcam::kKeyCurrent, u"ZoomScale", scale);
   WriteDwordSetting(qcam::kKeyCurrent, u"ZoomXofst", ULONG(x));
@@ -362,47 +547,53 @@ NTSTATUS ApplyZoom(CameraDeviceState* dev, PUCHAR frame, ULONG scale, LONG left,
   BOOLEAN fresh = FALSE;
   NTSTATUS status = EnsureZoomBuffers(dev, bufferBytes, &fresh);
   if (!NT_SUCCESS(status)) return status;
-  if (useTable) {
-    // A fresh table (or one the caller did not have yet) is the device's.
-    table = dev->ZoomTable;
-    if (fresh) {
-      dev->ZoomTableRebuild = 1;
-      if (tableRebuild) *tableRebuild = 1;
-    }
-  }
   PULONG rebuild = tableRebuild ? tableRebuild : &dev->ZoomTableRebuild;
+  // A fresh table (or one the caller did not have yet) is the device's and
+  // is built now. The request is taken before the build starts, so that one
+  // made while the table is being built (a zoom property on the request
+  // path) survives the build and is served on the next frame.
+  if (useTable) table = dev->ZoomTable;
+  const bool build = useTable && (__atomic_exchange_n(rebuild, 0u, __ATOMIC_ACQ_REL) == 1 || fresh);
 
   const double s = 1000.0 / double(scale);
   PUCHAR out = dev->ZoomSourceBuffer;
   ULONG frameBytes = 0;
+  // The planned paths give the same bytes as the loops, faster where the
+  // processor has the byte shuffle.
+  const bool planned = RowPlansUsable();
   switch (format) {
     case qcam::kFormatYUY2:
-      frameBytes = ULONG(w) * ULONG(h) * 2;
+    case qcam::kFormatRGB24: {
+      const LONG bytesPerPixel = format == qcam::kFormatYUY2 ? 2 : 3;
+      frameBytes = ULONG(w) * ULONG(h) * ULONG(bytesPerPixel);
+      const size_t rowBytes = size_t(w) * size_t(bytesPerPixel);
       if (useTable) {
-        if (*rebuild == 1) {
-          BuildYuy2Table(table, RowRepeats(dev), w, h, s, left, top);
-          *rebuild = 0;
+        if (build) {
+          if (bytesPerPixel == 2)
+            BuildYuy2Table(table, RowRepeats(dev), w, h, s, left, top);
+          else
+            BuildRgb24Table(table, RowRepeats(dev), w, h, s, left, top);
+          PlanTable(dev, bytesPerPixel, s, left, top);
         }
-        CopyThroughTable(frame, out, table, RowRepeats(dev), size_t(w) * 2, h);
-      } else {
+        if (planned)
+          CopyThroughTablePlanned(dev, frame, out, table, rowBytes);
+        else
+          CopyThroughTable(frame, out, table, RowRepeats(dev), rowBytes, h);
+      } else if (planned) {
+        ZoomDirectPlanned(dev, frame, out, bytesPerPixel, s, left, top);
+      } else if (bytesPerPixel == 2) {
         ZoomYuy2Direct(frame, out, w, h, s, left, top, ColumnMap(dev));
-      }
-      break;
-    case qcam::kFormatRGB24:
-      frameBytes = bufferBytes;
-      if (useTable) {
-        if (*rebuild == 1) {
-          BuildRgb24Table(table, RowRepeats(dev), w, h, s, left, top);
-          *rebuild = 0;
-        }
-        CopyThroughTable(frame, out, table, RowRepeats(dev), size_t(w) * 3, h);
       } else {
         ZoomRgb24Direct(frame, out, w, h, s, left, top, ColumnMap(dev));
       }
       break;
+    }
     default:
       frameBytes = ULONG(w) * ULONG(h) * 3 / 2;
-      ZoomI420(frame, out, w, h, s, left, top, ColumnMap(dev));
+      if (planned)
+        ZoomI420Planned(dev, frame, out, s, left, top);
+      else
+        ZoomI420(frame, out, w, h, s, left, top, ColumnMap(dev));
       break;
   }
   RtlCopyMemory(frame, out, frameBytes);

@@ -640,7 +640,13 @@ void FinishBlock(const ScanTarget& t, int b, int mx, int my, int last) {
     JpegIdctDcOnlyToBytes(dc, out, stride);
   } else {
     JpegIdctToBytes(nat, out, stride);
-    for (int k = 0; k <= last; ++k) nat[kJpegZigzagToPosition[k]] = 0;
+    // A few coefficients are cleared where they were put; a fuller block is
+    // cleared whole, which is cheaper than walking the positions.
+    if (last < 16) {
+      for (int k = 0; k <= last; ++k) nat[kJpegZigzagToPosition[k]] = 0;
+    } else {
+      JpegZeroBlock(nat);
+    }
   }
   if (direct) return;
   if (rows == 4) {

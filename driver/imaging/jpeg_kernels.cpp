@@ -6,6 +6,9 @@
 #if JPEG_KERNELS_SSE2
 #include <emmintrin.h>
 #endif
+#if JPEG_KERNELS_SSE2 && QCAM_HAVE_X86_VECTORS
+#include <immintrin.h>
+#endif
 
 // ---- tables -----------------------------------------------------------------
 
@@ -449,5 +452,82 @@ void JpegRowToBgrSse2(const UCHAR* y, const UCHAR* cb, const UCHAR* cr, int widt
     _mm_storeu_si128(o + 2, _mm_or_si128(_mm_srli_si128(p2, 8), _mm_slli_si128(p3, 4)));
   }
   if (x < width) JpegRowToBgrScalar(y + x, cb + x / 2, cr + x / 2, width - x, bgr + 3 * x);
+}
+#endif
+
+#if JPEG_KERNELS_SSE2 && QCAM_HAVE_X86_VECTORS
+namespace {
+// The SSE2 chroma term on 16 lanes.
+QCAM_TARGET_AVX2 inline __m256i ChromaTerm256(__m256i absd, __m256i sign, unsigned short k, bool negate) {
+  __m256i p = _mm256_mulhi_epu16(absd, _mm256_set1_epi16(static_cast<short>(k)));
+  __m256i s = negate ? _mm256_xor_si256(sign, _mm256_set1_epi16(-1)) : sign;
+  return _mm256_sub_epi16(_mm256_xor_si256(p, s), s);
+}
+
+// Byte shuffles that interleave 16 B, 16 G and 16 R bytes into 48 bytes
+// B G R B G R...: output chunk c (16 bytes) takes channel k's byte p for
+// output byte j = 16 c + i when j = 3 p + k, and zero otherwise.
+struct InterleaveMasks {
+  alignas(32) signed char m[3][3][32];  // [chunk][channel], both lanes alike
+  constexpr InterleaveMasks() : m() {
+    for (int c = 0; c < 3; ++c)
+      for (int k = 0; k < 3; ++k)
+        for (int i = 0; i < 32; ++i) {
+          const int j = 16 * c + (i & 15);
+          m[c][k][i] = static_cast<signed char>(j % 3 == k ? j / 3 : -128);
+        }
+  }
+};
+constexpr InterleaveMasks kInterleave;
+}  // namespace
+
+QCAM_TARGET_AVX2 void JpegRowToBgrAvx2(const UCHAR* y, const UCHAR* cb, const UCHAR* cr, int width, UCHAR* bgr) {
+  const __m256i zero = _mm256_setzero_si256();
+  const __m256i c128 = _mm256_set1_epi16(128);
+  __m256i masks[3][3];
+  for (int c = 0; c < 3; ++c)
+    for (int k = 0; k < 3; ++k) masks[c][k] = _mm256_load_si256(reinterpret_cast<const __m256i*>(kInterleave.m[c][k]));
+  int x = 0;
+  for (; x + 32 <= width; x += 32) {
+    // Lanes hold pixels 0..15 and 16..31; the unpacks work within a lane, so
+    // the chroma of each lane's pixels sits in that lane too.
+    __m256i yv = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(y + x));
+    __m256i lLo = _mm256_srli_epi16(_mm256_unpacklo_epi8(yv, zero), 2);
+    __m256i lHi = _mm256_srli_epi16(_mm256_unpackhi_epi8(yv, zero), 2);
+    __m256i u = _mm256_sub_epi16(
+        _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(cb + x / 2))), c128);
+    __m256i v = _mm256_sub_epi16(
+        _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(cr + x / 2))), c128);
+    // Chroma 0..7 (pixels 0..15) widen into the low lane, 8..15 into the
+    // high one, where the lane-wise unpacks below double them.
+    __m256i uSign = _mm256_srai_epi16(u, 15), vSign = _mm256_srai_epi16(v, 15);
+    __m256i uAbs = _mm256_sub_epi16(_mm256_xor_si256(u, uSign), uSign);
+    __m256i vAbs = _mm256_sub_epi16(_mm256_xor_si256(v, vSign), vSign);
+    __m256i tb = ChromaTerm256(uAbs, uSign, 29030, false);
+    __m256i tgu = ChromaTerm256(uAbs, uSign, 5643, true);
+    __m256i tr = ChromaTerm256(vAbs, vSign, 22968, false);
+    __m256i tgv = ChromaTerm256(vAbs, vSign, 11691, true);
+    __m256i tg = _mm256_add_epi16(tgu, tgv);
+    __m256i bLo = _mm256_add_epi16(lLo, _mm256_unpacklo_epi16(tb, tb));
+    __m256i bHi = _mm256_add_epi16(lHi, _mm256_unpackhi_epi16(tb, tb));
+    __m256i gLo = _mm256_add_epi16(lLo, _mm256_unpacklo_epi16(tg, tg));
+    __m256i gHi = _mm256_add_epi16(lHi, _mm256_unpackhi_epi16(tg, tg));
+    __m256i rLo = _mm256_add_epi16(lLo, _mm256_unpacklo_epi16(tr, tr));
+    __m256i rHi = _mm256_add_epi16(lHi, _mm256_unpackhi_epi16(tr, tr));
+    __m256i ch[3] = {_mm256_packus_epi16(_mm256_slli_epi16(bLo, 2), _mm256_slli_epi16(bHi, 2)),
+                     _mm256_packus_epi16(_mm256_slli_epi16(gLo, 2), _mm256_slli_epi16(gHi, 2)),
+                     _mm256_packus_epi16(_mm256_slli_epi16(rLo, 2), _mm256_slli_epi16(rHi, 2))};
+    __m256i o[3];
+    for (int c = 0; c < 3; ++c)
+      o[c] = _mm256_or_si256(_mm256_or_si256(_mm256_shuffle_epi8(ch[0], masks[c][0]),
+                                             _mm256_shuffle_epi8(ch[1], masks[c][1])),
+                             _mm256_shuffle_epi8(ch[2], masks[c][2]));
+    // o[c] holds chunk c of pixels 0..15 (low lane) and of 16..31 (high).
+    __m256i* out = reinterpret_cast<__m256i*>(bgr + 3 * x);
+    _mm256_storeu_si256(out, _mm256_permute2x128_si256(o[0], o[1], 0x20));
+    _mm256_storeu_si256(out + 1, _mm256_permute2x128_si256(o[2], o[0], 0x30));
+    _mm256_storeu_si256(out + 2, _mm256_permute2x128_si256(o[1], o[2], 0x31));
+  }
+  if (x < width) JpegRowToBgrSse2(y + x, cb + x / 2, cr + x / 2, width - x, bgr + 3 * x);
 }
 #endif

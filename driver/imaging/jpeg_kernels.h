@@ -8,6 +8,7 @@
 // the two.
 #pragma once
 
+#include "driver/imaging/vector_level.h"
 #include "platform/nt/ntddk.h"
 
 #if defined(__SSE2__) && !defined(QCAM_JPEG_SCALAR_ONLY)
@@ -88,6 +89,10 @@ void JpegHalveRowsSse2(const UCHAR* block, UCHAR* out);
 void JpegRowToBgrScalar(const UCHAR* y, const UCHAR* cb, const UCHAR* cr, int width, UCHAR* bgr);
 #if JPEG_KERNELS_SSE2
 void JpegRowToBgrSse2(const UCHAR* y, const UCHAR* cb, const UCHAR* cr, int width, UCHAR* bgr);
+#if QCAM_HAVE_X86_VECTORS
+// The same on 32 pixels at a time, for processors with AVX2.
+void JpegRowToBgrAvx2(const UCHAR* y, const UCHAR* cb, const UCHAR* cr, int width, UCHAR* bgr);
+#endif
 #endif
 
 // The versions the decoder uses.
@@ -128,7 +133,12 @@ inline void JpegHalveRows(const UCHAR* block, UCHAR* out) {
 #endif
 }
 inline void JpegRowToBgr(const UCHAR* y, const UCHAR* cb, const UCHAR* cr, int width, UCHAR* bgr) {
-#if JPEG_KERNELS_SSE2
+#if JPEG_KERNELS_SSE2 && QCAM_HAVE_X86_VECTORS
+  if (EffectVectorLevel() >= VectorLevel::kAvx2)
+    JpegRowToBgrAvx2(y, cb, cr, width, bgr);
+  else
+    JpegRowToBgrSse2(y, cb, cr, width, bgr);
+#elif JPEG_KERNELS_SSE2
   JpegRowToBgrSse2(y, cb, cr, width, bgr);
 #else
   JpegRowToBgrScalar(y, cb, cr, width, bgr);

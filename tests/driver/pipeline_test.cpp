@@ -228,6 +228,83 @@ TEST_F(NegotiationTest, WideStreamSwitchesFaceTrackingOff) {
   EXPECT_EQ(ft, 0u);
 }
 
+TEST_F(NegotiationTest, ZoomWindowFollowsTheFormatBeingSetUp) {
+  Plug("notebook");
+  // Right after load no frame has been processed yet: the window of a YUY2
+  // stream (top-down) must not be placed as for a bottom-up one.
+  Dev()->ZoomScale = 2000;
+  Dev()->ZoomYOffset = 50;
+  ASSERT_EQ(Allocate(qcam::kFourCC_YUY2, 640, 480), STATUS_SUCCESS);
+  const LONG margin = (480 - 240) / 2 - 1;
+  EXPECT_EQ(Dev()->ZoomWindowTop, margin - 50);
+  ASSERT_EQ(Allocate(qcam::kFourCC_I420, 640, 480), STATUS_SUCCESS);
+  EXPECT_EQ(Dev()->ZoomWindowTop, margin + 50);
+}
+
+// A camera whose frame indices run backwards: the probe and the commit both
+// name the frame by the descriptor's own index.
+TEST_F(NegotiationTest, CommitNamesTheProbedFrame) {
+  std::vector<uint8_t> config = sim::BuildProfileDescriptor("notebook");
+  ParsedDescriptors before;
+  ParseConfigurationDescriptor(config.data(), ULONG(config.size()), &before);
+  for (size_t pos = 0; pos + 3 < config.size() && config[pos] != 0; pos += config[pos]) {
+    const uint8_t subtype = config[pos + 2];
+    if (config[pos + 1] != CS_INTERFACE || (subtype != VS_FRAME_UNCOMPRESSED && subtype != VS_FRAME_MJPEG)) continue;
+    const ParsedFormat& f = subtype == VS_FRAME_MJPEG ? before.Mjpeg : before.Uncompressed;
+    config[pos + 3] = uint8_t(f.FrameCount + 1 - config[pos + 3]);
+  }
+  PlugBytes(config);
+  ASSERT_EQ(Allocate(qcam::kFourCC_YUY2, 320, 240), STATUS_SUCCESS);
+  const uint8_t probed = camera_->LastProbe()[3];
+  EXPECT_EQ(probed, before.Uncompressed.FrameCount + 1 - 3) << "320x240 is the third frame";
+  camera_->calls.clear();
+  ASSERT_EQ(Cb()->CamStartCaptureEx(nullptr, Dev(), 0), STATUS_SUCCESS);
+  int commits = 0;
+  for (const auto& c : camera_->calls)
+    if (c.request == 0x01 && c.value == 0x0200) {
+      ++commits;
+      ASSERT_GE(c.data.size(), 4u);
+      EXPECT_EQ(c.data[3], probed) << "another frame was committed than was probed";
+    }
+  EXPECT_EQ(commits, 1);
+}
+
+int g_BracketCalls = 0;
+NTSTATUS CountingBracket(PVOID, ULONG) {
+  ++g_BracketCalls;
+  return STATUS_SUCCESS;
+}
+
+TEST_F(NegotiationTest, CommitBracketOnlyFromAValidInterfaceRecord) {
+  Plug("notebook");
+  ASSERT_NE(Dev()->ClassInterface.Interface.Version, 0);
+  Dev()->ClassInterface.USBCAMD_CommitBracket = CountingBracket;
+  // A record the class driver did not confirm: its routines are not valid.
+  Dev()->ClassInterface.Interface.Version = 0;
+  g_BracketCalls = 0;
+  ASSERT_EQ(Allocate(qcam::kFourCC_YUY2, 320, 240), STATUS_SUCCESS);
+  ASSERT_EQ(Cb()->CamStartCaptureEx(nullptr, Dev(), 0), STATUS_SUCCESS);
+  EXPECT_EQ(g_BracketCalls, 0);
+  Dev()->ClassInterface.Interface.Version = USBCAMD_VERSION_200;
+  ASSERT_EQ(Allocate(qcam::kFourCC_YUY2, 320, 240), STATUS_SUCCESS);
+  ASSERT_EQ(Cb()->CamStartCaptureEx(nullptr, Dev(), 0), STATUS_SUCCESS);
+  EXPECT_EQ(g_BracketCalls, 2) << "before and after the commit";
+}
+
+TEST_F(NegotiationTest, StreamPropertySetsCarryThePublishedIds) {
+  Plug();
+  // {1D58C920-AC9B-11CF-A5D6-28DB04C10000}, allocator framing is item 3.
+  const GUID connection = {0x1D58C920, 0xAC9B, 0x11CF, {0xA5, 0xD6, 0x28, 0xDB, 0x04, 0xC1, 0x00, 0x00}};
+  for (const HW_STREAM_INFORMATION& info : driver_->StreamInfo()) {
+    ASSERT_EQ(info.NumStreamPropArrayEntries, 2u);
+    const KSPROPERTY_SET& set = info.StreamPropertiesArray[0];
+    EXPECT_TRUE(*set.Set == connection);
+    ASSERT_EQ(set.PropertiesCount, 1u);
+    EXPECT_EQ(set.PropertyItem[0].PropertyId, 3u);
+    EXPECT_TRUE(*info.StreamPropertiesArray[1].Set == PROPSETID_VIDCAP_DROPPEDFRAMES);
+  }
+}
+
 TEST(SnapshotSizeIndex, FromStreamSize) {
   EXPECT_EQ(SnapshotSizeIndexFor(160, 120), 0u);
   EXPECT_EQ(SnapshotSizeIndexFor(352, 288), 3u);

@@ -74,6 +74,36 @@ TEST_F(FaceStream, BoxHoldsTheTrueFaceCentreOnMostFramesOfAMovingFace) {
   EXPECT_GE(inside, frames * 85 / 100);
 }
 
+// A real portrait (tests/face/photos): at 320x240 the box holds the face
+// once the tracker has it.
+TEST_F(FaceStream, BoxHoldsTheFaceOfARealPortrait) {
+  const int frames = 150;
+  sim::CameraOptions options;
+  options.sourceFile = std::string(QCAM_SOURCE_DIR) + "/tests/face/photos/astronaut.jpg";
+  std::string error;
+  simCamera_ = sim::Camera::Create(options, &error);
+  ASSERT_TRUE(simCamera_) << error;
+  driver_ = std::make_unique<sim::ClassDriver>();
+  ASSERT_EQ(driver_->Plug(&DriverEntry, simCamera_.get()), STATUS_SUCCESS);
+  ASSERT_EQ(Open(qcam::kFourCC_YUY2, 320, 240), STATUS_SUCCESS);
+  g_Driver.Face.Flags = 1 | 4;
+  int boxes = 0, inside = 0;
+  ASSERT_EQ(driver_->Run(frames,
+                         [&](const sim::DeliveredFrame&) {
+                           LONG l, t, w, h;
+                           if (!GetCurrentFaceBox(&l, &t, &w, &h)) return true;
+                           ++boxes;
+                           // Between the eyes, in the picture scaled to cover 320x240.
+                           inside += facetest::Contains(FaceBox{l, t, w, h}, 140, 38);
+                           return true;
+                         }),
+            STATUS_SUCCESS);
+  driver_->CloseStream();
+  std::printf("[ info ] face box on %d of %d frames, on the face on %d\n", boxes, frames, inside);
+  EXPECT_GE(boxes, frames / 2);
+  EXPECT_GE(inside, boxes * 9 / 10);
+}
+
 TEST_F(FaceStream, NoFaceIsReportedOnTheDefaultScene) {
   PlugSim("");
   ASSERT_EQ(Open(qcam::kFourCC_YUY2, 320, 240), STATUS_SUCCESS);

@@ -15,6 +15,7 @@
 #include "shared/qcam_defs.h"
 #include "sim/face_scene.h"
 #include "sim/image_io.h"
+#include "sim/picture_source.h"
 #include "tests/face/face_helpers.h"
 
 namespace {
@@ -57,6 +58,38 @@ TEST(FaceAcquisition, Rgb24FramesAreSearchedUprightAndAnsweredInMemoryRows) {
                                     &list));
   ASSERT_EQ(list.Count, 1u);
   EXPECT_TRUE(Contains(list.Box[0], truth.centerX, H - 1 - truth.centerY));
+}
+
+// The acquisition detector on a real portrait (tests/face/photos), in both
+// layouts: the best candidate covers the face, in memory rows for RGB24.
+TEST(FaceAcquisition, FindsTheFaceOfARealPortrait) {
+  const LONG W = 640, H = 480;
+  sim::RgbImage photo, picture;
+  std::string error;
+  ASSERT_TRUE(sim::ReadPicture(std::string(QCAM_SOURCE_DIR) + "/tests/face/photos/astronaut.jpg", &photo, &error))
+      << error;
+  sim::ScaleToCover(photo, W, H, &picture);
+  std::vector<uint8_t> yuy2, bgr(size_t(W) * H * 3);
+  sim::RgbToYuy2(picture, &yuy2);
+  for (LONG y = 0; y < H; ++y)
+    for (LONG x = 0; x < W; ++x)
+      for (int k = 0; k < 3; ++k) bgr[(size_t(H - 1 - y) * W + x) * 3 + k] = picture.rgb[(size_t(y) * W + x) * 3 + 2 - k];
+  std::vector<uint8_t> scratch(AcquisitionScratchBytes(W, H));
+  std::atomic<ULONG> stop{0};
+  const LONG faceX = 280, faceY = 76;  // between the eyes
+  FaceCandidateList list{};
+  ASSERT_TRUE(AcquireFaceCandidates(yuy2.data(), W, H, qcam::kFormatYUY2, 50, scratch.data(), scratch.size(), &stop,
+                                    &list));
+  ASSERT_GE(list.Count, 1u);
+  EXPECT_TRUE(facetest::Contains(list.Box[0], faceX, faceY))
+      << list.Box[0].Left << "," << list.Box[0].Top << " " << list.Box[0].Width;
+  EXPECT_GE(list.Box[0].Width, 96);
+  EXPECT_LE(list.Box[0].Width, 192);
+  ASSERT_TRUE(AcquireFaceCandidates(bgr.data(), W, H, qcam::kFormatRGB24, 50, scratch.data(), scratch.size(), &stop,
+                                    &list));
+  ASSERT_GE(list.Count, 1u);
+  EXPECT_TRUE(facetest::Contains(list.Box[0], faceX, H - 1 - faceY))
+      << list.Box[0].Left << "," << list.Box[0].Top << " " << list.Box[0].Width;
 }
 
 TEST(FaceAcquisition, RefusesLayoutsItCannotReadAndShortScratch) {
@@ -302,6 +335,18 @@ TEST_F(AutoFraming, ZoomsTowardTheFaceHoldsThenReleasesToExactlyOne) {
   AutoFrameFace(&dev_, f.data(), 0, FALSE, face);
   EXPECT_EQ(dev_.ZoomScale, 1000u);
   EXPECT_EQ(f, frame_);
+}
+
+TEST_F(AutoFraming, NegativeHoldParameterReleasesAtOnce) {
+  g_Driver.Face.Param[3] = -1;
+  const FaceBox face = {280, 200, 80, 96};
+  std::vector<uint8_t> f = frame_;
+  AutoFrameFace(&dev_, f.data(), 2, TRUE, face);
+  EXPECT_EQ(dev_.FaceHoldCounter, 0u) << "a negative hold would keep the zoom for four billion frames";
+  const ULONG zoomed = dev_.ZoomScale;
+  ASSERT_GT(zoomed, 1030u);
+  AutoFrameFace(&dev_, f.data(), 0, FALSE, face);
+  EXPECT_EQ(dev_.ZoomScale, zoomed - 30);
 }
 
 TEST_F(AutoFraming, BoxAtTheFrameEdgeIsStillFramed) {

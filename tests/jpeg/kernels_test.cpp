@@ -167,7 +167,7 @@ TEST(JpegKernels, Sse2ColourConversionMatchesScalarOnEveryChromaPair) {
   // Every (Cb, Cr) pair once, with random luma, in rows of awkward widths;
   // outputs are allocated at exactly the row size.
   std::mt19937 rng(kSeed);
-  for (int width : {2, 14, 16, 18, 30, 32, 34, 62, 512}) {
+  for (int width : {2, 14, 16, 18, 30, 32, 34, 48, 62, 64, 66, 96, 512}) {
     std::vector<UCHAR> y(width), cb(width / 2), cr(width / 2);
     std::vector<UCHAR> o1(size_t(width) * 3), o2(size_t(width) * 3);
     for (int start = 0; start < 65536; start += width / 2) {
@@ -180,6 +180,12 @@ TEST(JpegKernels, Sse2ColourConversionMatchesScalarOnEveryChromaPair) {
       JpegRowToBgrScalar(y.data(), cb.data(), cr.data(), width, o1.data());
       JpegRowToBgrSse2(y.data(), cb.data(), cr.data(), width, o2.data());
       ASSERT_EQ(o1, o2) << "width " << width << " start " << start;
+#if QCAM_HAVE_X86_VECTORS
+      if (__builtin_cpu_supports("avx2")) {
+        JpegRowToBgrAvx2(y.data(), cb.data(), cr.data(), width, o2.data());
+        ASSERT_EQ(o1, o2) << "AVX2, width " << width << " start " << start;
+      }
+#endif
       if (width != 512) break;
     }
   }

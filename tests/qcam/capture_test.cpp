@@ -160,6 +160,13 @@ TEST(Capture, UnplugStopsTheStreamAndFaceLogHasALinePerFrame) {
   EXPECT_EQ(lines, 4);
 }
 
+TEST(Capture, FaceTrackingWithoutAFaceLog) {
+  const std::string root = FreshDir("facenolog");
+  EXPECT_EQ(qcam_tool::CmdCapture({"--root", root, "--format", "YUY2", "--size", "320x240", "--frames", "3", "--set",
+                                   "face-tracking=1"}),
+            0);
+}
+
 TEST(Capture, SnapshotButtonReachesTheDriver) {
   const std::string root = FreshDir("button");
   uint32_t status = 0;

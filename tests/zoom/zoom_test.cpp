@@ -2,11 +2,15 @@
 // buffer lifetime and the allocation-failure rule.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <cstring>
 #include <random>
+#include <thread>
 #include <vector>
 
 #include "driver/core/zoom.h"
+#include "driver/imaging/vector_level.h"
 #include "platform/nt/platform_control.h"
 #include "shared/qcam_defs.h"
 
@@ -221,6 +225,42 @@ TEST_F(ZoomTest, TableIsBuiltOnTheFirstZoomedFrameAndRebuiltOnlyWhenAsked) {
   EXPECT_EQ(dev_.ZoomSourceSize, 0u);
 }
 
+// A zoom property that arrives while the frame thread builds the table asks
+// for another build; the build in progress must not swallow that request.
+// The property thread sets the request once the build has visibly begun; a
+// try where the build had already ended by then proves nothing and is made
+// again.
+TEST_F(ZoomTest, RebuildRequestArrivingDuringTheBuildIsKept) {
+  const LONG W = 1280, H = 960;  // a table large enough to take a while
+  Size(W, H, qcam::kFormatRGB24);
+  std::vector<uint8_t> frame = Pattern(size_t(W) * H * 3, 5);
+  dev_.ZoomTableRebuild = 1;
+  ASSERT_EQ(ApplyZoom(&dev_, frame.data(), 2000, 0, 0, TRUE, dev_.ZoomTable, &dev_.ZoomTableRebuild), kOk);
+  const size_t last = size_t(W) * H * 3 - 1;
+  int decisive = 0;
+  for (int attempt = 0; attempt < 20 && decisive == 0; ++attempt) {
+    const LONG left = attempt % 2 ? 0 : 40, top = attempt % 2 ? 0 : 30;
+    volatile ULONG* table = dev_.ZoomTable;
+    const ULONG first = table[0], final = table[last];
+    dev_.ZoomTableRebuild = 1;
+    std::atomic<bool> spinning{false}, duringBuild{false};
+    std::thread property([&] {
+      spinning = true;
+      const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+      while (table[0] == first && std::chrono::steady_clock::now() < deadline) {}
+      duringBuild = table[last] == final;
+      __atomic_store_n(&dev_.ZoomTableRebuild, 1u, __ATOMIC_RELEASE);
+    });
+    while (!spinning) std::this_thread::yield();
+    ASSERT_EQ(ApplyZoom(&dev_, frame.data(), 2000, left, top, TRUE, dev_.ZoomTable, &dev_.ZoomTableRebuild), kOk);
+    property.join();
+    if (!duringBuild) continue;
+    ++decisive;
+    EXPECT_EQ(dev_.ZoomTableRebuild, 1u) << "the request made during the build was lost";
+  }
+  if (decisive == 0) GTEST_SKIP() << "the property thread never ran during a build";
+}
+
 // ---- RGB24 ---------------------------------------------------------------------------------
 
 TEST_F(ZoomTest, Rgb24SamplesWholePixelsAndAgreesWithTheTable) {
@@ -351,6 +391,49 @@ TEST_F(ZoomTest, BuffersFollowTheFrameSize) {
   ASSERT_EQ(ApplyZoom(&dev_, large.data(), 2000, 0, 0, TRUE, dev_.ZoomTable, &dev_.ZoomTableRebuild), kOk);
   EXPECT_EQ(dev_.ZoomSourceSize, 128u * 96 * 3);
   EXPECT_EQ(large[(95 * 128 + 127) * 3], Pattern(128 * 96 * 3, 10)[(47 * 128 + 63) * 3]);
+}
+
+
+// The shuffled row plans against the portable loops: every layout, direct
+// and through the table, at random scales (enlarging and reducing) and
+// windows reaching outside the frame on every side.
+TEST_F(ZoomTest, PlannedPathsGiveThePortableBytes) {
+  std::mt19937 rng(77);
+  const LONG sizes[][2] = {{64, 48}, {160, 120}, {98, 50}, {36, 2}};
+  const LONG formats[] = {qcam::kFormatYUY2, qcam::kFormatRGB24, qcam::kFormatI420};
+  for (const auto& size : sizes)
+    for (LONG format : formats)
+      for (int round = 0; round < 12; ++round) {
+        const LONG w = size[0], h = size[1];
+        const ULONG scales[] = {2000, 1000, 1250, 3333, 8000, 999, 500, 1999};
+        const ULONG scale = round < 8 ? scales[round] : 300 + rng() % 9000;
+        const LONG left = LONG(rng() % (2 * w)) - w / 2, top = LONG(rng() % (2 * h)) - h / 2;
+        SCOPED_TRACE(testing::Message() << w << "x" << h << " format " << format << " scale " << scale << " at "
+                                        << left << "," << top);
+        const size_t bytes = format == qcam::kFormatYUY2 ? w * h * 2 : format == qcam::kFormatRGB24 ? w * h * 3
+                                                                                                   : w * h * 3 / 2;
+        const std::vector<uint8_t> src = Pattern(bytes, uint32_t(round * 31 + w));
+        for (BOOLEAN useTable : {FALSE, TRUE}) {
+          std::vector<uint8_t> results[2];
+          for (int planned = 0; planned < 2; ++planned) {
+            SetEffectVectorCeiling(planned ? VectorLevel::kAvx2 : VectorLevel::kPortable);
+            Size(w, h, format);
+            dev_.ZoomTableRebuild = 1;
+            results[planned] = src;
+            ASSERT_EQ(ApplyZoom(&dev_, results[planned].data(), scale, left, top, useTable, dev_.ZoomTable,
+                                &dev_.ZoomTableRebuild),
+                      kOk);
+            // A second frame through the kept table (or plans).
+            results[planned] = src;
+            ASSERT_EQ(ApplyZoom(&dev_, results[planned].data(), scale, left, top, useTable, dev_.ZoomTable,
+                                &dev_.ZoomTableRebuild),
+                      kOk);
+            FreeZoomBuffers(&dev_);
+          }
+          SetEffectVectorCeiling(VectorLevel::kAvx2);
+          ASSERT_EQ(results[0], results[1]) << (useTable ? "table" : "direct");
+        }
+      }
 }
 
 }  // namespace

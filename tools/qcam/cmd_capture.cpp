@@ -135,7 +135,7 @@ int CmdCapture(const Args& args) {
     if (ec || !fs::is_directory(outDir)) return Fail("cannot create " + outDir);
   }
   FILE* faceLog = nullptr;
-  if (tracking) {
+  if (!faceLogPath.empty()) {
     faceLog = std::fopen(faceLogPath.c_str(), "w");
     if (!faceLog) return Fail("cannot create " + faceLogPath);
   }
