@@ -24,14 +24,15 @@ build: configure
 demo: build
 	@$(BUILD)/bin/qcam demo
 
+# A test that hangs fails after ten minutes instead of holding the run.
 test: build
-	@cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+	@cd $(BUILD) && ctest --output-on-failure --timeout 600 -j $(JOBS)
 
 # The whole test suite again, built with AddressSanitizer and UndefinedBehaviorSanitizer.
 test-asan: deps
 	@cmake -S . -B $(ASAN_BUILD) $(GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQCAM_SANITIZE=address >/dev/null
 	@cmake --build $(ASAN_BUILD) -j $(JOBS)
-	@cd $(ASAN_BUILD) && ctest --output-on-failure -j $(JOBS)
+	@cd $(ASAN_BUILD) && ctest --output-on-failure --timeout 600 -j $(JOBS)
 
 # Thread-heavy tests built with ThreadSanitizer.
 test-tsan: deps
