@@ -9,7 +9,9 @@
 #include <fstream>
 #include <regex>
 
+#include "sim/camera_flash.h"
 #include "tests/qcam/qcam_test_files.h"
+#include "tools/qcam/cmd_update.h"
 #include "tools/qcam/commands.h"
 
 namespace {
@@ -140,6 +142,48 @@ TEST(Shell, PrivateInterfaceAndVfwSheetBesideARunningStream) {
   EXPECT_EQ(Count(r.out, "page \\d: template \\d+, title"), 6) << r.out;
   EXPECT_TRUE(fs::exists(root + "-sheet.png"));
   EXPECT_NE(r.out.find("word[0]=3\n"), std::string::npos) << "MJPG once the shell's stream stopped: " << r.out;
+}
+
+TEST(Shell, CameraPulledOutDuringABackgroundUpdateAndTheNextUpdateRepairsIt) {
+  const std::string root = FreshRoot("update");
+  ASSERT_EQ(std::system(("'" + QcamProgram() + "' pc --root '" + root + "' --camera-driver generic > /dev/null").c_str()),
+            0);
+  const ShellRun r = PipeIntoShell(root,
+                                   "update wait\n"
+                                   "update --background\n"
+                                   "update --background\n"
+                                   "flash\n"
+                                   "unplug\n"
+                                   "unplug\n"
+                                   "wait 50\n"
+                                   "plug basic\n"
+                                   "plug\n"
+                                   "update wait\n"
+                                   "update --background\n"
+                                   "wait 10\n"
+                                   "quit\n");
+  EXPECT_EQ(r.status, 1) << "the stopped update's status: " << r.err;
+  EXPECT_NE(r.out.find("no update is running"), std::string::npos) << r.out;
+  EXPECT_NE(r.err.find("update: an update is running already"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("flash: an update is running"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("plug: the update's camera takes no arguments"), std::string::npos) << r.err;
+  EXPECT_NE(r.out.find("pulled the camera out during the update\nthe camera is out already\n"), std::string::npos)
+      << r.out;
+  EXPECT_NE(r.out.find("plugged the camera in during the update"), std::string::npos) << r.out;
+  // The first update stopped without the new firmware; the one 'quit' ended
+  // brought the camera back with it.
+  const size_t stopped = r.out.find("outcome:        stopped"), done = r.out.find("outcome:        done");
+  ASSERT_NE(stopped, std::string::npos) << r.out;
+  ASSERT_NE(done, std::string::npos) << r.out;
+  EXPECT_LT(stopped, done);
+  EXPECT_EQ(Count(r.out, "outcome: "), 2) << r.out;
+  const std::string version = qcam_tool::FirmwareVersionText(0x0A0C0313);
+  EXPECT_NE(r.out.find("version after:  " + version, stopped), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("camera:         boots firmware " + version, stopped), std::string::npos) << r.out;
+  const std::string bytes = ReadText(root + "/camera/flash.bin");
+  const std::vector<uint8_t> flash(bytes.begin(), bytes.end());
+  EXPECT_EQ(sim::ImageFault(flash), "");
+  EXPECT_EQ(sim::ImageVersion(flash), 0x0A0C0313u);
 }
 
 }  // namespace

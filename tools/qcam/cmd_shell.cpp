@@ -23,6 +23,7 @@ bool Plugged(const Shell& shell) { return shell.session.classDriver && shell.ses
 int NeedCamera(const char* verb) { return Fail(std::string(verb) + ": no camera is plugged in (plug)"); }
 
 int VerbPlug(Shell& shell, const Args& words) {
+  if (shell.update) return ShellUpdateCamera(shell, true, words);
   if (words.size() > 1) return Fail("plug takes at most one camera (a profile or a descriptor file)");
   sim::CameraOptions options = shell.cameraOptions;  // the source picture or scene the shell started with
   if (!words.empty()) {
@@ -48,6 +49,7 @@ int VerbPlug(Shell& shell, const Args& words) {
 }
 
 int VerbUnplug(Shell& shell, const Args& words) {
+  if (shell.update) return ShellUpdateCamera(shell, false, words);
   if (!words.empty()) return Fail("unplug takes no arguments");
   if (!Plugged(shell)) {
     std::printf("no camera is plugged in\n");
@@ -142,8 +144,9 @@ const ShellVerb kVerbs[] = {
     {"props", "props list|get NAME|set NAME VALUE [auto|manual]|button 1|2|4", "as 'qcam props'", VerbProps},
     {"private", "private [--stream F:WxH] get ID|set ID WORD... [--length N]", "as 'qcam private'", ShellPrivate},
     {"vfw", "vfw [--stream F:WxH] [--out FILE.png]", "as 'qcam vfw'", ShellVfw},
-    {"update", "update [--firmware F] [--options O] [--unplug-at-packet N] [--out DIR]",
+    {"update", "update [--firmware F] [--options O] [--unplug-at-packet N] [--out DIR] [--background]",
      "as 'qcam update' (the camera is let go first; plug it again after)", ShellUpdate},
+    {"", "update wait", "after --background: wait for the update's end and show it", nullptr},
     {"flash", "flash [--dump FILE] [--version]", "as 'qcam flash'", ShellFlash},
     {"pages", "pages [--stream F:WxH] [--via com|vfw] [--page P] [--do ACTION]... [--out DIR]", "as 'qcam pages'",
      ShellPages},
@@ -159,7 +162,7 @@ int VerbHelp(Shell& shell, const Args& words) {
 
 const ShellVerb* FindVerb(const std::string& name) {
   for (const ShellVerb& v : kVerbs)
-    if (name == v.name) return &v;
+    if (v.run && name == v.name) return &v;
   return nullptr;
 }
 
@@ -214,6 +217,10 @@ int RunShell(Shell& shell, std::istream& in, bool interactive) {
     std::fflush(stdout);
   }
   if (interactive && !shell.quit) std::printf("\n");
+  if (shell.update) {
+    const int rc = ShellUpdate(shell, {"wait"});  // an update still running ends as it would
+    if (rc != 0) status = rc;
+  }
   shell.stream.Stop();
   shell.session.End();
   return status;

@@ -2,10 +2,13 @@
 // the PC, and the camera's flash afterwards.
 #include "tools/qcam/cmd_update.h"
 
+#include <condition_variable>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <mutex>
 #include <sstream>
+#include <thread>
 
 #include "platform/machine/pc_clock.h"
 #include "platform/machine/pc_settings.h"
@@ -98,7 +101,15 @@ void PrintResult(const UpdaterRunResult& r) {
   if (r.pressedUpgrade) std::printf("the update took %llu ms on the PC's clock\n", (unsigned long long)r.updateMs);
 }
 
-int UpdateOnGenericDriver(const std::string& root, const ParsedOptions& opts, UpdaterRunOptions& run) {
+// `share` hears of the camera once it is plugged in and (with null) before it
+// goes; `report` runs before the end is printed.
+struct UpdateHooks {
+  std::function<void(sim::GenericCameraDevice*)> share;
+  std::function<void()> report;
+};
+
+int UpdateOnGenericDriver(const std::string& root, const ParsedOptions& opts, UpdaterRunOptions& run,
+                          const UpdateHooks& hooks) {
   std::string error;
   sim::GenericDeviceOptions device;
   if (!CameraIds(root, opts, &device.vendorId, &device.productId, &error)) return Fail(error);
@@ -117,9 +128,19 @@ int UpdateOnGenericDriver(const std::string& root, const ParsedOptions& opts, Up
   std::printf("camera %04X:%04X on the generic video driver, %s firmware, flash %s\n", device.vendorId,
               device.productId, device.firmware.legacyFirmware ? "legacy" : "packet",
               camera.Flash().FilePath().c_str());
+  // Lent while the update runs; taken back before the camera goes, even
+  // when the updater could not run.
+  struct Lend {
+    const UpdateHooks& hooks;
+    ~Lend() {
+      if (hooks.share) hooks.share(nullptr);
+    }
+  } lend{hooks};
+  if (hooks.share) hooks.share(&camera);
   UpdaterRunResult result;
   if (!RunUpdaterProgram(run, [&] { camera.WaitRestart(); }, &result, &error)) return Fail(error);
   camera.SetWritePacketHook(nullptr);
+  if (hooks.report) hooks.report();
   PrintResult(result);
   const bool back = camera.Plugged() && camera.Firmware().Mode() != sim::FirmwareMode::kBootRom;
   const std::string flashVersion = FirmwareVersionText(sim::ImageVersion(camera.Flash().Bytes()));
@@ -128,10 +149,12 @@ int UpdateOnGenericDriver(const std::string& root, const ParsedOptions& opts, Up
                                                         : "in its boot ROM (no valid firmware)");
   const bool ok = result.finalStatus == "Firmware upgrading successfully done!" && back &&
                   result.versionAfter == flashVersion;
+  std::printf("outcome:        %s\n", ok ? "done" : "stopped");
   return ok ? 0 : 1;
 }
 
-int UpdateOnQorcam(const std::string& root, const ParsedOptions& opts, UpdaterRunOptions& run) {
+int UpdateOnQorcam(const std::string& root, const ParsedOptions& opts, UpdaterRunOptions& run,
+                   const UpdateHooks& hooks) {
   std::string error;
   sim::CameraOptions options;
   CameraOptionsFromArgs(opts, &options);
@@ -140,8 +163,11 @@ int UpdateOnQorcam(const std::string& root, const ParsedOptions& opts, UpdaterRu
   std::printf("camera on the QORCAM driver (it offers no access to the firmware's extension unit)\n");
   UpdaterRunResult result;
   if (!RunUpdaterProgram(run, nullptr, &result, &error)) return Fail(error);
+  if (hooks.report) hooks.report();
   PrintResult(result);
-  return result.finalStatus == "Firmware upgrading successfully done!" ? 0 : 1;
+  const bool ok = result.finalStatus == "Firmware upgrading successfully done!";
+  std::printf("outcome:        %s\n", ok ? "done" : "stopped");
+  return ok ? 0 : 1;
 }
 
 std::string Hex(const std::vector<uint8_t>& bytes, uint32_t begin, uint32_t end) {
@@ -162,42 +188,69 @@ std::string BuiltUpdaterPath() {
   return (program.parent_path() / ".." / "programs" / "QCAMLDR.exe").lexically_normal().string();
 }
 
-int CmdUpdate(const Args& args) {
+namespace {
+
+// What one update runs with, from the command's words.
+struct UpdateRequest {
   ParsedOptions opts;
+  std::string root;
+  UpdaterRunOptions run;
+};
+
+// Parses the words and keeps the firmware choice; false with the command's
+// status when there is nothing to run (help, or a bad word).
+bool PrepareUpdate(const Args& args, UpdateRequest* req, int* status) {
   std::string error;
+  *status = 0;
   if (!ParseOptions(args, {{"root", true}, {"camera", true}, {"firmware", true}, {"options", true},
                            {"unplug-at-packet", true}, {"out", true}, {"help", false}},
-                    &opts, &error))
-    return Fail(error);
+                    &req->opts, &error)) {
+    *status = Fail(error);
+    return false;
+  }
+  const ParsedOptions& opts = req->opts;
   if (opts.Has("help")) {
     std::fputs(kUpdateUsage, stdout);
-    return 0;
+    return false;
   }
-  const std::string root = opts.Get("root");
-  if (root.empty()) return Fail("update needs --root DIR");
-  UpdaterRunOptions run;
-  run.outDir = opts.Get("out");
-  run.progressBar = true;
+  req->root = opts.Get("root");
+  if (req->root.empty()) *status = Fail("update needs --root DIR");
+  req->run.outDir = opts.Get("out");
+  req->run.progressBar = true;
   std::string bad;
-  if (opts.Has("options") && !ParseOptionList(opts.Get("options"), &run, &bad))
-    return Fail("unknown update option '" + bad + "' (program, write, verify, dump, wp)");
+  if (!*status && opts.Has("options") && !ParseOptionList(opts.Get("options"), &req->run, &bad))
+    *status = Fail("unknown update option '" + bad + "' (program, write, verify, dump, wp)");
   const std::string firmware = opts.Get("firmware");
-  if (opts.Has("firmware") && firmware != "packet" && firmware != "legacy")
-    return Fail("bad --firmware value '" + firmware + "' (packet or legacy)");
-  if (!EnsurePackageInstalled(root, &error)) return Fail(error);
+  if (!*status && opts.Has("firmware") && firmware != "packet" && firmware != "legacy")
+    *status = Fail("bad --firmware value '" + firmware + "' (packet or legacy)");
+  if (!*status && !EnsurePackageInstalled(req->root, &error)) *status = Fail(error);
+  if (*status) return false;
   if (opts.Has("firmware")) {
     std::error_code ec;
-    fs::create_directories(fs::path(root) / "camera", ec);
-    std::ofstream(FirmwarePath(root)) << firmware << "\n";
+    fs::create_directories(fs::path(req->root) / "camera", ec);
+    std::ofstream(FirmwarePath(req->root)) << firmware << "\n";
   }
+  return true;
+}
+
+int RunUpdate(UpdateRequest& req, const UpdateHooks& hooks) {
   // The updater's own waits (1000 ms after opening, 200 ms after restarting)
   // pass at twenty times real speed; its timings stay its own.
   const double rate = platform::PcClockRate();
   platform::SetPcClockRate(20);
-  const int rc = platform::GetPcSettings().genericCameraDriver ? UpdateOnGenericDriver(root, opts, run)
-                                                                : UpdateOnQorcam(root, opts, run);
+  const int rc = platform::GetPcSettings().genericCameraDriver ? UpdateOnGenericDriver(req.root, req.opts, req.run, hooks)
+                                                                : UpdateOnQorcam(req.root, req.opts, req.run, hooks);
   platform::SetPcClockRate(rate);
   return rc;
+}
+
+}  // namespace
+
+int CmdUpdate(const Args& args) {
+  UpdateRequest req;
+  int status = 0;
+  if (!PrepareUpdate(args, &req, &status)) return status;
+  return RunUpdate(req, {});
 }
 
 int CmdFlash(const Args& args) {
@@ -237,17 +290,119 @@ int CmdFlash(const Args& args) {
   return 0;
 }
 
+// An update the shell runs on a thread of its own while it reads more lines:
+// the updater's dialog lives on the program's thread, this thread follows it
+// as 'qcam update' does and holds its end back until the shell asks for it.
+class ShellUpdateJob {
+ public:
+  ~ShellUpdateJob() { End(); }
+
+  // Returns once Upgrade was pressed (or the run ended without it).
+  void Start(UpdateRequest request) {
+    request_ = std::move(request);
+    request_.run.onPressed = [this] { Signal(&pressed_); };
+    thread_ = std::thread([this] {
+      UpdateHooks hooks;
+      hooks.share = [this](sim::GenericCameraDevice* camera) {
+        std::lock_guard<std::mutex> hold(cameraLock_);
+        camera_ = camera;
+      };
+      hooks.report = [this] { Await(&reportWanted_); };
+      status_ = RunUpdate(request_, hooks);
+      std::fflush(stdout);
+      Signal(&pressed_);
+    });
+    Await(&pressed_);
+  }
+
+  // Lets the update print its end and waits for it; the command's status.
+  int End() {
+    if (!thread_.joinable()) return status_;
+    Signal(&reportWanted_);
+    thread_.join();
+    return status_;
+  }
+
+  // Plugs the update's camera in or pulls it out: the PC announces the
+  // change to the updater's dialog as it would for a person's hand. False
+  // when the update runs on no camera of ours (any more).
+  bool Move(bool plugIn, bool* done) {
+    std::lock_guard<std::mutex> hold(cameraLock_);
+    if (!camera_) return false;
+    *done = camera_->Plugged() != plugIn;
+    if (plugIn && *done) *done = camera_->Plug();
+    if (!plugIn && *done) camera_->Unplug();
+    return true;
+  }
+
+ private:
+  void Signal(bool* flag) {
+    std::lock_guard<std::mutex> hold(lock_);
+    *flag = true;
+    changed_.notify_all();
+  }
+  void Await(const bool* flag) {
+    std::unique_lock<std::mutex> hold(lock_);
+    changed_.wait(hold, [flag] { return *flag; });
+  }
+
+  UpdateRequest request_;
+  std::thread thread_;
+  int status_ = 0;
+  std::mutex lock_;
+  std::condition_variable changed_;
+  bool pressed_ = false, reportWanted_ = false;
+  std::mutex cameraLock_;
+  sim::GenericCameraDevice* camera_ = nullptr;
+};
+
 int ShellUpdate(Shell& shell, const Args& words) {
+  if (words.size() == 1 && words[0] == "wait") {
+    if (!shell.update) {
+      std::printf("no update is running\n");
+      return 0;
+    }
+    std::fflush(stdout);
+    const int rc = shell.update->End();
+    shell.update.reset();
+    return rc;
+  }
+  if (shell.update) return Fail("update: an update is running already (update wait)");
+  Args args;
+  bool background = false;
+  for (const std::string& w : words) {
+    if (w == "--background") background = true;
+    else args.push_back(w);
+  }
+  args.insert(args.end(), {"--root", shell.root});
   // The updater finds the camera on its own driver: the shell's session lets
   // it go first, keeping its state.
   shell.stream.Stop();
   shell.session.End();
-  Args args = words;
-  args.insert(args.end(), {"--root", shell.root});
-  return CmdUpdate(args);
+  if (!background) return CmdUpdate(args);
+  UpdateRequest request;
+  int status = 0;
+  if (!PrepareUpdate(args, &request, &status)) return status;
+  std::fflush(stdout);
+  shell.update = std::make_shared<ShellUpdateJob>();
+  shell.update->Start(std::move(request));
+  std::printf("the update runs in the background (update wait ends it)\n");
+  return 0;
+}
+
+int ShellUpdateCamera(Shell& shell, bool plugIn, const Args& words) {
+  const char* verb = plugIn ? "plug" : "unplug";
+  if (!words.empty()) return Fail(std::string(verb) + ": the update's camera takes no arguments");
+  bool done = false;
+  if (!shell.update->Move(plugIn, &done))
+    return Fail(std::string(verb) + ": the update runs on no camera of the generic driver");
+  if (plugIn) std::printf(done ? "plugged the camera in during the update\n" : "the camera is plugged in already\n");
+  else std::printf(done ? "pulled the camera out during the update\n" : "the camera is out already\n");
+  return 0;
 }
 
 int ShellFlash(Shell& shell, const Args& words) {
+  if (shell.update) return Fail("flash: an update is running (update wait)");
   Args args = words;
   args.insert(args.end(), {"--root", shell.root});
   return CmdFlash(args);

@@ -22,6 +22,10 @@ struct UpdaterRunOptions {
   int program = -1, write = -1, verify = -1, dump = -1, wpRestore = -1;
   std::string outDir;      // pictures of the dialog before and after ("" none)
   bool progressBar = false;  // draw a bar following control 1030 on the terminal
+  // Called on the running thread once the update runs (the status line
+  // changed after Upgrade was pressed), once it returned, or when Upgrade
+  // stays disabled.
+  std::function<void()> onPressed;
 };
 
 struct UpdaterRunResult {

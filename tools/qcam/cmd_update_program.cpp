@@ -181,11 +181,19 @@ bool RunUpdaterProgram(const UpdaterRunOptions& options, const std::function<voi
       platform::ClickDialogButton(dialog, IDC_UPGRADE);
       clicked = true;
     });
+    // The update runs once the dialog's status line left its first text.
+    const std::string idleStatus = state.status;
+    bool running = false;
     while (!clicked) {
       if (ReadDialog(dialog, &state)) out.Follow(state);
+      if (!running && state.status != idleStatus) {
+        running = true;
+        if (options.onPressed) options.onPressed();
+      }
       std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     click.join();
+    if (!running && options.onPressed) options.onPressed();
     result->updateMs = platform::PcNowMs() - start;
     ReadDialog(dialog, &state);
     out.Follow(state);
@@ -195,6 +203,7 @@ bool RunUpdaterProgram(const UpdaterRunOptions& options, const std::function<voi
     if (afterUpdate) afterUpdate();
   } else {
     out.Line("Upgrade stays disabled");
+    if (options.onPressed) options.onPressed();
     result->finalStatus = state.status;
     result->log = state.log;
   }

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <istream>
+#include <memory>
 #include <string>
 
 #include "tools/qcam/commands.h"
@@ -13,11 +14,14 @@
 
 namespace qcam_tool {
 
+class ShellUpdateJob;  // an update running in the background (cmd_update.cpp)
+
 struct Shell {
   std::string root;
   sim::CameraOptions cameraOptions;  // as the shell was started (source picture, scene)
   CameraSession session;             // the camera plugged in (none after 'unplug')
   BackgroundStream stream;           // declared after the session: stops first
+  std::shared_ptr<ShellUpdateJob> update;  // while 'update --background' runs
   bool quit = false;
 };
 
@@ -33,6 +37,8 @@ int ShellPrivate(Shell& shell, const Args& words);
 int ShellVfw(Shell& shell, const Args& words);
 int ShellUpdate(Shell& shell, const Args& words);
 int ShellFlash(Shell& shell, const Args& words);
+// 'plug' and 'unplug' while an update runs: they act on the update's camera.
+int ShellUpdateCamera(Shell& shell, bool plugIn, const Args& words);
 int ShellPages(Shell& shell, const Args& words);
 
 // Words of one line: separated by blanks, "double quotes" keep blanks inside
