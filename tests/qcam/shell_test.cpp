@@ -150,6 +150,7 @@ TEST(Shell, CameraPulledOutDuringABackgroundUpdateAndTheNextUpdateRepairsIt) {
             0);
   const ShellRun r = PipeIntoShell(root,
                                    "update wait\n"
+                                   "update --background --unplug-at-packet 0\n"
                                    "update --background\n"
                                    "update --background\n"
                                    "flash\n"
@@ -164,6 +165,9 @@ TEST(Shell, CameraPulledOutDuringABackgroundUpdateAndTheNextUpdateRepairsIt) {
                                    "quit\n");
   EXPECT_EQ(r.status, 1) << "the stopped update's status: " << r.err;
   EXPECT_NE(r.out.find("no update is running"), std::string::npos) << r.out;
+  // An update that cannot start says so at once, not as one running.
+  EXPECT_NE(r.err.find("bad --unplug-at-packet value '0'"), std::string::npos) << r.err;
+  EXPECT_EQ(Count(r.out, "the update runs in the background"), 2) << r.out;
   EXPECT_NE(r.err.find("update: an update is running already"), std::string::npos) << r.err;
   EXPECT_NE(r.err.find("flash: an update is running"), std::string::npos) << r.err;
   EXPECT_NE(r.err.find("plug: the update's camera takes no arguments"), std::string::npos) << r.err;

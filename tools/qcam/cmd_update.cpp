@@ -310,9 +310,17 @@ class ShellUpdateJob {
       hooks.report = [this] { Await(&reportWanted_); };
       status_ = RunUpdate(request_, hooks);
       std::fflush(stdout);
+      Signal(&ended_);
       Signal(&pressed_);
     });
     Await(&pressed_);
+  }
+
+  // True when the run ended before it got going (no camera, no program):
+  // its failure is then the starting command's.
+  bool EndedEarly() {
+    std::lock_guard<std::mutex> hold(lock_);
+    return ended_ && !reportWanted_;
   }
 
   // Lets the update print its end and waits for it; the command's status.
@@ -351,7 +359,7 @@ class ShellUpdateJob {
   int status_ = 0;
   std::mutex lock_;
   std::condition_variable changed_;
-  bool pressed_ = false, reportWanted_ = false;
+  bool pressed_ = false, reportWanted_ = false, ended_ = false;
   std::mutex cameraLock_;
   sim::GenericCameraDevice* camera_ = nullptr;
 };
@@ -386,6 +394,11 @@ int ShellUpdate(Shell& shell, const Args& words) {
   std::fflush(stdout);
   shell.update = std::make_shared<ShellUpdateJob>();
   shell.update->Start(std::move(request));
+  if (shell.update->EndedEarly()) {
+    const int rc = shell.update->End();
+    shell.update.reset();
+    return rc;
+  }
   std::printf("the update runs in the background (update wait ends it)\n");
   return 0;
 }
