@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <deque>
 #include <filesystem>
@@ -103,10 +104,10 @@ class ScriptedCamera : public sim::Camera {
 
 // A packet with a 12-byte payload header.
 inline std::vector<uint8_t> Packet(uint8_t info, const std::vector<uint8_t>& data) {
-  std::vector<uint8_t> p(12, 0);
+  std::vector<uint8_t> p(12 + data.size(), 0);
   p[0] = 12;
   p[1] = uint8_t(info | 0x80);
-  p.insert(p.end(), data.begin(), data.end());
+  std::copy(data.begin(), data.end(), p.begin() + 12);
   return p;
 }
 
