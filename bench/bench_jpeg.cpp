@@ -67,7 +67,7 @@ sim::RgbImage Photograph(int w, int h) {
 
 // What is decoded: size, chroma subsampling, restart interval in MCUs (0:
 // none) and the picture (synthetic, or the photograph).
-struct Spec {
+struct FrameCase {
   int w, h;
   bool is420;
   int restart;
@@ -75,10 +75,10 @@ struct Spec {
 };
 
 // A camera frame: baseline, no application segments, quality 85.
-std::vector<uint8_t> Frame(const Spec& spec) {
+std::vector<uint8_t> Frame(const FrameCase& shape) {
   std::vector<uint8_t> jpeg;
-  const sim::RgbImage picture = spec.photo ? Photograph(spec.w, spec.h) : Picture(spec.w, spec.h);
-  if (!sim::EncodeJpeg(picture, 85, spec.is420, spec.restart, &jpeg)) return {};
+  const sim::RgbImage picture = shape.photo ? Photograph(shape.w, shape.h) : Picture(shape.w, shape.h);
+  if (!sim::EncodeJpeg(picture, 85, shape.is420, shape.restart, &jpeg)) return {};
   sim::DropApplicationSegments(&jpeg);
   return jpeg;
 }
@@ -94,9 +94,9 @@ struct Stream {
   }
 };
 
-void OursRgb24(benchmark::State& st, Spec spec) {
-  auto frame = Frame(spec);
-  const int w = spec.w, h = spec.h;
+void OursRgb24(benchmark::State& st, FrameCase shape) {
+  auto frame = Frame(shape);
+  const int w = shape.w, h = shape.h;
   if (frame.empty()) {
     st.SkipWithError("no picture");
     return;
@@ -111,9 +111,9 @@ void OursRgb24(benchmark::State& st, Spec spec) {
   }
 }
 
-void OursI420(benchmark::State& st, Spec spec) {
-  auto frame = Frame(spec);
-  const int w = spec.w, h = spec.h;
+void OursI420(benchmark::State& st, FrameCase shape) {
+  auto frame = Frame(shape);
+  const int w = shape.w, h = shape.h;
   if (frame.empty()) {
     st.SkipWithError("no picture");
     return;
@@ -129,9 +129,9 @@ void OursI420(benchmark::State& st, Spec spec) {
 }
 
 // libjpeg-turbo to bottom-up BGR with replicated chroma (the output ours gives).
-void TurboBgr(benchmark::State& st, Spec spec) {
-  auto frame = Frame(spec);
-  const int w = spec.w, h = spec.h;
+void TurboBgr(benchmark::State& st, FrameCase shape) {
+  auto frame = Frame(shape);
+  const int w = shape.w, h = shape.h;
   if (frame.empty()) {
     st.SkipWithError("no picture");
     return;
@@ -148,14 +148,14 @@ void TurboBgr(benchmark::State& st, Spec spec) {
 }
 
 // libjpeg-turbo to its native planar YUV.
-void TurboYuv(benchmark::State& st, Spec spec) {
-  auto frame = Frame(spec);
-  const int w = spec.w, h = spec.h;
+void TurboYuv(benchmark::State& st, FrameCase shape) {
+  auto frame = Frame(shape);
+  const int w = shape.w, h = shape.h;
   if (frame.empty()) {
     st.SkipWithError("no picture");
     return;
   }
-  int ch = spec.is420 ? h / 2 : h;
+  int ch = shape.is420 ? h / 2 : h;
   std::vector<UCHAR> y(size_t(w) * h), cb(size_t(w / 2) * ch), cr(size_t(w / 2) * ch);
   unsigned char* planes[3] = {y.data(), cb.data(), cr.data()};
   int strides[3] = {w, w / 2, w / 2};
@@ -170,9 +170,9 @@ void TurboYuv(benchmark::State& st, Spec spec) {
 
 // Our entropy decoder alone is not separable from the frame path; the
 // bit-by-bit reader shows what the wide reader buys.
-void OursI420BitByBit(benchmark::State& st, Spec spec) {
-  auto frame = Frame(spec);
-  const int w = spec.w, h = spec.h;
+void OursI420BitByBit(benchmark::State& st, FrameCase shape) {
+  auto frame = Frame(shape);
+  const int w = shape.w, h = shape.h;
   if (frame.empty()) {
     st.SkipWithError("no picture");
     return;
@@ -188,20 +188,20 @@ void OursI420BitByBit(benchmark::State& st, Spec spec) {
 }
 
 #define SIZES(fn)                                                                                         \
-  BENCHMARK_CAPTURE(fn, 640x480_422, Spec{640, 480, false, 0, false})->Unit(benchmark::kMicrosecond);     \
-  BENCHMARK_CAPTURE(fn, 640x480_420, Spec{640, 480, true, 0, false})->Unit(benchmark::kMicrosecond);      \
-  BENCHMARK_CAPTURE(fn, 1280x720_422, Spec{1280, 720, false, 0, false})->Unit(benchmark::kMicrosecond);   \
-  BENCHMARK_CAPTURE(fn, 1280x720_420, Spec{1280, 720, true, 0, false})->Unit(benchmark::kMicrosecond);    \
-  BENCHMARK_CAPTURE(fn, 640x480_422_restart, Spec{640, 480, false, 8, false})->Unit(benchmark::kMicrosecond); \
-  BENCHMARK_CAPTURE(fn, 1280x720_422_restart, Spec{1280, 720, false, 8, false})->Unit(benchmark::kMicrosecond); \
-  BENCHMARK_CAPTURE(fn, photo_640x480_422, Spec{640, 480, false, 0, true})->Unit(benchmark::kMicrosecond); \
-  BENCHMARK_CAPTURE(fn, photo_1280x720_420, Spec{1280, 720, true, 0, true})->Unit(benchmark::kMicrosecond);
+  BENCHMARK_CAPTURE(fn, 640x480_422, FrameCase{640, 480, false, 0, false})->Unit(benchmark::kMicrosecond);     \
+  BENCHMARK_CAPTURE(fn, 640x480_420, FrameCase{640, 480, true, 0, false})->Unit(benchmark::kMicrosecond);      \
+  BENCHMARK_CAPTURE(fn, 1280x720_422, FrameCase{1280, 720, false, 0, false})->Unit(benchmark::kMicrosecond);   \
+  BENCHMARK_CAPTURE(fn, 1280x720_420, FrameCase{1280, 720, true, 0, false})->Unit(benchmark::kMicrosecond);    \
+  BENCHMARK_CAPTURE(fn, 640x480_422_restart, FrameCase{640, 480, false, 8, false})->Unit(benchmark::kMicrosecond); \
+  BENCHMARK_CAPTURE(fn, 1280x720_422_restart, FrameCase{1280, 720, false, 8, false})->Unit(benchmark::kMicrosecond); \
+  BENCHMARK_CAPTURE(fn, photo_640x480_422, FrameCase{640, 480, false, 0, true})->Unit(benchmark::kMicrosecond); \
+  BENCHMARK_CAPTURE(fn, photo_1280x720_420, FrameCase{1280, 720, true, 0, true})->Unit(benchmark::kMicrosecond);
 
 SIZES(OursRgb24)
 SIZES(TurboBgr)
 SIZES(OursI420)
 SIZES(TurboYuv)
-BENCHMARK_CAPTURE(OursI420BitByBit, 640x480_422, Spec{640, 480, false, 0, false})->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(OursI420BitByBit, 640x480_422, FrameCase{640, 480, false, 0, false})->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 

@@ -12,9 +12,9 @@
 //     the base. Rows are independent of each other, columns are a walk: that
 //     gives the horizontal grain (neighbouring rows differ far more than
 //     neighbouring columns).
-//  3. The first row starts with the sixteen quoted values and the last row
-//     with the eight quoted values; their walks continue from the last quoted
-//     value.
+//  3. The first row starts with the sixteen fixed values of kFirstRow and
+//     the last row with the eight of kLastRow (the texture's known corners);
+//     their walks continue from the last fixed value.
 //  4. Every other cell is shifted so that the whole table has a mean of 0
 //     (rounded), then clamped to -72 ... 74, and the lowest and highest free
 //     cells are set to -72 and 74 so the table spans the whole range.

@@ -1,4 +1,4 @@
-// The spatial effects on both layouts: the quoted examples, the state they
+// The spatial effects on both layouts: hand-worked pixel examples, the state they
 // keep from picture to picture and their use of the kernel's rand.
 #include <cmath>
 
