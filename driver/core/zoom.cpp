@@ -302,22 +302,49 @@ LONG BoundI420Origin(LONG origin, LONG size, double s) {
   return origin;
 }
 
-VOID ZoomI420(const UCHAR* src, PUCHAR dst, LONG w, LONG h, double s, LONG left, LONG top, PLONG map) {
-  left = BoundI420Origin(left, w, s);
-  top = BoundI420Origin(top, h, s);
+// The planes of an I420 picture of w x h and the window's origin bounded
+// for it, shared by the portable and the planned zoom.
+struct I420Zoom {
+  const UCHAR* srcU;
+  const UCHAR* srcV;
+  PUCHAR dstU;
+  PUCHAR dstV;
+  LONG cw;
+  LONG left;
+  LONG top;
+};
+
+I420Zoom SetUpI420Zoom(const UCHAR* src, PUCHAR dst, LONG w, LONG h, double s, LONG left, LONG top) {
+  I420Zoom z;
+  z.left = BoundI420Origin(left, w, s);
+  z.top = BoundI420Origin(top, h, s);
   const size_t lumaBytes = size_t(w) * size_t(h);
-  const LONG cw = w / 2;
-  const size_t chromaBytes = size_t(cw) * size_t(h / 2);
-  const UCHAR* srcU = src + lumaBytes;
-  const UCHAR* srcV = srcU + chromaBytes;
-  PUCHAR dstU = dst + lumaBytes;
-  PUCHAR dstV = dstU + chromaBytes;
+  z.cw = w / 2;
+  const size_t chromaBytes = size_t(z.cw) * size_t(h / 2);
+  z.srcU = src + lumaBytes;
+  z.srcV = z.srcU + chromaBytes;
+  z.dstU = dst + lumaBytes;
+  z.dstV = z.dstU + chromaBytes;
+  return z;
+}
+
+// Source column of every output column for I420: s is added before each
+// column is read, and the column is held inside the picture.
+VOID FillI420ColumnMap(PLONG map, LONG w, double s, LONG left) {
   double fx = left;
   for (LONG j = 0; j < w; ++j) {
     fx += s;
     map[j] = ClampCoord(Truncate(fx), w);
   }
-  double fy = top;
+}
+
+VOID ZoomI420(const UCHAR* src, PUCHAR dst, LONG w, LONG h, double s, LONG left, LONG top, PLONG map) {
+  const I420Zoom z = SetUpI420Zoom(src, dst, w, h, s, left, top);
+  const LONG cw = z.cw;
+  const UCHAR *srcU = z.srcU, *srcV = z.srcV;
+  PUCHAR dstU = z.dstU, dstV = z.dstV;
+  FillI420ColumnMap(map, w, s, z.left);
+  double fy = z.top;
   LONG previousLuma = -1, previousChroma = -1;
   for (LONG i = 0; i < h; ++i) {
     fy += s;
@@ -439,21 +466,12 @@ VOID CopyThroughTablePlanned(CameraDeviceState* dev, const UCHAR* src, PUCHAR ds
 
 VOID ZoomI420Planned(CameraDeviceState* dev, const UCHAR* src, PUCHAR dst, double s, LONG left, LONG top) {
   const LONG w = dev->Width, h = dev->Height;
-  left = BoundI420Origin(left, w, s);
-  top = BoundI420Origin(top, h, s);
-  const size_t lumaBytes = size_t(w) * size_t(h);
-  const LONG cw = w / 2;
-  const size_t chromaBytes = size_t(cw) * size_t(h / 2);
-  const UCHAR* srcU = src + lumaBytes;
-  const UCHAR* srcV = srcU + chromaBytes;
-  PUCHAR dstU = dst + lumaBytes;
-  PUCHAR dstV = dstU + chromaBytes;
+  const I420Zoom z = SetUpI420Zoom(src, dst, w, h, s, left, top);
+  const LONG cw = z.cw;
+  const UCHAR *srcU = z.srcU, *srcV = z.srcV;
+  PUCHAR dstU = z.dstU, dstV = z.dstV;
   PLONG map = ColumnMap(dev);
-  double fx = left;
-  for (LONG j = 0; j < w; ++j) {
-    fx += s;
-    map[j] = ClampCoord(Truncate(fx), w);
-  }
+  FillI420ColumnMap(map, w, s, z.left);
   PLONG chroma = ByteMap(dev);
   for (LONG k = 0; k < cw; ++k) chroma[k] = map[2 * k + 1] / 2;
   PVOID lumaPlan = Plan(dev, kDirectPlan);
@@ -466,7 +484,7 @@ VOID ZoomI420Planned(CameraDeviceState* dev, const UCHAR* src, PUCHAR dst, doubl
       for (LONG k = first; k < end; ++k) out[k] = srow[m[k]];
     });
   };
-  double fy = top;
+  double fy = z.top;
   LONG previousLuma = -1, previousChroma = -1;
   for (LONG i = 0; i < h; ++i) {
     fy += s;

@@ -19,20 +19,8 @@ namespace {
 namespace fs = std::filesystem;
 using qcam_tool::Args;
 
-struct Outcome {
-  int status = -1;
-  std::string out, err;
-};
-
-Outcome RunCommand(int (*command)(const Args&), const Args& args) {
-  Outcome o;
-  ::testing::internal::CaptureStdout();
-  ::testing::internal::CaptureStderr();
-  o.status = command(args);
-  o.out = ::testing::internal::GetCapturedStdout();
-  o.err = ::testing::internal::GetCapturedStderr();
-  return o;
-}
+using qcam_test::Outcome;
+using qcam_test::RunCommand;
 
 int Count(const std::string& text, const std::string& pattern) {
   const std::regex re(pattern);

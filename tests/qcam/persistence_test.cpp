@@ -25,20 +25,8 @@ std::string FreshDir(const std::string& name) { return qcam_test::FreshDir("qcam
 using qcam_test::ReadText;
 using qcam_test::WriteText;
 
-struct Outcome {
-  int status = -1;
-  std::string out, err;
-};
-
-Outcome RunCommand(int (*command)(const Args&), const Args& args) {
-  Outcome o;
-  ::testing::internal::CaptureStdout();
-  ::testing::internal::CaptureStderr();
-  o.status = command(args);
-  o.out = ::testing::internal::GetCapturedStdout();
-  o.err = ::testing::internal::GetCapturedStderr();
-  return o;
-}
+using qcam_test::Outcome;
+using qcam_test::RunCommand;
 
 // The value column of 'qcam props get NAME'.
 std::string PropValue(const std::string& root, const std::string& name, std::vector<std::string> extra = {}) {

@@ -1,5 +1,5 @@
-// Files of the qcam scenario tests: fresh folders per test program run,
-// and whole files as text.
+// Helpers of the qcam scenario tests: fresh folders per test program run,
+// whole files as text, and a command run with its output captured.
 #pragma once
 
 #include <unistd.h>
@@ -8,6 +8,9 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
 
 namespace qcam_test {
 
@@ -27,6 +30,22 @@ inline std::string ReadText(const std::string& path) {
 
 inline void WriteText(const std::string& path, const std::string& text) {
   std::ofstream(path, std::ios::binary | std::ios::trunc) << text;
+}
+
+// What a qcam command printed and returned, run in this process.
+struct Outcome {
+  int status = -1;
+  std::string out, err;
+};
+
+inline Outcome RunCommand(int (*command)(const std::vector<std::string>&), const std::vector<std::string>& args) {
+  Outcome o;
+  ::testing::internal::CaptureStdout();
+  ::testing::internal::CaptureStderr();
+  o.status = command(args);
+  o.out = ::testing::internal::GetCapturedStdout();
+  o.err = ::testing::internal::GetCapturedStderr();
+  return o;
 }
 
 }  // namespace qcam_test
