@@ -3,7 +3,7 @@
 set -euo pipefail
 pkgs=(build-essential cmake ninja-build pkg-config libgtest-dev libgmock-dev
       libbenchmark-dev libjpeg62-turbo-dev libturbojpeg0-dev libpng-dev
-      clang lld libclang-rt-14-dev libcairo2-dev libpango1.0-dev fonts-dejavu-core
+      clang lld libclang-rt-14-dev libcairo2-dev libpango1.0-dev fonts-dejavu-core fonts-liberation2
       fonts-noto-cjk g++-mingw-w64-i686 binutils-mingw-w64-i686 ccache python3)
 missing=()
 for p in "${pkgs[@]}"; do
