@@ -50,6 +50,16 @@ GenericCameraDevice::~GenericCameraDevice() {
 }
 
 bool GenericCameraDevice::Plug() {
+  cableIn_ = true;
+  return Attach();
+}
+
+void GenericCameraDevice::Unplug() {
+  cableIn_ = false;
+  Detach();
+}
+
+bool GenericCameraDevice::Attach() {
   {
     std::lock_guard<std::mutex> hold(lock_);
     if (plugged_) return true;
@@ -63,7 +73,7 @@ bool GenericCameraDevice::Plug() {
   return false;
 }
 
-void GenericCameraDevice::Unplug() {
+void GenericCameraDevice::Detach() {
   {
     std::lock_guard<std::mutex> hold(lock_);
     if (!plugged_) return;
@@ -99,20 +109,22 @@ void GenericCameraDevice::JoinWorker() {
 }
 
 // The chip drops off the bus at once; the PC notices the removal, and a
-// restarting chip comes back after its boot time. This runs on a thread of
-// its own: the request that caused it still holds the device.
+// restarting chip comes back after its boot time, unless its cable was
+// pulled meanwhile. This runs on a thread of its own: the request that
+// caused it still holds the device.
 void GenericCameraDevice::PullOutLater(bool bootAgain) {
   offBus_ = true;
   restarting_ = true;
+  if (!bootAgain) cableIn_ = false;
   std::lock_guard<std::mutex> hold(lock_);
   std::thread previous;
   previous.swap(worker_);
   worker_ = std::thread([this, bootAgain, p = std::move(previous)]() mutable {
     if (p.joinable()) p.join();
-    Unplug();
+    Detach();
     if (bootAgain) {
       platform::PcSleep(options_.restartMs);
-      Plug();
+      if (cableIn_) Attach();
     }
     restarting_ = false;
   });

@@ -45,11 +45,16 @@ class GenericCameraDevice {
   GenericCameraDevice(const GenericCameraDevice&) = delete;
   GenericCameraDevice& operator=(const GenericCameraDevice&) = delete;
 
-  // Plugs the camera in (booting it from flash); false if its path is taken.
+  // Plugs the camera's cable in (booting it from flash); false if its path
+  // is taken.
   bool Plug();
-  // Pulls it out; its flash is saved.
+  // Pulls the cable out; its flash is saved.
   void Unplug();
+  // On the bus: plugged in and not restarting.
   bool Plugged() const;
+  // The cable as a person left it. A restart takes the chip off the bus
+  // with the cable in; a cable pulled during the restart keeps it off.
+  bool CableIn() const { return cableIn_; }
   const platform::KsDeviceInfo& Info() const { return info_; }
 
   // Called (on the requesting thread) after every write packet the chip
@@ -76,6 +81,8 @@ class GenericCameraDevice {
   int32_t Answer(uint32_t code, const uint8_t* in, uint32_t inSize, uint8_t* out, uint32_t outSize,
                  uint32_t* returned);
   void Restart();
+  bool Attach();
+  void Detach();
   void PullOutLater(bool bootAgain);
   void JoinWorker();
 
@@ -89,6 +96,7 @@ class GenericCameraDevice {
   std::function<bool(uint32_t)> writeHook_;
   std::thread worker_;
   std::atomic<bool> restarting_{false};
+  std::atomic<bool> cableIn_{false};
 };
 
 }  // namespace sim

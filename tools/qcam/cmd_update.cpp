@@ -337,7 +337,7 @@ class ShellUpdateJob {
   bool Move(bool plugIn, bool* done) {
     std::lock_guard<std::mutex> hold(cameraLock_);
     if (!camera_) return false;
-    *done = camera_->Plugged() != plugIn;
+    *done = camera_->CableIn() != plugIn;
     if (plugIn && *done) *done = camera_->Plug();
     if (!plugIn && *done) camera_->Unplug();
     return true;
