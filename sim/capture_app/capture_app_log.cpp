@@ -7,7 +7,6 @@
 #include <mutex>
 
 #include "platform/machine/paths.h"
-#include "platform/nt/platform_control.h"
 
 namespace sim {
 namespace {
@@ -17,8 +16,11 @@ std::mutex g_logLock;
 }  // namespace
 
 std::string CaptureLogPath() {
-  const std::string root = platform::Root();
-  return root.empty() ? std::string() : (std::filesystem::path(root) / "capture.log").string();
+  // The Windows folder lies in the root; asking for it takes the root
+  // under the machine's lock, as a program's thread must.
+  std::string windows;
+  if (!platform::MapWin32Path("\\SystemRoot", &windows)) return std::string();
+  return (std::filesystem::path(windows).parent_path() / "capture.log").string();
 }
 
 void CaptureLog(const std::string& line) {

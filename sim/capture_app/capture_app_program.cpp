@@ -38,6 +38,8 @@ constexpr const char* kSnapshotWin32Path = "C:\\Windows\\Snap.dat";
 // A snapshot file is at most a 2560 x 2048 picture of 3 bytes per pixel.
 constexpr size_t kSnapshotLimit = sim::kSnapshotHeaderSize + 2560u * 2048u * 3u;
 
+constexpr uint32_t kFourCC_MJPG = 0x47504A4D;  // 'MJPG'
+
 UINT g_buttonMessage = 0;
 
 template <class T>
@@ -176,16 +178,30 @@ std::string SavePicture(const sim::RgbImage& rgb, std::string* error) {
 bool SaveFrames(const char* what, const std::vector<platform::CameraPicture>& frames, std::string* error) {
   for (size_t i = 0; i < frames.size(); ++i) {
     const platform::CameraPicture& frame = frames[i];
-    sim::RgbImage rgb;
-    if (!sim::DeliveredToRgb(frame.fourcc, frame.bytes.data(), frame.bytes.size(), frame.width, frame.height, &rgb)) {
-      *error = "a delivered frame is no picture this application can read";
-      return false;
+    std::string path;
+    if (frame.fourcc == kFourCC_MJPG) {
+      // A JPEG picture is kept as the camera sent it.
+      std::string host;
+      if (!sim::ReserveNewPictureName(kPicturesFolder, "Snapshot", "jpg", &path, &host, error)) return false;
+      std::ofstream out(host, std::ios::binary | std::ios::trunc);
+      out.write(reinterpret_cast<const char*>(frame.bytes.data()), std::streamsize(frame.bytes.size()));
+      if (!out.flush()) {
+        *error = "cannot write " + path;
+        return false;
+      }
+    } else {
+      sim::RgbImage rgb;
+      if (!sim::DeliveredToRgb(frame.fourcc, frame.bytes.data(), frame.bytes.size(), frame.width, frame.height,
+                               &rgb)) {
+        *error = "a delivered frame is no picture this application can read";
+        return false;
+      }
+      path = SavePicture(rgb, error);
+      if (path.empty()) return false;
     }
-    const std::string path = SavePicture(rgb, error);
-    if (path.empty()) return false;
-    char line[64];
-    std::snprintf(line, sizeof(line), "%s %zu/%zu (%dx%d): saved ", what, i + 1, frames.size(), rgb.width,
-                  rgb.height);
+    char line[160];
+    std::snprintf(line, sizeof(line), "%s %zu/%zu (%dx%d): saved ", what, i + 1, frames.size(), frame.width,
+                  frame.height);
     sim::CaptureLog(line + path);
   }
   return true;

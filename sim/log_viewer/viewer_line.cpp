@@ -6,7 +6,7 @@
 #include <mutex>
 
 #include "platform/machine/codepages.h"
-#include "platform/nt/platform_control.h"
+#include "platform/machine/paths.h"
 
 namespace sim {
 namespace {
@@ -33,8 +33,11 @@ std::string ViewerLine(uint64_t level, const void* data, size_t size, uint32_t c
 }
 
 std::string ViewerLogPath() {
-  const std::string root = platform::Root();
-  return root.empty() ? std::string() : (std::filesystem::path(root) / "qormsgbox.log").string();
+  // The Windows folder lies in the root; asking for it takes the root
+  // under the machine's lock, as a program's thread must.
+  std::string windows;
+  if (!platform::MapWin32Path("\\SystemRoot", &windows)) return std::string();
+  return (std::filesystem::path(windows).parent_path() / "qormsgbox.log").string();
 }
 
 void AppendViewerLine(const std::string& line) {
