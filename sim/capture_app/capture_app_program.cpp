@@ -245,7 +245,7 @@ void OnButtonMessage(WPARAM wParam) {
   char head[48];
   std::snprintf(head, sizeof(head), "ButtonMessage wParam=%lu", static_cast<unsigned long>(wParam));
   std::string error;
-  if (wParam == qcam::kButtonParamSnapshot) {
+  if (wParam == qcam::kButtonMessageSnapshot) {
     sim::RgbImage rgb;
     std::string description;
     if (ReadSnapshot(&rgb, &description, &error)) {
@@ -258,7 +258,7 @@ void OnButtonMessage(WPARAM wParam) {
       return;
     }
     sim::CaptureLog(std::string(head) + ": no snapshot file to use (" + error + "); taking a frame instead");
-  } else if (wParam != qcam::kButtonParamState4 && wParam != qcam::kButtonParamState2) {
+  } else if (wParam != qcam::kButtonMessageStill && wParam != qcam::kButtonMessageState2) {
     sim::CaptureLog(std::string(head) + ": not a button this application knows; ignored");
     return;
   }
@@ -267,7 +267,7 @@ void OnButtonMessage(WPARAM wParam) {
     sim::CaptureLog(std::string(head) + ": " + error);
     return;
   }
-  const bool burst = wParam == qcam::kButtonParamState2;
+  const bool burst = wParam == qcam::kButtonMessageState2;
   std::vector<platform::CameraPicture> frames;
   if (!graph.Take(burst ? kBurstFrames : 1, &frames, &error)) {
     sim::CaptureLog(std::string(head) + ": no picture from " + graph.FriendlyName() + ": " + error);

@@ -83,7 +83,7 @@ bool InstallTray(const std::string& root, std::vector<std::string>* done, std::s
   } else {
     done->push_back(std::string("the tray's language choice ") + kTrayLanguageWin32Path + " kept as it is");
   }
-  for (const auto& value : {std::make_pair(kTrayEnabledValue, 1u), std::make_pair(kTrayDebugValue, 103u)}) {
+  for (const auto& value : {std::make_pair(qcam::kValueTrayEnabled, 1u), std::make_pair(qcam::kValueTrayDebug, 103u)}) {
     uint32_t existing = 0;
     if (platform::RegGetDword(qcam::kKeyCurrentA, value.first, &existing)) continue;
     if (!platform::RegSetDword(qcam::kKeyCurrentA, value.first, value.second)) {
@@ -92,8 +92,8 @@ bool InstallTray(const std::string& root, std::vector<std::string>* done, std::s
     }
   }
   uint32_t enabled = 0, debug = 0;
-  platform::RegGetDword(qcam::kKeyCurrentA, kTrayEnabledValue, &enabled);
-  platform::RegGetDword(qcam::kKeyCurrentA, kTrayDebugValue, &debug);
+  platform::RegGetDword(qcam::kKeyCurrentA, qcam::kValueTrayEnabled, &enabled);
+  platform::RegGetDword(qcam::kKeyCurrentA, qcam::kValueTrayDebug, &debug);
   done->push_back("the tray's switches QORTray=" + std::to_string(enabled) + " and debug=" + std::to_string(debug) +
                   " under HKLM\\" + qcam::kUserCurrentKey);
   if (!CopyModule(root, BuiltProgramPath("CaptureApp.exe"), kCaptureAppWin32Path, &host, error)) return false;

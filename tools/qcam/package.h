@@ -21,9 +21,6 @@ constexpr const char* kTrayLanguageWin32Path = "C:\\Program Files\\Qorvane\\BM.i
 constexpr const char* kTrayFolderWin32Path = "C:\\Program Files\\Qorvane";
 constexpr const char* kCaptureAppWin32Path = "C:\\Program Files\\ArcSoft\\WebCam Companion 3\\CaptureApp.exe";
 constexpr const char* kLogViewerWin32Path = "C:\\Tools\\QORMsgBox.exe";
-// The tray's switches under the driver's CURRENT key (native view).
-constexpr const char* kTrayEnabledValue = "QORTray";
-constexpr const char* kTrayDebugValue = "debug";
 
 // Every step, in order; values that already exist keep what they hold, so
 // installing again is harmless (the module file is replaced by the built
