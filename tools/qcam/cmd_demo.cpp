@@ -4,7 +4,6 @@
 
 #include "tools/qcam/commands.h"
 #include "tools/qcam/common.h"
-#include "tools/qcam/package.h"
 
 namespace qcam_tool {
 
@@ -127,11 +126,7 @@ int CmdDemo(const Args& args) {
   // 11. The tray: the snapshot button pressed (state 2), the capture
   // application started and told, and the tray's menu.
   const std::string tray = out + "/tray";
-  std::error_code ec;
-  const bool trayBuilt = std::filesystem::is_regular_file(BuiltProgramPath("QORBM.exe"), ec);
-  if (!trayBuilt)
-    std::printf("\n== the tray button manager is not built: its part of the tour is left out\n");
-  else if ((rc = Step("run the tray button manager, press the button, use its menu", CmdTray,
+  if ((rc = Step("run the tray button manager, press the button, use its menu", CmdTray,
                  {"tray", "--root", root, "--seconds", "6", "--press", "2@1", "--menu", "50hz@5", "--out", tray})) !=
       0)
     return rc;
@@ -150,11 +145,9 @@ int CmdDemo(const Args& args) {
   std::printf("  effects, frames: %s/effects-rgb24.png and effects-yuy2.png\n", effects.c_str());
   std::printf("  VfW sheet:       %s\n", sheet.c_str());
   std::printf("  property pages:  %s/english-camera/page-00.png ... japanese-command/page-00.png\n", pages.c_str());
-  if (trayBuilt) {
-    std::printf("  tray menu:       %s/tray_menu.png\n", tray.c_str());
-    std::printf("  capture app:     %s/C/Users/Public/Pictures/Snapshot_0001.png ... (its log: %s/capture.log)\n",
-                root.c_str(), root.c_str());
-  }
+  std::printf("  tray menu:       %s/tray_menu.png\n", tray.c_str());
+  std::printf("  capture app:     %s/C/Users/Public/Pictures/Snapshot_0001.png ... (its log: %s/capture.log)\n",
+              root.c_str(), root.c_str());
   std::printf("  registry:        %s/registry.reg\n", root.c_str());
   return 0;
 }

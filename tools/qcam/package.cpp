@@ -62,14 +62,9 @@ bool InstallTray(const std::string& root, std::vector<std::string>* done, std::s
   if (!qcam::InstallTrayLocalisationFile(root, error)) return false;
   done->push_back("the tray's texts C:\\Windows\\System32\\QORBM.ini, each language in its code page");
   std::string host;
-  const std::string builtTray = BuiltProgramPath("QORBM.exe");
+  if (!CopyModule(root, BuiltProgramPath("QORBM.exe"), kTrayWin32Path, &host, error)) return false;
+  done->push_back(std::string("the tray button manager as ") + kTrayWin32Path);
   std::error_code ec;
-  if (fs::is_regular_file(builtTray, ec)) {
-    if (!CopyModule(root, builtTray, kTrayWin32Path, &host, error)) return false;
-    done->push_back(std::string("the tray button manager as ") + kTrayWin32Path);
-  } else {
-    done->push_back("the tray button manager: not built, left out");
-  }
   // The language choice beside the program is the user's: an existing one stays.
   if (!platform::MapWin32Path(kTrayLanguageWin32Path, &host)) {
     *error = std::string("cannot map ") + kTrayLanguageWin32Path + " below " + root;
@@ -131,7 +126,7 @@ bool PackageInstalled(const std::string& root) {
          platform::MapWin32Path(kUpdaterWin32Path, &updater) && fs::is_regular_file(updater, ec) &&
          HostFileExists(kCaptureAppWin32Path) && HostFileExists(kLogViewerWin32Path) &&
          HostFileExists("C:\\Windows\\System32\\QORBM.ini") &&
-         (HostFileExists(kTrayWin32Path) || !fs::is_regular_file(BuiltProgramPath("QORBM.exe"), ec)) &&
+         HostFileExists(kTrayWin32Path) &&
          ExtensionRegistered();
 }
 
