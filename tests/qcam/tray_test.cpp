@@ -92,7 +92,8 @@ TEST(Tray, EachButtonStartsTheCaptureApplicationOnceAndItTakesItsPictures) {
 
 TEST(Tray, UnplugAndPlugAreFollowedOnceEachAndTheIconIsMadeAgain) {
   const std::string root = qcam_test::FreshDir("qcam_tray", "plug");
-  const qcam_test::Outcome o = Tray(root, {"--seconds", "14", "--unplug-at", "3", "--plug-at", "9"});
+  const qcam_test::Outcome o =
+      Tray(root, {"--seconds", "15", "--unplug-at", "3", "--plug-at", "9", "--exit-at", "14"});
   ASSERT_EQ(o.status, 0) << o.err << o.out;
   const std::string out = After(o.out, "pulled the camera out");
   ASSERT_FALSE(out.empty()) << o.out;
@@ -103,6 +104,12 @@ TEST(Tray, UnplugAndPlugAreFollowedOnceEachAndTheIconIsMadeAgain) {
   // The camera is chosen again by its name when it comes back.
   EXPECT_GE(Count(After(o.out, "plugging the camera in"), "QORMsgBox: 100 .*Camera"), 1) << o.out;
   EXPECT_EQ(Count(o.out, "ButtonMessage broadcast"), 0) << o.out;
+  // The EXIT command ends the tray: its icon goes and the run's end has
+  // nothing more to send.
+  const std::string exited = After(o.out, "sending \"EXIT\" to the tray");
+  EXPECT_EQ(Count(exited, "tray icon delete"), 1) << o.out;
+  EXPECT_EQ(Count(exited, "tray icon add"), 0) << o.out;
+  EXPECT_EQ(Count(o.out, "the run ends"), 0) << o.out;
 }
 
 // The menu as it pops up: its picture in the PC's language with the chosen
