@@ -98,10 +98,12 @@ void* LoadPrivateCopy(const std::string& host, std::string* error) {
 }
 
 // Everything a process leaves behind goes when its first thread returns.
-void EndProcess(Launch& launch, int result) {
+// `onItsThread`: called by the process's first thread (not by a starter
+// whose thread could not be made).
+void EndProcess(Launch& launch, int result, bool onItsThread) {
   const uint32_t id = launch.process->id;
   EndPcProcessThreads(id);
-  AbandonMutexesOfThisThread();
+  if (onItsThread) AbandonMutexesOfThisThread();
   win32::RemoveProcessWindows(id);
   NotifyIcons();  // drops the icons of the windows that went
   CloseProcessHandles(id);
@@ -118,7 +120,7 @@ void* RunProcess(void* argument) {
   SetCurrentPcThreadId(launch->threadId);
   SetCurrentPcProcessId(launch->process->id);
   const int result = launch->entry(GetModuleHandleA(NULL), NULL, &launch->commandLine[0], SW_SHOWNORMAL);
-  EndProcess(*launch, result);
+  EndProcess(*launch, result, true);
   return nullptr;
 }
 
@@ -172,7 +174,7 @@ bool Run(std::unique_ptr<Launch> launch) {
   pthread_attr_destroy(&attributes);
   if (failed) {
     launch.reset(raw);
-    EndProcess(*launch, -1);
+    EndProcess(*launch, -1, false);
   }
   return !failed;
 }

@@ -4,6 +4,7 @@
 // instance, no icon, the language of its texts, and the commands that end
 // it or do not.
 #include <windows.h>
+#include <objbase.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -15,6 +16,7 @@
 #include "shared/qcam_ids.h"
 #include "shared/tray_names.h"
 #include "tests/tray/tray_rig.h"
+#include "tray/camera_device_link.h"
 
 namespace tray_test {
 namespace {
@@ -42,6 +44,7 @@ TEST_F(TrayTest, EachButtonStateStartsTheCaptureApplicationOnceAndIsBroadcast) {
   EXPECT_EQ(desk_->Count("Thread Start"), 1u);
   ASSERT_EQ(platform::NotifyIcons().size(), 1u);
   EXPECT_EQ(platform::NotifyIcons()[0].tip, "Button Manager");
+  EXPECT_FALSE(IsWindowVisible(TrayDialog()));
 
   // State 2: bit 0x100, wParam 3; the application starts.
   camera.Press(2);
@@ -188,21 +191,30 @@ TEST_F(TrayTest, UnplugAndPlugAreFollowedOnceAndTheMenuFollowsTheCamera) {
 }
 
 TEST_F(TrayTest, TheCameraWithThePrivateSetIsChosenASecondInstanceEndsAndNoIconStillWatches) {
-  WriteTrayValues(0, 103);
+  // No icon, and a log of levels 100 and 101 only.
+  WriteTrayValues(0, 101);
   PluggedCamera other("basic", 1, "Other Maker Camera");
   PluggedCamera ours("notebook", 2, "Qorvane USB2.0 Camera");
   ASSERT_TRUE(other.Ok());
   ASSERT_TRUE(ours.Ok());
+  {
+    // The camera without the private set comes first in enumeration order.
+    ASSERT_EQ(CoInitialize(NULL), S_OK);
+    std::vector<std::string> display, friendly;
+    qorbm::CameraDeviceLink::ListDevices(&display, &friendly);
+    CoUninitialize();
+    ASSERT_EQ(friendly, (std::vector<std::string>{"Other Maker Camera", "Qorvane USB2.0 Camera"}));
+  }
   StartTray();
   ASSERT_TRUE(WaitUntil([&] { return desk_->Count("plug in and play!") == 1; }));
   EXPECT_EQ(desk_->Count("Qorvane USB2.0 Camera"), 1u);
   EXPECT_EQ(desk_->Count("Other Maker Camera"), 0u);
-  EXPECT_EQ(desk_->Count("CQORTrayDlg, ulCameraStatus = 0x0"), 1u);
   EXPECT_TRUE(platform::NotifyIcons().empty());
 
   ours.Press(4);
   ASSERT_TRUE(WaitUntil([&] { return desk_->Broadcasts().size() == 1; }));
   EXPECT_EQ(desk_->Broadcasts()[0], WPARAM(1));
+  for (const LogLine& l : desk_->Lines()) EXPECT_LE(l.level, 101u) << l.text;
 
   // A second instance ends at once, silently.
   platform::ClearMessageBoxLog();
