@@ -125,7 +125,7 @@ TEST(Tray, MenuPicturesInEnglishAndJapaneseAndExitEndsTheTray) {
     const std::string root = qcam_test::FreshDir("qcam_tray", std::string("menu_") + c.name);
     ASSERT_EQ(qcam_test::RunCommand(qcam_tool::CmdPc, {"--root", root, "--lang", c.lang}).status, 0);
     const std::string out = root + "-" + c.name;
-    const qcam_test::Outcome o = Tray(root, {"--seconds", "4", "--menu", "60hz@1", "--menu", "exit@2", "--out", out});
+    const qcam_test::Outcome o = Tray(root, {"--seconds", "5", "--menu", "60hz@2", "--menu", "exit@3", "--out", out});
     ASSERT_EQ(o.status, 0) << o.err << o.out;
     // The second menu shows the first one's choice.
     EXPECT_EQ(Count(o.out, "tray menu: " + std::regex_replace(std::string(c.exitText), std::regex(R"([()])"), R"(\$&)") +

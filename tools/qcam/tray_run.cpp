@@ -329,6 +329,9 @@ bool TrayWorld::Menu(const std::string& item, const std::string& outDir, std::st
     std::lock_guard<std::mutex> hold(eventLock_);
     menuOut_ = outDir;
   }
+  // The tray makes its icon again when the camera comes or goes; a click
+  // waits for it a moment, as a person's would.
+  PumpUntil(2000, [] { return tray_win32::TrayIconShown(); });
   // Noted first: the tray may handle the click before the call returns.
   Note("right-clicking the tray icon, choosing " + item);
   return tray_win32::ClickTrayMenu(command, error);

@@ -110,6 +110,8 @@ bool SendTrayExit(std::string* error) {
   return true;
 }
 
+bool TrayIconShown() { return !platform::NotifyIcons().empty(); }
+
 bool ClickTrayMenu(int command, std::string* error) {
   if (platform::NotifyIcons().empty()) {
     *error = "the notification area holds no icon";

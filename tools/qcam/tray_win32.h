@@ -34,6 +34,8 @@ bool TrayDialogExists();
 // to the tray's dialog; false when there is none.
 bool SendTrayExit(std::string* error);
 
+// The notification area holds an icon.
+bool TrayIconShown();
 // Scripts `command` as the choice of the next popup menu and right-clicks
 // the first icon of the notification area; false when there is none.
 bool ClickTrayMenu(int command, std::string* error);
