@@ -7,7 +7,6 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <regex>
 
 #include "platform/draw/reference_picture.h"
 #include "platform/nt/platform_control.h"
@@ -20,9 +19,10 @@ namespace {
 
 namespace fs = std::filesystem;
 
-int Count(const std::string& text, const std::string& pattern) {
-  const std::regex re(pattern);
-  return int(std::distance(std::sregex_iterator(text.begin(), text.end(), re), std::sregex_iterator()));
+int Count(const std::string& text, const std::string& needle) {
+  int n = 0;
+  for (size_t at = text.find(needle); at != std::string::npos; at = text.find(needle, at + needle.size())) ++n;
+  return n;
 }
 
 qcam_test::Outcome Tray(const std::string& root, std::vector<std::string> args) {
@@ -56,9 +56,12 @@ TEST(Tray, EachButtonStartsTheCaptureApplicationOnceAndItTakesItsPictures) {
   EXPECT_EQ(Count(o.out, "ButtonMessage broadcast: wParam"), 1) << o.out;
   EXPECT_EQ(Count(o.out, "ButtonMessage broadcast: wParam 3"), 1) << o.out;
   EXPECT_EQ(Count(o.out, "capture application started: "), 1) << o.out;
-  EXPECT_EQ(Count(o.out, R"(ButtonMessage wParam=3: burst [123]/3 \(640x480\): saved C:\\Users\\Public\\Pictures\\Snapshot_000[123]\.png)"), 3)
-      << o.out;
-  EXPECT_GE(Count(o.out, R"(tray icon add: tip "Button Manager")"), 1) << o.out;
+  for (const char* k : {"1", "2", "3"})
+    EXPECT_EQ(Count(o.out, std::string("ButtonMessage wParam=3: burst ") + k +
+                               "/3 (640x480): saved C:\\Users\\Public\\Pictures\\Snapshot_000" + k + ".png"),
+              1)
+        << o.out;
+  EXPECT_GE(Count(o.out, "tray icon add: tip \"Button Manager\""), 1) << o.out;
   EXPECT_EQ(CameraStatus() & qcam::kStatusButton2, 0u);
   sim::RgbImage picture;
   std::string error;
@@ -75,8 +78,8 @@ TEST(Tray, EachButtonStartsTheCaptureApplicationOnceAndItTakesItsPictures) {
   EXPECT_EQ(Count(o.out, "ButtonMessage broadcast: wParam 1"), 1) << o.out;
   EXPECT_EQ(Count(o.out, "ButtonMessage broadcast: wParam 2"), 1) << o.out;
   EXPECT_EQ(Count(o.out, "no snapshot file to use"), 1) << o.out;
-  EXPECT_EQ(Count(o.out, R"(still picture 1/1 \(640x480\): saved C:\\Users\\Public\\Pictures\\Snapshot_000[45]\.png)"), 2)
-      << o.out;
+  EXPECT_EQ(Count(o.out, "still picture 1/1 (640x480): saved C:\\Users\\Public\\Pictures\\Snapshot_000"), 2) << o.out;
+  EXPECT_TRUE(fs::exists(Pictures(root) + "Snapshot_0005.png"));
   EXPECT_FALSE(fs::exists(Pictures(root) + "Snapshot_0006.png"));
   EXPECT_EQ(CameraStatus() & (qcam::kStatusButtonIdle | qcam::kStatusButton4), 0u);
 
@@ -85,7 +88,9 @@ TEST(Tray, EachButtonStartsTheCaptureApplicationOnceAndItTakesItsPictures) {
   o = Tray(root, {"--seconds", "6", "--stream", "YUY2:640x480", "--press", "1@1"});
   ASSERT_EQ(o.status, 0) << o.err << o.out;
   EXPECT_EQ(Count(o.out, "ButtonMessage broadcast: wParam 2"), 1) << o.out;
-  EXPECT_EQ(Count(o.out, R"(snapshot file C:\\Windows\\Snap\.dat \(YUY2 640x480\): saved C:\\Users\\Public\\Pictures\\Snapshot_0006\.png)"), 1)
+  EXPECT_EQ(Count(o.out, "snapshot file C:\\Windows\\Snap.dat (YUY2 640x480): saved "
+                         "C:\\Users\\Public\\Pictures\\Snapshot_0006.png"),
+            1)
       << o.out;
   EXPECT_EQ(CameraStatus() & qcam::kStatusSnapshotReady, 0u);
 }
@@ -102,7 +107,7 @@ TEST(Tray, UnplugAndPlugAreFollowedOnceEachAndTheIconIsMadeAgain) {
   EXPECT_GE(Count(out, "tray icon delete"), 2) << o.out;
   EXPECT_GE(Count(out, "tray icon add"), 2) << o.out;
   // The camera is chosen again by its name when it comes back.
-  EXPECT_GE(Count(After(o.out, "plugging the camera in"), "QORMsgBox: 100 .*Camera"), 1) << o.out;
+  EXPECT_GE(Count(After(o.out, "plugging the camera in"), "QORMsgBox: 100 Qorvane USB2.0 Camera"), 1) << o.out;
   EXPECT_EQ(Count(o.out, "ButtonMessage broadcast"), 0) << o.out;
   // The EXIT command ends the tray: its icon goes and the run's end has
   // nothing more to send.
@@ -128,10 +133,7 @@ TEST(Tray, MenuPicturesInEnglishAndJapaneseAndExitEndsTheTray) {
     const qcam_test::Outcome o = Tray(root, {"--seconds", "5", "--menu", "60hz@2", "--menu", "exit@3", "--out", out});
     ASSERT_EQ(o.status, 0) << o.err << o.out;
     // The second menu shows the first one's choice.
-    EXPECT_EQ(Count(o.out, "tray menu: " + std::regex_replace(std::string(c.exitText), std::regex(R"([()])"), R"(\$&)") +
-                               R"( \| --- \| &50Hz \| --- \| \[x\] &60Hz)"),
-              1)
-        << o.out;
+    EXPECT_EQ(Count(o.out, std::string("tray menu: ") + c.exitText + " | --- | &50Hz | --- | [x] &60Hz"), 1) << o.out;
     const std::string exited = After(o.out, "choosing exit");
     EXPECT_EQ(Count(exited, "tray icon delete"), 1) << o.out;
     EXPECT_EQ(Count(exited, "tray icon add"), 0) << o.out;
@@ -163,7 +165,7 @@ TEST(Tray, ShellRunsTheTrayBetweenItsLines) {
   ASSERT_TRUE(WIFEXITED(rc) && WEXITSTATUS(rc) == 0) << out << qcam_test::ReadText(io + "/err");
   EXPECT_EQ(Count(out, "ButtonMessage broadcast: wParam 1"), 1) << out;
   EXPECT_EQ(Count(out, "capture application started"), 1) << out;
-  EXPECT_EQ(Count(out, R"(tray menu: &Exit \| --- \| (\[x\] )?&50Hz \| --- \| (\[x\] )?&60Hz)"), 1) << out;
+  EXPECT_EQ(Count(out, "tray menu: &Exit | --- | "), 1) << out;
   EXPECT_EQ(Count(out, "the tray and its programs ended"), 1) << out;
 }
 
