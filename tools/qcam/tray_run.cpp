@@ -48,18 +48,22 @@ bool SamePath(const std::string& a, const std::string& b) {
 }
 
 // The frames the capture application gets when no stream is held: YUY2 at
-// 640x480 where the camera offers it, else its first YUY2 size.
+// 640x480 where the camera offers it, else its first YUY2 size; a camera
+// with MJPG only gives 24-bit RGB, decoded by the driver, in the same way.
 bool PictureFormat(const sim::ClassDriver& cd, StreamFormat* format) {
-  const OfferedFormat* chosen = nullptr;
   const std::vector<OfferedFormat> offered = OfferedFormats(cd);
-  for (const OfferedFormat& f : offered) {
-    if (f.fourcc != qcam::kFourCC_YUY2) continue;
-    if (!chosen || (f.width == 640 && f.height == 480)) chosen = &f;
+  for (uint32_t fourcc : {qcam::kFourCC_YUY2, qcam::kFourCC_MJPG}) {
+    const OfferedFormat* chosen = nullptr;
+    for (const OfferedFormat& f : offered) {
+      if (f.fourcc != fourcc) continue;
+      if (!chosen || (f.width == 640 && f.height == 480)) chosen = &f;
+    }
+    if (!chosen) continue;
+    std::string error;
+    return ParseStreamFormat(fourcc == qcam::kFourCC_YUY2 ? "YUY2" : "RGB24",
+                             std::to_string(chosen->width) + "x" + std::to_string(chosen->height), format, &error);
   }
-  if (!chosen) return false;
-  std::string error;
-  return ParseStreamFormat("YUY2", std::to_string(chosen->width) + "x" + std::to_string(chosen->height), format,
-                           &error);
+  return false;
 }
 
 }  // namespace
@@ -251,7 +255,7 @@ bool TrayWorld::ServePictures(const std::string& devicePath, uint32_t count,
     }
   } else {
     if (!PictureFormat(*session_.classDriver, &format)) {
-      *error = "the camera offers no YUY2 format";
+      *error = "the camera offers neither YUY2 nor MJPG";
       return false;
     }
     BackgroundStream own;
