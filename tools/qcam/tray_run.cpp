@@ -28,8 +28,10 @@ namespace fs = std::filesystem;
 // The one world whose watcher window and hooks are installed.
 TrayWorld* g_world = nullptr;
 
-// How long the end waits for the programs to finish what they were told.
-constexpr uint64_t kEndWaitMs = 30000;
+// How long (real time) a program may take to open its window, and to
+// finish what it was told at the end.
+constexpr std::chrono::milliseconds kStartWait(30000);
+constexpr std::chrono::milliseconds kEndWait(120000);
 
 std::string PcText(const std::string& ansi) {
   return platform::AnsiToUtf8(platform::AnsiCodePageOfLanguage(platform::GetPcSettings().languageId), ansi);
@@ -133,7 +135,7 @@ bool TrayWorld::Start(bool viewer, double clockRate, std::string* error) {
     viewer_ = platform::StartProgram(kLogViewerWin32Path, "", error);
     if (!viewer_) return false;
     // The tray logs only to a viewer that is there when it writes.
-    PumpUntil(5000, [] { return tray_win32::ViewerWindowExists(); });
+    PumpUntilReal(kStartWait, [] { return tray_win32::ViewerWindowExists(); });
   }
   std::string trayHost;
   if (!platform::MapWin32Path(kTrayWin32Path, &trayHost) || !fs::is_regular_file(trayHost, ec)) {
@@ -144,7 +146,7 @@ bool TrayWorld::Start(bool viewer, double clockRate, std::string* error) {
   // BM.ini there.
   tray_ = platform::StartProgram(kTrayWin32Path, "", error, kTrayFolderWin32Path);
   if (!tray_) return false;
-  PumpUntil(5000, [] { return tray_win32::TrayDialogExists(); });
+  PumpUntilReal(kStartWait, [] { return tray_win32::TrayDialogExists(); });
   PrintPending();
   return true;
 }
@@ -156,6 +158,18 @@ bool TrayWorld::PumpUntil(uint64_t pcMs, Done done) {
   const uint64_t end = platform::PcNowMs() + pcMs;
   while (!done()) {
     if (platform::PcNowMs() >= end) return false;
+    PumpAndPrint();
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  PumpAndPrint();
+  return true;
+}
+
+template <class Done>
+bool TrayWorld::PumpUntilReal(std::chrono::milliseconds limit, Done done) {
+  const auto end = std::chrono::steady_clock::now() + limit;
+  while (!done()) {
+    if (std::chrono::steady_clock::now() >= end) return false;
     PumpAndPrint();
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
   }
@@ -353,15 +367,15 @@ void TrayWorld::Stop() {
     std::string error;
     Note("the run ends: \"EXIT\" sent to the tray");
     if (!tray_win32::SendTrayExit(&error)) Note(error);
-    if (!PumpUntil(kEndWaitMs, [this] { return tray_->Finished(); }))
+    if (!PumpUntilReal(kEndWait, [this] { return tray_->Finished(); }))
       Note("the tray did not end after its EXIT command");
   }
   if (tray_ && tray_->Finished()) tray_.reset();
   // The capture application first handles what it was told, then closes.
-  if (tray_win32::CloseCaptureApp()) PumpUntil(kEndWaitMs, [] { return !tray_win32::CaptureAppWindowExists(); });
+  if (tray_win32::CloseCaptureApp()) PumpUntilReal(kEndWait, [] { return !tray_win32::CaptureAppWindowExists(); });
   if (viewer_) {
     tray_win32::CloseViewer();
-    PumpUntil(kEndWaitMs, [this] { return viewer_->Finished(); });
+    PumpUntilReal(kEndWait, [this] { return viewer_->Finished(); });
     if (viewer_->Finished()) viewer_.reset();
   }
   Advance(200);  // the last log lines

@@ -12,6 +12,7 @@
 // messages while the clock runs.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <deque>
 #include <memory>
@@ -86,6 +87,11 @@ class TrayWorld {
   // Pumps until `done` holds or `pcMs` of PC time passed; false on time-out.
   template <class Done>
   bool PumpUntil(uint64_t pcMs, Done done);
+  // The same with a limit in real time: for waits on the programs' own work
+  // (a window to appear, a picture to be saved), which takes what the
+  // machine takes whatever the PC clock's rate.
+  template <class Done>
+  bool PumpUntilReal(std::chrono::milliseconds limit, Done done);
 
   std::string root_;
   CameraSession& session_;
