@@ -30,3 +30,16 @@ add_executable(QCAMLDR WIN32 ${QCAMLDR_SRC} ${CMAKE_SOURCE_DIR}/updater/QCAMLDR.
 target_compile_options(QCAMLDR PRIVATE $<$<COMPILE_LANGUAGE:RC>:-I${QCAMLDR_GENERATED} -I${CMAKE_SOURCE_DIR}/updater>)
 target_link_libraries(QCAMLDR PRIVATE ${QCAM_WINDOWS_LIBS})
 target_link_options(QCAMLDR PRIVATE -static-libgcc -static-libstdc++)
+
+# QORBM.exe: the tray button manager, with its icon made at build time by
+# tray/images/make_icon.py (windres finds it on its include path).
+set(QORBM_GENERATED ${CMAKE_BINARY_DIR}/generated/tray)
+add_custom_command(OUTPUT ${QORBM_GENERATED}/qorbm.ico
+  COMMAND ${Python3_EXECUTABLE} ${CMAKE_SOURCE_DIR}/tray/images/make_icon.py ${QORBM_GENERATED}
+  DEPENDS ${CMAKE_SOURCE_DIR}/tray/images/make_icon.py VERBATIM)
+file(GLOB QORBM_SRC CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tray/*.cpp ${CMAKE_SOURCE_DIR}/platform/appframe/*.cpp)
+set_source_files_properties(${CMAKE_SOURCE_DIR}/tray/QORBM.rc PROPERTIES OBJECT_DEPENDS "${QORBM_GENERATED}/qorbm.ico")
+add_executable(QORBM WIN32 ${QORBM_SRC} ${CMAKE_SOURCE_DIR}/tray/QORBM.rc)
+target_compile_options(QORBM PRIVATE $<$<COMPILE_LANGUAGE:RC>:-I${QORBM_GENERATED} -I${CMAKE_SOURCE_DIR}/tray>)
+target_link_libraries(QORBM PRIVATE ${QCAM_WINDOWS_LIBS})
+target_link_options(QORBM PRIVATE -static-libgcc -static-libstdc++)

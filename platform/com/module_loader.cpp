@@ -21,6 +21,7 @@
 #include "platform/machine/com_control.h"
 #include "platform/machine/module_resources.h"
 #include "platform/machine/paths.h"
+#include "platform/machine/pc_threads.h"
 
 namespace platform {
 namespace {
@@ -56,7 +57,7 @@ struct Table {
   std::map<uintptr_t, SystemModule> systemModules;
   uintptr_t nextFileHandle = kFileHandleBase;
   uintptr_t nextSystemHandle = kSystemHandleBase;
-  std::string programPath;
+  std::map<uint32_t, std::string> programPaths;  // by PC process
 };
 Table& T() {
   static Table* table = new Table;  // modules may be unloaded from other statics' destructors
@@ -353,7 +354,8 @@ bool PathOf(HMODULE module, std::string* path) {
   Table& t = T();
   const uintptr_t handle = HandleValue(module);
   if (handle == kProgramHandle) {
-    *path = t.programPath.empty() ? DefaultProgramPath() : t.programPath;
+    auto own = t.programPaths.find(CurrentPcProcessId());
+    *path = own == t.programPaths.end() || own->second.empty() ? DefaultProgramPath() : own->second;
     return true;
   }
   auto system = t.systemModules.find(handle);
@@ -423,9 +425,12 @@ std::string LastModuleLoadError() { return t_loadError; }
 
 void* ProgramModule() { return AsHandle(kProgramHandle); }
 
-void SetProgramPath(const std::string& win32Path) {
+void SetProgramPath(const std::string& win32Path) { SetProcessProgramPath(CurrentPcProcessId(), win32Path); }
+
+void SetProcessProgramPath(uint32_t processId, const std::string& win32Path) {
   com_internal::LoaderLockHold hold;
-  T().programPath = win32Path;
+  if (win32Path.empty()) T().programPaths.erase(processId);
+  else T().programPaths[processId] = win32Path;
 }
 
 namespace {

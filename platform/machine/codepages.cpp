@@ -13,6 +13,7 @@ namespace {
 
 const char* IconvName(uint32_t codePage) {
   switch (codePage) {
+    case 1251: return "CP1251";
     case 1252: return "CP1252";
     case 932: return "CP932";
     case 936: return "CP936";

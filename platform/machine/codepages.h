@@ -1,5 +1,5 @@
 // Text in the simulated PC's ANSI code pages: 1252 (Western European),
-// 932 (Japanese), 936 (Simplified Chinese), 949 (Korean), 950 (Traditional
+// 1251 (Cyrillic), 932 (Japanese), 936 (Simplified Chinese), 949 (Korean), 950 (Traditional
 // Chinese), and UTF-8 (65001) for the host side. Conversions are strict
 // about what they produce and lenient about what they read: a byte sequence
 // that is not valid in the code page becomes U+FFFD (wide) or '?' (ANSI),

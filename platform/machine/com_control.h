@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -42,7 +43,9 @@ std::string LastModuleLoadError();
 // this handle as the null module. GetModuleFileName(NULL) reports the path
 // set here ("C:\Windows\System32\<host program name>.exe" until set).
 void* ProgramModule();
+// Both are per PC process: SetProgramPath sets the calling process's path.
 void SetProgramPath(const std::string& win32Path);
+void SetProcessProgramPath(uint32_t processId, const std::string& win32Path);
 
 // The entry points of loaded modules learn of threads as on Windows: the
 // thread family calls these on a new thread before its start routine runs

@@ -4,6 +4,9 @@
 #include <algorithm>
 #include <map>
 #include <mutex>
+#include <vector>
+
+#include "platform/machine/pc_threads.h"
 
 namespace platform {
 namespace {
@@ -11,6 +14,7 @@ namespace {
 struct Table {
   std::mutex lock;
   std::map<uintptr_t, std::shared_ptr<KernelObject>> live;
+  std::map<uintptr_t, uint32_t> owners;  // the process that holds each handle
   std::map<std::string, std::weak_ptr<KernelObject>> names;  // lower-case names
   uintptr_t next = 0x1000;
 };
@@ -33,6 +37,7 @@ void* NewHandle(std::shared_ptr<KernelObject> object) {
   uintptr_t h = t.next;
   t.next += 4;  // handle values are multiples of four, as on Windows
   t.live[h] = std::move(object);
+  t.owners[h] = CurrentPcProcessId();
   return reinterpret_cast<void*>(h);
 }
 
@@ -51,7 +56,26 @@ bool CloseHandleEntry(void* handle) {
   if (it == t.live.end()) return false;
   last = std::move(it->second);
   t.live.erase(it);
+  t.owners.erase(reinterpret_cast<uintptr_t>(handle));
   return true;
+}
+
+void CloseProcessHandles(uint32_t processId) {
+  std::vector<std::shared_ptr<KernelObject>> last;  // destroyed outside the lock
+  Table& t = T();
+  std::lock_guard<std::mutex> hold(t.lock);
+  for (auto it = t.owners.begin(); it != t.owners.end();) {
+    if (it->second != processId) {
+      ++it;
+      continue;
+    }
+    auto entry = t.live.find(it->first);
+    if (entry != t.live.end()) {
+      last.push_back(std::move(entry->second));
+      t.live.erase(entry);
+    }
+    it = t.owners.erase(it);
+  }
 }
 
 size_t LiveHandleCount() {

@@ -29,6 +29,9 @@ std::shared_ptr<T> LookupHandleAs(void* handle) {
 }
 // Drops the handle; false when it was not live.
 bool CloseHandleEntry(void* handle);
+// Closes every handle the process `processId` still holds (the process
+// has ended, and Windows closes them for it).
+void CloseProcessHandles(uint32_t processId);
 // Live handles (for leak checks in tests).
 size_t LiveHandleCount();
 

@@ -104,6 +104,7 @@ uint32_t AnsiCodePageOfLanguage(uint16_t languageId) {
   switch (languageId & 0x3FF) {  // by primary language
     case 0x11: return 932;       // Japanese
     case 0x12: return 949;       // Korean
+    case 0x19: return 1251;      // Russian
     case 0x04:                   // Chinese: Traditional for Taiwan, Hong Kong, Macao
       return (languageId == 1028 || languageId == 3076 || languageId == 5124) ? 950 : 936;
     default: return 1252;

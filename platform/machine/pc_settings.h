@@ -31,7 +31,7 @@ PcSettings GetPcSettings();
 bool SetPcSettings(const PcSettings& settings);
 
 // The ANSI code page of a language as Windows chooses it: 932 Japanese, 936
-// Simplified Chinese, 949 Korean, 950 Traditional Chinese, 1252 for the
+// Simplified Chinese, 949 Korean, 950 Traditional Chinese, 1251 Russian, 1252 for the
 // Western European languages (and any other).
 uint32_t AnsiCodePageOfLanguage(uint16_t languageId);
 

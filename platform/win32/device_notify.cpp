@@ -95,6 +95,10 @@ void AnnounceDeviceInterfaceChange(const std::string& interfacePath, bool arrive
     if (IsWindow(w))
       SendMessageA(w, WM_DEVICECHANGE, arrived ? DBT_DEVICEARRIVAL : DBT_DEVICEREMOVECOMPLETE,
                    reinterpret_cast<LPARAM>(record.data()));
+  // Every top-level window of every process learns that the device tree
+  // changed, registered or not. The message carries no record, so it is
+  // posted: a program busy elsewhere cannot hold up the device's arrival.
+  PostMessageA(HWND_BROADCAST, WM_DEVICECHANGE, DBT_DEVNODES_CHANGED, 0);
 }
 
 }  // namespace platform

@@ -157,12 +157,41 @@ QueuePtr CurrentQueue() {
   if (!t_holder.queue) {
     auto q = std::make_shared<ThreadQueue>();
     q->threadId = CallerThreadId();
+    q->processId = CallerProcessId();
     QueueRegistry& r = R();
     std::lock_guard<std::mutex> hold(r.lock);
     r.byThread[q->threadId] = q;
     t_holder.queue = q;
   }
   return t_holder.queue;
+}
+
+void RemoveProcessWindows(DWORD processId) {
+  std::vector<QueuePtr> queues;
+  {
+    QueueRegistry& r = R();
+    std::lock_guard<std::mutex> hold(r.lock);
+    for (auto& entry : r.byThread)
+      if (QueuePtr q = entry.second.lock())
+        if (q->processId == processId) queues.push_back(q);
+  }
+  for (const QueuePtr& q : queues) ShutDown(q);
+  WindowGuard hold(WindowLock());
+  std::vector<HWND> mine;
+  for (HWND top : TopLevelWindows()) {
+    WindowPtr w = FindWindowRecord(top);
+    if (w && w->processId == processId) {
+      std::vector<HWND> tree = WindowAndDescendants(top);
+      mine.insert(mine.end(), tree.rbegin(), tree.rend());
+    }
+  }
+  for (HWND h : mine) RemoveWindowRecord(h);
+  auto& classes = ClassList();
+  classes.erase(std::remove_if(classes.begin(), classes.end(),
+                               [&](const std::shared_ptr<WindowClass>& c) {
+                                 return !c->system && c->processId == processId;
+                               }),
+                classes.end());
 }
 
 QueuePtr QueueOfThread(DWORD threadId) {

@@ -42,6 +42,7 @@ struct Timer {
 
 struct ThreadQueue {
   DWORD threadId = 0;
+  DWORD processId = 0;
   std::mutex lock;
   std::condition_variable wake;
   std::deque<std::shared_ptr<SentMessage>> sent;

@@ -10,6 +10,7 @@
 
 #include "platform/machine/module_resources.h"
 #include "platform/machine/pc_settings.h"
+#include "platform/machine/pc_threads.h"
 #include "platform/win32/res_file.h"
 #include "platform/win32/text.h"
 
@@ -26,7 +27,9 @@ struct BlobIndex {
 
 struct Indexes {
   std::mutex lock;
-  std::map<std::tuple<HMODULE, const uint8_t*, size_t>, BlobIndex> byBlob;
+  // Keyed by module and, for the null module (each process's own program),
+  // by process as well.
+  std::map<std::tuple<HMODULE, uint32_t, const uint8_t*, size_t>, BlobIndex> byBlob;
   std::set<const ResourceRecord*> valid;
 };
 Indexes& I() {
@@ -53,13 +56,14 @@ const BlobIndex* IndexOf(HMODULE module) {
   if (!BlobOf(&module, &data, &size)) return nullptr;
   Indexes& idx = I();
   std::lock_guard<std::mutex> hold(idx.lock);
-  auto key = std::make_tuple(module, data, size);
+  const uint32_t process = module ? 0u : platform::CurrentPcProcessId();
+  auto key = std::make_tuple(module, process, data, size);
   auto it = idx.byBlob.find(key);
   if (it != idx.byBlob.end()) return &it->second;
   // The module now has other bytes (it was unloaded and loaded again): the
   // index of the old ones, and the HRSRCs into it, are gone with them.
   for (auto old = idx.byBlob.begin(); old != idx.byBlob.end();) {
-    if (std::get<0>(old->first) != module) {
+    if (std::get<0>(old->first) != module || std::get<1>(old->first) != process) {
       ++old;
       continue;
     }

@@ -3,6 +3,8 @@
 // waitable).
 #include <windows.h>
 
+#include <algorithm>
+#include <chrono>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -180,6 +182,12 @@ DWORD ToWaitResult(const platform::WaitOutcome& outcome) {
   return WAIT_TIMEOUT;
 }
 
+// A thread of a process that has begun to end goes no further: it ends here,
+// as ExitProcess ends every thread of the process.
+void EndThreadOfEndingProcess() {
+  if (platform::PcProcessEnding(platform::CurrentPcProcessId())) ExitThread(0);
+}
+
 }  // namespace
 
 namespace platform {
@@ -245,6 +253,7 @@ DWORD WINAPI WaitForSingleObject(HANDLE hHandle, DWORD dwMilliseconds) {
 }
 
 DWORD WINAPI WaitForMultipleObjects(DWORD nCount, CONST HANDLE* lpHandles, BOOL bWaitAll, DWORD dwMilliseconds) {
+  EndThreadOfEndingProcess();
   if (nCount == 0 || nCount > MAXIMUM_WAIT_OBJECTS || !lpHandles) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return WAIT_FAILED;
@@ -267,13 +276,20 @@ DWORD WINAPI WaitForMultipleObjects(DWORD nCount, CONST HANDLE* lpHandles, BOOL 
 }
 
 VOID WINAPI Sleep(DWORD dwMilliseconds) {
-  if (dwMilliseconds == INFINITE) {
-    // Sleeping forever: nothing can wake the thread, as on Windows.
-    for (;;) platform::PcSleep(24u * 3600u * 1000u);
-  }
+  EndThreadOfEndingProcess();
   if (dwMilliseconds == 0) {
     std::this_thread::yield();
     return;
   }
-  platform::PcSleep(dwMilliseconds);
+  // Sleeping in slices lets the end of the process stop the thread, and a
+  // change of the PC clock's rate take effect while it sleeps. INFINITE
+  // sleeps until the process ends.
+  const uint64_t due = platform::PcNowMs() + dwMilliseconds;
+  for (;;) {
+    const uint64_t now = platform::PcNowMs();
+    if (dwMilliseconds != INFINITE && now >= due) return;
+    const uint64_t left = dwMilliseconds == INFINITE ? 1000 : due - now;
+    std::this_thread::sleep_for(std::min(platform::PcToReal(left), std::chrono::nanoseconds(20000000)));
+    EndThreadOfEndingProcess();
+  }
 }

@@ -50,9 +50,11 @@ thread_local DWORD t_exitCode = 0;
 // waiter woken by the thread's end finds them free.
 struct ThreadEnd {
   std::shared_ptr<Thread> thread;
+  uint32_t processId;
   ~ThreadEnd() {
     platform::AbandonMutexesOfThisThread();
     thread->End(t_exitCode);
+    platform::PcProcessThreadEnded(processId);
   }
 };
 
@@ -60,7 +62,7 @@ void* RunThread(void* argument) {
   std::unique_ptr<Start> start(static_cast<Start*>(argument));
   platform::SetCurrentPcThreadId(start->thread->id);
   platform::SetCurrentPcProcessId(start->processId);
-  ThreadEnd end{start->thread};
+  ThreadEnd end{start->thread, start->processId};
   t_exitCode = start->routine(start->parameter);
   return nullptr;
 }
@@ -77,6 +79,8 @@ HANDLE WINAPI CreateThread(LPSECURITY_ATTRIBUTES, SIZE_T, LPTHREAD_START_ROUTINE
   auto thread = std::make_shared<Thread>(platform::NewPcClientId());
   HANDLE handle = platform::NewHandle(thread);
   auto* start = new Start{lpStartAddress, lpParameter, thread, platform::CurrentPcProcessId()};
+  // Counted before it runs, so that a process ending at once still waits for it.
+  platform::PcProcessThreadStarted(start->processId);
   pthread_attr_t attributes;
   pthread_attr_init(&attributes);
   pthread_attr_setdetachstate(&attributes, PTHREAD_CREATE_DETACHED);
@@ -84,6 +88,7 @@ HANDLE WINAPI CreateThread(LPSECURITY_ATTRIBUTES, SIZE_T, LPTHREAD_START_ROUTINE
   const int error = pthread_create(&host, &attributes, RunThread, start);
   pthread_attr_destroy(&attributes);
   if (error) {
+    platform::PcProcessThreadEnded(start->processId);
     delete start;
     CloseHandle(handle);
     SetLastError(ERROR_NOT_ENOUGH_MEMORY);

@@ -31,11 +31,13 @@ ATOM Register(WindowClass cls) {
   }
   WindowGuard hold(WindowLock());
   for (const auto& c : ClassList()) {
-    if (!c->system && c->instance == cls.instance && EqualNoCase(c->name, cls.name)) {
+    if (!c->system && c->processId == CallerProcessId() && c->instance == cls.instance &&
+        EqualNoCase(c->name, cls.name)) {
       SetLastError(ERROR_CLASS_ALREADY_EXISTS);
       return 0;
     }
   }
+  cls.processId = CallerProcessId();
   cls.atom = AddAtomName(cls.name);
   if (!cls.atom) {
     SetLastError(ERROR_NOT_ENOUGH_MEMORY);
@@ -65,7 +67,9 @@ bool Unregister(const std::string& name, HINSTANCE instance) {
   WindowGuard hold(WindowLock());
   auto& classes = ClassList();
   for (auto it = classes.begin(); it != classes.end(); ++it) {
-    if ((*it)->system || (*it)->instance != instance || !EqualNoCase((*it)->name, name)) continue;
+    if ((*it)->system || (*it)->processId != CallerProcessId() || (*it)->instance != instance ||
+        !EqualNoCase((*it)->name, name))
+      continue;
     for (HWND top : TopLevelWindows()) {
       for (HWND h : WindowAndDescendants(top)) {
         WindowPtr w = FindWindowRecord(h);

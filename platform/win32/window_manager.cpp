@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "platform/win32/atoms.h"
+#include "platform/win32/message_queue.h"
 #include "platform/win32/text.h"
 
 namespace platform {
@@ -118,10 +119,11 @@ std::shared_ptr<WindowClass> FindClass(const std::string& name, HINSTANCE instan
   WindowGuard hold(t.lock);
   const ATOM atom = FindAtomName(name);
   auto matches = [&](const std::shared_ptr<WindowClass>& c) { return c->atom == atom || EqualNoCase(c->name, name); };
+  const DWORD process = CallerProcessId();
   for (const auto& c : t.classes)
-    if (!c->system && c->instance == instance && matches(c)) return c;
+    if (!c->system && c->processId == process && c->instance == instance && matches(c)) return c;
   for (const auto& c : t.classes)
-    if (!c->system && (c->style & CS_GLOBALCLASS) && matches(c)) return c;
+    if (!c->system && c->processId == process && (c->style & CS_GLOBALCLASS) && matches(c)) return c;
   for (const auto& c : t.classes)
     if (c->system && matches(c)) return c;
   return nullptr;

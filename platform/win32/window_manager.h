@@ -45,6 +45,7 @@ struct WindowClass {
   HCURSOR cursor = nullptr;
   HBRUSH background = nullptr;
   bool system = false;  // predefined by the window system
+  DWORD processId = 0;  // application classes belong to the process that registered them
   // Creates the class-specific state for a new window of a predefined class.
   std::unique_ptr<ControlState> (*makeState)() = nullptr;
 };
@@ -114,6 +115,10 @@ std::vector<std::shared_ptr<WindowClass>>& ClassList();
 // Class lookup for CreateWindowEx: the application class of that instance,
 // then a global application class, then a predefined class. Null when none.
 std::shared_ptr<WindowClass> FindClass(const std::string& name, HINSTANCE instance);
+// Removes what an ended process leaves in the window manager: its windows
+// (without messages: the process's code is gone), its threads' queues and
+// timers, and its application classes.
+void RemoveProcessWindows(DWORD processId);
 // Registers a predefined class once (the controls do this at start-up).
 void RegisterSystemClass(const WindowClass& cls);
 

@@ -51,8 +51,8 @@ int CmdDemo(const Args& args) {
                 "streams, a mirrored sepia stream, a 2x digital zoom, a tracked and framed face,\n"
                 "the camera's controls, a contact sheet of every effect and photo frame, a\n"
                 "request through the extension's private interface and the VfW video-source\n"
-                "sheet, every property page in English and Japanese, and prints where the\n"
-                "pictures are.\n");
+                "sheet, every property page in English and Japanese, the tray button manager\n"
+                "with a button press and its menu, and prints where the pictures are.\n");
     return 0;
   }
   const std::string root = opts.Get("root", "out/demo");
@@ -123,6 +123,13 @@ int CmdDemo(const Args& args) {
   // 10. Every page of the property frame, in English and in Japanese.
   const std::string pages = (std::filesystem::path(root) / "pages").string();
   if ((rc = DrawEveryPage(root, pages)) != 0) return rc;
+  // 11. The tray: the snapshot button pressed (state 2), the capture
+  // application started and told, and the tray's menu.
+  const std::string tray = out + "/tray";
+  if ((rc = Step("run the tray button manager, press the button, use its menu", CmdTray,
+                 {"tray", "--root", root, "--seconds", "6", "--press", "2@1", "--menu", "50hz@5", "--out", tray})) !=
+      0)
+    return rc;
 
   std::printf("\nThe pictures:\n");
   std::printf("  MJPG frames:     %s/frame-0001.jpg ... frame-0010.jpg\n", mjpg.c_str());
@@ -138,6 +145,9 @@ int CmdDemo(const Args& args) {
   std::printf("  effects, frames: %s/effects-rgb24.png and effects-yuy2.png\n", effects.c_str());
   std::printf("  VfW sheet:       %s\n", sheet.c_str());
   std::printf("  property pages:  %s/english-camera/page-00.png ... japanese-command/page-00.png\n", pages.c_str());
+  std::printf("  tray menu:       %s/tray_menu.png\n", tray.c_str());
+  std::printf("  capture app:     %s/C/Users/Public/Pictures/Snapshot_0001.png ... (its log: %s/capture.log)\n",
+              root.c_str(), root.c_str());
   std::printf("  registry:        %s/registry.reg\n", root.c_str());
   return 0;
 }

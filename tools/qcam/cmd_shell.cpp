@@ -18,12 +18,28 @@
 namespace qcam_tool {
 namespace {
 
+// PC time runs this much faster than real time while the tray runs; less
+// in a sanitizer build, whose programs work several times slower while
+// their timers keep the PC's pace.
+#ifdef QCAM_SANITIZED
+constexpr double kShellTrayClockRate = 5;
+#else
+constexpr double kShellTrayClockRate = 20;
+#endif
+
 bool Plugged(const Shell& shell) { return shell.session.classDriver && shell.session.classDriver->Plugged(); }
 
 int NeedCamera(const char* verb) { return Fail(std::string(verb) + ": no camera is plugged in (plug)"); }
 
+// The camera's lock of a running tray (the capture application takes its
+// pictures through the session and the stream), or none.
+std::unique_lock<std::mutex> HoldCamera(Shell& shell) {
+  return shell.tray ? shell.tray->HoldCamera() : std::unique_lock<std::mutex>();
+}
+
 int VerbPlug(Shell& shell, const Args& words) {
   if (shell.update) return ShellUpdateCamera(shell, true, words);
+  auto hold = HoldCamera(shell);
   if (words.size() > 1) return Fail("plug takes at most one camera (a profile or a descriptor file)");
   sim::CameraOptions options = shell.cameraOptions;  // the source picture or scene the shell started with
   if (!words.empty()) {
@@ -51,6 +67,7 @@ int VerbPlug(Shell& shell, const Args& words) {
 int VerbUnplug(Shell& shell, const Args& words) {
   if (shell.update) return ShellUpdateCamera(shell, false, words);
   if (!words.empty()) return Fail("unplug takes no arguments");
+  auto hold = HoldCamera(shell);
   if (!Plugged(shell)) {
     std::printf("no camera is plugged in\n");
     return 0;
@@ -69,6 +86,7 @@ int VerbUnplug(Shell& shell, const Args& words) {
 
 int VerbStream(Shell& shell, const Args& words) {
   if (words.size() != 2) return Fail("stream needs FORMAT WxH, e.g. stream YUY2 640x480");
+  auto hold = HoldCamera(shell);
   if (!Plugged(shell)) return NeedCamera("stream");
   StreamFormat format;
   std::string error;
@@ -81,6 +99,7 @@ int VerbStream(Shell& shell, const Args& words) {
 
 int VerbStop(Shell& shell, const Args& words) {
   if (!words.empty()) return Fail("stop takes no arguments");
+  auto hold = HoldCamera(shell);
   if (!shell.stream.Open()) {
     std::printf("no stream is running\n");
     return 0;
@@ -110,13 +129,16 @@ int VerbWait(Shell& shell, const Args& words) {
   long long ms = 0;
   if (words.size() != 1 || !ParseInt(words[0], 0, 3600000, &ms))
     return Fail("wait needs milliseconds from 0 to 3600000");
-  platform::PcSleep(uint64_t(ms));
+  // With the tray running, what happens meanwhile is printed.
+  if (shell.tray) shell.tray->Advance(uint64_t(ms));
+  else platform::PcSleep(uint64_t(ms));
   return 0;
 }
 
 int VerbPress(Shell& shell, const Args& words) {
   if (words.size() != 1 || (words[0] != "1" && words[0] != "2" && words[0] != "4"))
     return Fail("press needs the button state 1, 2 or 4");
+  auto hold = HoldCamera(shell);
   if (!Plugged(shell)) return NeedCamera("press");
   shell.session.camera->PressButton(uint32_t(std::stoul(words[0])));
   std::printf("pressed the snapshot button (state %s); the camera reports it at the next button check\n",
@@ -125,6 +147,45 @@ int VerbPress(Shell& shell, const Args& words) {
 }
 
 int VerbProps(Shell& shell, const Args& words) { return RunProps(shell.session, words); }
+
+int VerbTray(Shell& shell, const Args& words) {
+  const bool start = !words.empty() && words[0] == "start";
+  const bool stop = words.size() == 1 && words[0] == "stop";
+  const bool viewerOff = words.size() == 3 && words[1] == "--viewer" && words[2] == "off";
+  const bool viewerOn = words.size() == 1 || (words.size() == 3 && words[1] == "--viewer" && words[2] == "on");
+  if (!(start && (viewerOn || viewerOff)) && !stop) return Fail("tray needs start [--viewer on|off] or stop");
+  if (stop) {
+    if (!shell.tray) {
+      std::printf("the tray is not running\n");
+      return 0;
+    }
+    shell.tray->Stop();
+    shell.tray.reset();
+    std::printf("the tray and its programs ended\n");
+    return 0;
+  }
+  if (shell.tray) return Fail("tray: the tray runs already (tray stop)");
+  if (shell.update) return Fail("tray: an update is running (update wait)");
+  shell.tray = std::make_unique<TrayWorld>(shell.root, shell.session, shell.stream, shell.cameraOptions);
+  std::string error;
+  if (!shell.tray->Start(!viewerOff, kShellTrayClockRate, &error)) {
+    shell.tray->Stop();
+    shell.tray.reset();
+    return Fail("tray: " + error);
+  }
+  std::printf("the tray runs; 'wait MS' lets PC time pass and shows what happens\n");
+  return 0;
+}
+
+int VerbMenu(Shell& shell, const Args& words) {
+  if (words.empty() || words.size() > 2) return Fail("menu needs 50hz, 60hz or exit (and an optional picture folder)");
+  if (!shell.tray) return Fail("menu: the tray is not running (tray start)");
+  std::string error;
+  if (!shell.tray->Menu(words[0], words.size() == 2 ? words[1] : std::string(), &error))
+    return Fail("menu: " + error);
+  shell.tray->Advance(500);  // the tray handles the click
+  return 0;
+}
 
 int VerbHelp(Shell& shell, const Args& words);
 
@@ -141,6 +202,8 @@ const ShellVerb kVerbs[] = {
     {"frames", "frames N", "wait for N more frames and list them", VerbFrames},
     {"wait", "wait MS", "let MS milliseconds of PC time pass", VerbWait},
     {"press", "press 1|2|4", "press the camera's snapshot button", VerbPress},
+    {"tray", "tray start [--viewer on|off]|stop", "run the tray button manager (PC time runs 20x faster)", VerbTray},
+    {"menu", "menu 50hz|60hz|exit [DIR]", "pick a tray menu item (DIR: its picture tray_menu.png)", VerbMenu},
     {"props", "props list|get NAME|set NAME VALUE [auto|manual]|button 1|2|4", "as 'qcam props'", VerbProps},
     {"private", "private [--stream F:WxH] get ID|set ID WORD... [--length N]", "as 'qcam private'", ShellPrivate},
     {"vfw", "vfw [--stream F:WxH] [--out FILE.png]", "as 'qcam vfw'", ShellVfw},
@@ -220,6 +283,10 @@ int RunShell(Shell& shell, std::istream& in, bool interactive) {
   if (shell.update) {
     const int rc = ShellUpdate(shell, {"wait"});  // an update still running ends as it would
     if (rc != 0) status = rc;
+  }
+  if (shell.tray) {
+    shell.tray->Stop();
+    shell.tray.reset();
   }
   shell.stream.Stop();
   shell.session.End();

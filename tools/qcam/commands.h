@@ -27,6 +27,7 @@ int CmdVfw(const Args& args);
 int CmdUpdate(const Args& args);
 int CmdFlash(const Args& args);
 int CmdPages(const Args& args);
+int CmdTray(const Args& args);
 
 // Verbs that work on a camera already plugged in, shared by their commands
 // and the shell: the words after the command's own options.

@@ -13,6 +13,7 @@
 #include "sim/class_driver.h"
 #include "sim/image_io.h"
 #include "sim/ks_camera_device.h"
+#include "sim/snapshot_file.h"
 #include "sim/uvc_camera.h"
 #include "tools/qcam/commands.h"
 #include "tools/qcam/plugged_camera.h"
@@ -129,25 +130,15 @@ bool IntersectFormat(sim::ClassDriver& cd, const OfferedFormat& slot, KS_DATAFOR
 // ---- pictures --------------------------------------------------------------------------
 // Converts a delivered buffer (YUY2, I420, bottom-up BGR) to RGB for viewing;
 // false when the buffer is too short for the size.
-bool DeliveredToRgb(uint32_t fourcc, const uint8_t* data, size_t size, int width, int height, sim::RgbImage* out);
+using sim::DeliveredToRgb;
 bool WriteFileBytes(const std::string& path, const uint8_t* data, size_t size, std::string* error);
 bool ReadFileBytes(const std::string& path, size_t limit, std::vector<uint8_t>* bytes, std::string* error);
 
-// ---- the snapshot file ---------------------------------------------------------------------
-constexpr size_t kSnapshotHeaderSize = 48;
-struct SnapshotFile {
-  uint32_t imageBytes = 0;
-  uint16_t formatIndex = 0;
-  uint16_t width = 0, height = 0;
-  uint16_t requestedWidth = 0, requestedHeight = 0;
-  std::vector<uint8_t> image;
-};
-// Reads the little-endian header and checks that the image is all there and
-// large enough for its format and size. False with a one-line reason.
-bool ParseSnapshotFile(const uint8_t* data, size_t size, SnapshotFile* out, std::string* error);
-// The snapshot's picture as RGB (format 0 I420, 1 bottom-up BGR, 2 YUY2,
-// 3 JPEG); false with a reason.
-bool SnapshotToRgb(const SnapshotFile& snap, sim::RgbImage* out, std::string* error);
-const char* SnapshotFormatName(uint16_t formatIndex);
+// ---- the snapshot file (sim/snapshot_file.h) -------------------------------------------------
+using sim::kSnapshotHeaderSize;
+using sim::ParseSnapshotFile;
+using sim::SnapshotFile;
+using sim::SnapshotFormatName;
+using sim::SnapshotToRgb;
 
 }  // namespace qcam_tool

@@ -8,6 +8,8 @@
 
 extern "C" const char qcam_localisation_source[];
 extern "C" const char qcam_localisation_source_end[];
+extern "C" const char qcam_tray_localisation_source[];
+extern "C" const char qcam_tray_localisation_source_end[];
 
 namespace qcam {
 namespace {
@@ -68,11 +70,16 @@ std::string LocalisationSource() {
   return std::string(qcam_localisation_source, qcam_localisation_source_end - qcam_localisation_source);
 }
 
+std::string TrayLocalisationSource() {
+  return std::string(qcam_tray_localisation_source, qcam_tray_localisation_source_end - qcam_tray_localisation_source);
+}
+
 uint32_t SectionCodePage(const std::string& section) {
   if (section == "LANG_JAPANESE") return 932;
   if (section == "LANG_CHINESE_S") return 936;
   if (section == "LANG_KOREAN") return 949;
   if (section == "LANG_CHINESE_T") return 950;
+  if (section == "LANG_RUSSIAN") return 1251;
   return 1252;
 }
 
@@ -106,11 +113,12 @@ bool ConvertLocalisationSource(const std::string& utf8, std::string* ansi, std::
   return true;
 }
 
-bool InstallLocalisationFile(const std::string& root, std::string* error) {
+bool InstallSystemIniFile(const std::string& root, const std::string& fileName, const std::string& utf8,
+                          std::string* error) {
   std::string ansi;
   std::string reason;
-  if (!ConvertLocalisationSource(LocalisationSource(), &ansi, &reason)) {
-    *error = "QCAMCFG.ini: " + reason;
+  if (!ConvertLocalisationSource(utf8, &ansi, &reason)) {
+    *error = fileName + ": " + reason;
     return false;
   }
   namespace fs = std::filesystem;
@@ -121,8 +129,8 @@ bool InstallLocalisationFile(const std::string& root, std::string* error) {
     *error = "cannot create " + directory.string() + ": " + code.message();
     return false;
   }
-  fs::path target = directory / "QCAMCFG.ini";
-  fs::path temporary = directory / "QCAMCFG.ini.tmp";
+  fs::path target = directory / fileName;
+  fs::path temporary = directory / (fileName + ".tmp");
   {
     std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
     out.write(ansi.data(), static_cast<std::streamsize>(ansi.size()));
@@ -138,6 +146,14 @@ bool InstallLocalisationFile(const std::string& root, std::string* error) {
     return false;
   }
   return true;
+}
+
+bool InstallLocalisationFile(const std::string& root, std::string* error) {
+  return InstallSystemIniFile(root, "QCAMCFG.ini", LocalisationSource(), error);
+}
+
+bool InstallTrayLocalisationFile(const std::string& root, std::string* error) {
+  return InstallSystemIniFile(root, "QORBM.ini", TrayLocalisationSource(), error);
 }
 
 }  // namespace qcam

@@ -25,6 +25,7 @@ const Command kCommands[] = {
     {"update", qcam_tool::CmdUpdate, "run the firmware updater QCAMLDR on the camera and follow its dialog"},
     {"flash", qcam_tool::CmdFlash, "show the camera's flash: firmware version, checksums, device areas"},
     {"pages", qcam_tool::CmdPages, "use the camera's property pages: click, drag, type, apply, as a person does"},
+    {"tray", qcam_tool::CmdTray, "run the tray button manager with its viewer and capture application for N seconds"},
     {"formats", qcam_tool::CmdFormats, "plug the camera in and list the formats the driver offers"},
     {"capture", qcam_tool::CmdCapture, "stream frames through the driver and save them"},
     {"snapshot", qcam_tool::CmdSnapshot, "show the snapshot file \\SystemRoot\\Snap.dat"},

@@ -11,6 +11,7 @@
 #include "tools/qcam/commands.h"
 #include "tools/qcam/common.h"
 #include "tools/qcam/stream.h"
+#include "tools/qcam/tray_run.h"
 
 namespace qcam_tool {
 
@@ -22,6 +23,7 @@ struct Shell {
   CameraSession session;             // the camera plugged in (none after 'unplug')
   BackgroundStream stream;           // declared after the session: stops first
   std::shared_ptr<ShellUpdateJob> update;  // while 'update --background' runs
+  std::unique_ptr<TrayWorld> tray;   // while 'tray start' runs; declared last: ends first
   bool quit = false;
 };
 

@@ -127,6 +127,10 @@ void BackgroundStream::Pump(uint64_t frameMs) {
     std::unique_lock<std::mutex> hold(lock_);
     recent_.push_back({++delivered_, frame.bytesReturned, frame.still});
     if (recent_.size() > kMaxWait) recent_.pop_front();
+    if (copiesWanted_ > 0) {
+      copies_.push_back(frame);
+      --copiesWanted_;
+    }
     changed_.notify_all();
     // The camera sends the next frame one frame interval later on the PC clock.
     changed_.wait_for(hold, platform::PcToReal(frameMs), [this] { return stopping_; });
@@ -165,6 +169,19 @@ bool BackgroundStream::WaitFramesAfter(uint32_t from, uint32_t count, std::vecto
   changed_.wait(hold, [&] { return delivered_ >= from + count || ended_ || !cd_; });
   for (const FrameNote& f : recent_)
     if (f.number > from && f.number <= from + count) frames->push_back(f);
+  return frames->size() == count;
+}
+
+bool BackgroundStream::WaitFrameData(uint32_t count, std::vector<sim::DeliveredFrame>* frames) {
+  frames->clear();
+  if (count > 16) count = 16;
+  std::unique_lock<std::mutex> hold(lock_);
+  copies_.clear();
+  copiesWanted_ = count;
+  changed_.wait(hold, [&] { return copies_.size() >= count || ended_ || !cd_; });
+  copiesWanted_ = 0;
+  frames->swap(copies_);
+  copies_.clear();
   return frames->size() == count;
 }
 

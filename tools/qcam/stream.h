@@ -70,6 +70,9 @@ class BackgroundStream {
   // The same counted from frame number `after` (a value Delivered() gave),
   // so that frames that came meanwhile are not missed.
   bool WaitFramesAfter(uint32_t after, uint32_t count, std::vector<FrameNote>* frames);
+  // Waits for `count` (at most 16) more frames and gives their bytes as
+  // delivered; false, with what came, when the stream ended first.
+  bool WaitFrameData(uint32_t count, std::vector<sim::DeliveredFrame>* frames);
 
  private:
   void Pump(uint64_t frameMs);
@@ -81,6 +84,8 @@ class BackgroundStream {
   std::condition_variable changed_;
   std::deque<FrameNote> recent_;  // the last kMaxWait frames
   uint32_t delivered_ = 0;
+  uint32_t copiesWanted_ = 0;                 // frames WaitFrameData still waits for
+  std::vector<sim::DeliveredFrame> copies_;  // their copies
   bool stopping_ = false;
   bool ended_ = false;
 };
