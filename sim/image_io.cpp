@@ -139,6 +139,10 @@ bool ReadJpeg(const std::vector<uint8_t>& bytes, const std::string& path, RgbIma
 
 }  // namespace
 
+bool DecodeJpeg(const std::vector<uint8_t>& bytes, const std::string& what, RgbImage* out, std::string* error) {
+  return ReadJpeg(bytes, what, out, error);
+}
+
 bool ReadPicture(const std::string& path, RgbImage* out, std::string* error) {
   std::string dummy;
   if (!error) error = &dummy;

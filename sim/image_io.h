@@ -17,6 +17,8 @@ struct RgbImage {
 
 // Reads a PNG or JPEG file (by its signature); false with a one-line reason.
 bool ReadPicture(const std::string& path, RgbImage* out, std::string* error);
+// Decodes JPEG bytes held in memory (`what` names them in the reason).
+bool DecodeJpeg(const std::vector<uint8_t>& bytes, const std::string& what, RgbImage* out, std::string* error);
 bool WritePng(const std::string& path, const RgbImage& image, std::string* error);
 // Baseline JPEG, 4:2:2 (as the camera sends it) or 4:2:0, optional restart
 // interval in MCUs (0 = none); libjpeg-turbo, for the simulation and tests.

@@ -178,27 +178,16 @@ std::string SavePicture(const sim::RgbImage& rgb, std::string* error) {
 bool SaveFrames(const char* what, const std::vector<platform::CameraPicture>& frames, std::string* error) {
   for (size_t i = 0; i < frames.size(); ++i) {
     const platform::CameraPicture& frame = frames[i];
-    std::string path;
+    sim::RgbImage rgb;
     if (frame.fourcc == kFourCC_MJPG) {
-      // A JPEG picture is kept as the camera sent it.
-      std::string host;
-      if (!sim::ReserveNewPictureName(kPicturesFolder, "Snapshot", "jpg", &path, &host, error)) return false;
-      std::ofstream out(host, std::ios::binary | std::ios::trunc);
-      out.write(reinterpret_cast<const char*>(frame.bytes.data()), std::streamsize(frame.bytes.size()));
-      if (!out.flush()) {
-        *error = "cannot write " + path;
-        return false;
-      }
-    } else {
-      sim::RgbImage rgb;
-      if (!sim::DeliveredToRgb(frame.fourcc, frame.bytes.data(), frame.bytes.size(), frame.width, frame.height,
-                               &rgb)) {
-        *error = "a delivered frame is no picture this application can read";
-        return false;
-      }
-      path = SavePicture(rgb, error);
-      if (path.empty()) return false;
+      if (!sim::DecodeJpeg(frame.bytes, "a delivered JPEG frame", &rgb, error)) return false;
+    } else if (!sim::DeliveredToRgb(frame.fourcc, frame.bytes.data(), frame.bytes.size(), frame.width,
+                                    frame.height, &rgb)) {
+      *error = "a delivered frame is no picture this application can read";
+      return false;
     }
+    const std::string path = SavePicture(rgb, error);
+    if (path.empty()) return false;
     char line[160];
     std::snprintf(line, sizeof(line), "%s %zu/%zu (%dx%d): saved ", what, i + 1, frames.size(), frame.width,
                   frame.height);
