@@ -1,7 +1,7 @@
 #include "extension/camera_finder.h"
 
 #include "extension/com_object.h"
-#include "extension/registry_access.h"
+#include "shared/qcam_registry.h"
 #include "shared/custom_camera_prop.h"
 
 namespace qcamext {
@@ -91,7 +91,7 @@ int CameraFinder::TriggerStill() {
 }
 
 int CameraFinder::ClearCameraStatus(DWORD bits) {
-  DWORD status = ReadQcamDword(qcam::kUserCurrentKey, "CameraStatus");
+  DWORD status = qcam::ReadQcamDword(qcam::kUserCurrentKey, "CameraStatus");
   DWORD payload[kFinderLength / sizeof(DWORD)] = {};
   payload[0] = 5;
   payload[1] = status & ~bits;

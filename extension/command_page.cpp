@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "extension/resource.h"
+#include "shared/hex_digit.h"
 
 namespace qcamext {
 namespace {
@@ -19,19 +20,12 @@ constexpr DWORD kCodeBridgeWrite = 105;
 constexpr DWORD kCodeSensorRead = 106;
 constexpr DWORD kCodeSensorWrite = 107;
 
-int HexDigit(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
-
 }  // namespace
 
 DWORD CommandPage::ParseHex(const std::string& text) {
   DWORD value = 0;
   for (char c : text) {
-    const int digit = HexDigit(c);
+    const int digit = qcam::HexDigit(c);
     if (digit >= 0) value = ((value << 4) | static_cast<DWORD>(digit)) & 0xFFFF;
   }
   return value;

@@ -10,7 +10,7 @@
 #include "extension/command_page.h"
 #include "extension/digital_zoom_page.h"
 #include "extension/special_effect_page.h"
-#include "extension/registry_access.h"
+#include "shared/qcam_registry.h"
 
 namespace qcamext {
 
@@ -32,7 +32,7 @@ void ReleaseSharedCameraFinder() {
   Module().sharedFinder = NULL;
 }
 
-void LoadModuleSettings() { Module().layer = ReadQcamDword(qcam::kUserDefaultKey, "Layer"); }
+void LoadModuleSettings() { Module().layer = qcam::ReadQcamDword(qcam::kUserDefaultKey, "Layer"); }
 
 void ReadPlatformVersion(DWORD* platformId, bool* windows6) {
   // The extended structure first; systems that know only the plain one

@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "extension/module.h"
-#include "extension/registry_access.h"
+#include "shared/qcam_registry.h"
 #include "extension/resource.h"
 
 namespace qcamext {
@@ -86,7 +86,7 @@ void SpecialEffectPage::RefreshControls() {
   if (int radio = RadioOfId(current_)) CheckDlgButton(window, radio, BST_CHECKED);
   EnableRadios(FormatAllowsEffects(), false);
   char path[kRegistryPathCapacity];
-  ReadQcamString(qcam::kUserCurrentKey, "UDFrame", path, sizeof(path));
+  qcam::ReadQcamString(qcam::kUserCurrentKey, "UDFrame", path, sizeof(path));
   SetDlgItemTextA(window, IDC_UDFRAME_PATH, path);
 }
 
@@ -122,14 +122,14 @@ void SpecialEffectPage::Browse() {
   if (!GetOpenFileNameA(&dialog)) return;
   path[kPathCapacity - 1] = 0;
   SetDlgItemTextA(DialogWindow(), IDC_UDFRAME_PATH, path);
-  WriteQcamString(qcam::kUserCurrentKey, "UDFrame", path);
+  qcam::WriteQcamString(qcam::kUserCurrentKey, "UDFrame", path);
 }
 
 void SpecialEffectPage::Update() {
   if (current_ != qcam::kFrameUser) return;
   char path[kPathCapacity] = {};
   GetDlgItemTextA(DialogWindow(), IDC_UDFRAME_PATH, path, kPathCapacity);
-  WriteQcamString(qcam::kUserCurrentKey, "UDFrame", path);
+  qcam::WriteQcamString(qcam::kUserCurrentKey, "UDFrame", path);
   // The same id again makes the driver load the bitmap afresh.
   DWORD payload[kEffectLength / sizeof(DWORD)] = {};
   payload[0] = qcam::kFrameUser;

@@ -1,5 +1,6 @@
 #include "tray/camera_device_link.h"
 
+#include "platform/appframe/video_devices.h"
 #include "shared/custom_camera_prop.h"
 
 namespace qorbm {
@@ -14,54 +15,6 @@ template <class T>
 void SafeRelease(T** p) {
   if (*p) (*p)->Release();
   *p = NULL;
-}
-
-// ANSI text of `text`, cut to `size` - 1 bytes.
-std::string WideToAnsi(LPCWSTR text, int length, size_t size) {
-  const int needed = WideCharToMultiByte(CP_ACP, 0, text, length, NULL, 0, NULL, NULL);
-  if (needed <= 0) return std::string();
-  std::string out(size_t(needed), '\0');
-  WideCharToMultiByte(CP_ACP, 0, text, length, &out[0], needed, NULL, NULL);
-  const size_t end = out.find('\0');
-  if (end != std::string::npos) out.resize(end);
-  if (out.size() > size - 1) out.resize(size - 1);
-  return out;
-}
-
-IEnumMoniker* VideoInputMonikers() {
-  ICreateDevEnum* devices = NULL;
-  if (FAILED(CoCreateInstance(CLSID_SystemDeviceEnum, NULL, CLSCTX_INPROC_SERVER, IID_ICreateDevEnum,
-                              reinterpret_cast<void**>(&devices))))
-    return NULL;
-  IEnumMoniker* monikers = NULL;
-  const HRESULT hr = devices->CreateClassEnumerator(CLSID_VideoInputDeviceCategory, &monikers, 0);
-  devices->Release();
-  if (hr != S_OK) {
-    SafeRelease(&monikers);
-    return NULL;
-  }
-  return monikers;
-}
-
-std::string DisplayNameOf(IMoniker* moniker) {
-  LPOLESTR name = NULL;
-  if (FAILED(moniker->GetDisplayName(NULL, NULL, &name)) || !name) return std::string();
-  std::string text = WideToAnsi(name, -1, kDisplayNameSize);
-  CoTaskMemFree(name);
-  return text;
-}
-
-std::string FriendlyNameOf(IMoniker* moniker) {
-  IPropertyBag* bag = NULL;
-  if (FAILED(moniker->BindToStorage(NULL, NULL, IID_IPropertyBag, reinterpret_cast<void**>(&bag)))) return std::string();
-  VARIANT value;
-  VariantInit(&value);
-  std::string text;
-  if (SUCCEEDED(bag->Read(L"FriendlyName", &value, NULL)) && value.vt == VT_BSTR && value.bstrVal)
-    text = WideToAnsi(value.bstrVal, int(SysStringLen(value.bstrVal)), kFriendlyNameSize);
-  VariantClear(&value);
-  bag->Release();
-  return text;
 }
 
 // Holds the link's lock for a scope.
@@ -89,17 +42,7 @@ void CameraDeviceLink::Lock() { EnterCriticalSection(&lock_); }
 void CameraDeviceLink::Unlock() { LeaveCriticalSection(&lock_); }
 
 void CameraDeviceLink::ListDevices(std::vector<std::string>* displayNames, std::vector<std::string>* friendlyNames) {
-  displayNames->clear();
-  friendlyNames->clear();
-  IEnumMoniker* monikers = VideoInputMonikers();
-  if (!monikers) return;
-  IMoniker* moniker = NULL;
-  while (monikers->Next(1, &moniker, NULL) == S_OK) {
-    displayNames->push_back(DisplayNameOf(moniker));
-    friendlyNames->push_back(FriendlyNameOf(moniker));
-    moniker->Release();
-  }
-  monikers->Release();
+  appframe::ListVideoInputDevices(kDisplayNameSize, kFriendlyNameSize, displayNames, friendlyNames);
 }
 
 void CameraDeviceLink::SetNames(const std::string& displayName, const std::string& friendlyName) {
@@ -116,11 +59,11 @@ HRESULT CameraDeviceLink::Build() {
   hr = CoCreateInstance(CLSID_FilterGraph, NULL, CLSCTX_INPROC_SERVER, IID_IGraphBuilder,
                         reinterpret_cast<void**>(&graph_));
   if (FAILED(hr)) return hr;
-  IEnumMoniker* monikers = VideoInputMonikers();
+  IEnumMoniker* monikers = appframe::VideoInputMonikers();
   if (monikers) {
     IMoniker* moniker = NULL;
     while (monikers->Next(1, &moniker, NULL) == S_OK) {
-      if (DisplayNameOf(moniker) == displayName_) {
+      if (appframe::MonikerDisplayName(moniker, kDisplayNameSize) == displayName_) {
         SafeRelease(&filter_);
         moniker->BindToObject(NULL, NULL, IID_IBaseFilter, reinterpret_cast<void**>(&filter_));
       }

@@ -7,7 +7,7 @@
 #include "shared/tray_names.h"
 #include "tray/debug_log.h"
 #include "tray/tray_dialog.h"
-#include "tray/tray_registry.h"
+#include "shared/qcam_registry.h"
 
 using namespace qorbm;
 
@@ -95,7 +95,7 @@ void CQORTrayDlg::DetectCamera() {
 }
 
 void CQORTrayDlg::OnTimerTick() {
-  const DWORD status = ReadCurrentDword("CameraStatus", 0);
+  const DWORD status = qcam::ReadQcamDword(qcam::kUserCurrentKey, "CameraStatus");
   const bool present = Watch().present;
   plugState_ = present ? 1 : 0;
   if (!present && previousPlugState_) {
@@ -119,7 +119,7 @@ void CQORTrayDlg::OnTimerTick() {
 
 void CQORTrayDlg::ClearCameraStatus(DWORD bits) {
   // The driver owns CameraStatus: the new word goes to it, which stores it.
-  const DWORD status = ReadCurrentDword("CameraStatus", 0) & ~bits;
+  const DWORD status = qcam::ReadQcamDword(qcam::kUserCurrentKey, "CameraStatus") & ~bits;
   TrayLog(kLogDetail, "ClearCameraStatus 0x%x", static_cast<unsigned>(status));
   DWORD payload[kTrayPayloadLength / sizeof(DWORD)] = {kSettingsStoreStatus, status};
   Watch().link.SetPrivate(qcam::kPrivSettings, payload, kTrayPayloadLength);

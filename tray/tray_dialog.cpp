@@ -6,7 +6,7 @@
 #include "tray/resource.h"
 #include "tray/tray_command.h"
 #include "tray/tray_language.h"
-#include "tray/tray_registry.h"
+#include "shared/qcam_registry.h"
 
 using namespace qorbm;
 
@@ -14,8 +14,8 @@ CQORTrayDlg::CQORTrayDlg(HINSTANCE instance) : CAppDialog(instance, IDD_QORTRAY_
   trayMessage_ = RegisterWindowMessageA("TrayIcon notification");
   buttonMessage_ = RegisterWindowMessageA(qcam::kButtonMessageName);
   icon_ = LoadIconA(Instance(), MAKEINTRESOURCEA(IDI_TRAY_ICON));
-  SetDebugLevel(ReadCurrentDword(qcam::kValueTrayDebug, 0));
-  const DWORD trayValue = ReadCurrentDword(qcam::kValueTrayEnabled, 0);
+  SetDebugLevel(qcam::ReadQcamDword(qcam::kUserCurrentKey, qcam::kValueTrayDebug));
+  const DWORD trayValue = qcam::ReadQcamDword(qcam::kUserCurrentKey, qcam::kValueTrayEnabled);
   trayEnabled_ = trayValue != 0;
   TrayLog(kLogDetail, "CQORTrayDlg, ulCameraStatus = 0x%x", static_cast<unsigned>(trayValue));
 }

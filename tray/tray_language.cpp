@@ -1,5 +1,7 @@
 #include "tray/tray_language.h"
 
+#include "shared/hex_digit.h"
+
 namespace qorbm {
 namespace {
 
@@ -21,13 +23,6 @@ constexpr WORD kSystemLanguageMarker = 0x1000;
 // Spanish: 0x040A and then every 0x400 up to 0x580A (22 countries).
 bool IsSpanish(WORD id) { return id >= 0x040A && id <= 0x580A && (id - 0x040A) % 0x400 == 0; }
 
-int HexDigit(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
-
 }  // namespace
 
 const char* LanguageSection(WORD languageId, bool configuredTable) {
@@ -42,7 +37,7 @@ bool ParseLanguageValue(const char* value, WORD* languageId) {
   if (!value || !value[0]) return false;
   unsigned result = 0;
   for (int i = 0; i < 4 && value[i]; ++i) {
-    const int digit = HexDigit(value[i]);
+    const int digit = qcam::HexDigit(value[i]);
     if (digit < 0) return false;
     result = result * 16 + unsigned(digit);
   }

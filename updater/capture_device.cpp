@@ -3,6 +3,8 @@
 
 #include <qedit.h>
 
+#include "platform/appframe/video_devices.h"
+
 namespace {
 
 // qedit's filters by class id (not every SDK's qedit.h declares them).
@@ -15,52 +17,6 @@ void SafeRelease(T** p) {
   *p = NULL;
 }
 
-std::string WideToAnsi(LPCWSTR text, int length = -1) {
-  const int size = WideCharToMultiByte(CP_ACP, 0, text, length, NULL, 0, NULL, NULL);
-  if (size <= 0) return std::string();
-  std::string out(size_t(size), '\0');
-  WideCharToMultiByte(CP_ACP, 0, text, length, &out[0], size, NULL, NULL);
-  if (length < 0 && !out.empty()) out.resize(out.size() - 1);  // the terminating zero
-  return out;
-}
-
-// The video input category's monikers, or null.
-IEnumMoniker* VideoInputMonikers() {
-  ICreateDevEnum* devices = NULL;
-  if (FAILED(CoCreateInstance(CLSID_SystemDeviceEnum, NULL, CLSCTX_INPROC_SERVER, IID_ICreateDevEnum,
-                              reinterpret_cast<void**>(&devices))))
-    return NULL;
-  IEnumMoniker* monikers = NULL;
-  const HRESULT hr = devices->CreateClassEnumerator(CLSID_VideoInputDeviceCategory, &monikers, 0);
-  devices->Release();
-  if (hr != S_OK) {
-    SafeRelease(&monikers);
-    return NULL;
-  }
-  return monikers;
-}
-
-std::string DisplayNameOf(IMoniker* moniker) {
-  LPOLESTR name = NULL;
-  if (FAILED(moniker->GetDisplayName(NULL, NULL, &name)) || !name) return std::string();
-  std::string text = WideToAnsi(name);
-  CoTaskMemFree(name);
-  return text;
-}
-
-std::string FriendlyNameOf(IMoniker* moniker) {
-  IPropertyBag* bag = NULL;
-  if (FAILED(moniker->BindToStorage(NULL, NULL, IID_IPropertyBag, reinterpret_cast<void**>(&bag)))) return std::string();
-  VARIANT value;
-  VariantInit(&value);
-  std::string text;
-  if (SUCCEEDED(bag->Read(L"FriendlyName", &value, NULL)) && value.vt == VT_BSTR)
-    text = WideToAnsi(value.bstrVal, int(SysStringLen(value.bstrVal)));
-  VariantClear(&value);
-  bag->Release();
-  return text;
-}
-
 }  // namespace
 
 CCaptureDevice::CCaptureDevice(CXuChannel* xu, CUpdateView* view) : xu_(xu), view_(view) {}
@@ -68,26 +24,16 @@ CCaptureDevice::CCaptureDevice(CXuChannel* xu, CUpdateView* view) : xu_(xu), vie
 CCaptureDevice::~CCaptureDevice() { Release(); }
 
 void CCaptureDevice::EnumerateDevices(std::vector<std::string>* displayNames, std::vector<std::string>* friendlyNames) {
-  displayNames->clear();
-  friendlyNames->clear();
-  IEnumMoniker* monikers = VideoInputMonikers();
-  if (!monikers) return;
-  IMoniker* moniker = NULL;
-  while (monikers->Next(1, &moniker, NULL) == S_OK) {
-    displayNames->push_back(DisplayNameOf(moniker));
-    friendlyNames->push_back(FriendlyNameOf(moniker));
-    moniker->Release();
-  }
-  monikers->Release();
+  appframe::ListVideoInputDevices(appframe::kWholeText, appframe::kWholeText, displayNames, friendlyNames);
 }
 
 HRESULT CCaptureDevice::BindFilter(const std::string& displayName, IBaseFilter** filter) {
-  IEnumMoniker* monikers = VideoInputMonikers();
+  IEnumMoniker* monikers = appframe::VideoInputMonikers();
   if (!monikers) return VFW_E_NOT_FOUND;
   HRESULT hr = VFW_E_NOT_FOUND;
   IMoniker* moniker = NULL;
   while (!*filter && monikers->Next(1, &moniker, NULL) == S_OK) {
-    if (DisplayNameOf(moniker) == displayName)
+    if (appframe::MonikerDisplayName(moniker, appframe::kWholeText) == displayName)
       hr = moniker->BindToObject(NULL, NULL, IID_IBaseFilter, reinterpret_cast<void**>(filter));
     moniker->Release();
   }

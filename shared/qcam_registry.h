@@ -1,8 +1,18 @@
-#include "extension/registry_access.h"
+// The user-mode programs' access to the package's registry keys under
+// HKLM\SOFTWARE\Qorvane\QCAM500 (the extension and the tray). A 32-bit
+// program on 64-bit Windows opens the native (64-bit) view, where the driver
+// keeps its values. Inline, so each program carries its own copy on both
+// systems.
+#pragma once
 
-namespace qcamext {
+#include <windows.h>
 
-REGSAM QcamKeyAccess() {
+namespace qcam {
+
+// KEY_ALL_ACCESS, with KEY_WOW64_64KEY when IsWow64Process (looked up at run
+// time, since older systems lack it) reports a 32-bit process on 64-bit
+// Windows.
+inline REGSAM QcamKeyAccess() {
   typedef BOOL(WINAPI * IsWow64ProcessRoutine)(HANDLE process, PBOOL wow64);
   REGSAM access = KEY_ALL_ACCESS;
   HMODULE kernel = GetModuleHandleA("kernel32");
@@ -13,7 +23,9 @@ REGSAM QcamKeyAccess() {
   return access;
 }
 
-DWORD ReadQcamDword(const char* subKey, const char* name) {
+// Reads DWORD `name` from HKLM\`subKey`; 0 when the key or value is missing
+// or is not a DWORD.
+inline DWORD ReadQcamDword(const char* subKey, const char* name) {
   HKEY key = NULL;
   if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, subKey, 0, QcamKeyAccess(), &key) != ERROR_SUCCESS) return 0;
   DWORD value = 0;
@@ -27,7 +39,10 @@ DWORD ReadQcamDword(const char* subKey, const char* name) {
   return value;
 }
 
-void ReadQcamString(const char* subKey, const char* name, char* text, DWORD capacity) {
+// Reads REG_SZ `name` into `text` (at most capacity - 1 bytes, always
+// terminated); an empty string when the key or value is missing or is not
+// a string.
+inline void ReadQcamString(const char* subKey, const char* name, char* text, DWORD capacity) {
   if (capacity == 0) return;
   text[0] = 0;
   HKEY key = NULL;
@@ -42,7 +57,9 @@ void ReadQcamString(const char* subKey, const char* name, char* text, DWORD capa
   RegCloseKey(key);
 }
 
-bool WriteQcamString(const char* subKey, const char* name, const char* text) {
+// Writes REG_SZ `name` (length including the terminating zero); false when
+// the key cannot be opened or the value not written.
+inline bool WriteQcamString(const char* subKey, const char* name, const char* text) {
   HKEY key = NULL;
   if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, subKey, 0, QcamKeyAccess(), &key) != ERROR_SUCCESS) return false;
   const LONG result = RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text),
@@ -51,4 +68,4 @@ bool WriteQcamString(const char* subKey, const char* name, const char* text) {
   return result == ERROR_SUCCESS;
 }
 
-}  // namespace qcamext
+}  // namespace qcam
