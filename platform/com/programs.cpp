@@ -30,25 +30,10 @@ namespace {
 typedef int(WINAPI* ProgramEntry)(HINSTANCE, HINSTANCE, LPSTR, int);
 
 // A process as its handle sees it: signalled when it has ended.
-class Process final : public SignalObject {
+class Process final : public EndingObject {
  public:
-  explicit Process(uint32_t processId) : id(processId) {}
+  using EndingObject::EndingObject;
   const char* Kind() const override { return "process"; }
-  void End(DWORD code) {
-    ChangeState([&] {
-      exitCode_ = code;
-      set_ = true;
-    });
-  }
-  DWORD ExitCode() const {
-    DWORD code = 0;
-    ReadState([&] { code = exitCode_; });
-    return code;
-  }
-  const uint32_t id;
-
- private:
-  DWORD exitCode_ = STILL_ACTIVE;  // guarded by the wait lock
 };
 
 // The first thread of a process, as CreateProcessA's thread handle sees it.

@@ -48,6 +48,29 @@ class SignalObject : public Waitable {
   bool set_;  // guarded by the wait lock
 };
 
+// A thread or a process as its handles see it: signalled once it has ended,
+// with its exit code (kStillActive until then).
+class EndingObject : public SignalObject {
+ public:
+  static constexpr uint32_t kStillActive = 259;  // STILL_ACTIVE
+  explicit EndingObject(uint32_t objectId) : id(objectId) {}
+  void End(uint32_t code) {
+    ChangeState([&] {
+      exitCode_ = code;
+      set_ = true;
+    });
+  }
+  uint32_t ExitCode() const {
+    uint32_t code = 0;
+    ReadState([&] { code = exitCode_; });
+    return code;
+  }
+  const uint32_t id;
+
+ private:
+  uint32_t exitCode_ = kStillActive;  // guarded by the wait lock
+};
+
 constexpr uint32_t kWaitForever = 0xFFFFFFFF;
 
 enum class WaitStatus {

@@ -14,25 +14,10 @@ namespace {
 const HANDLE kCurrentThreadPseudoHandle = reinterpret_cast<HANDLE>(intptr_t(-2));
 const HANDLE kCurrentProcessPseudoHandle = reinterpret_cast<HANDLE>(intptr_t(-1));
 
-class Thread final : public platform::SignalObject {
+class Thread final : public platform::EndingObject {
  public:
-  explicit Thread(uint32_t threadId) : id(threadId) {}
+  using platform::EndingObject::EndingObject;
   const char* Kind() const override { return "thread"; }
-  void End(DWORD code) {
-    ChangeState([&] {
-      exitCode_ = code;
-      set_ = true;
-    });
-  }
-  DWORD ExitCode() const {
-    DWORD code = 0;
-    ReadState([&] { code = exitCode_; });
-    return code;
-  }
-  const uint32_t id;
-
- private:
-  DWORD exitCode_ = STILL_ACTIVE;  // guarded by the wait lock
 };
 
 struct Start {
