@@ -36,18 +36,22 @@ std::string MonikerDisplayName(IMoniker* moniker, size_t bufferSize) {
   return text;
 }
 
-std::string MonikerFriendlyName(IMoniker* moniker, size_t bufferSize) {
+std::string MonikerProperty(IMoniker* moniker, LPCOLESTR name, size_t bufferSize) {
   IPropertyBag* bag = NULL;
   if (FAILED(moniker->BindToStorage(NULL, NULL, IID_IPropertyBag, reinterpret_cast<void**>(&bag))) || !bag)
     return std::string();
   VARIANT value;
   VariantInit(&value);
   std::string text;
-  if (SUCCEEDED(bag->Read(L"FriendlyName", &value, NULL)) && value.vt == VT_BSTR && value.bstrVal)
+  if (SUCCEEDED(bag->Read(name, &value, NULL)) && value.vt == VT_BSTR && value.bstrVal)
     text = WideToAnsi(value.bstrVal, int(SysStringLen(value.bstrVal)), bufferSize);
   VariantClear(&value);
   bag->Release();
   return text;
+}
+
+std::string MonikerFriendlyName(IMoniker* moniker, size_t bufferSize) {
+  return MonikerProperty(moniker, L"FriendlyName", bufferSize);
 }
 
 void ListVideoInputDevices(size_t displaySize, size_t friendlySize, std::vector<std::string>* displayNames,

@@ -22,6 +22,9 @@ IEnumMoniker* VideoInputMonikers();
 // an embedded zero and to `bufferSize` - 1 bytes.
 std::string WideToAnsi(LPCWSTR text, int length, size_t bufferSize);
 std::string MonikerDisplayName(IMoniker* moniker, size_t bufferSize);
+// A string of the moniker's property bag ("FriendlyName", "DevicePath"...);
+// empty when the bag or the value is missing or is no string.
+std::string MonikerProperty(IMoniker* moniker, LPCOLESTR name, size_t bufferSize);
 std::string MonikerFriendlyName(IMoniker* moniker, size_t bufferSize);
 // Both names of every video input device, in enumeration order.
 void ListVideoInputDevices(size_t displaySize, size_t friendlySize, std::vector<std::string>* displayNames,

@@ -21,6 +21,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/appframe/video_devices.h"
 #include "platform/machine/camera_pictures.h"
 #include "platform/machine/paths.h"
 #include "platform/nt/platform_control.h"
@@ -48,47 +49,16 @@ void SafeRelease(T** p) {
   *p = NULL;
 }
 
-std::string WideToAnsi(const wchar_t* text, int length) {
-  const int size = WideCharToMultiByte(CP_ACP, 0, text, length, NULL, 0, NULL, NULL);
-  if (size <= 0) return std::string();
-  std::string out(size_t(size), '\0');
-  WideCharToMultiByte(CP_ACP, 0, text, length, &out[0], size, NULL, NULL);
-  return out;
-}
-
-std::string BagString(IPropertyBag* bag, const wchar_t* name) {
-  VARIANT value;
-  VariantInit(&value);
-  std::string text;
-  if (SUCCEEDED(bag->Read(name, &value, NULL)) && value.vt == VT_BSTR)
-    text = WideToAnsi(value.bstrVal, int(SysStringLen(value.bstrVal)));
-  VariantClear(&value);
-  return text;
-}
-
 // The first video input device that binds to a filter, as a capture
 // application picks its default camera.
 HRESULT OpenFirstCamera(IBaseFilter** filter, std::string* devicePath, std::string* friendlyName) {
-  ICreateDevEnum* devices = NULL;
-  HRESULT hr = CoCreateInstance(CLSID_SystemDeviceEnum, NULL, CLSCTX_INPROC_SERVER, IID_ICreateDevEnum,
-                                reinterpret_cast<void**>(&devices));
-  if (FAILED(hr)) return hr;
-  IEnumMoniker* monikers = NULL;
-  hr = devices->CreateClassEnumerator(CLSID_VideoInputDeviceCategory, &monikers, 0);
-  devices->Release();
-  if (hr != S_OK) {
-    SafeRelease(&monikers);
-    return VFW_E_NOT_FOUND;
-  }
-  hr = VFW_E_NOT_FOUND;
+  IEnumMoniker* monikers = appframe::VideoInputMonikers();
+  if (!monikers) return VFW_E_NOT_FOUND;
+  HRESULT hr = VFW_E_NOT_FOUND;
   IMoniker* moniker = NULL;
   while (!*filter && monikers->Next(1, &moniker, NULL) == S_OK) {
-    IPropertyBag* bag = NULL;
-    if (SUCCEEDED(moniker->BindToStorage(NULL, NULL, IID_IPropertyBag, reinterpret_cast<void**>(&bag)))) {
-      *devicePath = BagString(bag, L"DevicePath");
-      *friendlyName = BagString(bag, L"FriendlyName");
-      bag->Release();
-    }
+    *devicePath = appframe::MonikerProperty(moniker, L"DevicePath", appframe::kWholeText);
+    *friendlyName = appframe::MonikerFriendlyName(moniker, appframe::kWholeText);
     hr = moniker->BindToObject(NULL, NULL, IID_IBaseFilter, reinterpret_cast<void**>(filter));
     moniker->Release();
   }
