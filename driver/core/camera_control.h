@@ -23,8 +23,16 @@ constexpr UCHAR kUnitExtension = 5;
 NTSTATUS SendControlRequest(CameraDeviceState* dev, UCHAR request, USHORT value, USHORT index, PVOID buffer,
                             ULONG length, ControlDirection direction);
 
+// A get whose answer must fill the whole buffer: a failed transfer returns
+// its status, a short answer STATUS_DATA_ERROR, so that no caller reads bytes
+// the camera never sent.
+NTSTATUS ReadWholeControl(CameraDeviceState* dev, UCHAR request, USHORT value, USHORT index, PVOID buffer,
+                          ULONG length);
+
 // Bridge-chip registers (16-bit address, 8-bit value) through extension unit 5.
-UCHAR BridgeRead(CameraDeviceState* dev, USHORT address);
+// A failed read leaves `value` as it was and returns the transfer's status:
+// callers must not take an unread register for zero and write it back.
+NTSTATUS BridgeRead(CameraDeviceState* dev, USHORT address, UCHAR* value);
 VOID BridgeWrite(CameraDeviceState* dev, USHORT address, UCHAR value);
 
 constexpr USHORT kRegMirrorFlip = 0xF004;  // bit0 set = not mirrored, bit1 set = not flipped, bit2 = B&W

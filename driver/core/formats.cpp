@@ -457,58 +457,56 @@ static VOID ChooseAlternateSetting(CameraDeviceState* dev, ULONG payload) {
                                    : payload >= 256 ? 3 : payload >= 128 ? 2 : 1;
 }
 
-NTSTATUS AllocateBandwidthStream0(CameraDeviceState* dev, PULONG rawFrameLength, PVOID formatBuffer) {
-  if (!dev || !rawFrameLength || !formatBuffer) return STATUS_INVALID_PARAMETER;
-  const KSDATAFORMAT* format = static_cast<const KSDATAFORMAT*>(formatBuffer);
-  const KS_VIDEOINFOHEADER* vih = VideoInfoOf(format);
-  if (!vih) return STATUS_INVALID_PARAMETER;
-  ULONG code = vih->bmiHeader.biCompression;
-  LONG width = vih->bmiHeader.biWidth, height = vih->bmiHeader.biHeight;
-  // Only a size the camera has in the format it will be probed with can be
-  // negotiated; anything else fails before any state changes.
-  const ParsedFormat* probeFormat = ProbeFormatFor(code);
-  LONG position = FindFrame(probeFormat, width, height);
-  if (position < 0 || FormatIndexOfCode(code) < 0) return STATUS_NO_MATCH;
-  const ParsedFrame& frame = probeFormat->Frames[position];
+// Sends the probe for one frame of a camera format and reads back what the
+// camera made of it. A failed set or get returns the transfer's status and
+// leaves `negotiated` unusable: nothing is taken from a read-back buffer the
+// camera never filled.
+static NTSTATUS NegotiateProbe(CameraDeviceState* dev, const ParsedFormat* format, const ParsedFrame& frame,
+                               ULONG interval, UCHAR* negotiated) {
+  memset(negotiated, 0, kProbeCommitSize);
+  negotiated[kProbeFormatIndex] = format->bFormatIndex;
+  negotiated[kProbeFrameIndex] = frame.bFrameIndex;
+  WriteLe32(negotiated + kProbeFrameInterval, interval);
+  WriteLe32(negotiated + kProbeMaxVideoFrameSize, frame.dwMaxVideoFrameBufferSize);
+  WriteLe32(negotiated + kProbeMaxPayloadTransferSize, 0x00000200);
+  NTSTATUS status = SendControlRequest(dev, UVC_SET_CUR, 0x0100, 1, negotiated, kProbeCommitSize, kControlSet);
+  if (!NT_SUCCESS(status)) return status;
+  return ReadWholeControl(dev, UVC_GET_CUR, 0x0100, 1, negotiated, kProbeCommitSize);
+}
 
-  {
-    std::lock_guard<std::mutex> guard(g_FrameLock);
-    dev->OutputFormatCode = code;
-    dev->Height = height;
-    dev->Width = width;
-    if (dev->ScratchBuffer) ExFreePool(dev->ScratchBuffer);
-    dev->ScratchBuffer = nullptr;
-    dev->ScratchSize = ULONG(width) * ULONG(height) * 2;
-    // Both decoded formats need the decoder's scratch picture on every frame.
-    if (code == 0 || code == qcam::kFourCC_I420) {
-      dev->ScratchBuffer = static_cast<PUCHAR>(ExAllocatePool(NonPagedPool, dev->ScratchSize));
-      if (!dev->ScratchBuffer) {
-        dev->ScratchSize = 0;
-        return STATUS_INSUFFICIENT_RESOURCES;
-      }
+// Keeps the negotiated values for the commit at stream start.
+static VOID AdoptProbe(const UCHAR* negotiated) {
+  g_Driver.ProbeFormatIndex = negotiated[kProbeFormatIndex];
+  g_Driver.ProbeFrameIndex = negotiated[kProbeFrameIndex];
+  g_Driver.FrameInterval = ReadLe32(negotiated + kProbeFrameInterval);
+  g_Driver.MaxVideoFrameSize = ReadLe32(negotiated + kProbeMaxVideoFrameSize);
+  g_Driver.MaxPayloadTransferSize = ReadLe32(negotiated + kProbeMaxPayloadTransferSize);
+  g_Driver.CommitNeeded = TRUE;
+}
+
+// Takes the new picture size and output format and replaces the decoder's
+// scratch picture, which both decoded formats need on every frame.
+static NTSTATUS ReplaceScratchPicture(CameraDeviceState* dev, ULONG code, LONG width, LONG height) {
+  std::lock_guard<std::mutex> guard(g_FrameLock);
+  dev->OutputFormatCode = code;
+  dev->Height = height;
+  dev->Width = width;
+  if (dev->ScratchBuffer) ExFreePool(dev->ScratchBuffer);
+  dev->ScratchBuffer = nullptr;
+  dev->ScratchSize = ULONG(width) * ULONG(height) * 2;
+  if (code == 0 || code == qcam::kFourCC_I420) {
+    dev->ScratchBuffer = static_cast<PUCHAR>(ExAllocatePool(NonPagedPool, dev->ScratchSize));
+    if (!dev->ScratchBuffer) {
+      dev->ScratchSize = 0;
+      return STATUS_INSUFFICIENT_RESOURCES;
     }
   }
-  *rawFrameLength = ULONG(width) * ULONG(height) * 2;
+  return STATUS_SUCCESS;
+}
 
-  UCHAR probe[kProbeCommitSize] = {};
-  probe[kProbeFormatIndex] = probeFormat->bFormatIndex;
-  probe[kProbeFrameIndex] = frame.bFrameIndex;
-  ULONG interval = (code == qcam::kFourCC_YUY2 && width == 1280) ? frame.dwDefaultFrameInterval
-                                                                 : ULONG(vih->AvgTimePerFrame);
-  WriteLe32(probe + kProbeFrameInterval, interval);
-  WriteLe32(probe + kProbeMaxVideoFrameSize, frame.dwMaxVideoFrameBufferSize);
-  WriteLe32(probe + kProbeMaxPayloadTransferSize, 0x00000200);
-  SendControlRequest(dev, UVC_SET_CUR, 0x0100, 1, probe, kProbeCommitSize, kControlSet);
-  SendControlRequest(dev, UVC_GET_CUR, 0x0100, 1, probe, kProbeCommitSize, kControlGet);
-  g_Driver.ProbeFormatIndex = probe[kProbeFormatIndex];
-  g_Driver.ProbeFrameIndex = probe[kProbeFrameIndex];
-  g_Driver.FrameInterval = ReadLe32(probe + kProbeFrameInterval);
-  g_Driver.MaxVideoFrameSize = ReadLe32(probe + kProbeMaxVideoFrameSize);
-  g_Driver.MaxPayloadTransferSize = ReadLe32(probe + kProbeMaxPayloadTransferSize);
-
-  ChooseAlternateSetting(dev, g_Driver.MaxPayloadTransferSize);
-  g_Driver.CommitNeeded = TRUE;
-
+// Effects, face tracking, the snapshot size and the zoom window follow the
+// format being set up; frames may be processed from here on.
+static VOID PrepareFramePipeline(CameraDeviceState* dev, ULONG code, LONG width, LONG height) {
   std::lock_guard<std::mutex> guard(g_FrameLock);
   ResetEffectState();
   AllocateEffectBuffers(width, height);
@@ -522,6 +520,33 @@ NTSTATUS AllocateBandwidthStream0(CameraDeviceState* dev, PULONG rawFrameLength,
   // a frame was processed in (none after load).
   RecomputeZoomWindow(dev, FormatIndexOfCode(code));
   g_Driver.FramesMayBeProcessed.store(1);
+}
+
+NTSTATUS AllocateBandwidthStream0(CameraDeviceState* dev, PULONG rawFrameLength, PVOID formatBuffer) {
+  if (!dev || !rawFrameLength || !formatBuffer) return STATUS_INVALID_PARAMETER;
+  const KSDATAFORMAT* format = static_cast<const KSDATAFORMAT*>(formatBuffer);
+  const KS_VIDEOINFOHEADER* vih = VideoInfoOf(format);
+  if (!vih) return STATUS_INVALID_PARAMETER;
+  ULONG code = vih->bmiHeader.biCompression;
+  LONG width = vih->bmiHeader.biWidth, height = vih->bmiHeader.biHeight;
+  // Only a size the camera has in the format it will be probed with can be
+  // negotiated; anything else fails before any state changes.
+  const ParsedFormat* probeFormat = ProbeFormatFor(code);
+  LONG position = FindFrame(probeFormat, width, height);
+  if (position < 0 || FormatIndexOfCode(code) < 0) return STATUS_NO_MATCH;
+  const ParsedFrame& frame = probeFormat->Frames[position];
+  ULONG interval = (code == qcam::kFourCC_YUY2 && width == 1280) ? frame.dwDefaultFrameInterval
+                                                                 : ULONG(vih->AvgTimePerFrame);
+
+  UCHAR negotiated[kProbeCommitSize];
+  NTSTATUS status = NegotiateProbe(dev, probeFormat, frame, interval, negotiated);
+  if (!NT_SUCCESS(status)) return status;
+  status = ReplaceScratchPicture(dev, code, width, height);
+  if (!NT_SUCCESS(status)) return status;
+  *rawFrameLength = ULONG(width) * ULONG(height) * 2;
+  AdoptProbe(negotiated);
+  ChooseAlternateSetting(dev, g_Driver.MaxPayloadTransferSize);
+  PrepareFramePipeline(dev, code, width, height);
   return STATUS_SUCCESS;
 }
 
@@ -530,12 +555,15 @@ NTSTATUS CommitVideoStream(CameraDeviceState* dev) {
   PFNUSBCAMD_CommitBracket bracket =
       dev->ClassInterface.Interface.Version != 0 ? dev->ClassInterface.USBCAMD_CommitBracket : nullptr;
   if (bracket) bracket(dev, 0);
+  NTSTATUS status = STATUS_SUCCESS;
   if (g_Driver.CommitNeeded && g_Driver.ProbeCommitBuffer) {
-    SendControlRequest(dev, UVC_SET_CUR, 0x0200, 1, g_Driver.ProbeCommitBuffer, kProbeCommitSize, kControlSet);
-    g_Driver.CommitNeeded = FALSE;
+    status = SendControlRequest(dev, UVC_SET_CUR, 0x0200, 1, g_Driver.ProbeCommitBuffer, kProbeCommitSize,
+                                kControlSet);
+    // A commit the camera refused is still needed.
+    if (NT_SUCCESS(status)) g_Driver.CommitNeeded = FALSE;
     if (bracket) bracket(dev, 0);
   }
-  return STATUS_SUCCESS;
+  return status;
 }
 
 static const char16_t* const kTuningNames[4][9] = {
@@ -556,7 +584,8 @@ NTSTATUS StartCaptureStream0(CameraDeviceState* dev) {
   ULONG led = 0;
   ReadDwordSetting(qcam::kKeyCurrent, u"LEDCtrlTmp", &led, 0);
   SetCameraLed(dev, led);
-  CommitVideoStream(dev);
+  NTSTATUS committed = CommitVideoStream(dev);
+  if (!NT_SUCCESS(committed)) return committed;
   dev->StillPending = 0;
   dev->StillTrigger = 0;
   dev->SnapshotButtonStill = 0;

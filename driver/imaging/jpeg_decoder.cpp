@@ -15,6 +15,21 @@ namespace {
 
 // ---- Huffman tables (ITU-T T.81 Annex C and F.2.2.3) ------------------------
 
+// Whether 16 code counts describe a prefix code: the canonical codes of each
+// length must fit in that many bits, and, as libjpeg-turbo requires, no code
+// may be all ones. A table whose counts overflow would hand out codes that
+// alias longer ones, leaving only the index clamps between a corrupt table and
+// the symbol array.
+constexpr bool HuffCountsFit(const UCHAR* counts) {
+  LONG code = 0;
+  for (int l = 1; l <= 16; ++l) {
+    code += counts[l - 1];
+    if (counts[l - 1] != 0 && code >= (LONG(1) << l)) return false;
+    code <<= 1;
+  }
+  return true;
+}
+
 // Builds one table from its 16 counts and its symbols; total is at most 256.
 constexpr void BuildHuffTable(const UCHAR* counts, const UCHAR* symbols, JpegHuffTable& t) {
   int total = 0;
@@ -830,7 +845,7 @@ extern "C" __attribute__((visibility("default"))) LONG _DecodeJPEGHeader(const U
           if (tc > 1 || th > 1) return 0;
           int total = 0;
           for (int i = 1; i <= 16; ++i) total += p[i];
-          if (total > 256 || e - p < 17 + total) return 0;
+          if (total > 256 || e - p < 17 + total || !HuffCountsFit(p + 1)) return 0;
           const int index = th + 2 * tc;
           BuildHuffTable(p + 1, p + 17, g_Jpeg.StagedHuff[index]);
           g_Jpeg.StagedHuffSet[index] = TRUE;

@@ -50,6 +50,12 @@ class ScriptedCamera : public sim::Camera {
   }
   NTSTATUS ControlTransfer(uint8_t request, uint16_t value, uint16_t index, uint8_t* data, uint32_t* length,
                            bool getData) override {
+    if (getData && value == 0x0100 && index == 1 && failProbeGet) {
+      // A stall: nothing is written into the caller's buffer.
+      *length = 0;
+      calls.push_back({request, value, index, {}});
+      return STATUS_UNSUCCESSFUL;
+    }
     if (getData && value == 0x0100 && index == 1) {
       // Probe read-back: what was set, with the payload size this test chose.
       memcpy(data, probe_, 26);
@@ -92,6 +98,7 @@ class ScriptedCamera : public sim::Camera {
   const uint8_t* LastProbe() const { return probe_; }
 
   std::vector<ControlCall> calls;
+  bool failProbeGet = false;  // the probe read-back stalls
   std::deque<std::vector<std::vector<uint8_t>>> frames;  // scripted packets, one entry per frame
   uint32_t alternateSetting = 0;
   uint32_t button = 0;

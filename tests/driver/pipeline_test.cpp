@@ -184,6 +184,32 @@ TEST_F(NegotiationTest, ProbeRecord) {
   EXPECT_NE(Dev()->ScratchBuffer, nullptr) << "the decoded formats need the scratch picture";
 }
 
+TEST_F(NegotiationTest, ProbeWhoseReadBackFailsChangesNothing) {
+  Plug("notebook");
+  camera_->SetPayloadAnswer(3000);
+  ASSERT_EQ(Allocate(qcam::kFourCC_MJPG, 640, 480), STATUS_SUCCESS);
+  const ULONG alt = Dev()->StreamingAlternateSetting;
+  const ULONG payload = g_Driver.MaxPayloadTransferSize;
+  const ULONG interval = g_Driver.FrameInterval;
+  g_Driver.CommitNeeded = FALSE;
+  // The read-back stalls: the stack buffer the driver would have read holds
+  // nothing from the camera, so allocation stops with the transfer's status.
+  camera_->failProbeGet = true;
+  EXPECT_EQ(Allocate(qcam::kFourCC_I420, 320, 240), STATUS_UNSUCCESSFUL);
+  EXPECT_EQ(Dev()->Width, 640);
+  EXPECT_EQ(Dev()->OutputFormatCode, qcam::kFourCC_MJPG);
+  EXPECT_EQ(Dev()->ScratchBuffer, nullptr) << "no scratch picture for a failed I420 set-up";
+  EXPECT_EQ(Dev()->StreamingAlternateSetting, alt);
+  EXPECT_EQ(g_Driver.MaxPayloadTransferSize, payload);
+  EXPECT_EQ(g_Driver.FrameInterval, interval);
+  EXPECT_FALSE(g_Driver.CommitNeeded) << "nothing negotiated, nothing to commit";
+  // Once the camera answers again the same request succeeds.
+  camera_->failProbeGet = false;
+  EXPECT_EQ(Allocate(qcam::kFourCC_I420, 320, 240), STATUS_SUCCESS);
+  EXPECT_EQ(Dev()->Width, 320);
+  EXPECT_TRUE(g_Driver.CommitNeeded);
+}
+
 TEST_F(NegotiationTest, YuyvOnFewAlternateSettingsIsProbedAsMjpeg) {
   // A camera with YUY2 and MJPEG frames but only two alternate settings.
   std::vector<uint8_t> config = sim::BuildProfileDescriptor("notebook");

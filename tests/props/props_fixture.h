@@ -79,6 +79,8 @@ class ControlCamera : public sim::Camera {
     } else if (unit == 5) {
       if (!getData && selector == 2 && *length >= 4) {
         address_ = uint16_t(data[1] | data[2] << 8);
+      } else if (getData && selector == 4 && failBridgeReads) {
+        status = STATUS_UNSUCCESSFUL;
       } else if (getData && selector == 4 && *length >= 4) {
         data[0] = 1;
         data[1] = uint8_t(address_);
@@ -143,6 +145,7 @@ class ControlCamera : public sim::Camera {
   std::map<uint16_t, uint8_t> reg;
   std::vector<std::pair<uint16_t, uint8_t>> writes;
   std::vector<Call> calls;
+  bool failBridgeReads = false;  // register reads stall
   uint32_t button = 0;
 
  private:

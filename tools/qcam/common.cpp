@@ -2,6 +2,7 @@
 #include "tools/qcam/common.h"
 
 #include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -79,10 +80,14 @@ bool ParseInt(const std::string& text, long long min, long long max, long long* 
   if (text.empty() || text.size() > 19) return false;
   size_t i = (text[0] == '-' || text[0] == '+') ? 1 : 0;
   if (i == text.size()) return false;
+  // The value is bounded before each step, so that no number of digits can
+  // overflow: anything past the largest long long is refused.
   long long v = 0;
   for (; i < text.size(); ++i) {
     if (text[i] < '0' || text[i] > '9') return false;
-    v = v * 10 + (text[i] - '0');
+    const int digit = text[i] - '0';
+    if (v > (LLONG_MAX - digit) / 10) return false;
+    v = v * 10 + digit;
   }
   if (text[0] == '-') v = -v;
   if (v < min || v > max) return false;
