@@ -90,7 +90,7 @@ void WriteFrames(Writer* w, uint8_t subtype, const std::vector<ProfileFrame>& fr
   for (const auto& f : frames) {
     const uint32_t pixels = uint32_t(f.width) * f.height;
     w->U8(uint8_t(26 + 4 * f.intervals.size()));
-    w->U8(uvc::kDescCsInterface);
+    w->U8(uvc::CS_INTERFACE);
     w->U8(subtype);
     w->U8(index++);
     w->U8(0);  // bmCapabilities
@@ -107,8 +107,8 @@ void WriteFrames(Writer* w, uint8_t subtype, const std::vector<ProfileFrame>& fr
 
 void WriteStill(Writer* w, const std::vector<ProfileFrame>& frames, const std::vector<uint8_t>& compression) {
   w->U8(uint8_t(5 + 4 * frames.size() + 1 + compression.size()));
-  w->U8(uvc::kDescCsInterface);
-  w->U8(uvc::kVsStillImageFrame);
+  w->U8(uvc::CS_INTERFACE);
+  w->U8(uvc::VS_STILL_IMAGE_FRAME);
   w->U8(0);  // bEndpointAddress: stills ride on the video endpoint
   w->U8(uint8_t(frames.size()));
   for (const auto& f : frames) {
@@ -120,12 +120,12 @@ void WriteStill(Writer* w, const std::vector<ProfileFrame>& frames, const std::v
 }
 
 void WriteColorMatching(Writer* w) {
-  const uint8_t d[6] = {6, uvc::kDescCsInterface, uvc::kVsColorFormat, 1, 1, 4};
+  const uint8_t d[6] = {6, uvc::CS_INTERFACE, uvc::VS_COLORFORMAT, 1, 1, 4};
   w->Bytes(d, sizeof(d));
 }
 
 void WriteInterface(Writer* w, uint8_t number, uint8_t alt, uint8_t endpoints, uint8_t subclass, uint8_t str) {
-  const uint8_t d[9] = {9, uvc::kDescInterface, number, alt, endpoints, uvc::kClassVideo, subclass, 0, str};
+  const uint8_t d[9] = {9, uvc::USB_DT_INTERFACE, number, alt, endpoints, uvc::CC_VIDEO, subclass, 0, str};
   w->Bytes(d, sizeof(d));
 }
 
@@ -137,7 +137,7 @@ std::vector<uint8_t> BuildProfileDescriptor(const std::string& profileName) {
   Writer w;
   // Configuration.
   w.U8(9);
-  w.U8(uvc::kDescConfiguration);
+  w.U8(uvc::USB_DT_CONFIGURATION);
   w.U16(0);  // wTotalLength, patched below
   w.U8(2);   // interfaces
   w.U8(1);   // bConfigurationValue
@@ -145,15 +145,15 @@ std::vector<uint8_t> BuildProfileDescriptor(const std::string& profileName) {
   w.U8(0x80);  // bus powered
   w.U8(250);   // 500 mA
   // Interface association.
-  const uint8_t iad[8] = {8, 0x0B, 0, 2, uvc::kClassVideo, 0x03, 0, 2};
+  const uint8_t iad[8] = {8, 0x0B, 0, 2, uvc::CC_VIDEO, 0x03, 0, 2};
   w.Bytes(iad, sizeof(iad));
 
   // Video control interface.
-  WriteInterface(&w, 0, 0, 1, uvc::kSubclassControl, 2);
+  WriteInterface(&w, 0, 0, 1, uvc::SC_VIDEOCONTROL, 2);
   const size_t vcHeader = w.Size();
   w.U8(13);
-  w.U8(uvc::kDescCsInterface);
-  w.U8(uvc::kVcHeader);
+  w.U8(uvc::CS_INTERFACE);
+  w.U8(uvc::VC_HEADER);
   w.U16(0x0100);  // UVC 1.0
   w.U16(0);       // wTotalLength, patched
   w.U32(48000000);
@@ -161,10 +161,10 @@ std::vector<uint8_t> BuildProfileDescriptor(const std::string& profileName) {
   w.U8(1);  // streaming interface 1
   // Camera terminal 1.
   w.U8(18);
-  w.U8(uvc::kDescCsInterface);
-  w.U8(uvc::kVcInputTerminal);
+  w.U8(uvc::CS_INTERFACE);
+  w.U8(uvc::VC_INPUT_TERMINAL);
   w.U8(1);
-  w.U16(uvc::kTerminalCamera);
+  w.U16(uvc::ITT_CAMERA);
   w.U8(0);
   w.U8(0);
   w.U16(0);
@@ -180,8 +180,8 @@ std::vector<uint8_t> BuildProfileDescriptor(const std::string& profileName) {
   // gamma, white-balance temperature; backlight, gain, power line, white
   // balance temperature auto.
   w.U8(11);
-  w.U8(uvc::kDescCsInterface);
-  w.U8(uvc::kVcProcessingUnit);
+  w.U8(uvc::CS_INTERFACE);
+  w.U8(uvc::VC_PROCESSING_UNIT);
   w.U8(4);
   w.U8(1);
   w.U16(0);
@@ -191,8 +191,8 @@ std::vector<uint8_t> BuildProfileDescriptor(const std::string& profileName) {
   w.U8(0);
   // Extension unit 5 (bridge registers).
   w.U8(27);
-  w.U8(uvc::kDescCsInterface);
-  w.U8(uvc::kVcExtensionUnit);
+  w.U8(uvc::CS_INTERFACE);
+  w.U8(uvc::VC_EXTENSION_UNIT);
   w.U8(5);
   w.Bytes(kGuidBridgeXu, 16);
   w.U8(2);  // controls
@@ -203,22 +203,22 @@ std::vector<uint8_t> BuildProfileDescriptor(const std::string& profileName) {
   w.U8(0x00);
   w.U8(0);
   // Output terminal 3 (USB streaming).
-  const uint8_t ot[9] = {9, uvc::kDescCsInterface, uvc::kVcOutputTerminal, 3, 0x01, 0x01, 0, 5, 0};
+  const uint8_t ot[9] = {9, uvc::CS_INTERFACE, uvc::VC_OUTPUT_TERMINAL, 3, 0x01, 0x01, 0, 5, 0};
   w.Bytes(ot, sizeof(ot));
   w.Patch16(vcHeader + 5, uint16_t(w.Size() - vcHeader));
   // Status interrupt endpoint.
-  const uint8_t ep[7] = {7, uvc::kDescEndpoint, 0x83, 0x03, 0x10, 0x00, 0x06};
+  const uint8_t ep[7] = {7, uvc::USB_DT_ENDPOINT, 0x83, 0x03, 0x10, 0x00, 0x06};
   w.Bytes(ep, sizeof(ep));
   const uint8_t csEp[5] = {5, 0x25, 0x03, 0x10, 0x00};
   w.Bytes(csEp, sizeof(csEp));
 
   // Video streaming interface, setting 0.
-  WriteInterface(&w, 1, 0, 0, uvc::kSubclassStreaming, 0);
+  WriteInterface(&w, 1, 0, 0, uvc::SC_VIDEOSTREAMING, 0);
   const uint8_t formats = p.yuy2.empty() ? 1 : 2;
   const size_t vsHeader = w.Size();
   w.U8(uint8_t(13 + formats));
-  w.U8(uvc::kDescCsInterface);
-  w.U8(uvc::kVsInputHeader);
+  w.U8(uvc::CS_INTERFACE);
+  w.U8(uvc::VS_INPUT_HEADER);
   w.U8(formats);
   w.U16(0);  // patched
   w.U8(0x81);
@@ -231,8 +231,8 @@ std::vector<uint8_t> BuildProfileDescriptor(const std::string& profileName) {
   for (int i = 0; i < formats; ++i) w.U8(0);
   // MJPEG, format 1.
   w.U8(11);
-  w.U8(uvc::kDescCsInterface);
-  w.U8(uvc::kVsFormatMjpeg);
+  w.U8(uvc::CS_INTERFACE);
+  w.U8(uvc::VS_FORMAT_MJPEG);
   w.U8(1);
   w.U8(uint8_t(p.mjpeg.size()));
   w.U8(1);  // fixed-size samples
@@ -241,13 +241,13 @@ std::vector<uint8_t> BuildProfileDescriptor(const std::string& profileName) {
   w.U8(0);
   w.U8(0);
   w.U8(0);
-  WriteFrames(&w, uvc::kVsFrameMjpeg, p.mjpeg, 16);
+  WriteFrames(&w, uvc::VS_FRAME_MJPEG, p.mjpeg, 16);
   WriteStill(&w, p.mjpeg, {5});
   WriteColorMatching(&w);
   if (!p.yuy2.empty()) {
     w.U8(27);
-    w.U8(uvc::kDescCsInterface);
-    w.U8(uvc::kVsFormatUncompressed);
+    w.U8(uvc::CS_INTERFACE);
+    w.U8(uvc::VS_FORMAT_UNCOMPRESSED);
     w.U8(2);
     w.U8(uint8_t(p.yuy2.size()));
     w.Bytes(kGuidYuy2, 16);
@@ -257,16 +257,16 @@ std::vector<uint8_t> BuildProfileDescriptor(const std::string& profileName) {
     w.U8(0);
     w.U8(0);
     w.U8(0);
-    WriteFrames(&w, uvc::kVsFrameUncompressed, p.yuy2, 16);
+    WriteFrames(&w, uvc::VS_FRAME_UNCOMPRESSED, p.yuy2, 16);
     WriteStill(&w, p.yuy2, {});
     WriteColorMatching(&w);
   }
   w.Patch16(vsHeader + 4, uint16_t(w.Size() - vsHeader));
   // Streaming alternate settings, one isochronous IN endpoint each.
   for (size_t i = 0; i < p.altPackets.size(); ++i) {
-    WriteInterface(&w, 1, uint8_t(i + 1), 1, uvc::kSubclassStreaming, 0);
+    WriteInterface(&w, 1, uint8_t(i + 1), 1, uvc::SC_VIDEOSTREAMING, 0);
     w.U8(7);
-    w.U8(uvc::kDescEndpoint);
+    w.U8(uvc::USB_DT_ENDPOINT);
     w.U8(0x81);
     w.U8(0x05);  // isochronous, asynchronous
     w.U16(p.altPackets[i]);
@@ -280,7 +280,7 @@ USB_DEVICE_DESCRIPTOR ProfileDeviceDescriptor(const std::string& profileName) {
   Profile p;
   USB_DEVICE_DESCRIPTOR d{};
   d.bLength = 18;
-  d.bDescriptorType = uvc::kDescDevice;
+  d.bDescriptorType = uvc::USB_DT_DEVICE;
   d.bcdUSB = 0x0200;
   d.bDeviceClass = 0xEF;  // miscellaneous, interface association
   d.bDeviceSubClass = 0x02;
@@ -311,7 +311,7 @@ bool ParseConfigurationDescriptor(const uint8_t* data, size_t size, DescriptorIn
     *error = "configuration descriptor shorter than 9 bytes";
     return false;
   }
-  if (data[0] < 9 || data[1] != uvc::kDescConfiguration) {
+  if (data[0] < 9 || data[1] != uvc::USB_DT_CONFIGURATION) {
     *error = "not a configuration descriptor";
     return false;
   }
@@ -348,16 +348,16 @@ bool ParseConfigurationDescriptor(const uint8_t* data, size_t size, DescriptorIn
     }
     const uint8_t* d = data + pos;
     bool frameOfCurrent = false;
-    if (type == uvc::kDescInterface && len >= 9) {
+    if (type == uvc::USB_DT_INTERFACE && len >= 9) {
       ifNumber = d[2];
       ifAlt = d[3];
       ifClass = d[5];
       ifSubclass = d[6];
       pendingAlt = nullptr;
       current = nullptr;
-      if (ifClass == uvc::kClassVideo && ifSubclass == uvc::kSubclassControl && info.controlInterface < 0)
+      if (ifClass == uvc::CC_VIDEO && ifSubclass == uvc::SC_VIDEOCONTROL && info.controlInterface < 0)
         info.controlInterface = ifNumber;
-      if (ifClass == uvc::kClassVideo && ifSubclass == uvc::kSubclassStreaming) {
+      if (ifClass == uvc::CC_VIDEO && ifSubclass == uvc::SC_VIDEOSTREAMING) {
         if (info.streamingInterface < 0) info.streamingInterface = ifNumber;
         bool repeated = false;
         for (const auto& a : info.altSettings) repeated = repeated || a.alternateSetting == ifAlt;
@@ -370,7 +370,7 @@ bool ParseConfigurationDescriptor(const uint8_t* data, size_t size, DescriptorIn
           pendingAlt = &info.altSettings.back();
         }
       }
-    } else if (type == uvc::kDescEndpoint && len >= 7) {
+    } else if (type == uvc::USB_DT_ENDPOINT && len >= 7) {
       // The first isochronous endpoint of a streaming alternate setting.
       if (pendingAlt && (d[3] & 0x03) == 0x01) {
         pendingAlt->endpointAddress = d[2];
@@ -378,10 +378,10 @@ bool ParseConfigurationDescriptor(const uint8_t* data, size_t size, DescriptorIn
         pendingAlt->maxPacketBytes = uint32_t(pendingAlt->rawMaxPacket & 0x7FF) * (1 + ((pendingAlt->rawMaxPacket >> 11) & 3));
         pendingAlt = nullptr;
       }
-    } else if (type == uvc::kDescCsInterface && len >= 3 && ifClass == uvc::kClassVideo) {
+    } else if (type == uvc::CS_INTERFACE && len >= 3 && ifClass == uvc::CC_VIDEO) {
       const uint8_t subtype = d[2];
-      if (ifSubclass == uvc::kSubclassControl) {
-        if (subtype == uvc::kVcInputTerminal && len >= 8 && Le16(d + 4) == uvc::kTerminalCamera &&
+      if (ifSubclass == uvc::SC_VIDEOCONTROL) {
+        if (subtype == uvc::VC_INPUT_TERMINAL && len >= 8 && Le16(d + 4) == uvc::ITT_CAMERA &&
             !info.cameraTerminal.present && len >= 15) {
           auto& ct = info.cameraTerminal;
           ct.present = true;
@@ -392,7 +392,7 @@ bool ParseConfigurationDescriptor(const uint8_t* data, size_t size, DescriptorIn
           const size_t n = d[14];
           ct.controls.assign(d + 15, d + 15 + std::min<size_t>(n, len - 15));
           if (n > size_t(len - 15)) info.anomalies.push_back("camera terminal controls run past its length");
-        } else if (subtype == uvc::kVcProcessingUnit && len >= 8 && !info.processingUnit.present) {
+        } else if (subtype == uvc::VC_PROCESSING_UNIT && len >= 8 && !info.processingUnit.present) {
           auto& pu = info.processingUnit;
           pu.present = true;
           pu.id = d[3];
@@ -401,7 +401,7 @@ bool ParseConfigurationDescriptor(const uint8_t* data, size_t size, DescriptorIn
           const size_t n = d[7];
           pu.controls.assign(d + 8, d + 8 + std::min<size_t>(n, len - 8));
           if (n > size_t(len - 8)) info.anomalies.push_back("processing unit controls run past its length");
-        } else if (subtype == uvc::kVcExtensionUnit && len >= 24) {
+        } else if (subtype == uvc::VC_EXTENSION_UNIT && len >= 24) {
           ExtensionUnitInfo xu;
           xu.id = d[3];
           std::memcpy(xu.guid, d + 4, 16);
@@ -414,11 +414,11 @@ bool ParseConfigurationDescriptor(const uint8_t* data, size_t size, DescriptorIn
           }
           info.extensionUnits.push_back(xu);
         }
-      } else if (ifSubclass == uvc::kSubclassStreaming && ifNumber == info.streamingInterface && ifAlt == 0) {
-        if (subtype == uvc::kVsInputHeader && len >= 13) {
+      } else if (ifSubclass == uvc::SC_VIDEOSTREAMING && ifNumber == info.streamingInterface && ifAlt == 0) {
+        if (subtype == uvc::VS_INPUT_HEADER && len >= 13) {
           info.announcedFormats = d[3];
           info.stillCaptureMethod = d[9];
-        } else if (subtype == uvc::kVsFormatMjpeg && len >= 11) {
+        } else if (subtype == uvc::VS_FORMAT_MJPEG && len >= 11) {
           FormatInfo f;
           f.kind = FormatKind::kMjpeg;
           f.index = d[3];
@@ -429,7 +429,7 @@ bool ParseConfigurationDescriptor(const uint8_t* data, size_t size, DescriptorIn
           if (info.FindFormat(f.index)) info.anomalies.push_back("format index " + std::to_string(f.index) + " repeated");
           info.formats.push_back(f);
           current = &info.formats.back();
-        } else if (subtype == uvc::kVsFormatUncompressed && len >= 27) {
+        } else if (subtype == uvc::VS_FORMAT_UNCOMPRESSED && len >= 27) {
           FormatInfo f;
           f.kind = FormatKind::kUncompressed;
           f.index = d[3];
@@ -441,8 +441,8 @@ bool ParseConfigurationDescriptor(const uint8_t* data, size_t size, DescriptorIn
           if (info.FindFormat(f.index)) info.anomalies.push_back("format index " + std::to_string(f.index) + " repeated");
           info.formats.push_back(f);
           current = &info.formats.back();
-        } else if ((subtype == uvc::kVsFrameMjpeg || subtype == uvc::kVsFrameUncompressed) && len >= 26 && current &&
-                   (subtype == uvc::kVsFrameMjpeg) == (current->kind == FormatKind::kMjpeg)) {
+        } else if ((subtype == uvc::VS_FRAME_MJPEG || subtype == uvc::VS_FRAME_UNCOMPRESSED) && len >= 26 && current &&
+                   (subtype == uvc::VS_FRAME_MJPEG) == (current->kind == FormatKind::kMjpeg)) {
           FrameInfo fr;
           fr.index = d[3];
           fr.capabilities = d[4];
@@ -469,7 +469,7 @@ bool ParseConfigurationDescriptor(const uint8_t* data, size_t size, DescriptorIn
           }
           current->frames.push_back(fr);
           frameOfCurrent = true;
-        } else if (subtype == uvc::kVsStillImageFrame && len >= 5 && current && lastWasFrameOfCurrent &&
+        } else if (subtype == uvc::VS_STILL_IMAGE_FRAME && len >= 5 && current && lastWasFrameOfCurrent &&
                    !current->still.present) {
           auto& st = current->still;
           st.present = true;
@@ -481,9 +481,9 @@ bool ParseConfigurationDescriptor(const uint8_t* data, size_t size, DescriptorIn
             for (size_t i = 0; i < m && at < len; ++i) st.compression.push_back(d[at++]);
           }
           frameOfCurrent = true;
-        } else if (subtype == uvc::kVsColorFormat) {
+        } else if (subtype == uvc::VS_COLORFORMAT) {
           current = nullptr;
-        } else if (subtype != uvc::kVsInputHeader) {
+        } else if (subtype != uvc::VS_INPUT_HEADER) {
           // Other formats (frame-based, DV...) and their frames are not streamed.
           current = nullptr;
         }
@@ -509,11 +509,11 @@ bool SplitDescriptorFile(const std::vector<uint8_t>& bytes, std::vector<uint8_t>
   if (!error) error = &dummy;
   size_t at = 0;
   bool dev = false;
-  if (bytes.size() >= 18 && bytes[0] == 18 && bytes[1] == uvc::kDescDevice) {
+  if (bytes.size() >= 18 && bytes[0] == 18 && bytes[1] == uvc::USB_DT_DEVICE) {
     dev = true;
     at = 18;
   }
-  if (bytes.size() - at < 9 || bytes[at + 1] != uvc::kDescConfiguration) {
+  if (bytes.size() - at < 9 || bytes[at + 1] != uvc::USB_DT_CONFIGURATION) {
     *error = dev ? "no configuration descriptor after the device descriptor" : "not a configuration descriptor";
     return false;
   }

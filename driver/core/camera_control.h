@@ -3,20 +3,9 @@
 #pragma once
 
 #include "driver/core/device_state.h"
+#include "shared/uvc_wire.h"
 
 enum ControlDirection { kControlSet = 0, kControlGet = 1 };
-
-// Video-class request codes.
-constexpr UCHAR UVC_SET_CUR = 0x01;
-constexpr UCHAR UVC_GET_CUR = 0x81;
-constexpr UCHAR UVC_GET_MIN = 0x82;
-constexpr UCHAR UVC_GET_MAX = 0x83;
-constexpr UCHAR UVC_GET_RES = 0x84;
-constexpr UCHAR UVC_GET_DEF = 0x87;
-
-constexpr UCHAR kUnitCameraTerminal = 1;
-constexpr UCHAR kUnitProcessing = 4;
-constexpr UCHAR kUnitExtension = 5;
 
 // One control transfer; STATUS_IO_DEVICE_ERROR without calling the class
 // driver when the device is gone.

@@ -10,6 +10,7 @@
 #include "driver/core/settings.h"
 #include "driver/imaging/effects.h"
 #include "shared/qcam_defs.h"
+#include "shared/uvc_wire.h"
 
 static VOID AdapterReceivePacket(PHW_STREAM_REQUEST_BLOCK srb);
 
@@ -91,26 +92,28 @@ static ULONG CamProcessUSBPacketEx(PDEVICE_OBJECT, PVOID context, PVOID, PUSBD_I
   CameraDeviceState* dev = static_cast<CameraDeviceState*>(context);
   *frameComplete = FALSE;
   // A packet of the header alone (or less) carries nothing, not even its bits.
-  if (!dataPacket || !dataBuffer || dataPacket->Length <= 12) return 0;
+  // The camera's header is always the 12-byte one (see kPayloadHeaderLength):
+  // bHeaderLength is not read.
+  if (!dataPacket || !dataBuffer || dataPacket->Length <= uvc::kPayloadHeaderLength) return 0;
   const UCHAR* header = static_cast<const UCHAR*>(dataBuffer);
-  UCHAR info = header[1];
-  if (info & 0x40) return 0;  // error bit: the whole packet is ignored
+  UCHAR info = header[uvc::PayloadHeaderField::bmHeaderInfo];
+  if (info & uvc::UVC_STREAM_ERR) return 0;  // error bit: the whole packet is ignored
   if (g_Driver.EndSeenLatch) {
     g_Driver.EndSeenLatch = 0;
     if (dev->EndOfFrameMode == 1) *frameComplete = TRUE;
   }
-  if (info & 0x02) {
+  if (info & uvc::UVC_STREAM_EOF) {
     g_Driver.EndSeenLatch = 1;
     if (dev->EndOfFrameMode == 0) *frameComplete = TRUE;
   }
-  if ((info & 0x20) || dev->StillTrigger == 1 || dev->SnapshotButtonStill == 1) {
+  if ((info & uvc::UVC_STREAM_STI) || dev->StillTrigger == 1 || dev->SnapshotButtonStill == 1) {
     dev->StillPending = 1;
     dev->StillTrigger = 0;
     dev->SnapshotButtonStill = 0;
     if (packetFlag) *packetFlag |= USBCAMD_PROCESSPACKETEX_CurrentFrameIsStill;
   }
-  *validDataOffset = 12;
-  return dataPacket->Length - 12;
+  *validDataOffset = uvc::kPayloadHeaderLength;
+  return dataPacket->Length - uvc::kPayloadHeaderLength;
 }
 
 static VOID CamNewVideoFrameEx(PVOID, PVOID, ULONG, PULONG) {}

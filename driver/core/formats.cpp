@@ -2,6 +2,7 @@
 // (probe, commit, alternate setting) and the per-frame pipeline.
 #include "driver/core/formats.h"
 
+#include <cstddef>
 #include <cstring>
 #include <mutex>
 
@@ -106,42 +107,43 @@ static ULONG ReadFrames(const UCHAR* data, ULONG length, ULONG pos, UCHAR frameS
                         ParsedFormat* format) {
   format->FrameCount = 0;
   for (UCHAR n = 0; n < announced; ++n) {
-    if (pos + 3 > length) return pos;
+    using Frame = uvc::FrameDescriptor;
+    if (pos + uvc::DescriptorHeader::kClassSpecificMinSize > length) return pos;
     UCHAR len = data[pos];
-    if (len < kFrameDescriptorFixedSize || pos + len > length) return pos;
-    if (data[pos + 1] != CS_INTERFACE || data[pos + 2] != frameSubtype) return pos;
+    if (len < Frame::kFixedSize || pos + len > length) return pos;
+    if (data[pos + 1] != uvc::CS_INTERFACE || data[pos + 2] != frameSubtype) return pos;
     const UCHAR* d = data + pos;
-    UCHAR intervalType = d[25];
+    UCHAR intervalType = d[Frame::bFrameIntervalType];
     // A discrete list carries bFrameIntervalType intervals; a continuous
     // range (type 0) carries minimum, maximum and step.
-    ULONG intervalWords = intervalType ? intervalType : 3;
-    if (len < kFrameDescriptorFixedSize + 4 * intervalWords) return pos;
+    if (len < uvc::FrameDescriptorSize(uvc::FrameIntervalWords(intervalType))) return pos;
     if (format->FrameCount < kMaxFramesPerFormat) {
       ParsedFrame& f = format->Frames[format->FrameCount++];
-      f.bFrameIndex = d[3];
-      f.wWidth = ReadLe16(d + 5);
-      f.wHeight = ReadLe16(d + 7);
-      f.dwMaxVideoFrameBufferSize = ReadLe32(d + 17);
-      f.dwDefaultFrameInterval = ReadLe32(d + 21);
+      f.bFrameIndex = d[Frame::bFrameIndex];
+      f.wWidth = ReadLe16(d + Frame::wWidth);
+      f.wHeight = ReadLe16(d + Frame::wHeight);
+      f.dwMaxVideoFrameBufferSize = ReadLe32(d + Frame::dwMaxVideoFrameBufferSize);
+      f.dwDefaultFrameInterval = ReadLe32(d + Frame::dwDefaultFrameInterval);
       f.bFrameIntervalType = intervalType;
       f.IntervalCount = 0;
       for (ULONG k = 0; k < intervalType && k < kMaxFrameIntervals; ++k)
-        f.Intervals[f.IntervalCount++] = ReadLe32(d + 26 + 4 * k);
+        f.Intervals[f.IntervalCount++] = ReadLe32(d + Frame::dwFrameInterval + 4 * k);
     }
     pos += len;
   }
   // A still image frame descriptor directly after the frames.
   ParsedStillFrame& still = format->Still;
   still = ParsedStillFrame{};
-  if (pos + 3 <= length && data[pos] >= kStillImageFrameFixedSize && pos + data[pos] <= length &&
-      data[pos + 1] == CS_INTERFACE && data[pos + 2] == VS_STILL_IMAGE_FRAME) {
+  using Still = uvc::StillImageFrameDescriptor;
+  if (pos + uvc::DescriptorHeader::kClassSpecificMinSize <= length && data[pos] >= Still::kFixedSize &&
+      pos + data[pos] <= length && data[pos + 1] == uvc::CS_INTERFACE && data[pos + 2] == uvc::VS_STILL_IMAGE_FRAME) {
     const UCHAR* d = data + pos;
     UCHAR len = d[0];
     still.Present = true;
-    still.bEndpointAddress = d[3];
-    still.bNumImageSizePatterns = d[4];
-    ULONG p = 5;
-    for (UCHAR k = 0; k < d[4] && p + 4 <= len; ++k, p += 4) {
+    still.bEndpointAddress = d[Still::bEndpointAddress];
+    still.bNumImageSizePatterns = d[Still::bNumImageSizePatterns];
+    ULONG p = Still::wWidthHeight;
+    for (UCHAR k = 0; k < still.bNumImageSizePatterns && p + 4 <= len; ++k, p += 4) {
       if (k < kMaxStillSizes) {
         still.Sizes[k][0] = ReadLe16(d + p);
         still.Sizes[k][1] = ReadLe16(d + p + 2);
@@ -171,65 +173,74 @@ VOID ParseConfigurationDescriptor(const UCHAR* data, ULONG length, ParsedDescrip
     if (len < 2 || pos + len > length) break;  // a descriptor running past the end stops the walk
     const UCHAR* d = data + pos;
     UCHAR type = d[1];
-    if (type == USB_INTERFACE_DESCRIPTOR_TYPE && len >= kInterfaceDescriptorSize) {
-      interfaceClass = d[5];
-      interfaceSubClass = d[6];
-      if (d[2] == 1 && d[3] != 0) out->AlternateSettings++;
+    using Interface = uvc::InterfaceDescriptor;
+    if (type == uvc::USB_DT_INTERFACE && len >= Interface::kSize) {
+      interfaceClass = d[Interface::bInterfaceClass];
+      interfaceSubClass = d[Interface::bInterfaceSubClass];
+      if (d[Interface::bInterfaceNumber] == uvc::kStreamingInterface && d[Interface::bAlternateSetting] != 0)
+        out->AlternateSettings++;
       pos += len;
       continue;
     }
-    if (type != CS_INTERFACE || len < 3 || interfaceClass != CC_VIDEO) {
+    if (type != uvc::CS_INTERFACE || len < uvc::DescriptorHeader::kClassSpecificMinSize ||
+        interfaceClass != uvc::CC_VIDEO) {
       pos += len;
       continue;
     }
-    UCHAR subtype = d[2];
-    if (interfaceSubClass == SC_VIDEOSTREAMING &&
-        ((subtype == VS_FORMAT_UNCOMPRESSED && len >= kFormatUncompressedSize) ||
-         (subtype == VS_FORMAT_MJPEG && len >= kFormatMjpegSize)) &&
-        (d[3] == 1 || d[3] == 2)) {
-      bool mjpeg = subtype == VS_FORMAT_MJPEG;
+    UCHAR subtype = d[uvc::DescriptorHeader::bDescriptorSubtype];
+    using Format = uvc::FormatDescriptor;
+    if (interfaceSubClass == uvc::SC_VIDEOSTREAMING &&
+        ((subtype == uvc::VS_FORMAT_UNCOMPRESSED && len >= uvc::FormatUncompressedDescriptor::kSize) ||
+         (subtype == uvc::VS_FORMAT_MJPEG && len >= uvc::FormatMjpegDescriptor::kSize)) &&
+        (d[Format::bFormatIndex] == 1 || d[Format::bFormatIndex] == 2)) {
+      bool mjpeg = subtype == uvc::VS_FORMAT_MJPEG;
       ParsedFormat* f = mjpeg ? &out->Mjpeg : &out->Uncompressed;
       *f = ParsedFormat{};
       f->Present = true;
-      f->bFormatIndex = d[3];
-      f->bNumFrameDescriptors = d[4];
+      f->bFormatIndex = d[Format::bFormatIndex];
+      f->bNumFrameDescriptors = d[Format::bNumFrameDescriptors];
       if (mjpeg) {
-        f->bDefaultFrameIndex = d[6];
+        f->bDefaultFrameIndex = d[uvc::FormatMjpegDescriptor::bDefaultFrameIndex];
         f->bBitsPerPixel = 0;
       } else {
-        memcpy(&f->guidFormat, d + 5, sizeof(GUID));
-        f->bBitsPerPixel = d[21];
-        f->bDefaultFrameIndex = d[22];
+        using Uncompressed = uvc::FormatUncompressedDescriptor;
+        memcpy(&f->guidFormat, d + Uncompressed::guidFormat, sizeof(GUID));
+        f->bBitsPerPixel = d[Uncompressed::bBitsPerPixel];
+        f->bDefaultFrameIndex = d[Uncompressed::bDefaultFrameIndex];
       }
-      pos = ReadFrames(data, length, pos + len, mjpeg ? VS_FRAME_MJPEG : VS_FRAME_UNCOMPRESSED, d[4], f);
+      pos = ReadFrames(data, length, pos + len, mjpeg ? uvc::VS_FRAME_MJPEG : uvc::VS_FRAME_UNCOMPRESSED,
+                       f->bNumFrameDescriptors, f);
       continue;
     }
-    if (interfaceSubClass == SC_VIDEOCONTROL && subtype == VC_PROCESSING_UNIT && len >= kProcessingUnitFixedSize) {
-      UCHAR controlSize = d[7];
-      if (len >= kProcessingUnitFixedSize + controlSize) {
+    using Unit = uvc::ProcessingUnitDescriptor;
+    using Terminal = uvc::CameraTerminalDescriptor;
+    if (interfaceSubClass == uvc::SC_VIDEOCONTROL && subtype == uvc::VC_PROCESSING_UNIT && len >= Unit::kFixedSize) {
+      UCHAR controlSize = d[Unit::bControlSize];
+      if (len >= Unit::kFixedSize + controlSize) {
         out->ProcessingUnit.Present = true;
-        out->ProcessingUnit.bUnitID = d[3];
-        out->ProcessingUnit.bSourceID = d[4];
-        out->ProcessingUnit.wMaxMultiplier = ReadLe16(d + 5);
+        out->ProcessingUnit.bUnitID = d[Unit::bUnitID];
+        out->ProcessingUnit.bSourceID = d[Unit::bSourceID];
+        out->ProcessingUnit.wMaxMultiplier = ReadLe16(d + Unit::wMaxMultiplier);
         out->ProcessingUnit.bControlSize = controlSize;
         memset(out->ProcessingUnit.bmControls, 0, sizeof(out->ProcessingUnit.bmControls));
-        for (UCHAR k = 0; k < controlSize && k < 4; ++k) out->ProcessingUnit.bmControls[k] = d[8 + k];
+        for (UCHAR k = 0; k < controlSize && k < 4; ++k) out->ProcessingUnit.bmControls[k] = d[Unit::bmControls + k];
       }
-    } else if (interfaceSubClass == SC_VIDEOCONTROL && subtype == VC_INPUT_TERMINAL && len >= kInputTerminalSize) {
+    } else if (interfaceSubClass == uvc::SC_VIDEOCONTROL && subtype == uvc::VC_INPUT_TERMINAL &&
+               len >= uvc::InputTerminalDescriptor::kSize) {
       auto& t = out->CameraTerminal;
       t = {};
       t.Present = true;
-      t.bTerminalID = d[3];
-      t.wTerminalType = ReadLe16(d + 4);
-      t.bAssocTerminal = d[6];
-      t.iTerminal = d[7];
-      if (len >= kCameraTerminalFixedSize) {
-        t.wObjectiveFocalLengthMin = ReadLe16(d + 8);
-        t.wObjectiveFocalLengthMax = ReadLe16(d + 10);
-        t.wOcularFocalLength = ReadLe16(d + 12);
-        t.bControlSize = d[14];
-        for (UCHAR k = 0; k < t.bControlSize && k < 4 && kCameraTerminalFixedSize + k < len; ++k)
-          t.bmControls[k] = d[15 + k];
+      t.bTerminalID = d[uvc::InputTerminalDescriptor::bTerminalID];
+      t.wTerminalType = ReadLe16(d + uvc::InputTerminalDescriptor::wTerminalType);
+      t.bAssocTerminal = d[uvc::InputTerminalDescriptor::bAssocTerminal];
+      t.iTerminal = d[uvc::InputTerminalDescriptor::iTerminal];
+      if (len >= Terminal::kFixedSize) {
+        t.wObjectiveFocalLengthMin = ReadLe16(d + Terminal::wObjectiveFocalLengthMin);
+        t.wObjectiveFocalLengthMax = ReadLe16(d + Terminal::wObjectiveFocalLengthMax);
+        t.wOcularFocalLength = ReadLe16(d + Terminal::wOcularFocalLength);
+        t.bControlSize = d[Terminal::bControlSize];
+        for (UCHAR k = 0; k < t.bControlSize && k < 4 && Terminal::kFixedSize + k < len; ++k)
+          t.bmControls[k] = d[Terminal::bmControls + k];
       }
     }
     pos += len;
@@ -430,14 +441,14 @@ static LONG FindFrame(const ParsedFormat* format, LONG width, LONG height) {
 static VOID FillStartProbe(CameraDeviceState* dev, UCHAR* probe) {
   const ParsedFormat* format = ProbeFormatFor(dev->OutputFormatCode);
   LONG position = FindFrame(format, dev->Width, dev->Height);
-  memset(probe, 0, kProbeCommitSize);
-  probe[kProbeFormatIndex] = format->bFormatIndex;
+  memset(probe, 0, uvc::kProbeCommitSize);
+  probe[offsetof(uvc::VideoProbeCommit, bFormatIndex)] = format->bFormatIndex;
   // The frame is named by the descriptor's own index, as the probe named it:
   // a camera need not number its frames 1, 2, 3... in table order.
-  probe[kProbeFrameIndex] = position >= 0 ? format->Frames[position].bFrameIndex : 0;
-  WriteLe32(probe + kProbeFrameInterval, g_Driver.FrameInterval);
-  WriteLe32(probe + kProbeMaxVideoFrameSize, g_Driver.MaxVideoFrameSize);
-  WriteLe32(probe + kProbeMaxPayloadTransferSize, g_Driver.MaxPayloadTransferSize);
+  probe[offsetof(uvc::VideoProbeCommit, bFrameIndex)] = position >= 0 ? format->Frames[position].bFrameIndex : 0;
+  WriteLe32(probe + offsetof(uvc::VideoProbeCommit, dwFrameInterval), g_Driver.FrameInterval);
+  WriteLe32(probe + offsetof(uvc::VideoProbeCommit, dwMaxVideoFrameSize), g_Driver.MaxVideoFrameSize);
+  WriteLe32(probe + offsetof(uvc::VideoProbeCommit, dwMaxPayloadTransferSize), g_Driver.MaxPayloadTransferSize);
 }
 
 // Held by raw frame processing and by everything that frees or replaces the
@@ -457,30 +468,35 @@ static VOID ChooseAlternateSetting(CameraDeviceState* dev, ULONG payload) {
                                    : payload >= 256 ? 3 : payload >= 128 ? 2 : 1;
 }
 
+// The probe and commit controls of the streaming interface.
+constexpr USHORT kProbe = uvc::ControlValue(uvc::VS_PROBE_CONTROL);
+constexpr USHORT kCommit = uvc::ControlValue(uvc::VS_COMMIT_CONTROL);
+constexpr USHORT kStreamingIndex = uvc::ControlIndex(0, uvc::kStreamingInterface);
+
 // Sends the probe for one frame of a camera format and reads back what the
 // camera made of it. A failed set or get returns the transfer's status and
 // leaves `negotiated` unusable: nothing is taken from a read-back buffer the
 // camera never filled.
 static NTSTATUS NegotiateProbe(CameraDeviceState* dev, const ParsedFormat* format, const ParsedFrame& frame,
                                ULONG interval, UCHAR* negotiated) {
-  memset(negotiated, 0, kProbeCommitSize);
-  negotiated[kProbeFormatIndex] = format->bFormatIndex;
-  negotiated[kProbeFrameIndex] = frame.bFrameIndex;
-  WriteLe32(negotiated + kProbeFrameInterval, interval);
-  WriteLe32(negotiated + kProbeMaxVideoFrameSize, frame.dwMaxVideoFrameBufferSize);
-  WriteLe32(negotiated + kProbeMaxPayloadTransferSize, 0x00000200);
-  NTSTATUS status = SendControlRequest(dev, UVC_SET_CUR, 0x0100, 1, negotiated, kProbeCommitSize, kControlSet);
+  memset(negotiated, 0, uvc::kProbeCommitSize);
+  negotiated[offsetof(uvc::VideoProbeCommit, bFormatIndex)] = format->bFormatIndex;
+  negotiated[offsetof(uvc::VideoProbeCommit, bFrameIndex)] = frame.bFrameIndex;
+  WriteLe32(negotiated + offsetof(uvc::VideoProbeCommit, dwFrameInterval), interval);
+  WriteLe32(negotiated + offsetof(uvc::VideoProbeCommit, dwMaxVideoFrameSize), frame.dwMaxVideoFrameBufferSize);
+  WriteLe32(negotiated + offsetof(uvc::VideoProbeCommit, dwMaxPayloadTransferSize), 0x00000200);
+  NTSTATUS status = SendControlRequest(dev, uvc::SET_CUR, kProbe, kStreamingIndex, negotiated, uvc::kProbeCommitSize, kControlSet);
   if (!NT_SUCCESS(status)) return status;
-  return ReadWholeControl(dev, UVC_GET_CUR, 0x0100, 1, negotiated, kProbeCommitSize);
+  return ReadWholeControl(dev, uvc::GET_CUR, kProbe, kStreamingIndex, negotiated, uvc::kProbeCommitSize);
 }
 
 // Keeps the negotiated values for the commit at stream start.
 static VOID AdoptProbe(const UCHAR* negotiated) {
-  g_Driver.ProbeFormatIndex = negotiated[kProbeFormatIndex];
-  g_Driver.ProbeFrameIndex = negotiated[kProbeFrameIndex];
-  g_Driver.FrameInterval = ReadLe32(negotiated + kProbeFrameInterval);
-  g_Driver.MaxVideoFrameSize = ReadLe32(negotiated + kProbeMaxVideoFrameSize);
-  g_Driver.MaxPayloadTransferSize = ReadLe32(negotiated + kProbeMaxPayloadTransferSize);
+  g_Driver.ProbeFormatIndex = negotiated[offsetof(uvc::VideoProbeCommit, bFormatIndex)];
+  g_Driver.ProbeFrameIndex = negotiated[offsetof(uvc::VideoProbeCommit, bFrameIndex)];
+  g_Driver.FrameInterval = ReadLe32(negotiated + offsetof(uvc::VideoProbeCommit, dwFrameInterval));
+  g_Driver.MaxVideoFrameSize = ReadLe32(negotiated + offsetof(uvc::VideoProbeCommit, dwMaxVideoFrameSize));
+  g_Driver.MaxPayloadTransferSize = ReadLe32(negotiated + offsetof(uvc::VideoProbeCommit, dwMaxPayloadTransferSize));
   g_Driver.CommitNeeded = TRUE;
 }
 
@@ -538,7 +554,7 @@ NTSTATUS AllocateBandwidthStream0(CameraDeviceState* dev, PULONG rawFrameLength,
   ULONG interval = (code == qcam::kFourCC_YUY2 && width == 1280) ? frame.dwDefaultFrameInterval
                                                                  : ULONG(vih->AvgTimePerFrame);
 
-  UCHAR negotiated[kProbeCommitSize];
+  UCHAR negotiated[uvc::kProbeCommitSize];
   NTSTATUS status = NegotiateProbe(dev, probeFormat, frame, interval, negotiated);
   if (!NT_SUCCESS(status)) return status;
   status = ReplaceScratchPicture(dev, code, width, height);
@@ -557,7 +573,7 @@ NTSTATUS CommitVideoStream(CameraDeviceState* dev) {
   if (bracket) bracket(dev, 0);
   NTSTATUS status = STATUS_SUCCESS;
   if (g_Driver.CommitNeeded && g_Driver.ProbeCommitBuffer) {
-    status = SendControlRequest(dev, UVC_SET_CUR, 0x0200, 1, g_Driver.ProbeCommitBuffer, kProbeCommitSize,
+    status = SendControlRequest(dev, uvc::SET_CUR, kCommit, kStreamingIndex, g_Driver.ProbeCommitBuffer, uvc::kProbeCommitSize,
                                 kControlSet);
     // A commit the camera refused is still needed.
     if (NT_SUCCESS(status)) g_Driver.CommitNeeded = FALSE;
@@ -577,7 +593,7 @@ static const char16_t* const kParamNames[8] = {nullptr,    u"FTPROP01", u"FTPROP
 NTSTATUS StartCaptureStream0(CameraDeviceState* dev) {
   dev->FrameCounter = 0;
   if (g_Driver.ProbeCommitBuffer) ExFreePool(g_Driver.ProbeCommitBuffer);
-  g_Driver.ProbeCommitBuffer = static_cast<PUCHAR>(ExAllocatePool(NonPagedPool, kProbeCommitSize));
+  g_Driver.ProbeCommitBuffer = static_cast<PUCHAR>(ExAllocatePool(NonPagedPool, uvc::kProbeCommitSize));
   if (!g_Driver.ProbeCommitBuffer) return STATUS_INSUFFICIENT_RESOURCES;
   FillStartProbe(dev, g_Driver.ProbeCommitBuffer);
 
