@@ -63,12 +63,11 @@ static NTSTATUS CamInitialize(PDEVICE_OBJECT, PVOID context) {
   ReadDwordSetting(qcam::kKeyUcam, u"DebugFlag", &dev->DebugFlags, 0);
 
   FaceTrackingParameters& face = g_Driver.Face;
-  static const LONG kParams[8] = {0, 50, 160, 10, 10, 5, 30, 50};
-  static const LONG kSkinSet0[9] = {1, 4, 50, -46, 0, 0, 46, -31, -4};
   face.Flags = 0;
-  memcpy(face.Param, kParams, sizeof(kParams));
+  face.Param[0] = 0;
+  for (int p = 0; p < qcam::kFaceParamCount; ++p) face.Param[p + 1] = qcam::kFaceParamDefaults[p];
   memset(face.SkinRules, 0, sizeof(face.SkinRules));
-  memcpy(face.SkinRules[0], kSkinSet0, sizeof(kSkinSet0));
+  for (int k = 0; k < qcam::kSkinRuleCount; ++k) face.SkinRules[0][k] = qcam::kSkinRuleSet0Defaults[k];
   face.SelectedSet = 0;
   face.SelectedBy91 = FALSE;
 

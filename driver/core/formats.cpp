@@ -13,6 +13,7 @@
 #include "driver/imaging/effects.h"
 #include "driver/imaging/jpeg_decoder.h"
 #include "shared/qcam_defs.h"
+#include "shared/snapshot_file.h"
 
 DriverGlobals g_Driver;
 
@@ -527,7 +528,7 @@ static VOID PrepareFramePipeline(CameraDeviceState* dev, ULONG code, LONG width,
   ResetEffectState();
   AllocateEffectBuffers(width, height);
   if (width > 640) {
-    g_Driver.Face.Flags &= ~1u;
+    g_Driver.Face.Flags &= ~qcam::kFaceTrackFaces;
     WriteDwordSetting(qcam::kKeyCurrent, u"FTEnable", 0);
   }
   PrepareFaceTracking(width, height, FormatIndexOfCode(code));
@@ -582,14 +583,6 @@ NTSTATUS CommitVideoStream(CameraDeviceState* dev) {
   return status;
 }
 
-static const char16_t* const kTuningNames[4][9] = {
-    {u"FTPROP10", u"FTPROP11", u"FTPROP12", u"FTPROP13", u"FTPROP14", u"FTPROP15", u"FTPROP16", u"FTPROP17", u"FTPROP18"},
-    {u"FTPROP20", u"FTPROP21", u"FTPROP22", u"FTPROP23", u"FTPROP24", u"FTPROP25", u"FTPROP26", u"FTPROP27", u"FTPROP28"},
-    {u"FTPROP30", u"FTPROP31", u"FTPROP32", u"FTPROP33", u"FTPROP34", u"FTPROP35", u"FTPROP36", u"FTPROP37", u"FTPROP38"},
-    {u"FTPROP40", u"FTPROP41", u"FTPROP42", u"FTPROP43", u"FTPROP44", u"FTPROP45", u"FTPROP46", u"FTPROP47", u"FTPROP48"}};
-static const char16_t* const kParamNames[8] = {nullptr,    u"FTPROP01", u"FTPROP02", u"FTPROP03",
-                                               u"FTPROP04", u"FTPROP05", u"FTPROP06", u"FTPROP07"};
-
 NTSTATUS StartCaptureStream0(CameraDeviceState* dev) {
   dev->FrameCounter = 0;
   if (g_Driver.ProbeCommitBuffer) ExFreePool(g_Driver.ProbeCommitBuffer);
@@ -608,15 +601,15 @@ NTSTATUS StartCaptureStream0(CameraDeviceState* dev) {
   UpdateCameraStatus(qcam::kStatusStreaming, 0);
 
   // Tuning values: a missing value reads 0 and replaces the built-in default.
-  for (int p = 1; p <= 7; ++p) {
+  for (int p = 0; p < qcam::kFaceParamCount; ++p) {
     ULONG v = 0;
-    ReadDwordSetting(qcam::kKeyCurrent, kParamNames[p], &v, 0);
-    g_Driver.Face.Param[p] = LONG(v);
+    ReadDwordSetting(qcam::kKeyCurrent, qcam::kFaceParamNames[p], &v, 0);
+    g_Driver.Face.Param[p + 1] = LONG(v);
   }
-  for (int s = 0; s < 4; ++s)
-    for (int k = 0; k < 9; ++k) {
+  for (int s = 0; s < qcam::kSkinRuleSetCount; ++s)
+    for (int k = 0; k < qcam::kSkinRuleCount; ++k) {
       ULONG v = 0;
-      ReadDwordSetting(qcam::kKeyCurrent, kTuningNames[s][k], &v, 0);
+      ReadDwordSetting(qcam::kKeyCurrent, qcam::kSkinRuleNames[s][k], &v, 0);
       g_Driver.Face.SkinRules[s][k] = LONG(v);
     }
   return STATUS_SUCCESS;
@@ -676,14 +669,14 @@ static VOID WriteSnapshot(CameraDeviceState* dev, const UCHAR* output, ULONG out
     imageSize = outputLength;
     imageFormat = USHORT(dev->FormatIndex);
   }
-  PUCHAR file = static_cast<PUCHAR>(ExAllocatePool(NonPagedPool, kSnapshotHeaderSize + size_t(imageSize)));
+  PUCHAR file = static_cast<PUCHAR>(ExAllocatePool(NonPagedPool, qcam::kSnapshotHeaderSize + size_t(imageSize)));
   if (!file) return;  // still pending: retried on the next frame
   if (mjpeg) {
     if (!dev->ScratchBuffer) {
       dev->ScratchSize = ULONG(dev->Width) * ULONG(dev->Height) * 2;
       dev->ScratchBuffer = static_cast<PUCHAR>(ExAllocatePool(NonPagedPool, dev->ScratchSize));
     }
-    ULONG decoded = dev->ScratchBuffer ? DecodeJPEGToRGB24(file + kSnapshotHeaderSize, imageSize, raw, rawLength, dev)
+    ULONG decoded = dev->ScratchBuffer ? DecodeJPEGToRGB24(file + qcam::kSnapshotHeaderSize, imageSize, raw, rawLength, dev)
                                        : 0;
     if (dev->ScratchBuffer) ExFreePool(dev->ScratchBuffer);
     dev->ScratchBuffer = nullptr;
@@ -694,26 +687,22 @@ static VOID WriteSnapshot(CameraDeviceState* dev, const UCHAR* output, ULONG out
       return;
     }
   } else {
-    memcpy(file + kSnapshotHeaderSize, output, imageSize);
+    memcpy(file + qcam::kSnapshotHeaderSize, output, imageSize);
   }
   USHORT requestedWidth = USHORT(dev->Width), requestedHeight = USHORT(dev->Height);
   if (dev->SnapshotSizeIndex < ULONG(qcam::kSnapshotSizeCount)) {
     requestedWidth = qcam::kSnapshotSizes[dev->SnapshotSizeIndex].width;
     requestedHeight = qcam::kSnapshotSizes[dev->SnapshotSizeIndex].height;
   }
-  memset(file, 0, kSnapshotHeaderSize);
-  WriteLe32(file + 0, imageSize);
-  file[4] = UCHAR(imageFormat);
-  file[5] = UCHAR(imageFormat >> 8);
-  file[6] = UCHAR(dev->Width);
-  file[7] = UCHAR(dev->Width >> 8);
-  file[8] = UCHAR(dev->Height);
-  file[9] = UCHAR(dev->Height >> 8);
-  file[10] = UCHAR(requestedWidth);
-  file[11] = UCHAR(requestedWidth >> 8);
-  file[12] = UCHAR(requestedHeight);
-  file[13] = UCHAR(requestedHeight >> 8);
-  NTSTATUS written = WriteWholeFile(kSnapshotPath, file, kSnapshotHeaderSize + imageSize);
+  qcam::SnapshotFileHeader header = {};
+  header.dwImageSize = imageSize;
+  header.wFormatIndex = imageFormat;
+  header.wWidth = USHORT(dev->Width);
+  header.wHeight = USHORT(dev->Height);
+  header.wRequestedWidth = requestedWidth;
+  header.wRequestedHeight = requestedHeight;
+  qcam::StoreSnapshotHeader(header, file);
+  NTSTATUS written = WriteWholeFile(kSnapshotPath, file, qcam::kSnapshotHeaderSize + imageSize);
   ExFreePool(file);
   // A file that could not be written is not announced: the snapshot stays
   // pending and is tried again on the next frame.
@@ -752,12 +741,12 @@ NTSTATUS ProcessRawFrame(CameraDeviceState* dev, PUCHAR output, ULONG outputLeng
   // processed together with the stale bytes after it.
   bool whole = returned != 0 && PictureBytes(dev->FormatIndex, dev->Width, dev->Height) <= returned;
   ULONG flags = __atomic_load_n(&g_Driver.Face.Flags, __ATOMIC_ACQUIRE);
-  if ((flags & 1) && dev->Width <= 640) {
+  if ((flags & qcam::kFaceTrackFaces) && dev->Width <= 640) {
     if (whole) RunFaceTrackingBranch(dev, output, returned);
   } else {
     // Tracking cannot run at this width: only its own bit is cleared, so
     // that a property request changing the other bits meanwhile is kept.
-    if (flags & 1) __atomic_fetch_and(&g_Driver.Face.Flags, ~1u, __ATOMIC_ACQ_REL);
+    if (flags & qcam::kFaceTrackFaces) __atomic_fetch_and(&g_Driver.Face.Flags, ~qcam::kFaceTrackFaces, __ATOMIC_ACQ_REL);
     if (whole && dev->ZoomEnable) {
       // The rebuild request is taken before the window is read: a zoom
       // property that moves the window after this point asks again and is

@@ -44,6 +44,5 @@ NTSTATUS ProcessRawFrame(CameraDeviceState* dev, PUCHAR output, ULONG outputLeng
 // buffers), waiting for a frame in progress to finish.
 VOID ReleaseFrameBuffers();
 
-// Snapshot file header (little-endian, 48 bytes, image follows).
-constexpr ULONG kSnapshotHeaderSize = 48;
+// The snapshot file (header declared in shared/snapshot_file.h).
 constexpr PCWSTR kSnapshotPath = u"\\SystemRoot\\Snap.dat";

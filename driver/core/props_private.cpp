@@ -26,10 +26,6 @@ constexpr UCHAR kMonochromeBit = 0x04;   // 0xF004
 constexpr UCHAR kLowLightBit = 0x01;     // 0xF013
 constexpr UCHAR kOutdoorBit = 0x02;      // 0xF013
 
-// Face-tracking flags.
-constexpr ULONG kTrackFaces = 0x1;
-constexpr ULONG kAutoFraming = 0x2;
-
 // Sub-commands of property 14 and 4.
 constexpr LONG kCmdSnapshotButton = 4;
 constexpr LONG kCmdTuningSet = 90;
@@ -238,7 +234,7 @@ NTSTATUS PrivateGetProperty(CameraDeviceState* dev, PHW_STREAM_REQUEST_BLOCK srb
     case qcam::kPrivZoomEnable: r.Put(0, LONG(dev->ZoomEnable)); break;
     case qcam::kPrivTakeSnapshot: r.Put(0, LONG(dev->StillPending)); break;
     case qcam::kPrivFaceTracking:
-      r.Put(0, (face.Flags & (kTrackFaces | kAutoFraming)) ? 1 : 0);
+      r.Put(0, (face.Flags & (qcam::kFaceTrackFaces | qcam::kFaceAutoFraming)) ? 1 : 0);
       r.Put(1, LONG(face.Flags));
       for (ULONG k = 1; k <= 7; ++k) r.Put(1 + k, face.Param[k]);
       break;
@@ -296,12 +292,12 @@ NTSTATUS PrivateSetProperty(CameraDeviceState* dev, PHW_STREAM_REQUEST_BLOCK srb
       if (v == kTrackingParameters) {
         face.Flags = ULONG(r.Get(1));
         for (ULONG k = 1; k <= 7; ++k) face.Param[k] = r.Get(1 + k);
-        if (!(face.Flags & kTrackFaces)) RequestFaceTrackingStop();
+        if (!(face.Flags & qcam::kFaceTrackFaces)) RequestFaceTrackingStop();
       } else if (v == 1) {
-        face.Flags |= kTrackFaces | kAutoFraming;
+        face.Flags |= qcam::kFaceTrackFaces | qcam::kFaceAutoFraming;
         WriteCurrent(u"FTEnable", 1);
       } else {
-        face.Flags &= ~(kTrackFaces | kAutoFraming);
+        face.Flags &= ~(qcam::kFaceTrackFaces | qcam::kFaceAutoFraming);
         WriteCurrent(u"FTEnable", 0);
       }
       break;

@@ -20,7 +20,6 @@
 
 namespace {
 
-constexpr NTSTATUS kStatusObjectTypeMismatch = static_cast<NTSTATUS>(0xC0000024);
 
 // Limits of the registry (the real one's key-name, value-name and depth
 // limits) and of the text file read back.
@@ -675,7 +674,7 @@ NTSTATUS RtlQueryRegistryValues(ULONG RelativeTo, PCWSTR Path, PRTL_QUERY_REGIST
         const bool callerDword = e->DefaultType == REG_DWORD;
         const bool callerString = e->DefaultType == REG_SZ || e->DefaultType == REG_EXPAND_SZ;
         const bool isString = type == REG_SZ || type == REG_EXPAND_SZ;
-        if ((callerDword && type != REG_DWORD) || (callerString && !isString)) return kStatusObjectTypeMismatch;
+        if ((callerDword && type != REG_DWORD) || (callerString && !isString)) return STATUS_OBJECT_TYPE_MISMATCH;
         if (isString) text = platform::Widen(std::string(f.value.data.begin(), f.value.data.end()));
       } else {
         if (e->Flags & RTL_QUERY_REGISTRY_REQUIRED) return STATUS_OBJECT_NAME_NOT_FOUND;
@@ -694,7 +693,7 @@ NTSTATUS RtlQueryRegistryValues(ULONG RelativeTo, PCWSTR Path, PRTL_QUERY_REGIST
         }
       }
       if (type == REG_DWORD) {
-        if (length != sizeof(ULONG)) return kStatusObjectTypeMismatch;
+        if (length != sizeof(ULONG)) return STATUS_OBJECT_TYPE_MISMATCH;
         ULONG v;
         std::memcpy(&v, data, sizeof v);
         *static_cast<ULONG*>(e->EntryContext) = v;
@@ -702,7 +701,7 @@ NTSTATUS RtlQueryRegistryValues(ULONG RelativeTo, PCWSTR Path, PRTL_QUERY_REGIST
         const NTSTATUS s = StoreUnicode(static_cast<PUNICODE_STRING>(e->EntryContext), text);
         if (!NT_SUCCESS(s)) return s;
       } else {
-        return kStatusObjectTypeMismatch;
+        return STATUS_OBJECT_TYPE_MISMATCH;
       }
       continue;
     }

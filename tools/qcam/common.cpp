@@ -150,19 +150,17 @@ std::vector<InitialValue> InitialRegistryValues() {
   v.push_back({"CURRENT", "ZoomXofst", 0});
   v.push_back({"CURRENT", "ZoomYofst", 0});
   // Face-tracking tuning at the driver's built-in defaults.
-  static const int32_t kTracking[7] = {50, 160, 10, 10, 5, 30, 50};
-  for (int i = 0; i < 7; ++i) {
-    char name[16];
-    std::snprintf(name, sizeof(name), "FTPROP%02d", i + 1);
-    v.push_back({"CURRENT", name, kTracking[i]});
-  }
-  static const int32_t kSkinSet0[9] = {1, 4, 50, -46, 0, 0, 46, -31, -4};
-  for (int set = 0; set < 4; ++set)
-    for (int i = 0; i < 9; ++i) {
-      char name[16];
-      std::snprintf(name, sizeof(name), "FTPROP%d%d", set + 1, i);
-      v.push_back({"CURRENT", name, set == 0 ? kSkinSet0[i] : 0});
-    }
+  // The value names are plain ASCII: each UTF-16 unit narrows to its byte.
+  auto ascii = [](const char16_t* name) {
+    std::string out;
+    for (; *name; ++name) out += char(*name);
+    return out;
+  };
+  for (int i = 0; i < qcam::kFaceParamCount; ++i)
+    v.push_back({"CURRENT", ascii(qcam::kFaceParamNames[i]), qcam::kFaceParamDefaults[i]});
+  for (int set = 0; set < qcam::kSkinRuleSetCount; ++set)
+    for (int i = 0; i < qcam::kSkinRuleCount; ++i)
+      v.push_back({"CURRENT", ascii(qcam::kSkinRuleNames[set][i]), set == 0 ? qcam::kSkinRuleSet0Defaults[i] : 0});
   v.push_back({"UCAM", "DebugFlag", 0});
   return v;
 }
@@ -438,11 +436,6 @@ bool ReadFileBytes(const std::string& path, size_t limit, std::vector<uint8_t>* 
 
 // ---- the snapshot file ---------------------------------------------------------------------
 
-namespace {
-uint16_t Le16(const uint8_t* p) { return uint16_t(p[0] | p[1] << 8); }
-uint32_t Le32(const uint8_t* p) { return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24; }
-}  // namespace
-
 const char* SnapshotFormatName(uint16_t formatIndex) {
   switch (formatIndex) {
     case qcam::kFormatI420: return "I420";
@@ -458,13 +451,14 @@ bool ParseSnapshotFile(const uint8_t* data, size_t size, SnapshotFile* out, std:
     *error = "snapshot file shorter than its 48-byte header";
     return false;
   }
+  const qcam::SnapshotFileHeader header = qcam::LoadSnapshotHeader(data);
   SnapshotFile s;
-  s.imageBytes = Le32(data);
-  s.formatIndex = Le16(data + 4);
-  s.width = Le16(data + 6);
-  s.height = Le16(data + 8);
-  s.requestedWidth = Le16(data + 10);
-  s.requestedHeight = Le16(data + 12);
+  s.imageBytes = header.dwImageSize;
+  s.formatIndex = header.wFormatIndex;
+  s.width = header.wWidth;
+  s.height = header.wHeight;
+  s.requestedWidth = header.wRequestedWidth;
+  s.requestedHeight = header.wRequestedHeight;
   if (s.imageBytes > size - kSnapshotHeaderSize) {
     *error = "snapshot file truncated: header announces " + std::to_string(s.imageBytes) + " image bytes, " +
              std::to_string(size - kSnapshotHeaderSize) + " present";
@@ -491,7 +485,8 @@ bool ParseSnapshotFile(const uint8_t* data, size_t size, SnapshotFile* out, std:
              SnapshotFormatName(s.formatIndex) + ": " + std::to_string(s.imageBytes) + " bytes";
     return false;
   }
-  if (s.formatIndex == qcam::kFormatMJPG && !(data[48] == 0xFF && data[49] == 0xD8)) {
+  const uint8_t* image = data + kSnapshotHeaderSize;
+  if (s.formatIndex == qcam::kFormatMJPG && !(image[0] == 0xFF && image[1] == 0xD8)) {
     *error = "snapshot JPEG does not start with a start-of-image marker";
     return false;
   }

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/stream/ks.h"
+#include "shared/snapshot_file.h"
 #include "sim/class_driver.h"
 #include "sim/image_io.h"
 #include "sim/ks_camera_device.h"
@@ -134,7 +135,7 @@ bool WriteFileBytes(const std::string& path, const uint8_t* data, size_t size, s
 bool ReadFileBytes(const std::string& path, size_t limit, std::vector<uint8_t>* bytes, std::string* error);
 
 // ---- the snapshot file ---------------------------------------------------------------------
-constexpr size_t kSnapshotHeaderSize = 48;
+using qcam::kSnapshotHeaderSize;
 struct SnapshotFile {
   uint32_t imageBytes = 0;
   uint16_t formatIndex = 0;
