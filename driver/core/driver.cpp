@@ -6,11 +6,15 @@
 
 #include "driver/core/camera_control.h"
 #include "driver/core/formats.h"
+#include "driver/core/frame_pipeline.h"
 #include "driver/core/property_sets.h"
 #include "driver/core/settings.h"
+#include "driver/core/stream_negotiation.h"
 #include "driver/imaging/effects.h"
 #include "shared/qcam_defs.h"
 #include "shared/uvc_wire.h"
+
+DriverGlobals g_Driver;
 
 static VOID AdapterReceivePacket(PHW_STREAM_REQUEST_BLOCK srb);
 

@@ -1,5 +1,5 @@
-// Stream formats offered to capture applications, negotiation with the camera
-// and the per-frame pipeline.
+// Stream formats offered to capture applications: the configuration
+// descriptor walk, the capture format slots, format match and intersection.
 #pragma once
 
 #include "driver/core/device_state.h"
@@ -30,19 +30,7 @@ LONG FindMatchingFormat(ULONG streamNumber, const KSDATAFORMAT* format);
 NTSTATUS DataIntersection(PHW_STREAM_REQUEST_BLOCK srb);
 NTSTATUS SetDataFormat(CameraDeviceState* dev, PHW_STREAM_REQUEST_BLOCK srb);
 
-// Snapshot size index for a stream size.
-ULONG SnapshotSizeIndexFor(LONG width, LONG height);
-
-NTSTATUS AllocateBandwidthStream0(CameraDeviceState* dev, PULONG rawFrameLength, PVOID format);
-NTSTATUS StartCaptureStream0(CameraDeviceState* dev);
-NTSTATUS StopCaptureStream0(CameraDeviceState* dev);
-NTSTATUS FreeBandwidthStream0(CameraDeviceState* dev);
-NTSTATUS CommitVideoStream(CameraDeviceState* dev);
-NTSTATUS ProcessRawFrame(CameraDeviceState* dev, PUCHAR output, ULONG outputLength, const UCHAR* raw,
-                         ULONG rawLength, PULONG bytesReturned);
-// Releases the per-stream buffers shared with the frame path (effect work
-// buffers), waiting for a frame in progress to finish.
-VOID ReleaseFrameBuffers();
-
-// The snapshot file (header declared in shared/snapshot_file.h).
-constexpr PCWSTR kSnapshotPath = u"\\SystemRoot\\Snap.dat";
+// The video info header of a format, when the format is large enough to hold it.
+const KS_VIDEOINFOHEADER* VideoInfoOf(const KSDATAFORMAT* format);
+// The output format index (qcam::kFormat*) of a FourCC (0: RGB24), or -1.
+LONG FormatIndexOfCode(ULONG code);
