@@ -304,19 +304,204 @@ const FormatInfo* DescriptorInfo::FindFormat(uint8_t index) const {
 
 // ---- the walk -----------------------------------------------------------------
 
-bool ParseConfigurationDescriptor(const uint8_t* data, size_t size, DescriptorInfo* out, std::string* error) {
-  std::string dummy;
-  if (!error) error = &dummy;
-  if (!data || size < 9) {
+namespace {
+
+// Where the walk is: the interface being described and the format whose
+// frames and still image frame follow.
+struct WalkState {
+  DescriptorInfo info;
+  int ifNumber = -1, ifAlt = 0, ifClass = -1, ifSubclass = -1;
+  FormatInfo* current = nullptr;
+  AltSettingInfo* pendingAlt = nullptr;  // a streaming setting waiting for its endpoint
+  bool lastWasFrameOfCurrent = false;
+};
+
+void ReadInterface(const uint8_t* d, WalkState* w) {
+  using Interface = uvc::InterfaceDescriptor;
+  DescriptorInfo& info = w->info;
+  w->ifNumber = d[Interface::bInterfaceNumber];
+  w->ifAlt = d[Interface::bAlternateSetting];
+  w->ifClass = d[Interface::bInterfaceClass];
+  w->ifSubclass = d[Interface::bInterfaceSubClass];
+  w->pendingAlt = nullptr;
+  w->current = nullptr;
+  if (w->ifClass != uvc::CC_VIDEO) return;
+  if (w->ifSubclass == uvc::SC_VIDEOCONTROL && info.controlInterface < 0) info.controlInterface = w->ifNumber;
+  if (w->ifSubclass != uvc::SC_VIDEOSTREAMING) return;
+  if (info.streamingInterface < 0) info.streamingInterface = w->ifNumber;
+  bool repeated = false;
+  for (const auto& a : info.altSettings) repeated = repeated || a.alternateSetting == w->ifAlt;
+  if (repeated && w->ifNumber == info.streamingInterface)
+    info.anomalies.push_back("alternate setting " + std::to_string(w->ifAlt) + " repeated");
+  if (w->ifNumber == info.streamingInterface && w->ifAlt != 0 && !repeated) {
+    AltSettingInfo alt;
+    alt.alternateSetting = uint8_t(w->ifAlt);
+    info.altSettings.push_back(alt);
+    w->pendingAlt = &info.altSettings.back();
+  }
+}
+
+// The first isochronous endpoint of a streaming alternate setting.
+void ReadEndpoint(const uint8_t* d, WalkState* w) {
+  using Endpoint = uvc::EndpointDescriptor;
+  if (!w->pendingAlt || (d[Endpoint::bmAttributes] & 0x03) != 0x01) return;
+  AltSettingInfo& alt = *w->pendingAlt;
+  alt.endpointAddress = d[Endpoint::bEndpointAddress];
+  alt.rawMaxPacket = Le16(d + Endpoint::wMaxPacketSize);
+  // Bits 10..0 the size, bits 12..11 the extra transactions per microframe.
+  alt.maxPacketBytes = uint32_t(alt.rawMaxPacket & 0x7FF) * (1 + ((alt.rawMaxPacket >> 11) & 3));
+  w->pendingAlt = nullptr;
+}
+
+void ReadControlUnit(const uint8_t* d, uint8_t len, WalkState* w) {
+  DescriptorInfo& info = w->info;
+  const uint8_t subtype = d[uvc::DescriptorHeader::bDescriptorSubtype];
+  using Terminal = uvc::CameraTerminalDescriptor;
+  using Unit = uvc::ProcessingUnitDescriptor;
+  using Extension = uvc::ExtensionUnitDescriptor;
+  if (subtype == uvc::VC_INPUT_TERMINAL && len >= Terminal::kFixedSize &&
+      Le16(d + uvc::InputTerminalDescriptor::wTerminalType) == uvc::ITT_CAMERA && !info.cameraTerminal.present) {
+    auto& ct = info.cameraTerminal;
+    ct.present = true;
+    ct.id = d[uvc::InputTerminalDescriptor::bTerminalID];
+    ct.objectiveFocalMin = Le16(d + Terminal::wObjectiveFocalLengthMin);
+    ct.objectiveFocalMax = Le16(d + Terminal::wObjectiveFocalLengthMax);
+    ct.ocularFocal = Le16(d + Terminal::wOcularFocalLength);
+    const size_t n = d[Terminal::bControlSize];
+    const size_t room = len - Terminal::bmControls;
+    ct.controls.assign(d + Terminal::bmControls, d + Terminal::bmControls + std::min(n, room));
+    if (n > room) info.anomalies.push_back("camera terminal controls run past its length");
+  } else if (subtype == uvc::VC_PROCESSING_UNIT && len >= Unit::kFixedSize && !info.processingUnit.present) {
+    auto& pu = info.processingUnit;
+    pu.present = true;
+    pu.id = d[Unit::bUnitID];
+    pu.sourceId = d[Unit::bSourceID];
+    pu.maxMultiplier = Le16(d + Unit::wMaxMultiplier);
+    const size_t n = d[Unit::bControlSize];
+    const size_t room = len - Unit::bmControls;
+    pu.controls.assign(d + Unit::bmControls, d + Unit::bmControls + std::min(n, room));
+    if (n > room) info.anomalies.push_back("processing unit controls run past its length");
+  } else if (subtype == uvc::VC_EXTENSION_UNIT && len >= Extension::kFixedSize) {
+    ExtensionUnitInfo xu;
+    xu.id = d[Extension::bUnitID];
+    std::memcpy(xu.guid, d + Extension::guidExtensionCode, 16);
+    const size_t sizeAt = Extension::baSourceID + d[Extension::bNrInPins];
+    if (sizeAt < len) {
+      const size_t n = d[sizeAt];
+      const size_t avail = len - sizeAt - 1;
+      xu.controls.assign(d + sizeAt + 1, d + sizeAt + 1 + std::min(n, avail));
+    }
+    info.extensionUnits.push_back(xu);
+  }
+}
+
+void AddFormat(FormatInfo f, WalkState* w) {
+  if (w->info.FindFormat(f.index)) w->info.anomalies.push_back("format index " + std::to_string(f.index) + " repeated");
+  w->info.formats.push_back(f);
+  w->current = &w->info.formats.back();
+}
+
+FrameInfo ReadFrame(const uint8_t* d, uint8_t len, DescriptorInfo* info) {
+  using Frame = uvc::FrameDescriptor;
+  FrameInfo fr;
+  fr.index = d[Frame::bFrameIndex];
+  fr.capabilities = d[Frame::bmCapabilities];
+  fr.width = Le16(d + Frame::wWidth);
+  fr.height = Le16(d + Frame::wHeight);
+  fr.minBitRate = Le32(d + Frame::dwMinBitRate);
+  fr.maxBitRate = Le32(d + Frame::dwMaxBitRate);
+  fr.maxFrameSize = Le32(d + Frame::dwMaxVideoFrameBufferSize);
+  fr.defaultInterval = Le32(d + Frame::dwDefaultFrameInterval);
+  const size_t n = d[Frame::bFrameIntervalType];
+  if (n == 0) {
+    if (len >= uvc::FrameDescriptorSize(Frame::kContinuousWords)) {
+      fr.continuous = true;
+      fr.minInterval = Le32(d + Frame::dwFrameInterval);
+      fr.maxInterval = Le32(d + Frame::dwFrameInterval + 4);
+      fr.intervalStep = Le32(d + Frame::dwFrameInterval + 8);
+    } else {
+      info->anomalies.push_back("continuous frame descriptor too short");
+    }
+  } else {
+    const size_t fit = std::min(n, size_t(len - Frame::kFixedSize) / 4);
+    if (fit < n) info->anomalies.push_back("frame descriptor lists more intervals than it holds");
+    for (size_t i = 0; i < fit; ++i) fr.intervals.push_back(Le32(d + Frame::dwFrameInterval + 4 * i));
+  }
+  return fr;
+}
+
+void ReadStill(const uint8_t* d, uint8_t len, StillInfo* st) {
+  using Still = uvc::StillImageFrameDescriptor;
+  st->present = true;
+  const size_t n = d[Still::bNumImageSizePatterns];
+  size_t at = Still::wWidthHeight;
+  for (size_t i = 0; i < n && at + 4 <= len; ++i, at += 4) st->sizes.emplace_back(Le16(d + at), Le16(d + at + 2));
+  if (at < len) {
+    const size_t m = d[at++];
+    for (size_t i = 0; i < m && at < len; ++i) st->compression.push_back(d[at++]);
+  }
+}
+
+// A class-specific descriptor of the streaming interface's setting 0;
+// returns whether it belongs to the current format's frames (a frame, or the
+// still image frame after them).
+bool ReadStreamingDescriptor(const uint8_t* d, uint8_t len, WalkState* w) {
+  DescriptorInfo& info = w->info;
+  const uint8_t subtype = d[uvc::DescriptorHeader::bDescriptorSubtype];
+  using Format = uvc::FormatDescriptor;
+  if (subtype == uvc::VS_INPUT_HEADER && len >= uvc::InputHeaderDescriptor::kFixedSize) {
+    info.announcedFormats = d[uvc::InputHeaderDescriptor::bNumFormats];
+    info.stillCaptureMethod = d[uvc::InputHeaderDescriptor::bStillCaptureMethod];
+  } else if (subtype == uvc::VS_FORMAT_MJPEG && len >= uvc::FormatMjpegDescriptor::kSize) {
+    FormatInfo f;
+    f.kind = FormatKind::kMjpeg;
+    f.index = d[Format::bFormatIndex];
+    f.declaredFrames = d[Format::bNumFrameDescriptors];
+    f.fourcc = uint32_t('M') | uint32_t('J') << 8 | uint32_t('P') << 16 | uint32_t('G') << 24;
+    f.bitsPerPixel = 16;
+    f.defaultFrameIndex = d[uvc::FormatMjpegDescriptor::bDefaultFrameIndex];
+    AddFormat(f, w);
+  } else if (subtype == uvc::VS_FORMAT_UNCOMPRESSED && len >= uvc::FormatUncompressedDescriptor::kSize) {
+    using Uncompressed = uvc::FormatUncompressedDescriptor;
+    FormatInfo f;
+    f.kind = FormatKind::kUncompressed;
+    f.index = d[Format::bFormatIndex];
+    f.declaredFrames = d[Format::bNumFrameDescriptors];
+    std::memcpy(f.guid, d + Uncompressed::guidFormat, 16);
+    f.fourcc = Le32(d + Uncompressed::guidFormat);
+    f.bitsPerPixel = d[Uncompressed::bBitsPerPixel];
+    f.defaultFrameIndex = d[Uncompressed::bDefaultFrameIndex];
+    AddFormat(f, w);
+  } else if ((subtype == uvc::VS_FRAME_MJPEG || subtype == uvc::VS_FRAME_UNCOMPRESSED) &&
+             len >= uvc::FrameDescriptor::kFixedSize && w->current &&
+             (subtype == uvc::VS_FRAME_MJPEG) == (w->current->kind == FormatKind::kMjpeg)) {
+    w->current->frames.push_back(ReadFrame(d, len, &info));
+    return true;
+  } else if (subtype == uvc::VS_STILL_IMAGE_FRAME && len >= uvc::StillImageFrameDescriptor::kFixedSize &&
+             w->current && w->lastWasFrameOfCurrent && !w->current->still.present) {
+    ReadStill(d, len, &w->current->still);
+    return true;
+  } else if (subtype != uvc::VS_INPUT_HEADER) {
+    // Colour matching ends the format's frames; other formats (frame-based,
+    // DV...) and their frames are not streamed.
+    w->current = nullptr;
+  }
+  return false;
+}
+
+// The configuration header: false with a reason when the bytes are not one,
+// or wTotalLength does not fit them.
+bool CheckConfigurationHeader(const uint8_t* data, size_t size, std::string* error) {
+  if (!data || size < uvc::ConfigurationDescriptor::kSize) {
     *error = "configuration descriptor shorter than 9 bytes";
     return false;
   }
-  if (data[0] < 9 || data[1] != uvc::USB_DT_CONFIGURATION) {
+  if (data[0] < uvc::ConfigurationDescriptor::kSize || data[1] != uvc::USB_DT_CONFIGURATION) {
     *error = "not a configuration descriptor";
     return false;
   }
-  const size_t total = Le16(data + 2);
-  if (total < 9) {
+  const size_t total = Le16(data + uvc::ConfigurationDescriptor::wTotalLength);
+  if (total < uvc::ConfigurationDescriptor::kSize) {
     *error = "configuration wTotalLength below 9";
     return false;
   }
@@ -325,15 +510,30 @@ bool ParseConfigurationDescriptor(const uint8_t* data, size_t size, DescriptorIn
              std::to_string(size) + " bytes present";
     return false;
   }
-  DescriptorInfo info;
-  info.totalLength = uint16_t(total);
-  info.numInterfaces = data[4];
+  return true;
+}
 
-  int ifNumber = -1, ifAlt = 0, ifClass = -1, ifSubclass = -1;
-  FormatInfo* current = nullptr;  // format whose frames and still follow
-  AltSettingInfo* pendingAlt = nullptr;
-  bool lastWasFrameOfCurrent = false;
+// Announced counts that disagree with what follows.
+void NoteCountAnomalies(DescriptorInfo* info) {
+  if (info->announcedFormats != 0 && info->announcedFormats != info->formats.size())
+    info->anomalies.push_back("VS input header announces " + std::to_string(info->announcedFormats) + " formats, " +
+                              std::to_string(info->formats.size()) + " follow");
+  for (const auto& f : info->formats)
+    if (f.declaredFrames != f.frames.size())
+      info->anomalies.push_back("format " + std::to_string(f.index) + " announces " + std::to_string(f.declaredFrames) +
+                                " frames, " + std::to_string(f.frames.size()) + " follow");
+}
 
+}  // namespace
+
+bool ParseConfigurationDescriptor(const uint8_t* data, size_t size, DescriptorInfo* out, std::string* error) {
+  std::string dummy;
+  if (!error) error = &dummy;
+  if (!CheckConfigurationHeader(data, size, error)) return false;
+  const size_t total = Le16(data + uvc::ConfigurationDescriptor::wTotalLength);
+  WalkState w;
+  w.info.totalLength = uint16_t(total);
+  w.info.numInterfaces = data[uvc::ConfigurationDescriptor::bNumInterfaces];
   size_t pos = 0;
   while (pos + 2 <= total) {
     const uint8_t len = data[pos];
@@ -348,158 +548,22 @@ bool ParseConfigurationDescriptor(const uint8_t* data, size_t size, DescriptorIn
     }
     const uint8_t* d = data + pos;
     bool frameOfCurrent = false;
-    if (type == uvc::USB_DT_INTERFACE && len >= 9) {
-      ifNumber = d[2];
-      ifAlt = d[3];
-      ifClass = d[5];
-      ifSubclass = d[6];
-      pendingAlt = nullptr;
-      current = nullptr;
-      if (ifClass == uvc::CC_VIDEO && ifSubclass == uvc::SC_VIDEOCONTROL && info.controlInterface < 0)
-        info.controlInterface = ifNumber;
-      if (ifClass == uvc::CC_VIDEO && ifSubclass == uvc::SC_VIDEOSTREAMING) {
-        if (info.streamingInterface < 0) info.streamingInterface = ifNumber;
-        bool repeated = false;
-        for (const auto& a : info.altSettings) repeated = repeated || a.alternateSetting == ifAlt;
-        if (repeated && ifNumber == info.streamingInterface)
-          info.anomalies.push_back("alternate setting " + std::to_string(ifAlt) + " repeated");
-        if (ifNumber == info.streamingInterface && ifAlt != 0 && !repeated) {
-          AltSettingInfo alt;
-          alt.alternateSetting = uint8_t(ifAlt);
-          info.altSettings.push_back(alt);
-          pendingAlt = &info.altSettings.back();
-        }
-      }
-    } else if (type == uvc::USB_DT_ENDPOINT && len >= 7) {
-      // The first isochronous endpoint of a streaming alternate setting.
-      if (pendingAlt && (d[3] & 0x03) == 0x01) {
-        pendingAlt->endpointAddress = d[2];
-        pendingAlt->rawMaxPacket = Le16(d + 4);
-        pendingAlt->maxPacketBytes = uint32_t(pendingAlt->rawMaxPacket & 0x7FF) * (1 + ((pendingAlt->rawMaxPacket >> 11) & 3));
-        pendingAlt = nullptr;
-      }
-    } else if (type == uvc::CS_INTERFACE && len >= 3 && ifClass == uvc::CC_VIDEO) {
-      const uint8_t subtype = d[2];
-      if (ifSubclass == uvc::SC_VIDEOCONTROL) {
-        if (subtype == uvc::VC_INPUT_TERMINAL && len >= 8 && Le16(d + 4) == uvc::ITT_CAMERA &&
-            !info.cameraTerminal.present && len >= 15) {
-          auto& ct = info.cameraTerminal;
-          ct.present = true;
-          ct.id = d[3];
-          ct.objectiveFocalMin = Le16(d + 8);
-          ct.objectiveFocalMax = Le16(d + 10);
-          ct.ocularFocal = Le16(d + 12);
-          const size_t n = d[14];
-          ct.controls.assign(d + 15, d + 15 + std::min<size_t>(n, len - 15));
-          if (n > size_t(len - 15)) info.anomalies.push_back("camera terminal controls run past its length");
-        } else if (subtype == uvc::VC_PROCESSING_UNIT && len >= 8 && !info.processingUnit.present) {
-          auto& pu = info.processingUnit;
-          pu.present = true;
-          pu.id = d[3];
-          pu.sourceId = d[4];
-          pu.maxMultiplier = Le16(d + 5);
-          const size_t n = d[7];
-          pu.controls.assign(d + 8, d + 8 + std::min<size_t>(n, len - 8));
-          if (n > size_t(len - 8)) info.anomalies.push_back("processing unit controls run past its length");
-        } else if (subtype == uvc::VC_EXTENSION_UNIT && len >= 24) {
-          ExtensionUnitInfo xu;
-          xu.id = d[3];
-          std::memcpy(xu.guid, d + 4, 16);
-          const size_t pins = d[21];
-          const size_t sizeAt = 22 + pins;
-          if (sizeAt < len) {
-            const size_t n = d[sizeAt];
-            const size_t avail = len - sizeAt - 1;
-            xu.controls.assign(d + sizeAt + 1, d + sizeAt + 1 + std::min(n, avail));
-          }
-          info.extensionUnits.push_back(xu);
-        }
-      } else if (ifSubclass == uvc::SC_VIDEOSTREAMING && ifNumber == info.streamingInterface && ifAlt == 0) {
-        if (subtype == uvc::VS_INPUT_HEADER && len >= 13) {
-          info.announcedFormats = d[3];
-          info.stillCaptureMethod = d[9];
-        } else if (subtype == uvc::VS_FORMAT_MJPEG && len >= 11) {
-          FormatInfo f;
-          f.kind = FormatKind::kMjpeg;
-          f.index = d[3];
-          f.declaredFrames = d[4];
-          f.fourcc = uint32_t('M') | uint32_t('J') << 8 | uint32_t('P') << 16 | uint32_t('G') << 24;
-          f.bitsPerPixel = 16;
-          f.defaultFrameIndex = d[6];
-          if (info.FindFormat(f.index)) info.anomalies.push_back("format index " + std::to_string(f.index) + " repeated");
-          info.formats.push_back(f);
-          current = &info.formats.back();
-        } else if (subtype == uvc::VS_FORMAT_UNCOMPRESSED && len >= 27) {
-          FormatInfo f;
-          f.kind = FormatKind::kUncompressed;
-          f.index = d[3];
-          f.declaredFrames = d[4];
-          std::memcpy(f.guid, d + 5, 16);
-          f.fourcc = Le32(d + 5);
-          f.bitsPerPixel = d[21];
-          f.defaultFrameIndex = d[22];
-          if (info.FindFormat(f.index)) info.anomalies.push_back("format index " + std::to_string(f.index) + " repeated");
-          info.formats.push_back(f);
-          current = &info.formats.back();
-        } else if ((subtype == uvc::VS_FRAME_MJPEG || subtype == uvc::VS_FRAME_UNCOMPRESSED) && len >= 26 && current &&
-                   (subtype == uvc::VS_FRAME_MJPEG) == (current->kind == FormatKind::kMjpeg)) {
-          FrameInfo fr;
-          fr.index = d[3];
-          fr.capabilities = d[4];
-          fr.width = Le16(d + 5);
-          fr.height = Le16(d + 7);
-          fr.minBitRate = Le32(d + 9);
-          fr.maxBitRate = Le32(d + 13);
-          fr.maxFrameSize = Le32(d + 17);
-          fr.defaultInterval = Le32(d + 21);
-          const size_t n = d[25];
-          if (n == 0) {
-            if (len >= 38) {
-              fr.continuous = true;
-              fr.minInterval = Le32(d + 26);
-              fr.maxInterval = Le32(d + 30);
-              fr.intervalStep = Le32(d + 34);
-            } else {
-              info.anomalies.push_back("continuous frame descriptor too short");
-            }
-          } else {
-            const size_t fit = std::min(n, size_t(len - 26) / 4);
-            if (fit < n) info.anomalies.push_back("frame descriptor lists more intervals than it holds");
-            for (size_t i = 0; i < fit; ++i) fr.intervals.push_back(Le32(d + 26 + 4 * i));
-          }
-          current->frames.push_back(fr);
-          frameOfCurrent = true;
-        } else if (subtype == uvc::VS_STILL_IMAGE_FRAME && len >= 5 && current && lastWasFrameOfCurrent &&
-                   !current->still.present) {
-          auto& st = current->still;
-          st.present = true;
-          const size_t n = d[4];
-          size_t at = 5;
-          for (size_t i = 0; i < n && at + 4 <= len; ++i, at += 4) st.sizes.emplace_back(Le16(d + at), Le16(d + at + 2));
-          if (at < len) {
-            const size_t m = d[at++];
-            for (size_t i = 0; i < m && at < len; ++i) st.compression.push_back(d[at++]);
-          }
-          frameOfCurrent = true;
-        } else if (subtype == uvc::VS_COLORFORMAT) {
-          current = nullptr;
-        } else if (subtype != uvc::VS_INPUT_HEADER) {
-          // Other formats (frame-based, DV...) and their frames are not streamed.
-          current = nullptr;
-        }
-      }
+    if (type == uvc::USB_DT_INTERFACE && len >= uvc::InterfaceDescriptor::kSize) {
+      ReadInterface(d, &w);
+    } else if (type == uvc::USB_DT_ENDPOINT && len >= uvc::EndpointDescriptor::kSize) {
+      ReadEndpoint(d, &w);
+    } else if (type == uvc::CS_INTERFACE && len >= uvc::DescriptorHeader::kClassSpecificMinSize &&
+               w.ifClass == uvc::CC_VIDEO) {
+      if (w.ifSubclass == uvc::SC_VIDEOCONTROL)
+        ReadControlUnit(d, len, &w);
+      else if (w.ifSubclass == uvc::SC_VIDEOSTREAMING && w.ifNumber == w.info.streamingInterface && w.ifAlt == 0)
+        frameOfCurrent = ReadStreamingDescriptor(d, len, &w);
     }
-    lastWasFrameOfCurrent = frameOfCurrent;
+    w.lastWasFrameOfCurrent = frameOfCurrent;
     pos += len;
   }
-  if (info.announcedFormats != 0 && info.announcedFormats != info.formats.size())
-    info.anomalies.push_back("VS input header announces " + std::to_string(info.announcedFormats) + " formats, " +
-                             std::to_string(info.formats.size()) + " follow");
-  for (const auto& f : info.formats)
-    if (f.declaredFrames != f.frames.size())
-      info.anomalies.push_back("format " + std::to_string(f.index) + " announces " + std::to_string(f.declaredFrames) +
-                               " frames, " + std::to_string(f.frames.size()) + " follow");
-  *out = std::move(info);
+  NoteCountAnomalies(&w.info);
+  *out = std::move(w.info);
   return true;
 }
 
