@@ -129,6 +129,142 @@ void WriteInterface(Writer* w, uint8_t number, uint8_t alt, uint8_t endpoints, u
   w->Bytes(d, sizeof(d));
 }
 
+// The video control interface: its header, camera terminal 1, processing
+// unit 4, the bridge's extension unit 5, output terminal 3 and the status
+// endpoint.
+void WriteVideoControl(Writer* w, const Profile& p) {
+  WriteInterface(w, 0, 0, 1, uvc::SC_VIDEOCONTROL, 2);
+  const size_t vcHeader = w->Size();
+  w->U8(13);
+  w->U8(uvc::CS_INTERFACE);
+  w->U8(uvc::VC_HEADER);
+  w->U16(0x0100);  // UVC 1.0
+  w->U16(0);       // wTotalLength, patched
+  w->U32(48000000);
+  w->U8(1);
+  w->U8(1);  // streaming interface 1
+  // Camera terminal 1.
+  w->U8(18);
+  w->U8(uvc::CS_INTERFACE);
+  w->U8(uvc::VC_INPUT_TERMINAL);
+  w->U8(1);
+  w->U16(uvc::ITT_CAMERA);
+  w->U8(0);
+  w->U8(0);
+  w->U16(0);
+  w->U16(0);
+  w->U16(0);
+  w->U8(3);
+  // Auto-exposure mode (bit 1), exposure time absolute (bit 3), focus absolute
+  // (bit 5), focus auto (bit 17).
+  w->U8(p.focus ? 0x2A : 0x0A);
+  w->U8(0x00);
+  w->U8(p.focus ? 0x02 : 0x00);
+  // Processing unit 4: brightness, contrast, hue, saturation, sharpness,
+  // gamma, white-balance temperature; backlight, gain, power line, white
+  // balance temperature auto.
+  w->U8(11);
+  w->U8(uvc::CS_INTERFACE);
+  w->U8(uvc::VC_PROCESSING_UNIT);
+  w->U8(4);
+  w->U8(1);
+  w->U16(0);
+  w->U8(2);
+  w->U8(0x7F);
+  w->U8(0x17);
+  w->U8(0);
+  // Extension unit 5 (bridge registers).
+  w->U8(27);
+  w->U8(uvc::CS_INTERFACE);
+  w->U8(uvc::VC_EXTENSION_UNIT);
+  w->U8(5);
+  w->Bytes(kGuidBridgeXu, 16);
+  w->U8(2);  // controls
+  w->U8(1);  // input pins
+  w->U8(4);  // source: processing unit
+  w->U8(2);  // control size
+  w->U8(0x0A);  // selectors 2 and 4
+  w->U8(0x00);
+  w->U8(0);
+  // Output terminal 3 (USB streaming).
+  const uint8_t ot[9] = {9, uvc::CS_INTERFACE, uvc::VC_OUTPUT_TERMINAL, 3, 0x01, 0x01, 0, 5, 0};
+  w->Bytes(ot, sizeof(ot));
+  w->Patch16(vcHeader + 5, uint16_t(w->Size() - vcHeader));
+  // Status interrupt endpoint.
+  const uint8_t ep[7] = {7, uvc::USB_DT_ENDPOINT, 0x83, 0x03, 0x10, 0x00, 0x06};
+  w->Bytes(ep, sizeof(ep));
+  const uint8_t csEp[5] = {5, 0x25, 0x03, 0x10, 0x00};
+  w->Bytes(csEp, sizeof(csEp));
+}
+
+// The video streaming interface's setting 0: the input header, the MJPEG
+// format and, when the profile has one, the uncompressed format, each with
+// its frames, still image frame and colour matching.
+void WriteVideoStreaming(Writer* w, const Profile& p) {
+  WriteInterface(w, 1, 0, 0, uvc::SC_VIDEOSTREAMING, 0);
+  const uint8_t formats = p.yuy2.empty() ? 1 : 2;
+  const size_t vsHeader = w->Size();
+  w->U8(uint8_t(13 + formats));
+  w->U8(uvc::CS_INTERFACE);
+  w->U8(uvc::VS_INPUT_HEADER);
+  w->U8(formats);
+  w->U16(0);  // patched
+  w->U8(0x81);
+  w->U8(0);     // bmInfo
+  w->U8(3);     // terminal link
+  w->U8(2);     // still capture method 2
+  w->U8(1);     // hardware trigger supported (the snapshot button)
+  w->U8(0);     // trigger usage: still image
+  w->U8(1);     // control size
+  for (int i = 0; i < formats; ++i) w->U8(0);
+  // MJPEG, format 1.
+  w->U8(11);
+  w->U8(uvc::CS_INTERFACE);
+  w->U8(uvc::VS_FORMAT_MJPEG);
+  w->U8(1);
+  w->U8(uint8_t(p.mjpeg.size()));
+  w->U8(1);  // fixed-size samples
+  w->U8(1);  // default frame
+  w->U8(0);
+  w->U8(0);
+  w->U8(0);
+  w->U8(0);
+  WriteFrames(w, uvc::VS_FRAME_MJPEG, p.mjpeg, 16);
+  WriteStill(w, p.mjpeg, {5});
+  WriteColorMatching(w);
+  if (!p.yuy2.empty()) {
+    w->U8(27);
+    w->U8(uvc::CS_INTERFACE);
+    w->U8(uvc::VS_FORMAT_UNCOMPRESSED);
+    w->U8(2);
+    w->U8(uint8_t(p.yuy2.size()));
+    w->Bytes(kGuidYuy2, 16);
+    w->U8(16);
+    w->U8(1);
+    w->U8(0);
+    w->U8(0);
+    w->U8(0);
+    w->U8(0);
+    WriteFrames(w, uvc::VS_FRAME_UNCOMPRESSED, p.yuy2, 16);
+    WriteStill(w, p.yuy2, {});
+    WriteColorMatching(w);
+  }
+  w->Patch16(vsHeader + 4, uint16_t(w->Size() - vsHeader));
+}
+
+// The streaming alternate settings, one isochronous IN endpoint each.
+void WriteAlternateSettings(Writer* w, const Profile& p) {
+  for (size_t i = 0; i < p.altPackets.size(); ++i) {
+    WriteInterface(w, 1, uint8_t(i + 1), 1, uvc::SC_VIDEOSTREAMING, 0);
+    w->U8(7);
+    w->U8(uvc::USB_DT_ENDPOINT);
+    w->U8(0x81);
+    w->U8(0x05);  // isochronous, asynchronous
+    w->U16(p.altPackets[i]);
+    w->U8(1);
+  }
+}
+
 }  // namespace
 
 std::vector<uint8_t> BuildProfileDescriptor(const std::string& profileName) {
@@ -148,130 +284,9 @@ std::vector<uint8_t> BuildProfileDescriptor(const std::string& profileName) {
   const uint8_t iad[8] = {8, 0x0B, 0, 2, uvc::CC_VIDEO, 0x03, 0, 2};
   w.Bytes(iad, sizeof(iad));
 
-  // Video control interface.
-  WriteInterface(&w, 0, 0, 1, uvc::SC_VIDEOCONTROL, 2);
-  const size_t vcHeader = w.Size();
-  w.U8(13);
-  w.U8(uvc::CS_INTERFACE);
-  w.U8(uvc::VC_HEADER);
-  w.U16(0x0100);  // UVC 1.0
-  w.U16(0);       // wTotalLength, patched
-  w.U32(48000000);
-  w.U8(1);
-  w.U8(1);  // streaming interface 1
-  // Camera terminal 1.
-  w.U8(18);
-  w.U8(uvc::CS_INTERFACE);
-  w.U8(uvc::VC_INPUT_TERMINAL);
-  w.U8(1);
-  w.U16(uvc::ITT_CAMERA);
-  w.U8(0);
-  w.U8(0);
-  w.U16(0);
-  w.U16(0);
-  w.U16(0);
-  w.U8(3);
-  // Auto-exposure mode (bit 1), exposure time absolute (bit 3), focus absolute
-  // (bit 5), focus auto (bit 17).
-  w.U8(p.focus ? 0x2A : 0x0A);
-  w.U8(0x00);
-  w.U8(p.focus ? 0x02 : 0x00);
-  // Processing unit 4: brightness, contrast, hue, saturation, sharpness,
-  // gamma, white-balance temperature; backlight, gain, power line, white
-  // balance temperature auto.
-  w.U8(11);
-  w.U8(uvc::CS_INTERFACE);
-  w.U8(uvc::VC_PROCESSING_UNIT);
-  w.U8(4);
-  w.U8(1);
-  w.U16(0);
-  w.U8(2);
-  w.U8(0x7F);
-  w.U8(0x17);
-  w.U8(0);
-  // Extension unit 5 (bridge registers).
-  w.U8(27);
-  w.U8(uvc::CS_INTERFACE);
-  w.U8(uvc::VC_EXTENSION_UNIT);
-  w.U8(5);
-  w.Bytes(kGuidBridgeXu, 16);
-  w.U8(2);  // controls
-  w.U8(1);  // input pins
-  w.U8(4);  // source: processing unit
-  w.U8(2);  // control size
-  w.U8(0x0A);  // selectors 2 and 4
-  w.U8(0x00);
-  w.U8(0);
-  // Output terminal 3 (USB streaming).
-  const uint8_t ot[9] = {9, uvc::CS_INTERFACE, uvc::VC_OUTPUT_TERMINAL, 3, 0x01, 0x01, 0, 5, 0};
-  w.Bytes(ot, sizeof(ot));
-  w.Patch16(vcHeader + 5, uint16_t(w.Size() - vcHeader));
-  // Status interrupt endpoint.
-  const uint8_t ep[7] = {7, uvc::USB_DT_ENDPOINT, 0x83, 0x03, 0x10, 0x00, 0x06};
-  w.Bytes(ep, sizeof(ep));
-  const uint8_t csEp[5] = {5, 0x25, 0x03, 0x10, 0x00};
-  w.Bytes(csEp, sizeof(csEp));
-
-  // Video streaming interface, setting 0.
-  WriteInterface(&w, 1, 0, 0, uvc::SC_VIDEOSTREAMING, 0);
-  const uint8_t formats = p.yuy2.empty() ? 1 : 2;
-  const size_t vsHeader = w.Size();
-  w.U8(uint8_t(13 + formats));
-  w.U8(uvc::CS_INTERFACE);
-  w.U8(uvc::VS_INPUT_HEADER);
-  w.U8(formats);
-  w.U16(0);  // patched
-  w.U8(0x81);
-  w.U8(0);     // bmInfo
-  w.U8(3);     // terminal link
-  w.U8(2);     // still capture method 2
-  w.U8(1);     // hardware trigger supported (the snapshot button)
-  w.U8(0);     // trigger usage: still image
-  w.U8(1);     // control size
-  for (int i = 0; i < formats; ++i) w.U8(0);
-  // MJPEG, format 1.
-  w.U8(11);
-  w.U8(uvc::CS_INTERFACE);
-  w.U8(uvc::VS_FORMAT_MJPEG);
-  w.U8(1);
-  w.U8(uint8_t(p.mjpeg.size()));
-  w.U8(1);  // fixed-size samples
-  w.U8(1);  // default frame
-  w.U8(0);
-  w.U8(0);
-  w.U8(0);
-  w.U8(0);
-  WriteFrames(&w, uvc::VS_FRAME_MJPEG, p.mjpeg, 16);
-  WriteStill(&w, p.mjpeg, {5});
-  WriteColorMatching(&w);
-  if (!p.yuy2.empty()) {
-    w.U8(27);
-    w.U8(uvc::CS_INTERFACE);
-    w.U8(uvc::VS_FORMAT_UNCOMPRESSED);
-    w.U8(2);
-    w.U8(uint8_t(p.yuy2.size()));
-    w.Bytes(kGuidYuy2, 16);
-    w.U8(16);
-    w.U8(1);
-    w.U8(0);
-    w.U8(0);
-    w.U8(0);
-    w.U8(0);
-    WriteFrames(&w, uvc::VS_FRAME_UNCOMPRESSED, p.yuy2, 16);
-    WriteStill(&w, p.yuy2, {});
-    WriteColorMatching(&w);
-  }
-  w.Patch16(vsHeader + 4, uint16_t(w.Size() - vsHeader));
-  // Streaming alternate settings, one isochronous IN endpoint each.
-  for (size_t i = 0; i < p.altPackets.size(); ++i) {
-    WriteInterface(&w, 1, uint8_t(i + 1), 1, uvc::SC_VIDEOSTREAMING, 0);
-    w.U8(7);
-    w.U8(uvc::USB_DT_ENDPOINT);
-    w.U8(0x81);
-    w.U8(0x05);  // isochronous, asynchronous
-    w.U16(p.altPackets[i]);
-    w.U8(1);
-  }
+  WriteVideoControl(&w, p);
+  WriteVideoStreaming(&w, p);
+  WriteAlternateSettings(&w, p);
   w.Patch16(2, uint16_t(w.Size()));
   return std::move(w.Data());
 }
