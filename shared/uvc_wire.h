@@ -333,4 +333,15 @@ struct XuRegisterRecord {
   static constexpr size_t bValue = 3;
 };
 
+// Bridge registers with a meaning for the picture or the LED.
+constexpr uint16_t kRegPictureFlags = 0xF004;  // the bits below; 0x03 after power-on
+constexpr uint8_t kNotMirroredBit = 0x01;      // set: the picture is not mirrored
+constexpr uint8_t kNotFlippedBit = 0x02;       // set: the picture is not flipped
+constexpr uint8_t kMonochromeBit = 0x04;       // set: black and white
+constexpr uint16_t kRegSceneMode = 0xF013;
+constexpr uint8_t kLowLightBit = 0x01;
+constexpr uint8_t kOutdoorBit = 0x02;
+constexpr uint16_t kRegLedOn = 0xE007;   // written with 0: LED on
+constexpr uint16_t kRegLedOff = 0xE006;  // written with 0: LED off
+
 }  // namespace uvc

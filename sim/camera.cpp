@@ -153,8 +153,8 @@ bool UvcCamera::Finish(const CameraOptions& options, std::string* error) {
     add(uvc::kCameraTerminalId, uvc::CT_FOCUS_ABSOLUTE_CONTROL, 2, false, 0, 200, 0);
     add(uvc::kCameraTerminalId, uvc::CT_FOCUS_AUTO_CONTROL, 1, false, 0, 1, 1);
   }
-  cam->registers_[kRegPictureFlags] = 0x03;
-  cam->registers_[kRegSceneMode] = 0x00;
+  cam->registers_[uvc::kRegPictureFlags] = uvc::kNotMirroredBit | uvc::kNotFlippedBit;
+  cam->registers_[uvc::kRegSceneMode] = 0x00;
   cam->probe_ = cam->DefaultProbe();
   cam->commit_ = cam->probe_;
   return true;
@@ -250,8 +250,8 @@ NTSTATUS UvcCamera::BridgeRequest(uint8_t request, uint8_t selector, uint8_t* da
         selectedRegister_ = address;
       } else {
         registers_[address] = data[3];
-        if (address == kRegLedOn && data[3] == 0) ledOn_ = true;
-        if (address == kRegLedOff && data[3] == 0) ledOn_ = false;
+        if (address == uvc::kRegLedOn && data[3] == 0) ledOn_ = true;
+        if (address == uvc::kRegLedOff && data[3] == 0) ledOn_ = false;
       }
       *length = 4;
       return STATUS_SUCCESS;
@@ -444,12 +444,12 @@ PictureSettings UvcCamera::CurrentPictureSettings() const {
     auto it = registers_.find(a);
     return it == registers_.end() ? uint8_t(0) : it->second;
   };
-  const uint8_t flags = reg(kRegPictureFlags), mode = reg(kRegSceneMode);
-  s.mirrored = !(flags & 0x01);
-  s.flipped = !(flags & 0x02);
-  s.blackWhite = (flags & 0x04) != 0;
-  s.lowLight = (mode & 0x01) != 0;
-  s.outdoor = (mode & 0x02) != 0;
+  const uint8_t flags = reg(uvc::kRegPictureFlags), mode = reg(uvc::kRegSceneMode);
+  s.mirrored = !(flags & uvc::kNotMirroredBit);
+  s.flipped = !(flags & uvc::kNotFlippedBit);
+  s.blackWhite = (flags & uvc::kMonochromeBit) != 0;
+  s.lowLight = (mode & uvc::kLowLightBit) != 0;
+  s.outdoor = (mode & uvc::kOutdoorBit) != 0;
   auto cur = [&](uint8_t entity, uint8_t sel, int32_t fallback) {
     const ControlState* c = FindControl(entity, sel);
     return c ? c->cur : fallback;

@@ -18,12 +18,6 @@
 
 namespace sim {
 
-// Bridge registers with a meaning for the picture or the LED.
-constexpr uint16_t kRegPictureFlags = 0xF004;  // bit0 set = not mirrored, bit1 set = not flipped, bit2 = black and white
-constexpr uint16_t kRegSceneMode = 0xF013;     // bit0 low light, bit1 outdoor
-constexpr uint16_t kRegLedOn = 0xE007;         // write 0: LED on
-constexpr uint16_t kRegLedOff = 0xE006;        // write 0: LED off
-
 using uvc::VideoProbeCommit;
 
 // One control's value and range, as the camera keeps it.

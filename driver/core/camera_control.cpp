@@ -41,4 +41,4 @@ VOID BridgeWrite(CameraDeviceState* dev, USHORT address, UCHAR value) {
   SendControlRequest(dev, uvc::SET_CUR, kRegisterData, kBridgeIndex, record, sizeof(record), kControlSet);
 }
 
-VOID SetCameraLed(CameraDeviceState* dev, ULONG on) { BridgeWrite(dev, on ? kRegLedOn : kRegLedOff, 0); }
+VOID SetCameraLed(CameraDeviceState* dev, ULONG on) { BridgeWrite(dev, on ? uvc::kRegLedOn : uvc::kRegLedOff, 0); }

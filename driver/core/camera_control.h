@@ -24,10 +24,5 @@ NTSTATUS ReadWholeControl(CameraDeviceState* dev, UCHAR request, USHORT value, U
 NTSTATUS BridgeRead(CameraDeviceState* dev, USHORT address, UCHAR* value);
 VOID BridgeWrite(CameraDeviceState* dev, USHORT address, UCHAR value);
 
-constexpr USHORT kRegMirrorFlip = 0xF004;  // bit0 set = not mirrored, bit1 set = not flipped, bit2 = B&W
-constexpr USHORT kRegLightMode = 0xF013;   // bit0 low light, bit1 outdoor
-constexpr USHORT kRegLedOn = 0xE007;       // written with 0: LED on
-constexpr USHORT kRegLedOff = 0xE006;      // written with 0: LED off
-
 // Switches the camera's LED (register 0xE007 or 0xE006 written with 0).
 VOID SetCameraLed(CameraDeviceState* dev, ULONG on);

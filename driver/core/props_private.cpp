@@ -19,13 +19,6 @@ constexpr ULONG kRecordSize = qcam::kPrivateRecordSize;
 constexpr ULONG kWordsOffset = sizeof(KSPROPERTY);
 static_assert(kWordsOffset + 4 * qcam::kPrivateWordCount == qcam::kPrivateRecordSize, "private record layout");
 
-// Bits of the bridge registers.
-constexpr UCHAR kNotMirroredBit = 0x01;  // 0xF004
-constexpr UCHAR kNotFlippedBit = 0x02;   // 0xF004
-constexpr UCHAR kMonochromeBit = 0x04;   // 0xF004
-constexpr UCHAR kLowLightBit = 0x01;     // 0xF013
-constexpr UCHAR kOutdoorBit = 0x02;      // 0xF013
-
 // Sub-commands of property 14 and 4.
 constexpr LONG kCmdSnapshotButton = 4;
 constexpr LONG kCmdTuningSet = 90;
@@ -189,19 +182,19 @@ NTSTATUS PrivateGetProperty(CameraDeviceState* dev, PHW_STREAM_REQUEST_BLOCK srb
   // another client may have changed them: they are read back every time.
   switch (id) {
     case qcam::kPrivMirror:
-      ReadRegisterBit(dev, kRegMirrorFlip, kNotMirroredBit, 0, 1, &dev->Mirror);
+      ReadRegisterBit(dev, uvc::kRegPictureFlags, uvc::kNotMirroredBit, 0, 1, &dev->Mirror);
       break;
     case qcam::kPrivFlip:
-      ReadRegisterBit(dev, kRegMirrorFlip, kNotFlippedBit, 0, 1, &dev->Flip);
+      ReadRegisterBit(dev, uvc::kRegPictureFlags, uvc::kNotFlippedBit, 0, 1, &dev->Flip);
       break;
     case qcam::kPrivColorEnable:
-      ReadRegisterBit(dev, kRegMirrorFlip, kMonochromeBit, 0, 1, &dev->ColorEnable);
+      ReadRegisterBit(dev, uvc::kRegPictureFlags, uvc::kMonochromeBit, 0, 1, &dev->ColorEnable);
       break;
     case qcam::kPrivOutdoor:
-      ReadRegisterBit(dev, kRegLightMode, kOutdoorBit, 1, 0, &dev->Outdoor);
+      ReadRegisterBit(dev, uvc::kRegSceneMode, uvc::kOutdoorBit, 1, 0, &dev->Outdoor);
       break;
     case qcam::kPrivLowLight:
-      ReadRegisterBit(dev, kRegLightMode, kLowLightBit, 1, 0, &dev->LowLight);
+      ReadRegisterBit(dev, uvc::kRegSceneMode, uvc::kLowLightBit, 1, 0, &dev->LowLight);
       break;
     case qcam::kPrivLed: {
       // Without the key the LED counts as on, as it is after a fresh install.
@@ -264,12 +257,12 @@ NTSTATUS PrivateGetProperty(CameraDeviceState* dev, PHW_STREAM_REQUEST_BLOCK srb
 static NTSTATUS SetPictureRegisterBit(CameraDeviceState* dev, UCHAR bit, LONG value, PCWSTR tmpName,
                                       ULONG* field) {
   UCHAR reg = 0;
-  NTSTATUS status = BridgeRead(dev, kRegMirrorFlip, &reg);
+  NTSTATUS status = BridgeRead(dev, uvc::kRegPictureFlags, &reg);
   if (!NT_SUCCESS(status)) return status;
   *field = ULONG(value);
   reg = value ? UCHAR(reg & ~bit) : UCHAR(reg | bit);
   WriteCurrent(tmpName, value ? 1 : 0);
-  BridgeWrite(dev, kRegMirrorFlip, reg);
+  BridgeWrite(dev, uvc::kRegPictureFlags, reg);
   return STATUS_SUCCESS;
 }
 
@@ -306,13 +299,13 @@ NTSTATUS PrivateSetProperty(CameraDeviceState* dev, PHW_STREAM_REQUEST_BLOCK srb
       dev->PrivateValue5 = ULONG(v);
       break;
     case qcam::kPrivMirror:
-      status = SetPictureRegisterBit(dev, kNotMirroredBit, v, u"MirrorTmp", &dev->Mirror);
+      status = SetPictureRegisterBit(dev, uvc::kNotMirroredBit, v, u"MirrorTmp", &dev->Mirror);
       break;
     case qcam::kPrivFlip:
-      status = SetPictureRegisterBit(dev, kNotFlippedBit, v, u"FlipTmp", &dev->Flip);
+      status = SetPictureRegisterBit(dev, uvc::kNotFlippedBit, v, u"FlipTmp", &dev->Flip);
       break;
     case qcam::kPrivColorEnable:
-      status = SetPictureRegisterBit(dev, kMonochromeBit, v, u"ColorEnableTmp", &dev->ColorEnable);
+      status = SetPictureRegisterBit(dev, uvc::kMonochromeBit, v, u"ColorEnableTmp", &dev->ColorEnable);
       break;
     case qcam::kPrivZoomScale:
       dev->ZoomScale = ULONG(v);
@@ -341,13 +334,13 @@ NTSTATUS PrivateSetProperty(CameraDeviceState* dev, PHW_STREAM_REQUEST_BLOCK srb
       dev->StillPending = ULONG(v);
       break;
     case qcam::kPrivOutdoor:
-      status = UpdateRegisterBit(dev, kRegLightMode, kOutdoorBit, v != 0);
+      status = UpdateRegisterBit(dev, uvc::kRegSceneMode, uvc::kOutdoorBit, v != 0);
       if (!NT_SUCCESS(status)) break;
       dev->Outdoor = v ? 2 : 0;
       WriteCurrent(u"OutDoorTmp", v ? 1 : 0);
       break;
     case qcam::kPrivLowLight:
-      status = UpdateRegisterBit(dev, kRegLightMode, kLowLightBit, v != 0);
+      status = UpdateRegisterBit(dev, uvc::kRegSceneMode, uvc::kLowLightBit, v != 0);
       if (!NT_SUCCESS(status)) break;
       dev->LowLight = v ? 1 : 0;
       WriteCurrent(u"LowLightTmp", v ? 1 : 0);
