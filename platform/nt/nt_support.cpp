@@ -126,7 +126,7 @@ size_t WideLength(const WCHAR* s) {
 // shown as written.
 
 // One conversion's flags, width, precision and length.
-struct ConversionSpec {
+struct ConversionForm {
   std::string printfPrefix = "%";  // flags, width and precision in printf form
   int width = -1;                  // from '*'
   bool hasWidth = false;
@@ -137,56 +137,56 @@ struct ConversionSpec {
 
 // Reads flags, width, precision and length after '%'; `p` ends on the
 // conversion character.
-const char* ReadSpec(const char* p, va_list* ap, ConversionSpec* spec) {
-  while (*p && std::strchr("-+ #0", *p)) spec->printfPrefix.push_back(*p++);
+const char* ReadConversionForm(const char* p, va_list* ap, ConversionForm* form) {
+  while (*p && std::strchr("-+ #0", *p)) form->printfPrefix.push_back(*p++);
   if (*p == '*') {
-    spec->width = va_arg(*ap, int);
-    spec->hasWidth = true;
-    spec->printfPrefix += std::to_string(spec->width);
+    form->width = va_arg(*ap, int);
+    form->hasWidth = true;
+    form->printfPrefix += std::to_string(form->width);
     ++p;
   } else {
-    while (*p >= '0' && *p <= '9') spec->printfPrefix.push_back(*p++);
+    while (*p >= '0' && *p <= '9') form->printfPrefix.push_back(*p++);
   }
   if (*p == '.') {
     ++p;
-    spec->hasPrecision = true;
+    form->hasPrecision = true;
     if (*p == '*') {
-      spec->precision = va_arg(*ap, int);
+      form->precision = va_arg(*ap, int);
       ++p;
-      if (spec->precision >= 0) spec->printfPrefix += "." + std::to_string(spec->precision);
+      if (form->precision >= 0) form->printfPrefix += "." + std::to_string(form->precision);
     } else {
       std::string digits;
       while (*p >= '0' && *p <= '9') digits.push_back(*p++);
-      spec->precision = digits.empty() ? 0 : std::atoi(digits.c_str());
-      spec->printfPrefix += "." + std::to_string(spec->precision);
+      form->precision = digits.empty() ? 0 : std::atoi(digits.c_str());
+      form->printfPrefix += "." + std::to_string(form->precision);
     }
   }
   if (p[0] == 'I' && p[1] == '6' && p[2] == '4') {
-    spec->length = ConversionSpec::kLongLong, p += 3;
+    form->length = ConversionForm::kLongLong, p += 3;
   } else if (p[0] == 'I' && p[1] == '3' && p[2] == '2') {
-    spec->length = ConversionSpec::kInt, p += 3;
+    form->length = ConversionForm::kInt, p += 3;
   } else if (*p == 'I') {
-    spec->length = ConversionSpec::kSize, ++p;
+    form->length = ConversionForm::kSize, ++p;
   } else if (p[0] == 'l' && p[1] == 'l') {
-    spec->length = ConversionSpec::kLongLong, p += 2;
+    form->length = ConversionForm::kLongLong, p += 2;
   } else if (*p == 'l') {
-    spec->length = ConversionSpec::kLong, ++p;
+    form->length = ConversionForm::kLong, ++p;
   } else if (*p == 'w') {
-    spec->length = ConversionSpec::kWide, ++p;
+    form->length = ConversionForm::kWide, ++p;
   }
   return p;
 }
 
 // Appends `text` cut to the precision (when `cut`) and padded to the width.
-void AppendPadded(std::string* out, const ConversionSpec& spec, std::string text, bool cut) {
-  if (cut && spec.hasPrecision && spec.precision >= 0 && static_cast<size_t>(spec.precision) < text.size())
-    text.resize(spec.precision);
-  const std::string f = spec.printfPrefix.substr(1);
+void AppendPadded(std::string* out, const ConversionForm& form, std::string text, bool cut) {
+  if (cut && form.hasPrecision && form.precision >= 0 && static_cast<size_t>(form.precision) < text.size())
+    text.resize(form.precision);
+  const std::string f = form.printfPrefix.substr(1);
   bool left = f.find('-') != std::string::npos;
   size_t w = 0;
-  if (spec.hasWidth) {
-    if (spec.width < 0) left = true;
-    w = static_cast<size_t>(spec.width < 0 ? -static_cast<long>(spec.width) : spec.width);
+  if (form.hasWidth) {
+    if (form.width < 0) left = true;
+    w = static_cast<size_t>(form.width < 0 ? -static_cast<long>(form.width) : form.width);
   } else {
     size_t i = 0;
     while (i < f.size() && std::strchr("-+ #0", f[i])) ++i;
@@ -201,20 +201,20 @@ void AppendPadded(std::string* out, const ConversionSpec& spec, std::string text
   *out += text;
 }
 
-void AppendInteger(std::string* out, const ConversionSpec& spec, char conv, va_list* ap) {
+void AppendInteger(std::string* out, const ConversionForm& form, char conv, va_list* ap) {
   char buf[512];
   const bool isSigned = conv == 'd' || conv == 'i';
-  std::string f = spec.printfPrefix;
-  if (spec.length == ConversionSpec::kInt || spec.length == ConversionSpec::kWide) {
+  std::string f = form.printfPrefix;
+  if (form.length == ConversionForm::kInt || form.length == ConversionForm::kWide) {
     f.push_back(conv);
     std::snprintf(buf, sizeof buf, f.c_str(), va_arg(*ap, int));
   } else {
     f += "ll";
     f.push_back(conv);
     long long v;
-    if (spec.length == ConversionSpec::kLongLong)
+    if (form.length == ConversionForm::kLongLong)
       v = va_arg(*ap, long long);
-    else if (spec.length == ConversionSpec::kSize)
+    else if (form.length == ConversionForm::kSize)
       v = isSigned ? static_cast<long long>(va_arg(*ap, ptrdiff_t)) : static_cast<long long>(va_arg(*ap, size_t));
     else
       v = isSigned ? static_cast<long long>(va_arg(*ap, long)) : static_cast<long long>(va_arg(*ap, unsigned long));
@@ -227,27 +227,27 @@ void AppendInteger(std::string* out, const ConversionSpec& spec, char conv, va_l
 }
 
 // A WCHAR string, the precision counting characters.
-void AppendWideString(std::string* out, const ConversionSpec& spec, const WCHAR* w) {
+void AppendWideString(std::string* out, const ConversionForm& form, const WCHAR* w) {
   if (!w) {
-    AppendPadded(out, spec, "(null)", true);
+    AppendPadded(out, form, "(null)", true);
     return;
   }
   size_t n = 0;
-  if (spec.hasPrecision && spec.precision >= 0) {
-    while (n < static_cast<size_t>(spec.precision) && w[n]) ++n;
+  if (form.hasPrecision && form.precision >= 0) {
+    while (n < static_cast<size_t>(form.precision) && w[n]) ++n;
   } else {
     n = WideLength(w);
   }
-  AppendPadded(out, spec, platform::Narrow(w, n), false);
+  AppendPadded(out, form, platform::Narrow(w, n), false);
 }
 
-void AppendString(std::string* out, const ConversionSpec& spec, const char* s) {
+void AppendString(std::string* out, const ConversionForm& form, const char* s) {
   if (!s)
-    AppendPadded(out, spec, "(null)", true);
-  else if (spec.hasPrecision && spec.precision >= 0)
-    AppendPadded(out, spec, std::string(s, strnlen(s, static_cast<size_t>(spec.precision))), true);
+    AppendPadded(out, form, "(null)", true);
+  else if (form.hasPrecision && form.precision >= 0)
+    AppendPadded(out, form, std::string(s, strnlen(s, static_cast<size_t>(form.precision))), true);
   else
-    AppendPadded(out, spec, s, true);
+    AppendPadded(out, form, s, true);
 }
 
 std::string FormatKernel(const char* fmt, va_list argList) {
@@ -267,43 +267,43 @@ std::string FormatKernel(const char* fmt, va_list argList) {
       ++p;
       continue;
     }
-    ConversionSpec spec;
-    p = ReadSpec(p, ap, &spec);
+    ConversionForm form;
+    p = ReadConversionForm(p, ap, &form);
     const char conv = *p;
     if (!conv) {
       out.append(start);
       break;
     }
     ++p;
-    const bool wide = spec.length == ConversionSpec::kWide || spec.length == ConversionSpec::kLong;
+    const bool wide = form.length == ConversionForm::kWide || form.length == ConversionForm::kLong;
     switch (conv) {
       case 'd':
       case 'i':
       case 'u':
       case 'x':
       case 'X':
-        AppendInteger(&out, spec, conv, ap);
+        AppendInteger(&out, form, conv, ap);
         break;
       case 'c':
       case 'C':
         if (conv == 'C' || wide) {
           const WCHAR c = static_cast<WCHAR>(va_arg(*ap, int));
-          AppendPadded(&out, spec, platform::Narrow(&c, 1), false);
+          AppendPadded(&out, form, platform::Narrow(&c, 1), false);
         } else {
-          AppendPadded(&out, spec, std::string(1, static_cast<char>(va_arg(*ap, int))), false);
+          AppendPadded(&out, form, std::string(1, static_cast<char>(va_arg(*ap, int))), false);
         }
         break;
       case 's':
       case 'S':
         if (conv == 'S' || wide)
-          AppendWideString(&out, spec, va_arg(*ap, const WCHAR*));
+          AppendWideString(&out, form, va_arg(*ap, const WCHAR*));
         else
-          AppendString(&out, spec, va_arg(*ap, const char*));
+          AppendString(&out, form, va_arg(*ap, const char*));
         break;
       case 'Z':
-        if (spec.length == ConversionSpec::kWide) {
+        if (form.length == ConversionForm::kWide) {
           const UNICODE_STRING* u = va_arg(*ap, const UNICODE_STRING*);
-          AppendPadded(&out, spec,
+          AppendPadded(&out, form,
                        u && u->Buffer ? platform::Narrow(u->Buffer, u->Length / sizeof(WCHAR)) : std::string("(null)"),
                        true);
         } else {
@@ -313,7 +313,7 @@ std::string FormatKernel(const char* fmt, va_list argList) {
       case 'p': {
         char buf[64];
         std::snprintf(buf, sizeof buf, "%p", va_arg(*ap, void*));
-        AppendPadded(&out, spec, buf, true);
+        AppendPadded(&out, form, buf, true);
         break;
       }
       case 'n':
