@@ -3,6 +3,10 @@
 # lacks) instead of the stand-ins, each a 32-bit binary with its resources.
 enable_language(RC)
 add_compile_options(-Wall -Wextra -Wno-unused-parameter -Wno-missing-field-initializers)
+option(QCAM_WERROR "Treat compiler warnings as errors (CI builds)" OFF)
+if(QCAM_WERROR)
+  add_compile_options(-Werror)
+endif()
 include_directories(${CMAKE_SOURCE_DIR} ${CMAKE_SOURCE_DIR}/platform/sdk-extra)
 set(QCAM_WINDOWS_LIBS ole32 oleaut32 uuid strmiids quartz comctl32 user32 advapi32 gdi32 kernel32)
 

@@ -53,8 +53,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       const uint32_t limit = std::min(negotiated, camera->MaxPacketSize(alt));
       for (size_t i = 0; i < packets.size(); ++i) {
         const auto& p = packets[i];
-        if (p.size() < sim::kPayloadHeaderSize || p.size() > limit || p[0] != sim::kPayloadHeaderSize) __builtin_trap();
-        if (bool(p[1] & sim::kPayloadEof) != (i + 1 == packets.size())) __builtin_trap();
+        if (p.size() < uvc::kPayloadHeaderLength || p.size() > limit || p[0] != uvc::kPayloadHeaderLength) __builtin_trap();
+        if (bool(p[1] & uvc::UVC_STREAM_EOF) != (i + 1 == packets.size())) __builtin_trap();
       }
       camera->SetAlternateSetting(0);
       ++streamed;

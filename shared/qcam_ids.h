@@ -36,6 +36,29 @@ constexpr uint32_t kStatusSnapshotReady = 0x008;  // Snap.dat was written
 constexpr uint32_t kStatusButton2 = 0x100;        // button state 2
 constexpr uint32_t kStatusButton4 = 0x200;        // button state 4
 
+// ---- face tracking -------------------------------------------------------------
+// Bits of the tracking word (word 1 of private property 4).
+constexpr uint32_t kFaceTrackFaces = 0x1;    // find faces in every frame
+constexpr uint32_t kFaceAutoFraming = 0x2;   // move the zoom window onto the face found
+constexpr uint32_t kFaceDrawBox = 0x4;       // draw a box round the face found
+
+// The tracker's seven parameters (values FTPROP01 .. FTPROP07) and its four
+// sets of nine skin rules (FTPROP10 .. FTPROP48: set s + 1, rule k), with the
+// built-in values the driver starts with and an installation writes. Only
+// set 0 has built-in rules; the others start at zero.
+constexpr int kFaceParamCount = 7;
+constexpr int kSkinRuleSetCount = 4;
+constexpr int kSkinRuleCount = 9;
+constexpr int32_t kFaceParamDefaults[kFaceParamCount] = {50, 160, 10, 10, 5, 30, 50};
+constexpr int32_t kSkinRuleSet0Defaults[kSkinRuleCount] = {1, 4, 50, -46, 0, 0, 46, -31, -4};
+constexpr const char16_t* kFaceParamNames[kFaceParamCount] = {u"FTPROP01", u"FTPROP02", u"FTPROP03", u"FTPROP04",
+                                                              u"FTPROP05", u"FTPROP06", u"FTPROP07"};
+constexpr const char16_t* kSkinRuleNames[kSkinRuleSetCount][kSkinRuleCount] = {
+    {u"FTPROP10", u"FTPROP11", u"FTPROP12", u"FTPROP13", u"FTPROP14", u"FTPROP15", u"FTPROP16", u"FTPROP17", u"FTPROP18"},
+    {u"FTPROP20", u"FTPROP21", u"FTPROP22", u"FTPROP23", u"FTPROP24", u"FTPROP25", u"FTPROP26", u"FTPROP27", u"FTPROP28"},
+    {u"FTPROP30", u"FTPROP31", u"FTPROP32", u"FTPROP33", u"FTPROP34", u"FTPROP35", u"FTPROP36", u"FTPROP37", u"FTPROP38"},
+    {u"FTPROP40", u"FTPROP41", u"FTPROP42", u"FTPROP43", u"FTPROP44", u"FTPROP45", u"FTPROP46", u"FTPROP47", u"FTPROP48"}};
+
 // ---- private property set ------------------------------------------------------
 // The set's GUID {3DC2E820-4713-11D2-BA41-00A0C90D2B05} is declared by each
 // world in its own terms: qcam_defs.h for the kernel, custom_camera_prop.h

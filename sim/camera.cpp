@@ -13,33 +13,6 @@
 namespace sim {
 namespace {
 
-// Video-class request codes.
-constexpr uint8_t kSetCur = 0x01;
-constexpr uint8_t kGetCur = 0x81;
-constexpr uint8_t kGetMin = 0x82;
-constexpr uint8_t kGetMax = 0x83;
-constexpr uint8_t kGetRes = 0x84;
-constexpr uint8_t kGetLen = 0x85;
-constexpr uint8_t kGetInfo = 0x86;
-constexpr uint8_t kGetDef = 0x87;
-
-// Streaming interface selectors.
-constexpr uint8_t kVsProbe = 0x01;
-constexpr uint8_t kVsCommit = 0x02;
-
-// Processing-unit selectors.
-constexpr uint8_t kPuBacklight = 1, kPuBrightness = 2, kPuContrast = 3, kPuGain = 4, kPuPowerLine = 5,
-                  kPuHue = 6, kPuSaturation = 7, kPuSharpness = 8, kPuGamma = 9, kPuWhiteBalance = 10,
-                  kPuWhiteBalanceAuto = 11;
-// Camera-terminal selectors.
-constexpr uint8_t kCtExposureMode = 2, kCtExposureTime = 4, kCtFocus = 6, kCtFocusAuto = 8;
-constexpr uint8_t kAeManual = 1, kAeAperturePriority = 8;
-
-// Bridge (extension unit) selectors and the record's command byte.
-constexpr uint8_t kXuSelectRegister = 2;
-constexpr uint8_t kXuRegisterData = 4;
-constexpr uint8_t kXuCommand = 0x01;
-
 // Largest payload per microframe the bridge fills for each profile.
 constexpr uint32_t kNotebookPayloadCap = 2688;
 constexpr uint32_t kBasicPayloadCap = 3072;
@@ -129,7 +102,7 @@ std::unique_ptr<UvcCamera> UvcCamera::CreateFromDescriptorBytes(const std::vecto
   cam->device_ = dev;
   cam->maxPayloadCap_ = 0;
   for (const auto& alt : cam->info_.altSettings) cam->maxPayloadCap_ = std::max(cam->maxPayloadCap_, alt.maxPacketBytes);
-  if (cam->maxPayloadCap_ <= kPayloadHeaderSize) {
+  if (cam->maxPayloadCap_ <= uvc::kPayloadHeaderLength) {
     *error = name + ": the streaming interface has no usable isochronous alternate setting";
     return nullptr;
   }
@@ -160,28 +133,28 @@ bool UvcCamera::Finish(const CameraOptions& options, std::string* error) {
     c.cur = def;
     cam->controls_[Key(entity, selector)] = c;
   };
-  add(kProcessingUnitId, kPuBacklight, 2, false, 0, 2, 1);
-  add(kProcessingUnitId, kPuBrightness, 2, true, -64, 64, 0);
-  add(kProcessingUnitId, kPuContrast, 2, false, 0, 64, 32);
-  add(kProcessingUnitId, kPuGain, 2, false, 0, 100, 0);
-  add(kProcessingUnitId, kPuPowerLine, 2, false, 0, 2, 1);
-  add(kProcessingUnitId, kPuHue, 2, true, -40, 40, 0);
-  add(kProcessingUnitId, kPuSaturation, 2, false, 0, 128, 64);
-  add(kProcessingUnitId, kPuSharpness, 2, false, 0, 7, 3);
-  add(kProcessingUnitId, kPuGamma, 2, false, 72, 500, 100);
-  add(kProcessingUnitId, kPuWhiteBalance, 2, false, 2800, 6500, 4600);
-  add(kProcessingUnitId, kPuWhiteBalanceAuto, 1, false, 0, 1, 1);
-  add(kCameraTerminalId, kCtExposureMode, 1, false, kAeManual, kAeAperturePriority, kAeAperturePriority);
-  cam->controls_[Key(kCameraTerminalId, kCtExposureMode)].res = kAeManual | kAeAperturePriority;
-  add(kCameraTerminalId, kCtExposureTime, 4, false, 1, 10000, 156);
+  add(uvc::kProcessingUnitId, uvc::PU_BACKLIGHT_COMPENSATION_CONTROL, 2, false, 0, 2, 1);
+  add(uvc::kProcessingUnitId, uvc::PU_BRIGHTNESS_CONTROL, 2, true, -64, 64, 0);
+  add(uvc::kProcessingUnitId, uvc::PU_CONTRAST_CONTROL, 2, false, 0, 64, 32);
+  add(uvc::kProcessingUnitId, uvc::PU_GAIN_CONTROL, 2, false, 0, 100, 0);
+  add(uvc::kProcessingUnitId, uvc::PU_POWER_LINE_FREQUENCY_CONTROL, 2, false, 0, 2, 1);
+  add(uvc::kProcessingUnitId, uvc::PU_HUE_CONTROL, 2, true, -40, 40, 0);
+  add(uvc::kProcessingUnitId, uvc::PU_SATURATION_CONTROL, 2, false, 0, 128, 64);
+  add(uvc::kProcessingUnitId, uvc::PU_SHARPNESS_CONTROL, 2, false, 0, 7, 3);
+  add(uvc::kProcessingUnitId, uvc::PU_GAMMA_CONTROL, 2, false, 72, 500, 100);
+  add(uvc::kProcessingUnitId, uvc::PU_WHITE_BALANCE_TEMPERATURE_CONTROL, 2, false, 2800, 6500, 4600);
+  add(uvc::kProcessingUnitId, uvc::PU_WHITE_BALANCE_TEMPERATURE_AUTO_CONTROL, 1, false, 0, 1, 1);
+  add(uvc::kCameraTerminalId, uvc::CT_AE_MODE_CONTROL, 1, false, uvc::AE_MODE_MANUAL, uvc::AE_MODE_APERTURE_PRIORITY, uvc::AE_MODE_APERTURE_PRIORITY);
+  cam->controls_[Key(uvc::kCameraTerminalId, uvc::CT_AE_MODE_CONTROL)].res = uvc::AE_MODE_MANUAL | uvc::AE_MODE_APERTURE_PRIORITY;
+  add(uvc::kCameraTerminalId, uvc::CT_EXPOSURE_TIME_ABSOLUTE_CONTROL, 4, false, 1, 10000, 156);
   const auto& ct = cam->info_.cameraTerminal;
   const bool focus = ct.present && !ct.controls.empty() && (ct.controls[0] & 0x20);
   if (focus) {
-    add(kCameraTerminalId, kCtFocus, 2, false, 0, 200, 0);
-    add(kCameraTerminalId, kCtFocusAuto, 1, false, 0, 1, 1);
+    add(uvc::kCameraTerminalId, uvc::CT_FOCUS_ABSOLUTE_CONTROL, 2, false, 0, 200, 0);
+    add(uvc::kCameraTerminalId, uvc::CT_FOCUS_AUTO_CONTROL, 1, false, 0, 1, 1);
   }
-  cam->registers_[kRegPictureFlags] = 0x03;
-  cam->registers_[kRegSceneMode] = 0x00;
+  cam->registers_[uvc::kRegPictureFlags] = uvc::kNotMirroredBit | uvc::kNotFlippedBit;
+  cam->registers_[uvc::kRegSceneMode] = 0x00;
   cam->probe_ = cam->DefaultProbe();
   cam->commit_ = cam->probe_;
   return true;
@@ -202,7 +175,7 @@ NTSTATUS UvcCamera::ControlTransfer(uint8_t request, uint16_t value, uint16_t in
   if (!length) return STATUS_INVALID_PARAMETER;
   if (!data && *length) return Stall(length);
   // The direction must agree with the request code.
-  if (getData != ((request & 0x80) != 0)) return Stall(length);
+  if (getData != (uvc::IsGetRequest(request))) return Stall(length);
   std::lock_guard<std::mutex> lock(mutex_);
   const uint8_t selector = uint8_t(value >> 8);
   const uint8_t entity = uint8_t(index >> 8);
@@ -211,12 +184,12 @@ NTSTATUS UvcCamera::ControlTransfer(uint8_t request, uint16_t value, uint16_t in
   if (entity == 0 && info_.streamingInterface >= 0 && iface == info_.streamingInterface)
     return StreamingRequest(request, selector, data, length);
   if (info_.controlInterface >= 0 && iface != info_.controlInterface) return Stall(length);
-  if (entity == kBridgeUnitId) return BridgeRequest(request, selector, data, length);
+  if (entity == uvc::kBridgeUnitId) return BridgeRequest(request, selector, data, length);
   uint8_t unit = entity;
   // The processing unit also answers under the id its descriptor gives it.
-  if (info_.processingUnit.present && entity == info_.processingUnit.id && entity != kCameraTerminalId)
-    unit = kProcessingUnitId;
-  if (unit == kProcessingUnitId || unit == kCameraTerminalId) return UnitRequest(request, unit, selector, data, length);
+  if (info_.processingUnit.present && entity == info_.processingUnit.id && entity != uvc::kCameraTerminalId)
+    unit = uvc::kProcessingUnitId;
+  if (unit == uvc::kProcessingUnitId || unit == uvc::kCameraTerminalId) return UnitRequest(request, unit, selector, data, length);
   return Stall(length);
 }
 
@@ -225,11 +198,11 @@ NTSTATUS UvcCamera::UnitRequest(uint8_t request, uint8_t entity, uint8_t selecto
   ControlState* c = FindControl(entity, selector);
   if (!c) return Stall(length);
   switch (request) {
-    case kSetCur: {
+    case uvc::SET_CUR: {
       if (*length < c->size) return Stall(length);
       const int32_t v = GetValue(data, c->size, c->isSigned);
-      if (entity == kCameraTerminalId && selector == kCtExposureMode) {
-        if (v != kAeManual && v != kAeAperturePriority) return Stall(length);
+      if (entity == uvc::kCameraTerminalId && selector == uvc::CT_AE_MODE_CONTROL) {
+        if (v != uvc::AE_MODE_MANUAL && v != uvc::AE_MODE_APERTURE_PRIORITY) return Stall(length);
       } else if (v < c->min || v > c->max) {
         return Stall(length);
       }
@@ -237,27 +210,27 @@ NTSTATUS UvcCamera::UnitRequest(uint8_t request, uint8_t entity, uint8_t selecto
       *length = c->size;
       return STATUS_SUCCESS;
     }
-    case kGetCur:
-    case kGetMin:
-    case kGetMax:
-    case kGetRes:
-    case kGetDef: {
+    case uvc::GET_CUR:
+    case uvc::GET_MIN:
+    case uvc::GET_MAX:
+    case uvc::GET_RES:
+    case uvc::GET_DEF: {
       if (*length < c->size) return Stall(length);
-      const int32_t v = request == kGetCur ? c->cur
-                        : request == kGetMin ? c->min
-                        : request == kGetMax ? c->max
-                        : request == kGetRes ? c->res
+      const int32_t v = request == uvc::GET_CUR ? c->cur
+                        : request == uvc::GET_MIN ? c->min
+                        : request == uvc::GET_MAX ? c->max
+                        : request == uvc::GET_RES ? c->res
                                              : c->def;
       PutValue(data, c->size, v);
       *length = c->size;
       return STATUS_SUCCESS;
     }
-    case kGetLen:
+    case uvc::GET_LEN:
       if (*length < 2) return Stall(length);
       PutValue(data, 2, c->size);
       *length = 2;
       return STATUS_SUCCESS;
-    case kGetInfo:
+    case uvc::GET_INFO:
       if (*length < 1) return Stall(length);
       data[0] = 0x03;  // get and set supported
       *length = 1;
@@ -268,46 +241,46 @@ NTSTATUS UvcCamera::UnitRequest(uint8_t request, uint8_t entity, uint8_t selecto
 }
 
 NTSTATUS UvcCamera::BridgeRequest(uint8_t request, uint8_t selector, uint8_t* data, uint32_t* length) {
-  if (selector != kXuSelectRegister && selector != kXuRegisterData) return Stall(length);
+  if (selector != uvc::XU_REGISTER_SELECT && selector != uvc::XU_REGISTER_DATA) return Stall(length);
   switch (request) {
-    case kSetCur: {
-      if (*length < 4 || data[0] != kXuCommand) return Stall(length);
+    case uvc::SET_CUR: {
+      if (*length < 4 || data[0] != uvc::kXuRegisterCommand) return Stall(length);
       const uint16_t address = uint16_t(data[1] | data[2] << 8);
-      if (selector == kXuSelectRegister) {
+      if (selector == uvc::XU_REGISTER_SELECT) {
         selectedRegister_ = address;
       } else {
         registers_[address] = data[3];
-        if (address == kRegLedOn && data[3] == 0) ledOn_ = true;
-        if (address == kRegLedOff && data[3] == 0) ledOn_ = false;
+        if (address == uvc::kRegLedOn && data[3] == 0) ledOn_ = true;
+        if (address == uvc::kRegLedOff && data[3] == 0) ledOn_ = false;
       }
       *length = 4;
       return STATUS_SUCCESS;
     }
-    case kGetCur: {
+    case uvc::GET_CUR: {
       if (*length < 4) return Stall(length);
-      data[0] = kXuCommand;
+      data[0] = uvc::kXuRegisterCommand;
       data[1] = uint8_t(selectedRegister_);
       data[2] = uint8_t(selectedRegister_ >> 8);
       auto it = registers_.find(selectedRegister_);
-      data[3] = selector == kXuRegisterData && it != registers_.end() ? it->second : 0;
+      data[3] = selector == uvc::XU_REGISTER_DATA && it != registers_.end() ? it->second : 0;
       *length = 4;
       return STATUS_SUCCESS;
     }
-    case kGetMin:
-    case kGetMax:
-    case kGetRes:
-    case kGetDef:
+    case uvc::GET_MIN:
+    case uvc::GET_MAX:
+    case uvc::GET_RES:
+    case uvc::GET_DEF:
       if (*length < 4) return Stall(length);
-      std::memset(data, request == kGetMax ? 0xFF : 0, 4);
-      if (request == kGetRes) data[0] = 1;
+      std::memset(data, request == uvc::GET_MAX ? 0xFF : 0, 4);
+      if (request == uvc::GET_RES) data[0] = 1;
       *length = 4;
       return STATUS_SUCCESS;
-    case kGetLen:
+    case uvc::GET_LEN:
       if (*length < 2) return Stall(length);
       PutValue(data, 2, 4);
       *length = 2;
       return STATUS_SUCCESS;
-    case kGetInfo:
+    case uvc::GET_INFO:
       if (*length < 1) return Stall(length);
       data[0] = 0x03;
       *length = 1;
@@ -318,14 +291,14 @@ NTSTATUS UvcCamera::BridgeRequest(uint8_t request, uint8_t selector, uint8_t* da
 }
 
 NTSTATUS UvcCamera::StreamingRequest(uint8_t request, uint8_t selector, uint8_t* data, uint32_t* length) {
-  if (selector != kVsProbe && selector != kVsCommit) return Stall(length);
+  if (selector != uvc::VS_PROBE_CONTROL && selector != uvc::VS_COMMIT_CONTROL) return Stall(length);
   const uint32_t size = sizeof(VideoProbeCommit);
   switch (request) {
-    case kSetCur: {
+    case uvc::SET_CUR: {
       if (*length < size) return Stall(length);
       VideoProbeCommit asked;
       std::memcpy(&asked, data, size);
-      if (selector == kVsProbe) {
+      if (selector == uvc::VS_PROBE_CONTROL) {
         probe_ = Negotiate(asked);
       } else {
         commit_ = Negotiate(asked);
@@ -334,13 +307,13 @@ NTSTATUS UvcCamera::StreamingRequest(uint8_t request, uint8_t selector, uint8_t*
       *length = size;
       return STATUS_SUCCESS;
     }
-    case kGetCur:
-    case kGetMin:
-    case kGetMax:
-    case kGetDef: {
+    case uvc::GET_CUR:
+    case uvc::GET_MIN:
+    case uvc::GET_MAX:
+    case uvc::GET_DEF: {
       if (*length == 0) return Stall(length);
-      VideoProbeCommit answer = request == kGetCur ? (selector == kVsProbe ? probe_ : commit_) : DefaultProbe();
-      if (request == kGetMax && selector == kVsProbe) {
+      VideoProbeCommit answer = request == uvc::GET_CUR ? (selector == uvc::VS_PROBE_CONTROL ? probe_ : commit_) : DefaultProbe();
+      if (request == uvc::GET_MAX && selector == uvc::VS_PROBE_CONTROL) {
         answer.wCompQuality = 10000;
         answer.dwMaxPayloadTransferSize = maxPayloadCap_;
       }
@@ -349,12 +322,12 @@ NTSTATUS UvcCamera::StreamingRequest(uint8_t request, uint8_t selector, uint8_t*
       *length = n;
       return STATUS_SUCCESS;
     }
-    case kGetLen:
+    case uvc::GET_LEN:
       if (*length < 2) return Stall(length);
       PutValue(data, 2, int32_t(size));
       *length = 2;
       return STATUS_SUCCESS;
-    case kGetInfo:
+    case uvc::GET_INFO:
       if (*length < 1) return Stall(length);
       data[0] = 0x03;
       *length = 1;
@@ -372,7 +345,7 @@ uint32_t UvcCamera::PayloadFor(const FormatInfo& format, const FrameInfo& frame,
       format.kind == FormatKind::kUncompressed ? pixels * std::max<uint8_t>(format.bitsPerPixel, 8) / 8 : pixels * 2 / 5;
   // 8000 microframes a second; interval in 100 ns units.
   const uint64_t perMicroframe = (bytesPerFrame * 1250 + interval - 1) / std::max<uint32_t>(interval, 1);
-  const uint64_t need = std::max<uint64_t>(perMicroframe + kPayloadHeaderSize, 64);
+  const uint64_t need = std::max<uint64_t>(perMicroframe + uvc::kPayloadHeaderLength, 64);
   return uint32_t(std::min<uint64_t>(need, maxPayloadCap_));
 }
 
@@ -471,12 +444,12 @@ PictureSettings UvcCamera::CurrentPictureSettings() const {
     auto it = registers_.find(a);
     return it == registers_.end() ? uint8_t(0) : it->second;
   };
-  const uint8_t flags = reg(kRegPictureFlags), mode = reg(kRegSceneMode);
-  s.mirrored = !(flags & 0x01);
-  s.flipped = !(flags & 0x02);
-  s.blackWhite = (flags & 0x04) != 0;
-  s.lowLight = (mode & 0x01) != 0;
-  s.outdoor = (mode & 0x02) != 0;
+  const uint8_t flags = reg(uvc::kRegPictureFlags), mode = reg(uvc::kRegSceneMode);
+  s.mirrored = !(flags & uvc::kNotMirroredBit);
+  s.flipped = !(flags & uvc::kNotFlippedBit);
+  s.blackWhite = (flags & uvc::kMonochromeBit) != 0;
+  s.lowLight = (mode & uvc::kLowLightBit) != 0;
+  s.outdoor = (mode & uvc::kOutdoorBit) != 0;
   auto cur = [&](uint8_t entity, uint8_t sel, int32_t fallback) {
     const ControlState* c = FindControl(entity, sel);
     return c ? c->cur : fallback;
@@ -485,22 +458,22 @@ PictureSettings UvcCamera::CurrentPictureSettings() const {
     const ControlState* c = FindControl(entity, sel);
     return c ? c->def : fallback;
   };
-  s.brightness = cur(kProcessingUnitId, kPuBrightness, 0);
-  s.contrast = cur(kProcessingUnitId, kPuContrast, 32);
-  s.contrastDefault = def(kProcessingUnitId, kPuContrast, 32);
-  s.saturation = cur(kProcessingUnitId, kPuSaturation, 64);
-  s.saturationDefault = def(kProcessingUnitId, kPuSaturation, 64);
-  s.hue = cur(kProcessingUnitId, kPuHue, 0);
-  s.gamma = cur(kProcessingUnitId, kPuGamma, 100);
-  s.gain = cur(kProcessingUnitId, kPuGain, 0);
-  s.sharpness = cur(kProcessingUnitId, kPuSharpness, 3);
-  s.sharpnessDefault = def(kProcessingUnitId, kPuSharpness, 3);
-  s.whiteBalanceAuto = cur(kProcessingUnitId, kPuWhiteBalanceAuto, 1) != 0;
-  s.whiteBalance = cur(kProcessingUnitId, kPuWhiteBalance, 4600);
-  s.backlight = cur(kProcessingUnitId, kPuBacklight, 1);
-  s.powerLine = cur(kProcessingUnitId, kPuPowerLine, 1);
-  s.exposureAuto = cur(kCameraTerminalId, kCtExposureMode, kAeAperturePriority) != kAeManual;
-  s.exposureTime = uint32_t(cur(kCameraTerminalId, kCtExposureTime, 156));
+  s.brightness = cur(uvc::kProcessingUnitId, uvc::PU_BRIGHTNESS_CONTROL, 0);
+  s.contrast = cur(uvc::kProcessingUnitId, uvc::PU_CONTRAST_CONTROL, 32);
+  s.contrastDefault = def(uvc::kProcessingUnitId, uvc::PU_CONTRAST_CONTROL, 32);
+  s.saturation = cur(uvc::kProcessingUnitId, uvc::PU_SATURATION_CONTROL, 64);
+  s.saturationDefault = def(uvc::kProcessingUnitId, uvc::PU_SATURATION_CONTROL, 64);
+  s.hue = cur(uvc::kProcessingUnitId, uvc::PU_HUE_CONTROL, 0);
+  s.gamma = cur(uvc::kProcessingUnitId, uvc::PU_GAMMA_CONTROL, 100);
+  s.gain = cur(uvc::kProcessingUnitId, uvc::PU_GAIN_CONTROL, 0);
+  s.sharpness = cur(uvc::kProcessingUnitId, uvc::PU_SHARPNESS_CONTROL, 3);
+  s.sharpnessDefault = def(uvc::kProcessingUnitId, uvc::PU_SHARPNESS_CONTROL, 3);
+  s.whiteBalanceAuto = cur(uvc::kProcessingUnitId, uvc::PU_WHITE_BALANCE_TEMPERATURE_AUTO_CONTROL, 1) != 0;
+  s.whiteBalance = cur(uvc::kProcessingUnitId, uvc::PU_WHITE_BALANCE_TEMPERATURE_CONTROL, 4600);
+  s.backlight = cur(uvc::kProcessingUnitId, uvc::PU_BACKLIGHT_COMPENSATION_CONTROL, 1);
+  s.powerLine = cur(uvc::kProcessingUnitId, uvc::PU_POWER_LINE_FREQUENCY_CONTROL, 1);
+  s.exposureAuto = cur(uvc::kCameraTerminalId, uvc::CT_AE_MODE_CONTROL, uvc::AE_MODE_APERTURE_PRIORITY) != uvc::AE_MODE_MANUAL;
+  s.exposureTime = uint32_t(cur(uvc::kCameraTerminalId, uvc::CT_EXPOSURE_TIME_ABSOLUTE_CONTROL, 156));
   return s;
 }
 
@@ -554,7 +527,7 @@ void UvcCamera::NextFramePackets(std::vector<std::vector<uint8_t>>* packets) {
     }
   const uint32_t negotiated = commit_.dwMaxPayloadTransferSize;
   const uint32_t maxPacket = std::min(negotiated, altMax);
-  if (maxPacket <= kPayloadHeaderSize) return;
+  if (maxPacket <= uvc::kPayloadHeaderLength) return;
 
   std::vector<uint8_t> payload;
   ProduceFrame(&payload, *format, *frame);
@@ -573,8 +546,8 @@ void UvcCamera::NextFramePackets(std::vector<std::vector<uint8_t>>* packets) {
   for (auto& p : out) {
     if (errorPackets_ == 0) break;
     --errorPackets_;
-    p[1] |= kPayloadError;
-    for (size_t i = kPayloadHeaderSize; i < p.size(); ++i) {
+    p[1] |= uvc::UVC_STREAM_ERR;
+    for (size_t i = uvc::kPayloadHeaderLength; i < p.size(); ++i) {
       seed = seed * 1103515245u + 12345u;
       p[i] = uint8_t(seed >> 16);
     }
@@ -688,12 +661,12 @@ bool UvcCamera::RestorePowerState(const CameraPowerState& s, std::string* error)
   // Check everything before changing anything.
   for (const auto& c : s.controls) {
     const ControlState* control = FindControl(uint8_t(c.first >> 8), uint8_t(c.first));
-    const bool exposureMode = c.first == Key(kCameraTerminalId, kCtExposureMode);
+    const bool exposureMode = c.first == Key(uvc::kCameraTerminalId, uvc::CT_AE_MODE_CONTROL);
     if (!control) {
       *error = "the camera has no control " + std::to_string(c.first >> 8) + "/" + std::to_string(c.first & 0xFF);
       return false;
     }
-    if (exposureMode ? (c.second != kAeManual && c.second != kAeAperturePriority)
+    if (exposureMode ? (c.second != uvc::AE_MODE_MANUAL && c.second != uvc::AE_MODE_APERTURE_PRIORITY)
                      : (c.second < control->min || c.second > control->max)) {
       *error = "value " + std::to_string(c.second) + " is outside the range of control " +
                std::to_string(c.first >> 8) + "/" + std::to_string(c.first & 0xFF);

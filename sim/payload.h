@@ -6,17 +6,9 @@
 #include <cstdint>
 #include <vector>
 
-namespace sim {
+#include "shared/uvc_wire.h"
 
-// bmHeaderInfo bits.
-constexpr uint8_t kPayloadFid = 0x01;
-constexpr uint8_t kPayloadEof = 0x02;
-constexpr uint8_t kPayloadPts = 0x04;
-constexpr uint8_t kPayloadScr = 0x08;
-constexpr uint8_t kPayloadStill = 0x20;
-constexpr uint8_t kPayloadError = 0x40;
-constexpr uint8_t kPayloadEoh = 0x80;
-constexpr uint32_t kPayloadHeaderSize = 12;
+namespace sim {
 
 // The header as it lies on the wire: bHeaderLength, bmHeaderInfo, dwPTS,
 // scrSourceClock (32-bit system time clock, 11-bit USB frame number).
@@ -29,7 +21,7 @@ struct PayloadHeader {
   uint8_t sof[2];
 };
 #pragma pack(pop)
-static_assert(sizeof(PayloadHeader) == kPayloadHeaderSize, "payload header is 12 bytes");
+static_assert(sizeof(PayloadHeader) == uvc::kPayloadHeaderLength, "payload header is 12 bytes");
 
 struct PacketizeParams {
   uint32_t maxPacket = 0;   // whole packet, header included

@@ -27,11 +27,6 @@ bool DeliveredToRgb(uint32_t fourcc, const uint8_t* data, size_t size, int width
 
 // ---- the snapshot file ---------------------------------------------------------------------
 
-namespace {
-uint16_t Le16(const uint8_t* p) { return uint16_t(p[0] | p[1] << 8); }
-uint32_t Le32(const uint8_t* p) { return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24; }
-}  // namespace
-
 const char* SnapshotFormatName(uint16_t formatIndex) {
   switch (formatIndex) {
     case qcam::kFormatI420: return "I420";
@@ -47,13 +42,14 @@ bool ParseSnapshotFile(const uint8_t* data, size_t size, SnapshotFile* out, std:
     *error = "snapshot file shorter than its 48-byte header";
     return false;
   }
+  const qcam::SnapshotFileHeader header = qcam::LoadSnapshotHeader(data);
   SnapshotFile s;
-  s.imageBytes = Le32(data);
-  s.formatIndex = Le16(data + 4);
-  s.width = Le16(data + 6);
-  s.height = Le16(data + 8);
-  s.requestedWidth = Le16(data + 10);
-  s.requestedHeight = Le16(data + 12);
+  s.imageBytes = header.dwImageSize;
+  s.formatIndex = header.wFormatIndex;
+  s.width = header.wWidth;
+  s.height = header.wHeight;
+  s.requestedWidth = header.wRequestedWidth;
+  s.requestedHeight = header.wRequestedHeight;
   if (s.imageBytes > size - kSnapshotHeaderSize) {
     *error = "snapshot file truncated: header announces " + std::to_string(s.imageBytes) + " image bytes, " +
              std::to_string(size - kSnapshotHeaderSize) + " present";

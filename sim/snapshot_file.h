@@ -10,11 +10,12 @@
 #include <string>
 #include <vector>
 
+#include "shared/snapshot_file.h"
 #include "sim/image_io.h"
 
 namespace sim {
 
-constexpr size_t kSnapshotHeaderSize = 48;
+using qcam::kSnapshotHeaderSize;
 struct SnapshotFile {
   uint32_t imageBytes = 0;
   uint16_t formatIndex = 0;

@@ -18,36 +18,7 @@
 
 namespace sim {
 
-// Entities the camera answers on, whatever its descriptor numbers them.
-constexpr uint8_t kCameraTerminalId = 1;
-constexpr uint8_t kProcessingUnitId = 4;
-constexpr uint8_t kBridgeUnitId = 5;
-
-// Bridge registers with a meaning for the picture or the LED.
-constexpr uint16_t kRegPictureFlags = 0xF004;  // bit0 set = not mirrored, bit1 set = not flipped, bit2 = black and white
-constexpr uint16_t kRegSceneMode = 0xF013;     // bit0 low light, bit1 outdoor
-constexpr uint16_t kRegLedOn = 0xE007;         // write 0: LED on
-constexpr uint16_t kRegLedOff = 0xE006;        // write 0: LED off
-
-// The 26-byte video probe and commit record.
-#pragma pack(push, 1)
-struct VideoProbeCommit {
-  uint16_t bmHint;
-  uint8_t bFormatIndex;
-  uint8_t bFrameIndex;
-  uint32_t dwFrameInterval;
-  uint16_t wKeyFrameRate;
-  uint16_t wPFrameRate;
-  uint16_t wCompQuality;
-  uint16_t wCompWindowSize;
-  uint16_t wDelay;
-  uint32_t dwMaxVideoFrameSize;
-  uint32_t dwMaxPayloadTransferSize;
-};
-#pragma pack(pop)
-static_assert(sizeof(VideoProbeCommit) == 26, "probe/commit record is 26 bytes (video class 1.0)");
-static_assert(offsetof(VideoProbeCommit, dwMaxVideoFrameSize) == 18, "dwMaxVideoFrameSize offset");
-static_assert(offsetof(VideoProbeCommit, dwMaxPayloadTransferSize) == 22, "dwMaxPayloadTransferSize offset");
+using uvc::VideoProbeCommit;
 
 // One control's value and range, as the camera keeps it.
 struct ControlState {

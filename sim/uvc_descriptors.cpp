@@ -90,7 +90,7 @@ void WriteFrames(Writer* w, uint8_t subtype, const std::vector<ProfileFrame>& fr
   for (const auto& f : frames) {
     const uint32_t pixels = uint32_t(f.width) * f.height;
     w->U8(uint8_t(26 + 4 * f.intervals.size()));
-    w->U8(uvc::kDescCsInterface);
+    w->U8(uvc::CS_INTERFACE);
     w->U8(subtype);
     w->U8(index++);
     w->U8(0);  // bmCapabilities
@@ -107,8 +107,8 @@ void WriteFrames(Writer* w, uint8_t subtype, const std::vector<ProfileFrame>& fr
 
 void WriteStill(Writer* w, const std::vector<ProfileFrame>& frames, const std::vector<uint8_t>& compression) {
   w->U8(uint8_t(5 + 4 * frames.size() + 1 + compression.size()));
-  w->U8(uvc::kDescCsInterface);
-  w->U8(uvc::kVsStillImageFrame);
+  w->U8(uvc::CS_INTERFACE);
+  w->U8(uvc::VS_STILL_IMAGE_FRAME);
   w->U8(0);  // bEndpointAddress: stills ride on the video endpoint
   w->U8(uint8_t(frames.size()));
   for (const auto& f : frames) {
@@ -120,13 +120,149 @@ void WriteStill(Writer* w, const std::vector<ProfileFrame>& frames, const std::v
 }
 
 void WriteColorMatching(Writer* w) {
-  const uint8_t d[6] = {6, uvc::kDescCsInterface, uvc::kVsColorFormat, 1, 1, 4};
+  const uint8_t d[6] = {6, uvc::CS_INTERFACE, uvc::VS_COLORFORMAT, 1, 1, 4};
   w->Bytes(d, sizeof(d));
 }
 
 void WriteInterface(Writer* w, uint8_t number, uint8_t alt, uint8_t endpoints, uint8_t subclass, uint8_t str) {
-  const uint8_t d[9] = {9, uvc::kDescInterface, number, alt, endpoints, uvc::kClassVideo, subclass, 0, str};
+  const uint8_t d[9] = {9, uvc::USB_DT_INTERFACE, number, alt, endpoints, uvc::CC_VIDEO, subclass, 0, str};
   w->Bytes(d, sizeof(d));
+}
+
+// The video control interface: its header, camera terminal 1, processing
+// unit 4, the bridge's extension unit 5, output terminal 3 and the status
+// endpoint.
+void WriteVideoControl(Writer* w, const Profile& p) {
+  WriteInterface(w, 0, 0, 1, uvc::SC_VIDEOCONTROL, 2);
+  const size_t vcHeader = w->Size();
+  w->U8(13);
+  w->U8(uvc::CS_INTERFACE);
+  w->U8(uvc::VC_HEADER);
+  w->U16(0x0100);  // UVC 1.0
+  w->U16(0);       // wTotalLength, patched
+  w->U32(48000000);
+  w->U8(1);
+  w->U8(1);  // streaming interface 1
+  // Camera terminal 1.
+  w->U8(18);
+  w->U8(uvc::CS_INTERFACE);
+  w->U8(uvc::VC_INPUT_TERMINAL);
+  w->U8(1);
+  w->U16(uvc::ITT_CAMERA);
+  w->U8(0);
+  w->U8(0);
+  w->U16(0);
+  w->U16(0);
+  w->U16(0);
+  w->U8(3);
+  // Auto-exposure mode (bit 1), exposure time absolute (bit 3), focus absolute
+  // (bit 5), focus auto (bit 17).
+  w->U8(p.focus ? 0x2A : 0x0A);
+  w->U8(0x00);
+  w->U8(p.focus ? 0x02 : 0x00);
+  // Processing unit 4: brightness, contrast, hue, saturation, sharpness,
+  // gamma, white-balance temperature; backlight, gain, power line, white
+  // balance temperature auto.
+  w->U8(11);
+  w->U8(uvc::CS_INTERFACE);
+  w->U8(uvc::VC_PROCESSING_UNIT);
+  w->U8(4);
+  w->U8(1);
+  w->U16(0);
+  w->U8(2);
+  w->U8(0x7F);
+  w->U8(0x17);
+  w->U8(0);
+  // Extension unit 5 (bridge registers).
+  w->U8(27);
+  w->U8(uvc::CS_INTERFACE);
+  w->U8(uvc::VC_EXTENSION_UNIT);
+  w->U8(5);
+  w->Bytes(kGuidBridgeXu, 16);
+  w->U8(2);  // controls
+  w->U8(1);  // input pins
+  w->U8(4);  // source: processing unit
+  w->U8(2);  // control size
+  w->U8(0x0A);  // selectors 2 and 4
+  w->U8(0x00);
+  w->U8(0);
+  // Output terminal 3 (USB streaming).
+  const uint8_t ot[9] = {9, uvc::CS_INTERFACE, uvc::VC_OUTPUT_TERMINAL, 3, 0x01, 0x01, 0, 5, 0};
+  w->Bytes(ot, sizeof(ot));
+  w->Patch16(vcHeader + 5, uint16_t(w->Size() - vcHeader));
+  // Status interrupt endpoint.
+  const uint8_t ep[7] = {7, uvc::USB_DT_ENDPOINT, 0x83, 0x03, 0x10, 0x00, 0x06};
+  w->Bytes(ep, sizeof(ep));
+  const uint8_t csEp[5] = {5, 0x25, 0x03, 0x10, 0x00};
+  w->Bytes(csEp, sizeof(csEp));
+}
+
+// The video streaming interface's setting 0: the input header, the MJPEG
+// format and, when the profile has one, the uncompressed format, each with
+// its frames, still image frame and colour matching.
+void WriteVideoStreaming(Writer* w, const Profile& p) {
+  WriteInterface(w, 1, 0, 0, uvc::SC_VIDEOSTREAMING, 0);
+  const uint8_t formats = p.yuy2.empty() ? 1 : 2;
+  const size_t vsHeader = w->Size();
+  w->U8(uint8_t(13 + formats));
+  w->U8(uvc::CS_INTERFACE);
+  w->U8(uvc::VS_INPUT_HEADER);
+  w->U8(formats);
+  w->U16(0);  // patched
+  w->U8(0x81);
+  w->U8(0);     // bmInfo
+  w->U8(3);     // terminal link
+  w->U8(2);     // still capture method 2
+  w->U8(1);     // hardware trigger supported (the snapshot button)
+  w->U8(0);     // trigger usage: still image
+  w->U8(1);     // control size
+  for (int i = 0; i < formats; ++i) w->U8(0);
+  // MJPEG, format 1.
+  w->U8(11);
+  w->U8(uvc::CS_INTERFACE);
+  w->U8(uvc::VS_FORMAT_MJPEG);
+  w->U8(1);
+  w->U8(uint8_t(p.mjpeg.size()));
+  w->U8(1);  // fixed-size samples
+  w->U8(1);  // default frame
+  w->U8(0);
+  w->U8(0);
+  w->U8(0);
+  w->U8(0);
+  WriteFrames(w, uvc::VS_FRAME_MJPEG, p.mjpeg, 16);
+  WriteStill(w, p.mjpeg, {5});
+  WriteColorMatching(w);
+  if (!p.yuy2.empty()) {
+    w->U8(27);
+    w->U8(uvc::CS_INTERFACE);
+    w->U8(uvc::VS_FORMAT_UNCOMPRESSED);
+    w->U8(2);
+    w->U8(uint8_t(p.yuy2.size()));
+    w->Bytes(kGuidYuy2, 16);
+    w->U8(16);
+    w->U8(1);
+    w->U8(0);
+    w->U8(0);
+    w->U8(0);
+    w->U8(0);
+    WriteFrames(w, uvc::VS_FRAME_UNCOMPRESSED, p.yuy2, 16);
+    WriteStill(w, p.yuy2, {});
+    WriteColorMatching(w);
+  }
+  w->Patch16(vsHeader + 4, uint16_t(w->Size() - vsHeader));
+}
+
+// The streaming alternate settings, one isochronous IN endpoint each.
+void WriteAlternateSettings(Writer* w, const Profile& p) {
+  for (size_t i = 0; i < p.altPackets.size(); ++i) {
+    WriteInterface(w, 1, uint8_t(i + 1), 1, uvc::SC_VIDEOSTREAMING, 0);
+    w->U8(7);
+    w->U8(uvc::USB_DT_ENDPOINT);
+    w->U8(0x81);
+    w->U8(0x05);  // isochronous, asynchronous
+    w->U16(p.altPackets[i]);
+    w->U8(1);
+  }
 }
 
 }  // namespace
@@ -137,7 +273,7 @@ std::vector<uint8_t> BuildProfileDescriptor(const std::string& profileName) {
   Writer w;
   // Configuration.
   w.U8(9);
-  w.U8(uvc::kDescConfiguration);
+  w.U8(uvc::USB_DT_CONFIGURATION);
   w.U16(0);  // wTotalLength, patched below
   w.U8(2);   // interfaces
   w.U8(1);   // bConfigurationValue
@@ -145,133 +281,12 @@ std::vector<uint8_t> BuildProfileDescriptor(const std::string& profileName) {
   w.U8(0x80);  // bus powered
   w.U8(250);   // 500 mA
   // Interface association.
-  const uint8_t iad[8] = {8, 0x0B, 0, 2, uvc::kClassVideo, 0x03, 0, 2};
+  const uint8_t iad[8] = {8, 0x0B, 0, 2, uvc::CC_VIDEO, 0x03, 0, 2};
   w.Bytes(iad, sizeof(iad));
 
-  // Video control interface.
-  WriteInterface(&w, 0, 0, 1, uvc::kSubclassControl, 2);
-  const size_t vcHeader = w.Size();
-  w.U8(13);
-  w.U8(uvc::kDescCsInterface);
-  w.U8(uvc::kVcHeader);
-  w.U16(0x0100);  // UVC 1.0
-  w.U16(0);       // wTotalLength, patched
-  w.U32(48000000);
-  w.U8(1);
-  w.U8(1);  // streaming interface 1
-  // Camera terminal 1.
-  w.U8(18);
-  w.U8(uvc::kDescCsInterface);
-  w.U8(uvc::kVcInputTerminal);
-  w.U8(1);
-  w.U16(uvc::kTerminalCamera);
-  w.U8(0);
-  w.U8(0);
-  w.U16(0);
-  w.U16(0);
-  w.U16(0);
-  w.U8(3);
-  // Auto-exposure mode (bit 1), exposure time absolute (bit 3), focus absolute
-  // (bit 5), focus auto (bit 17).
-  w.U8(p.focus ? 0x2A : 0x0A);
-  w.U8(0x00);
-  w.U8(p.focus ? 0x02 : 0x00);
-  // Processing unit 4: brightness, contrast, hue, saturation, sharpness,
-  // gamma, white-balance temperature; backlight, gain, power line, white
-  // balance temperature auto.
-  w.U8(11);
-  w.U8(uvc::kDescCsInterface);
-  w.U8(uvc::kVcProcessingUnit);
-  w.U8(4);
-  w.U8(1);
-  w.U16(0);
-  w.U8(2);
-  w.U8(0x7F);
-  w.U8(0x17);
-  w.U8(0);
-  // Extension unit 5 (bridge registers).
-  w.U8(27);
-  w.U8(uvc::kDescCsInterface);
-  w.U8(uvc::kVcExtensionUnit);
-  w.U8(5);
-  w.Bytes(kGuidBridgeXu, 16);
-  w.U8(2);  // controls
-  w.U8(1);  // input pins
-  w.U8(4);  // source: processing unit
-  w.U8(2);  // control size
-  w.U8(0x0A);  // selectors 2 and 4
-  w.U8(0x00);
-  w.U8(0);
-  // Output terminal 3 (USB streaming).
-  const uint8_t ot[9] = {9, uvc::kDescCsInterface, uvc::kVcOutputTerminal, 3, 0x01, 0x01, 0, 5, 0};
-  w.Bytes(ot, sizeof(ot));
-  w.Patch16(vcHeader + 5, uint16_t(w.Size() - vcHeader));
-  // Status interrupt endpoint.
-  const uint8_t ep[7] = {7, uvc::kDescEndpoint, 0x83, 0x03, 0x10, 0x00, 0x06};
-  w.Bytes(ep, sizeof(ep));
-  const uint8_t csEp[5] = {5, 0x25, 0x03, 0x10, 0x00};
-  w.Bytes(csEp, sizeof(csEp));
-
-  // Video streaming interface, setting 0.
-  WriteInterface(&w, 1, 0, 0, uvc::kSubclassStreaming, 0);
-  const uint8_t formats = p.yuy2.empty() ? 1 : 2;
-  const size_t vsHeader = w.Size();
-  w.U8(uint8_t(13 + formats));
-  w.U8(uvc::kDescCsInterface);
-  w.U8(uvc::kVsInputHeader);
-  w.U8(formats);
-  w.U16(0);  // patched
-  w.U8(0x81);
-  w.U8(0);     // bmInfo
-  w.U8(3);     // terminal link
-  w.U8(2);     // still capture method 2
-  w.U8(1);     // hardware trigger supported (the snapshot button)
-  w.U8(0);     // trigger usage: still image
-  w.U8(1);     // control size
-  for (int i = 0; i < formats; ++i) w.U8(0);
-  // MJPEG, format 1.
-  w.U8(11);
-  w.U8(uvc::kDescCsInterface);
-  w.U8(uvc::kVsFormatMjpeg);
-  w.U8(1);
-  w.U8(uint8_t(p.mjpeg.size()));
-  w.U8(1);  // fixed-size samples
-  w.U8(1);  // default frame
-  w.U8(0);
-  w.U8(0);
-  w.U8(0);
-  w.U8(0);
-  WriteFrames(&w, uvc::kVsFrameMjpeg, p.mjpeg, 16);
-  WriteStill(&w, p.mjpeg, {5});
-  WriteColorMatching(&w);
-  if (!p.yuy2.empty()) {
-    w.U8(27);
-    w.U8(uvc::kDescCsInterface);
-    w.U8(uvc::kVsFormatUncompressed);
-    w.U8(2);
-    w.U8(uint8_t(p.yuy2.size()));
-    w.Bytes(kGuidYuy2, 16);
-    w.U8(16);
-    w.U8(1);
-    w.U8(0);
-    w.U8(0);
-    w.U8(0);
-    w.U8(0);
-    WriteFrames(&w, uvc::kVsFrameUncompressed, p.yuy2, 16);
-    WriteStill(&w, p.yuy2, {});
-    WriteColorMatching(&w);
-  }
-  w.Patch16(vsHeader + 4, uint16_t(w.Size() - vsHeader));
-  // Streaming alternate settings, one isochronous IN endpoint each.
-  for (size_t i = 0; i < p.altPackets.size(); ++i) {
-    WriteInterface(&w, 1, uint8_t(i + 1), 1, uvc::kSubclassStreaming, 0);
-    w.U8(7);
-    w.U8(uvc::kDescEndpoint);
-    w.U8(0x81);
-    w.U8(0x05);  // isochronous, asynchronous
-    w.U16(p.altPackets[i]);
-    w.U8(1);
-  }
+  WriteVideoControl(&w, p);
+  WriteVideoStreaming(&w, p);
+  WriteAlternateSettings(&w, p);
   w.Patch16(2, uint16_t(w.Size()));
   return std::move(w.Data());
 }
@@ -280,7 +295,7 @@ USB_DEVICE_DESCRIPTOR ProfileDeviceDescriptor(const std::string& profileName) {
   Profile p;
   USB_DEVICE_DESCRIPTOR d{};
   d.bLength = 18;
-  d.bDescriptorType = uvc::kDescDevice;
+  d.bDescriptorType = uvc::USB_DT_DEVICE;
   d.bcdUSB = 0x0200;
   d.bDeviceClass = 0xEF;  // miscellaneous, interface association
   d.bDeviceSubClass = 0x02;
@@ -304,19 +319,204 @@ const FormatInfo* DescriptorInfo::FindFormat(uint8_t index) const {
 
 // ---- the walk -----------------------------------------------------------------
 
-bool ParseConfigurationDescriptor(const uint8_t* data, size_t size, DescriptorInfo* out, std::string* error) {
-  std::string dummy;
-  if (!error) error = &dummy;
-  if (!data || size < 9) {
+namespace {
+
+// Where the walk is: the interface being described and the format whose
+// frames and still image frame follow.
+struct WalkState {
+  DescriptorInfo info;
+  int ifNumber = -1, ifAlt = 0, ifClass = -1, ifSubclass = -1;
+  FormatInfo* current = nullptr;
+  AltSettingInfo* pendingAlt = nullptr;  // a streaming setting waiting for its endpoint
+  bool lastWasFrameOfCurrent = false;
+};
+
+void ReadInterface(const uint8_t* d, WalkState* w) {
+  using Interface = uvc::InterfaceDescriptor;
+  DescriptorInfo& info = w->info;
+  w->ifNumber = d[Interface::bInterfaceNumber];
+  w->ifAlt = d[Interface::bAlternateSetting];
+  w->ifClass = d[Interface::bInterfaceClass];
+  w->ifSubclass = d[Interface::bInterfaceSubClass];
+  w->pendingAlt = nullptr;
+  w->current = nullptr;
+  if (w->ifClass != uvc::CC_VIDEO) return;
+  if (w->ifSubclass == uvc::SC_VIDEOCONTROL && info.controlInterface < 0) info.controlInterface = w->ifNumber;
+  if (w->ifSubclass != uvc::SC_VIDEOSTREAMING) return;
+  if (info.streamingInterface < 0) info.streamingInterface = w->ifNumber;
+  bool repeated = false;
+  for (const auto& a : info.altSettings) repeated = repeated || a.alternateSetting == w->ifAlt;
+  if (repeated && w->ifNumber == info.streamingInterface)
+    info.anomalies.push_back("alternate setting " + std::to_string(w->ifAlt) + " repeated");
+  if (w->ifNumber == info.streamingInterface && w->ifAlt != 0 && !repeated) {
+    AltSettingInfo alt;
+    alt.alternateSetting = uint8_t(w->ifAlt);
+    info.altSettings.push_back(alt);
+    w->pendingAlt = &info.altSettings.back();
+  }
+}
+
+// The first isochronous endpoint of a streaming alternate setting.
+void ReadEndpoint(const uint8_t* d, WalkState* w) {
+  using Endpoint = uvc::EndpointDescriptor;
+  if (!w->pendingAlt || (d[Endpoint::bmAttributes] & 0x03) != 0x01) return;
+  AltSettingInfo& alt = *w->pendingAlt;
+  alt.endpointAddress = d[Endpoint::bEndpointAddress];
+  alt.rawMaxPacket = Le16(d + Endpoint::wMaxPacketSize);
+  // Bits 10..0 the size, bits 12..11 the extra transactions per microframe.
+  alt.maxPacketBytes = uint32_t(alt.rawMaxPacket & 0x7FF) * (1 + ((alt.rawMaxPacket >> 11) & 3));
+  w->pendingAlt = nullptr;
+}
+
+void ReadControlUnit(const uint8_t* d, uint8_t len, WalkState* w) {
+  DescriptorInfo& info = w->info;
+  const uint8_t subtype = d[uvc::DescriptorHeader::bDescriptorSubtype];
+  using Terminal = uvc::CameraTerminalDescriptor;
+  using Unit = uvc::ProcessingUnitDescriptor;
+  using Extension = uvc::ExtensionUnitDescriptor;
+  if (subtype == uvc::VC_INPUT_TERMINAL && len >= Terminal::kFixedSize &&
+      Le16(d + uvc::InputTerminalDescriptor::wTerminalType) == uvc::ITT_CAMERA && !info.cameraTerminal.present) {
+    auto& ct = info.cameraTerminal;
+    ct.present = true;
+    ct.id = d[uvc::InputTerminalDescriptor::bTerminalID];
+    ct.objectiveFocalMin = Le16(d + Terminal::wObjectiveFocalLengthMin);
+    ct.objectiveFocalMax = Le16(d + Terminal::wObjectiveFocalLengthMax);
+    ct.ocularFocal = Le16(d + Terminal::wOcularFocalLength);
+    const size_t n = d[Terminal::bControlSize];
+    const size_t room = len - Terminal::bmControls;
+    ct.controls.assign(d + Terminal::bmControls, d + Terminal::bmControls + std::min(n, room));
+    if (n > room) info.anomalies.push_back("camera terminal controls run past its length");
+  } else if (subtype == uvc::VC_PROCESSING_UNIT && len >= Unit::kFixedSize && !info.processingUnit.present) {
+    auto& pu = info.processingUnit;
+    pu.present = true;
+    pu.id = d[Unit::bUnitID];
+    pu.sourceId = d[Unit::bSourceID];
+    pu.maxMultiplier = Le16(d + Unit::wMaxMultiplier);
+    const size_t n = d[Unit::bControlSize];
+    const size_t room = len - Unit::bmControls;
+    pu.controls.assign(d + Unit::bmControls, d + Unit::bmControls + std::min(n, room));
+    if (n > room) info.anomalies.push_back("processing unit controls run past its length");
+  } else if (subtype == uvc::VC_EXTENSION_UNIT && len >= Extension::kFixedSize) {
+    ExtensionUnitInfo xu;
+    xu.id = d[Extension::bUnitID];
+    std::memcpy(xu.guid, d + Extension::guidExtensionCode, 16);
+    const size_t sizeAt = Extension::baSourceID + d[Extension::bNrInPins];
+    if (sizeAt < len) {
+      const size_t n = d[sizeAt];
+      const size_t avail = len - sizeAt - 1;
+      xu.controls.assign(d + sizeAt + 1, d + sizeAt + 1 + std::min(n, avail));
+    }
+    info.extensionUnits.push_back(xu);
+  }
+}
+
+void AddFormat(FormatInfo f, WalkState* w) {
+  if (w->info.FindFormat(f.index)) w->info.anomalies.push_back("format index " + std::to_string(f.index) + " repeated");
+  w->info.formats.push_back(f);
+  w->current = &w->info.formats.back();
+}
+
+FrameInfo ReadFrame(const uint8_t* d, uint8_t len, DescriptorInfo* info) {
+  using Frame = uvc::FrameDescriptor;
+  FrameInfo fr;
+  fr.index = d[Frame::bFrameIndex];
+  fr.capabilities = d[Frame::bmCapabilities];
+  fr.width = Le16(d + Frame::wWidth);
+  fr.height = Le16(d + Frame::wHeight);
+  fr.minBitRate = Le32(d + Frame::dwMinBitRate);
+  fr.maxBitRate = Le32(d + Frame::dwMaxBitRate);
+  fr.maxFrameSize = Le32(d + Frame::dwMaxVideoFrameBufferSize);
+  fr.defaultInterval = Le32(d + Frame::dwDefaultFrameInterval);
+  const size_t n = d[Frame::bFrameIntervalType];
+  if (n == 0) {
+    if (len >= uvc::FrameDescriptorSize(Frame::kContinuousWords)) {
+      fr.continuous = true;
+      fr.minInterval = Le32(d + Frame::dwFrameInterval);
+      fr.maxInterval = Le32(d + Frame::dwFrameInterval + 4);
+      fr.intervalStep = Le32(d + Frame::dwFrameInterval + 8);
+    } else {
+      info->anomalies.push_back("continuous frame descriptor too short");
+    }
+  } else {
+    const size_t fit = std::min(n, size_t(len - Frame::kFixedSize) / 4);
+    if (fit < n) info->anomalies.push_back("frame descriptor lists more intervals than it holds");
+    for (size_t i = 0; i < fit; ++i) fr.intervals.push_back(Le32(d + Frame::dwFrameInterval + 4 * i));
+  }
+  return fr;
+}
+
+void ReadStill(const uint8_t* d, uint8_t len, StillInfo* st) {
+  using Still = uvc::StillImageFrameDescriptor;
+  st->present = true;
+  const size_t n = d[Still::bNumImageSizePatterns];
+  size_t at = Still::wWidthHeight;
+  for (size_t i = 0; i < n && at + 4 <= len; ++i, at += 4) st->sizes.emplace_back(Le16(d + at), Le16(d + at + 2));
+  if (at < len) {
+    const size_t m = d[at++];
+    for (size_t i = 0; i < m && at < len; ++i) st->compression.push_back(d[at++]);
+  }
+}
+
+// A class-specific descriptor of the streaming interface's setting 0;
+// returns whether it belongs to the current format's frames (a frame, or the
+// still image frame after them).
+bool ReadStreamingDescriptor(const uint8_t* d, uint8_t len, WalkState* w) {
+  DescriptorInfo& info = w->info;
+  const uint8_t subtype = d[uvc::DescriptorHeader::bDescriptorSubtype];
+  using Format = uvc::FormatDescriptor;
+  if (subtype == uvc::VS_INPUT_HEADER && len >= uvc::InputHeaderDescriptor::kFixedSize) {
+    info.announcedFormats = d[uvc::InputHeaderDescriptor::bNumFormats];
+    info.stillCaptureMethod = d[uvc::InputHeaderDescriptor::bStillCaptureMethod];
+  } else if (subtype == uvc::VS_FORMAT_MJPEG && len >= uvc::FormatMjpegDescriptor::kSize) {
+    FormatInfo f;
+    f.kind = FormatKind::kMjpeg;
+    f.index = d[Format::bFormatIndex];
+    f.declaredFrames = d[Format::bNumFrameDescriptors];
+    f.fourcc = uint32_t('M') | uint32_t('J') << 8 | uint32_t('P') << 16 | uint32_t('G') << 24;
+    f.bitsPerPixel = 16;
+    f.defaultFrameIndex = d[uvc::FormatMjpegDescriptor::bDefaultFrameIndex];
+    AddFormat(f, w);
+  } else if (subtype == uvc::VS_FORMAT_UNCOMPRESSED && len >= uvc::FormatUncompressedDescriptor::kSize) {
+    using Uncompressed = uvc::FormatUncompressedDescriptor;
+    FormatInfo f;
+    f.kind = FormatKind::kUncompressed;
+    f.index = d[Format::bFormatIndex];
+    f.declaredFrames = d[Format::bNumFrameDescriptors];
+    std::memcpy(f.guid, d + Uncompressed::guidFormat, 16);
+    f.fourcc = Le32(d + Uncompressed::guidFormat);
+    f.bitsPerPixel = d[Uncompressed::bBitsPerPixel];
+    f.defaultFrameIndex = d[Uncompressed::bDefaultFrameIndex];
+    AddFormat(f, w);
+  } else if ((subtype == uvc::VS_FRAME_MJPEG || subtype == uvc::VS_FRAME_UNCOMPRESSED) &&
+             len >= uvc::FrameDescriptor::kFixedSize && w->current &&
+             (subtype == uvc::VS_FRAME_MJPEG) == (w->current->kind == FormatKind::kMjpeg)) {
+    w->current->frames.push_back(ReadFrame(d, len, &info));
+    return true;
+  } else if (subtype == uvc::VS_STILL_IMAGE_FRAME && len >= uvc::StillImageFrameDescriptor::kFixedSize &&
+             w->current && w->lastWasFrameOfCurrent && !w->current->still.present) {
+    ReadStill(d, len, &w->current->still);
+    return true;
+  } else if (subtype != uvc::VS_INPUT_HEADER) {
+    // Colour matching ends the format's frames; other formats (frame-based,
+    // DV...) and their frames are not streamed.
+    w->current = nullptr;
+  }
+  return false;
+}
+
+// The configuration header: false with a reason when the bytes are not one,
+// or wTotalLength does not fit them.
+bool CheckConfigurationHeader(const uint8_t* data, size_t size, std::string* error) {
+  if (!data || size < uvc::ConfigurationDescriptor::kSize) {
     *error = "configuration descriptor shorter than 9 bytes";
     return false;
   }
-  if (data[0] < 9 || data[1] != uvc::kDescConfiguration) {
+  if (data[0] < uvc::ConfigurationDescriptor::kSize || data[1] != uvc::USB_DT_CONFIGURATION) {
     *error = "not a configuration descriptor";
     return false;
   }
-  const size_t total = Le16(data + 2);
-  if (total < 9) {
+  const size_t total = Le16(data + uvc::ConfigurationDescriptor::wTotalLength);
+  if (total < uvc::ConfigurationDescriptor::kSize) {
     *error = "configuration wTotalLength below 9";
     return false;
   }
@@ -325,15 +525,30 @@ bool ParseConfigurationDescriptor(const uint8_t* data, size_t size, DescriptorIn
              std::to_string(size) + " bytes present";
     return false;
   }
-  DescriptorInfo info;
-  info.totalLength = uint16_t(total);
-  info.numInterfaces = data[4];
+  return true;
+}
 
-  int ifNumber = -1, ifAlt = 0, ifClass = -1, ifSubclass = -1;
-  FormatInfo* current = nullptr;  // format whose frames and still follow
-  AltSettingInfo* pendingAlt = nullptr;
-  bool lastWasFrameOfCurrent = false;
+// Announced counts that disagree with what follows.
+void NoteCountAnomalies(DescriptorInfo* info) {
+  if (info->announcedFormats != 0 && info->announcedFormats != info->formats.size())
+    info->anomalies.push_back("VS input header announces " + std::to_string(info->announcedFormats) + " formats, " +
+                              std::to_string(info->formats.size()) + " follow");
+  for (const auto& f : info->formats)
+    if (f.declaredFrames != f.frames.size())
+      info->anomalies.push_back("format " + std::to_string(f.index) + " announces " + std::to_string(f.declaredFrames) +
+                                " frames, " + std::to_string(f.frames.size()) + " follow");
+}
 
+}  // namespace
+
+bool ParseConfigurationDescriptor(const uint8_t* data, size_t size, DescriptorInfo* out, std::string* error) {
+  std::string dummy;
+  if (!error) error = &dummy;
+  if (!CheckConfigurationHeader(data, size, error)) return false;
+  const size_t total = Le16(data + uvc::ConfigurationDescriptor::wTotalLength);
+  WalkState w;
+  w.info.totalLength = uint16_t(total);
+  w.info.numInterfaces = data[uvc::ConfigurationDescriptor::bNumInterfaces];
   size_t pos = 0;
   while (pos + 2 <= total) {
     const uint8_t len = data[pos];
@@ -348,158 +563,22 @@ bool ParseConfigurationDescriptor(const uint8_t* data, size_t size, DescriptorIn
     }
     const uint8_t* d = data + pos;
     bool frameOfCurrent = false;
-    if (type == uvc::kDescInterface && len >= 9) {
-      ifNumber = d[2];
-      ifAlt = d[3];
-      ifClass = d[5];
-      ifSubclass = d[6];
-      pendingAlt = nullptr;
-      current = nullptr;
-      if (ifClass == uvc::kClassVideo && ifSubclass == uvc::kSubclassControl && info.controlInterface < 0)
-        info.controlInterface = ifNumber;
-      if (ifClass == uvc::kClassVideo && ifSubclass == uvc::kSubclassStreaming) {
-        if (info.streamingInterface < 0) info.streamingInterface = ifNumber;
-        bool repeated = false;
-        for (const auto& a : info.altSettings) repeated = repeated || a.alternateSetting == ifAlt;
-        if (repeated && ifNumber == info.streamingInterface)
-          info.anomalies.push_back("alternate setting " + std::to_string(ifAlt) + " repeated");
-        if (ifNumber == info.streamingInterface && ifAlt != 0 && !repeated) {
-          AltSettingInfo alt;
-          alt.alternateSetting = uint8_t(ifAlt);
-          info.altSettings.push_back(alt);
-          pendingAlt = &info.altSettings.back();
-        }
-      }
-    } else if (type == uvc::kDescEndpoint && len >= 7) {
-      // The first isochronous endpoint of a streaming alternate setting.
-      if (pendingAlt && (d[3] & 0x03) == 0x01) {
-        pendingAlt->endpointAddress = d[2];
-        pendingAlt->rawMaxPacket = Le16(d + 4);
-        pendingAlt->maxPacketBytes = uint32_t(pendingAlt->rawMaxPacket & 0x7FF) * (1 + ((pendingAlt->rawMaxPacket >> 11) & 3));
-        pendingAlt = nullptr;
-      }
-    } else if (type == uvc::kDescCsInterface && len >= 3 && ifClass == uvc::kClassVideo) {
-      const uint8_t subtype = d[2];
-      if (ifSubclass == uvc::kSubclassControl) {
-        if (subtype == uvc::kVcInputTerminal && len >= 8 && Le16(d + 4) == uvc::kTerminalCamera &&
-            !info.cameraTerminal.present && len >= 15) {
-          auto& ct = info.cameraTerminal;
-          ct.present = true;
-          ct.id = d[3];
-          ct.objectiveFocalMin = Le16(d + 8);
-          ct.objectiveFocalMax = Le16(d + 10);
-          ct.ocularFocal = Le16(d + 12);
-          const size_t n = d[14];
-          ct.controls.assign(d + 15, d + 15 + std::min<size_t>(n, len - 15));
-          if (n > size_t(len - 15)) info.anomalies.push_back("camera terminal controls run past its length");
-        } else if (subtype == uvc::kVcProcessingUnit && len >= 8 && !info.processingUnit.present) {
-          auto& pu = info.processingUnit;
-          pu.present = true;
-          pu.id = d[3];
-          pu.sourceId = d[4];
-          pu.maxMultiplier = Le16(d + 5);
-          const size_t n = d[7];
-          pu.controls.assign(d + 8, d + 8 + std::min<size_t>(n, len - 8));
-          if (n > size_t(len - 8)) info.anomalies.push_back("processing unit controls run past its length");
-        } else if (subtype == uvc::kVcExtensionUnit && len >= 24) {
-          ExtensionUnitInfo xu;
-          xu.id = d[3];
-          std::memcpy(xu.guid, d + 4, 16);
-          const size_t pins = d[21];
-          const size_t sizeAt = 22 + pins;
-          if (sizeAt < len) {
-            const size_t n = d[sizeAt];
-            const size_t avail = len - sizeAt - 1;
-            xu.controls.assign(d + sizeAt + 1, d + sizeAt + 1 + std::min(n, avail));
-          }
-          info.extensionUnits.push_back(xu);
-        }
-      } else if (ifSubclass == uvc::kSubclassStreaming && ifNumber == info.streamingInterface && ifAlt == 0) {
-        if (subtype == uvc::kVsInputHeader && len >= 13) {
-          info.announcedFormats = d[3];
-          info.stillCaptureMethod = d[9];
-        } else if (subtype == uvc::kVsFormatMjpeg && len >= 11) {
-          FormatInfo f;
-          f.kind = FormatKind::kMjpeg;
-          f.index = d[3];
-          f.declaredFrames = d[4];
-          f.fourcc = uint32_t('M') | uint32_t('J') << 8 | uint32_t('P') << 16 | uint32_t('G') << 24;
-          f.bitsPerPixel = 16;
-          f.defaultFrameIndex = d[6];
-          if (info.FindFormat(f.index)) info.anomalies.push_back("format index " + std::to_string(f.index) + " repeated");
-          info.formats.push_back(f);
-          current = &info.formats.back();
-        } else if (subtype == uvc::kVsFormatUncompressed && len >= 27) {
-          FormatInfo f;
-          f.kind = FormatKind::kUncompressed;
-          f.index = d[3];
-          f.declaredFrames = d[4];
-          std::memcpy(f.guid, d + 5, 16);
-          f.fourcc = Le32(d + 5);
-          f.bitsPerPixel = d[21];
-          f.defaultFrameIndex = d[22];
-          if (info.FindFormat(f.index)) info.anomalies.push_back("format index " + std::to_string(f.index) + " repeated");
-          info.formats.push_back(f);
-          current = &info.formats.back();
-        } else if ((subtype == uvc::kVsFrameMjpeg || subtype == uvc::kVsFrameUncompressed) && len >= 26 && current &&
-                   (subtype == uvc::kVsFrameMjpeg) == (current->kind == FormatKind::kMjpeg)) {
-          FrameInfo fr;
-          fr.index = d[3];
-          fr.capabilities = d[4];
-          fr.width = Le16(d + 5);
-          fr.height = Le16(d + 7);
-          fr.minBitRate = Le32(d + 9);
-          fr.maxBitRate = Le32(d + 13);
-          fr.maxFrameSize = Le32(d + 17);
-          fr.defaultInterval = Le32(d + 21);
-          const size_t n = d[25];
-          if (n == 0) {
-            if (len >= 38) {
-              fr.continuous = true;
-              fr.minInterval = Le32(d + 26);
-              fr.maxInterval = Le32(d + 30);
-              fr.intervalStep = Le32(d + 34);
-            } else {
-              info.anomalies.push_back("continuous frame descriptor too short");
-            }
-          } else {
-            const size_t fit = std::min(n, size_t(len - 26) / 4);
-            if (fit < n) info.anomalies.push_back("frame descriptor lists more intervals than it holds");
-            for (size_t i = 0; i < fit; ++i) fr.intervals.push_back(Le32(d + 26 + 4 * i));
-          }
-          current->frames.push_back(fr);
-          frameOfCurrent = true;
-        } else if (subtype == uvc::kVsStillImageFrame && len >= 5 && current && lastWasFrameOfCurrent &&
-                   !current->still.present) {
-          auto& st = current->still;
-          st.present = true;
-          const size_t n = d[4];
-          size_t at = 5;
-          for (size_t i = 0; i < n && at + 4 <= len; ++i, at += 4) st.sizes.emplace_back(Le16(d + at), Le16(d + at + 2));
-          if (at < len) {
-            const size_t m = d[at++];
-            for (size_t i = 0; i < m && at < len; ++i) st.compression.push_back(d[at++]);
-          }
-          frameOfCurrent = true;
-        } else if (subtype == uvc::kVsColorFormat) {
-          current = nullptr;
-        } else if (subtype != uvc::kVsInputHeader) {
-          // Other formats (frame-based, DV...) and their frames are not streamed.
-          current = nullptr;
-        }
-      }
+    if (type == uvc::USB_DT_INTERFACE && len >= uvc::InterfaceDescriptor::kSize) {
+      ReadInterface(d, &w);
+    } else if (type == uvc::USB_DT_ENDPOINT && len >= uvc::EndpointDescriptor::kSize) {
+      ReadEndpoint(d, &w);
+    } else if (type == uvc::CS_INTERFACE && len >= uvc::DescriptorHeader::kClassSpecificMinSize &&
+               w.ifClass == uvc::CC_VIDEO) {
+      if (w.ifSubclass == uvc::SC_VIDEOCONTROL)
+        ReadControlUnit(d, len, &w);
+      else if (w.ifSubclass == uvc::SC_VIDEOSTREAMING && w.ifNumber == w.info.streamingInterface && w.ifAlt == 0)
+        frameOfCurrent = ReadStreamingDescriptor(d, len, &w);
     }
-    lastWasFrameOfCurrent = frameOfCurrent;
+    w.lastWasFrameOfCurrent = frameOfCurrent;
     pos += len;
   }
-  if (info.announcedFormats != 0 && info.announcedFormats != info.formats.size())
-    info.anomalies.push_back("VS input header announces " + std::to_string(info.announcedFormats) + " formats, " +
-                             std::to_string(info.formats.size()) + " follow");
-  for (const auto& f : info.formats)
-    if (f.declaredFrames != f.frames.size())
-      info.anomalies.push_back("format " + std::to_string(f.index) + " announces " + std::to_string(f.declaredFrames) +
-                               " frames, " + std::to_string(f.frames.size()) + " follow");
-  *out = std::move(info);
+  NoteCountAnomalies(&w.info);
+  *out = std::move(w.info);
   return true;
 }
 
@@ -509,11 +588,11 @@ bool SplitDescriptorFile(const std::vector<uint8_t>& bytes, std::vector<uint8_t>
   if (!error) error = &dummy;
   size_t at = 0;
   bool dev = false;
-  if (bytes.size() >= 18 && bytes[0] == 18 && bytes[1] == uvc::kDescDevice) {
+  if (bytes.size() >= 18 && bytes[0] == 18 && bytes[1] == uvc::USB_DT_DEVICE) {
     dev = true;
     at = 18;
   }
-  if (bytes.size() - at < 9 || bytes[at + 1] != uvc::kDescConfiguration) {
+  if (bytes.size() - at < 9 || bytes[at + 1] != uvc::USB_DT_CONFIGURATION) {
     *error = dev ? "no configuration descriptor after the device descriptor" : "not a configuration descriptor";
     return false;
   }

@@ -10,35 +10,9 @@
 #include <vector>
 
 #include "platform/stream/usbcamdi.h"
+#include "shared/uvc_wire.h"
 
 namespace sim {
-
-// Descriptor type and class-specific subtype codes used here.
-namespace uvc {
-constexpr uint8_t kDescDevice = 0x01;
-constexpr uint8_t kDescConfiguration = 0x02;
-constexpr uint8_t kDescInterface = 0x04;
-constexpr uint8_t kDescEndpoint = 0x05;
-constexpr uint8_t kDescCsInterface = 0x24;
-constexpr uint8_t kClassVideo = 0x0E;
-constexpr uint8_t kSubclassControl = 0x01;
-constexpr uint8_t kSubclassStreaming = 0x02;
-// Video-control interface subtypes.
-constexpr uint8_t kVcHeader = 0x01;
-constexpr uint8_t kVcInputTerminal = 0x02;
-constexpr uint8_t kVcOutputTerminal = 0x03;
-constexpr uint8_t kVcProcessingUnit = 0x05;
-constexpr uint8_t kVcExtensionUnit = 0x06;
-// Video-streaming interface subtypes.
-constexpr uint8_t kVsInputHeader = 0x01;
-constexpr uint8_t kVsStillImageFrame = 0x03;
-constexpr uint8_t kVsFormatUncompressed = 0x04;
-constexpr uint8_t kVsFrameUncompressed = 0x05;
-constexpr uint8_t kVsFormatMjpeg = 0x06;
-constexpr uint8_t kVsFrameMjpeg = 0x07;
-constexpr uint8_t kVsColorFormat = 0x0D;
-constexpr uint16_t kTerminalCamera = 0x0201;
-}  // namespace uvc
 
 enum class FormatKind { kMjpeg, kUncompressed };
 

@@ -3,34 +3,26 @@
 #pragma once
 
 #include "driver/core/device_state.h"
+#include "shared/uvc_wire.h"
 
 enum ControlDirection { kControlSet = 0, kControlGet = 1 };
-
-// Video-class request codes.
-constexpr UCHAR UVC_SET_CUR = 0x01;
-constexpr UCHAR UVC_GET_CUR = 0x81;
-constexpr UCHAR UVC_GET_MIN = 0x82;
-constexpr UCHAR UVC_GET_MAX = 0x83;
-constexpr UCHAR UVC_GET_RES = 0x84;
-constexpr UCHAR UVC_GET_DEF = 0x87;
-
-constexpr UCHAR kUnitCameraTerminal = 1;
-constexpr UCHAR kUnitProcessing = 4;
-constexpr UCHAR kUnitExtension = 5;
 
 // One control transfer; STATUS_IO_DEVICE_ERROR without calling the class
 // driver when the device is gone.
 NTSTATUS SendControlRequest(CameraDeviceState* dev, UCHAR request, USHORT value, USHORT index, PVOID buffer,
                             ULONG length, ControlDirection direction);
 
-// Bridge-chip registers (16-bit address, 8-bit value) through extension unit 5.
-UCHAR BridgeRead(CameraDeviceState* dev, USHORT address);
-VOID BridgeWrite(CameraDeviceState* dev, USHORT address, UCHAR value);
+// A get whose answer must fill the whole buffer: a failed transfer returns
+// its status, a short answer STATUS_DATA_ERROR, so that no caller reads bytes
+// the camera never sent.
+NTSTATUS ReadWholeControl(CameraDeviceState* dev, UCHAR request, USHORT value, USHORT index, PVOID buffer,
+                          ULONG length);
 
-constexpr USHORT kRegMirrorFlip = 0xF004;  // bit0 set = not mirrored, bit1 set = not flipped, bit2 = B&W
-constexpr USHORT kRegLightMode = 0xF013;   // bit0 low light, bit1 outdoor
-constexpr USHORT kRegLedOn = 0xE007;       // written with 0: LED on
-constexpr USHORT kRegLedOff = 0xE006;      // written with 0: LED off
+// Bridge-chip registers (16-bit address, 8-bit value) through extension unit 5.
+// A failed read leaves `value` as it was and returns the transfer's status:
+// callers must not take an unread register for zero and write it back.
+NTSTATUS BridgeRead(CameraDeviceState* dev, USHORT address, UCHAR* value);
+VOID BridgeWrite(CameraDeviceState* dev, USHORT address, UCHAR value);
 
 // Switches the camera's LED (register 0xE007 or 0xE006 written with 0).
 VOID SetCameraLed(CameraDeviceState* dev, ULONG on);

@@ -144,7 +144,7 @@ struct ParsedDescriptors {
 // Face-tracking parameters and skin rules, shared by the private property set
 // and the face tracker.
 struct FaceTrackingParameters {
-  ULONG Flags;       // bit 0 tracking, bit 1 automatic framing, bit 2 draw box
+  ULONG Flags;       // qcam::kFaceTrackFaces, kFaceAutoFraming, kFaceDrawBox
   LONG Param[8];     // Param[1] .. Param[7]; Param[0] unused
   LONG SkinRules[4][9];
   LONG SelectedSet;       // index remembered by commands 90 and 91

@@ -6,10 +6,15 @@
 
 #include "driver/core/camera_control.h"
 #include "driver/core/formats.h"
+#include "driver/core/frame_pipeline.h"
 #include "driver/core/property_sets.h"
 #include "driver/core/settings.h"
+#include "driver/core/stream_negotiation.h"
 #include "driver/imaging/effects.h"
 #include "shared/qcam_defs.h"
+#include "shared/uvc_wire.h"
+
+DriverGlobals g_Driver;
 
 static VOID AdapterReceivePacket(PHW_STREAM_REQUEST_BLOCK srb);
 
@@ -62,12 +67,11 @@ static NTSTATUS CamInitialize(PDEVICE_OBJECT, PVOID context) {
   ReadDwordSetting(qcam::kKeyUcam, u"DebugFlag", &dev->DebugFlags, 0);
 
   FaceTrackingParameters& face = g_Driver.Face;
-  static const LONG kParams[8] = {0, 50, 160, 10, 10, 5, 30, 50};
-  static const LONG kSkinSet0[9] = {1, 4, 50, -46, 0, 0, 46, -31, -4};
   face.Flags = 0;
-  memcpy(face.Param, kParams, sizeof(kParams));
+  face.Param[0] = 0;
+  for (int p = 0; p < qcam::kFaceParamCount; ++p) face.Param[p + 1] = qcam::kFaceParamDefaults[p];
   memset(face.SkinRules, 0, sizeof(face.SkinRules));
-  memcpy(face.SkinRules[0], kSkinSet0, sizeof(kSkinSet0));
+  for (int k = 0; k < qcam::kSkinRuleCount; ++k) face.SkinRules[0][k] = qcam::kSkinRuleSet0Defaults[k];
   face.SelectedSet = 0;
   face.SelectedBy91 = FALSE;
 
@@ -91,26 +95,28 @@ static ULONG CamProcessUSBPacketEx(PDEVICE_OBJECT, PVOID context, PVOID, PUSBD_I
   CameraDeviceState* dev = static_cast<CameraDeviceState*>(context);
   *frameComplete = FALSE;
   // A packet of the header alone (or less) carries nothing, not even its bits.
-  if (!dataPacket || !dataBuffer || dataPacket->Length <= 12) return 0;
+  // The camera's header is always the 12-byte one (see kPayloadHeaderLength):
+  // bHeaderLength is not read.
+  if (!dataPacket || !dataBuffer || dataPacket->Length <= uvc::kPayloadHeaderLength) return 0;
   const UCHAR* header = static_cast<const UCHAR*>(dataBuffer);
-  UCHAR info = header[1];
-  if (info & 0x40) return 0;  // error bit: the whole packet is ignored
+  UCHAR info = header[uvc::PayloadHeaderField::bmHeaderInfo];
+  if (info & uvc::UVC_STREAM_ERR) return 0;  // error bit: the whole packet is ignored
   if (g_Driver.EndSeenLatch) {
     g_Driver.EndSeenLatch = 0;
     if (dev->EndOfFrameMode == 1) *frameComplete = TRUE;
   }
-  if (info & 0x02) {
+  if (info & uvc::UVC_STREAM_EOF) {
     g_Driver.EndSeenLatch = 1;
     if (dev->EndOfFrameMode == 0) *frameComplete = TRUE;
   }
-  if ((info & 0x20) || dev->StillTrigger == 1 || dev->SnapshotButtonStill == 1) {
+  if ((info & uvc::UVC_STREAM_STI) || dev->StillTrigger == 1 || dev->SnapshotButtonStill == 1) {
     dev->StillPending = 1;
     dev->StillTrigger = 0;
     dev->SnapshotButtonStill = 0;
     if (packetFlag) *packetFlag |= USBCAMD_PROCESSPACKETEX_CurrentFrameIsStill;
   }
-  *validDataOffset = 12;
-  return dataPacket->Length - 12;
+  *validDataOffset = uvc::kPayloadHeaderLength;
+  return dataPacket->Length - uvc::kPayloadHeaderLength;
 }
 
 static VOID CamNewVideoFrameEx(PVOID, PVOID, ULONG, PULONG) {}

@@ -206,7 +206,7 @@ LONG StepLocked(PUCHAR frame, ULONG length) {
     return kStepSearching;
   }
   const ULONG colour = g_Face.FormatIndex == qcam::kFormatRGB24 ? kBoxColourRgb : kBoxColourYuy2;
-  const bool draw = (g_Driver.Face.Flags & 4) != 0;
+  const bool draw = (g_Driver.Face.Flags & qcam::kFaceDrawBox) != 0;
   const UCHAR state = g_Face.State.load();
   if (state == kTracked) {
     if (g_Face.TrackerSucceeded) {
@@ -431,11 +431,11 @@ VOID RunFaceTrackingBranch(CameraDeviceState* dev, PUCHAR frame, ULONG length) {
   if (g_Face.Ready.load() && g_Face.FormatIndex != dev->FormatIndex) g_Face.FormatIndex = dev->FormatIndex;
   g_Face.InStep.fetch_sub(1);
   const LONG step = TrackFaceStep(frame, length);
-  if (g_Driver.Face.Flags & 2) AutoFrameFace(dev, frame, step, BOOLEAN(g_Face.Found != 0), g_Face.Box);
+  if (g_Driver.Face.Flags & qcam::kFaceAutoFraming) AutoFrameFace(dev, frame, step, BOOLEAN(g_Face.Found != 0), g_Face.Box);
 }
 
 BOOLEAN GetCurrentFaceBox(LONG* left, LONG* top, LONG* width, LONG* height) {
-  if (!(g_Driver.Face.Flags & 1)) return FALSE;
+  if (!(g_Driver.Face.Flags & qcam::kFaceTrackFaces)) return FALSE;
   const ULONGLONG packed = g_Face.Reported.load(std::memory_order_relaxed);
   if (packed == 0) return FALSE;
   if (left) *left = LONG(USHORT(packed));

@@ -1,19 +1,12 @@
-// Stream formats offered to capture applications, negotiation with the camera
-// (probe, commit, alternate setting) and the per-frame pipeline.
+// Stream formats offered to capture applications: the stream information,
+// the walk of the camera's configuration descriptor, the capture format slots
+// built from it, and format matching and intersection.
 #include "driver/core/formats.h"
 
+#include <cstddef>
 #include <cstring>
-#include <mutex>
 
-#include "driver/core/camera_control.h"
-#include "driver/core/face_tracking.h"
-#include "driver/core/settings.h"
-#include "driver/core/zoom.h"
-#include "driver/imaging/effects.h"
-#include "driver/imaging/jpeg_decoder.h"
 #include "shared/qcam_defs.h"
-
-DriverGlobals g_Driver;
 
 // ---- stream information ------------------------------------------------------------
 
@@ -106,42 +99,43 @@ static ULONG ReadFrames(const UCHAR* data, ULONG length, ULONG pos, UCHAR frameS
                         ParsedFormat* format) {
   format->FrameCount = 0;
   for (UCHAR n = 0; n < announced; ++n) {
-    if (pos + 3 > length) return pos;
+    using Frame = uvc::FrameDescriptor;
+    if (pos + uvc::DescriptorHeader::kClassSpecificMinSize > length) return pos;
     UCHAR len = data[pos];
-    if (len < kFrameDescriptorFixedSize || pos + len > length) return pos;
-    if (data[pos + 1] != CS_INTERFACE || data[pos + 2] != frameSubtype) return pos;
+    if (len < Frame::kFixedSize || pos + len > length) return pos;
+    if (data[pos + 1] != uvc::CS_INTERFACE || data[pos + 2] != frameSubtype) return pos;
     const UCHAR* d = data + pos;
-    UCHAR intervalType = d[25];
+    UCHAR intervalType = d[Frame::bFrameIntervalType];
     // A discrete list carries bFrameIntervalType intervals; a continuous
     // range (type 0) carries minimum, maximum and step.
-    ULONG intervalWords = intervalType ? intervalType : 3;
-    if (len < kFrameDescriptorFixedSize + 4 * intervalWords) return pos;
+    if (len < uvc::FrameDescriptorSize(uvc::FrameIntervalWords(intervalType))) return pos;
     if (format->FrameCount < kMaxFramesPerFormat) {
       ParsedFrame& f = format->Frames[format->FrameCount++];
-      f.bFrameIndex = d[3];
-      f.wWidth = ReadLe16(d + 5);
-      f.wHeight = ReadLe16(d + 7);
-      f.dwMaxVideoFrameBufferSize = ReadLe32(d + 17);
-      f.dwDefaultFrameInterval = ReadLe32(d + 21);
+      f.bFrameIndex = d[Frame::bFrameIndex];
+      f.wWidth = ReadLe16(d + Frame::wWidth);
+      f.wHeight = ReadLe16(d + Frame::wHeight);
+      f.dwMaxVideoFrameBufferSize = ReadLe32(d + Frame::dwMaxVideoFrameBufferSize);
+      f.dwDefaultFrameInterval = ReadLe32(d + Frame::dwDefaultFrameInterval);
       f.bFrameIntervalType = intervalType;
       f.IntervalCount = 0;
       for (ULONG k = 0; k < intervalType && k < kMaxFrameIntervals; ++k)
-        f.Intervals[f.IntervalCount++] = ReadLe32(d + 26 + 4 * k);
+        f.Intervals[f.IntervalCount++] = ReadLe32(d + Frame::dwFrameInterval + 4 * k);
     }
     pos += len;
   }
   // A still image frame descriptor directly after the frames.
   ParsedStillFrame& still = format->Still;
   still = ParsedStillFrame{};
-  if (pos + 3 <= length && data[pos] >= kStillImageFrameFixedSize && pos + data[pos] <= length &&
-      data[pos + 1] == CS_INTERFACE && data[pos + 2] == VS_STILL_IMAGE_FRAME) {
+  using Still = uvc::StillImageFrameDescriptor;
+  if (pos + uvc::DescriptorHeader::kClassSpecificMinSize <= length && data[pos] >= Still::kFixedSize &&
+      pos + data[pos] <= length && data[pos + 1] == uvc::CS_INTERFACE && data[pos + 2] == uvc::VS_STILL_IMAGE_FRAME) {
     const UCHAR* d = data + pos;
     UCHAR len = d[0];
     still.Present = true;
-    still.bEndpointAddress = d[3];
-    still.bNumImageSizePatterns = d[4];
-    ULONG p = 5;
-    for (UCHAR k = 0; k < d[4] && p + 4 <= len; ++k, p += 4) {
+    still.bEndpointAddress = d[Still::bEndpointAddress];
+    still.bNumImageSizePatterns = d[Still::bNumImageSizePatterns];
+    ULONG p = Still::wWidthHeight;
+    for (UCHAR k = 0; k < still.bNumImageSizePatterns && p + 4 <= len; ++k, p += 4) {
       if (k < kMaxStillSizes) {
         still.Sizes[k][0] = ReadLe16(d + p);
         still.Sizes[k][1] = ReadLe16(d + p + 2);
@@ -171,65 +165,74 @@ VOID ParseConfigurationDescriptor(const UCHAR* data, ULONG length, ParsedDescrip
     if (len < 2 || pos + len > length) break;  // a descriptor running past the end stops the walk
     const UCHAR* d = data + pos;
     UCHAR type = d[1];
-    if (type == USB_INTERFACE_DESCRIPTOR_TYPE && len >= kInterfaceDescriptorSize) {
-      interfaceClass = d[5];
-      interfaceSubClass = d[6];
-      if (d[2] == 1 && d[3] != 0) out->AlternateSettings++;
+    using Interface = uvc::InterfaceDescriptor;
+    if (type == uvc::USB_DT_INTERFACE && len >= Interface::kSize) {
+      interfaceClass = d[Interface::bInterfaceClass];
+      interfaceSubClass = d[Interface::bInterfaceSubClass];
+      if (d[Interface::bInterfaceNumber] == uvc::kStreamingInterface && d[Interface::bAlternateSetting] != 0)
+        out->AlternateSettings++;
       pos += len;
       continue;
     }
-    if (type != CS_INTERFACE || len < 3 || interfaceClass != CC_VIDEO) {
+    if (type != uvc::CS_INTERFACE || len < uvc::DescriptorHeader::kClassSpecificMinSize ||
+        interfaceClass != uvc::CC_VIDEO) {
       pos += len;
       continue;
     }
-    UCHAR subtype = d[2];
-    if (interfaceSubClass == SC_VIDEOSTREAMING &&
-        ((subtype == VS_FORMAT_UNCOMPRESSED && len >= kFormatUncompressedSize) ||
-         (subtype == VS_FORMAT_MJPEG && len >= kFormatMjpegSize)) &&
-        (d[3] == 1 || d[3] == 2)) {
-      bool mjpeg = subtype == VS_FORMAT_MJPEG;
+    UCHAR subtype = d[uvc::DescriptorHeader::bDescriptorSubtype];
+    using Format = uvc::FormatDescriptor;
+    if (interfaceSubClass == uvc::SC_VIDEOSTREAMING &&
+        ((subtype == uvc::VS_FORMAT_UNCOMPRESSED && len >= uvc::FormatUncompressedDescriptor::kSize) ||
+         (subtype == uvc::VS_FORMAT_MJPEG && len >= uvc::FormatMjpegDescriptor::kSize)) &&
+        (d[Format::bFormatIndex] == 1 || d[Format::bFormatIndex] == 2)) {
+      bool mjpeg = subtype == uvc::VS_FORMAT_MJPEG;
       ParsedFormat* f = mjpeg ? &out->Mjpeg : &out->Uncompressed;
       *f = ParsedFormat{};
       f->Present = true;
-      f->bFormatIndex = d[3];
-      f->bNumFrameDescriptors = d[4];
+      f->bFormatIndex = d[Format::bFormatIndex];
+      f->bNumFrameDescriptors = d[Format::bNumFrameDescriptors];
       if (mjpeg) {
-        f->bDefaultFrameIndex = d[6];
+        f->bDefaultFrameIndex = d[uvc::FormatMjpegDescriptor::bDefaultFrameIndex];
         f->bBitsPerPixel = 0;
       } else {
-        memcpy(&f->guidFormat, d + 5, sizeof(GUID));
-        f->bBitsPerPixel = d[21];
-        f->bDefaultFrameIndex = d[22];
+        using Uncompressed = uvc::FormatUncompressedDescriptor;
+        memcpy(&f->guidFormat, d + Uncompressed::guidFormat, sizeof(GUID));
+        f->bBitsPerPixel = d[Uncompressed::bBitsPerPixel];
+        f->bDefaultFrameIndex = d[Uncompressed::bDefaultFrameIndex];
       }
-      pos = ReadFrames(data, length, pos + len, mjpeg ? VS_FRAME_MJPEG : VS_FRAME_UNCOMPRESSED, d[4], f);
+      pos = ReadFrames(data, length, pos + len, mjpeg ? uvc::VS_FRAME_MJPEG : uvc::VS_FRAME_UNCOMPRESSED,
+                       f->bNumFrameDescriptors, f);
       continue;
     }
-    if (interfaceSubClass == SC_VIDEOCONTROL && subtype == VC_PROCESSING_UNIT && len >= kProcessingUnitFixedSize) {
-      UCHAR controlSize = d[7];
-      if (len >= kProcessingUnitFixedSize + controlSize) {
+    using Unit = uvc::ProcessingUnitDescriptor;
+    using Terminal = uvc::CameraTerminalDescriptor;
+    if (interfaceSubClass == uvc::SC_VIDEOCONTROL && subtype == uvc::VC_PROCESSING_UNIT && len >= Unit::kFixedSize) {
+      UCHAR controlSize = d[Unit::bControlSize];
+      if (len >= Unit::kFixedSize + controlSize) {
         out->ProcessingUnit.Present = true;
-        out->ProcessingUnit.bUnitID = d[3];
-        out->ProcessingUnit.bSourceID = d[4];
-        out->ProcessingUnit.wMaxMultiplier = ReadLe16(d + 5);
+        out->ProcessingUnit.bUnitID = d[Unit::bUnitID];
+        out->ProcessingUnit.bSourceID = d[Unit::bSourceID];
+        out->ProcessingUnit.wMaxMultiplier = ReadLe16(d + Unit::wMaxMultiplier);
         out->ProcessingUnit.bControlSize = controlSize;
         memset(out->ProcessingUnit.bmControls, 0, sizeof(out->ProcessingUnit.bmControls));
-        for (UCHAR k = 0; k < controlSize && k < 4; ++k) out->ProcessingUnit.bmControls[k] = d[8 + k];
+        for (UCHAR k = 0; k < controlSize && k < 4; ++k) out->ProcessingUnit.bmControls[k] = d[Unit::bmControls + k];
       }
-    } else if (interfaceSubClass == SC_VIDEOCONTROL && subtype == VC_INPUT_TERMINAL && len >= kInputTerminalSize) {
+    } else if (interfaceSubClass == uvc::SC_VIDEOCONTROL && subtype == uvc::VC_INPUT_TERMINAL &&
+               len >= uvc::InputTerminalDescriptor::kSize) {
       auto& t = out->CameraTerminal;
       t = {};
       t.Present = true;
-      t.bTerminalID = d[3];
-      t.wTerminalType = ReadLe16(d + 4);
-      t.bAssocTerminal = d[6];
-      t.iTerminal = d[7];
-      if (len >= kCameraTerminalFixedSize) {
-        t.wObjectiveFocalLengthMin = ReadLe16(d + 8);
-        t.wObjectiveFocalLengthMax = ReadLe16(d + 10);
-        t.wOcularFocalLength = ReadLe16(d + 12);
-        t.bControlSize = d[14];
-        for (UCHAR k = 0; k < t.bControlSize && k < 4 && kCameraTerminalFixedSize + k < len; ++k)
-          t.bmControls[k] = d[15 + k];
+      t.bTerminalID = d[uvc::InputTerminalDescriptor::bTerminalID];
+      t.wTerminalType = ReadLe16(d + uvc::InputTerminalDescriptor::wTerminalType);
+      t.bAssocTerminal = d[uvc::InputTerminalDescriptor::bAssocTerminal];
+      t.iTerminal = d[uvc::InputTerminalDescriptor::iTerminal];
+      if (len >= Terminal::kFixedSize) {
+        t.wObjectiveFocalLengthMin = ReadLe16(d + Terminal::wObjectiveFocalLengthMin);
+        t.wObjectiveFocalLengthMax = ReadLe16(d + Terminal::wObjectiveFocalLengthMax);
+        t.wOcularFocalLength = ReadLe16(d + Terminal::wOcularFocalLength);
+        t.bControlSize = d[Terminal::bControlSize];
+        for (UCHAR k = 0; k < t.bControlSize && k < 4 && Terminal::kFixedSize + k < len; ++k)
+          t.bmControls[k] = d[Terminal::bmControls + k];
       }
     }
     pos += len;
@@ -285,7 +288,7 @@ ULONG RebuildFormats() {
 // ---- format match and intersection --------------------------------------------------------
 
 // The video info header of a format, when the format is large enough to hold it.
-static const KS_VIDEOINFOHEADER* VideoInfoOf(const KSDATAFORMAT* format) {
+const KS_VIDEOINFOHEADER* VideoInfoOf(const KSDATAFORMAT* format) {
   if (!format || format->FormatSize < sizeof(KS_DATAFORMAT_VIDEOINFOHEADER)) return nullptr;
   return &reinterpret_cast<const KS_DATAFORMAT_VIDEOINFOHEADER*>(format)->VideoInfoHeader;
 }
@@ -380,356 +383,5 @@ NTSTATUS SetDataFormat(CameraDeviceState* dev, PHW_STREAM_REQUEST_BLOCK srb) {
   const KS_VIDEOINFOHEADER* vih = VideoInfoOf(format);
   dev->OpenWidth = ULONG(vih->bmiHeader.biWidth);
   dev->OpenHeight = ULONG(vih->bmiHeader.biHeight);
-  return STATUS_SUCCESS;
-}
-
-// ---- negotiation ------------------------------------------------------------------------------
-
-ULONG SnapshotSizeIndexFor(LONG width, LONG height) {
-  switch (width) {
-    case 160: return 0;
-    case 176: return 1;
-    case 320: return 2;
-    case 352: return 3;
-    case 800: return 5;
-    case 1024: return 6;
-    case 1600: return 11;
-    case 2304: return 12;
-    case 1280: return height == 720 ? 7 : height == 800 ? 8 : height == 960 ? 9 : 10;
-    case 2560: return height == 2048 ? 14 : 13;
-    default: return 4;
-  }
-}
-
-static LONG FormatIndexOfCode(ULONG code) {
-  if (code == qcam::kFourCC_I420) return qcam::kFormatI420;
-  if (code == 0) return qcam::kFormatRGB24;
-  if (code == qcam::kFourCC_YUY2) return qcam::kFormatYUY2;
-  if (code == qcam::kFourCC_MJPG) return qcam::kFormatMJPG;
-  return -1;
-}
-
-// The camera format a stream of this output format is probed with: the
-// uncompressed one only for YUY2 on an interface with enough bandwidth
-// (four or more alternate settings), the MJPEG one otherwise.
-static const ParsedFormat* ProbeFormatFor(ULONG formatCode) {
-  const ParsedDescriptors& d = g_Driver.Descriptors;
-  if (formatCode == qcam::kFourCC_YUY2 && d.AlternateSettings >= 4) return &d.Uncompressed;
-  return &d.Mjpeg;
-}
-
-static LONG FindFrame(const ParsedFormat* format, LONG width, LONG height) {
-  if (!format->Present) return -1;
-  for (UCHAR i = 0; i < format->FrameCount; ++i)
-    if (format->Frames[i].wWidth == width && format->Frames[i].wHeight == height) return i;
-  return -1;
-}
-
-// Fills a probe/commit record for the current stream: format index, frame
-// index and the negotiated values.
-static VOID FillStartProbe(CameraDeviceState* dev, UCHAR* probe) {
-  const ParsedFormat* format = ProbeFormatFor(dev->OutputFormatCode);
-  LONG position = FindFrame(format, dev->Width, dev->Height);
-  memset(probe, 0, kProbeCommitSize);
-  probe[kProbeFormatIndex] = format->bFormatIndex;
-  // The frame is named by the descriptor's own index, as the probe named it:
-  // a camera need not number its frames 1, 2, 3... in table order.
-  probe[kProbeFrameIndex] = position >= 0 ? format->Frames[position].bFrameIndex : 0;
-  WriteLe32(probe + kProbeFrameInterval, g_Driver.FrameInterval);
-  WriteLe32(probe + kProbeMaxVideoFrameSize, g_Driver.MaxVideoFrameSize);
-  WriteLe32(probe + kProbeMaxPayloadTransferSize, g_Driver.MaxPayloadTransferSize);
-}
-
-// Held by raw frame processing and by everything that frees or replaces the
-// buffers and picture size it uses, so that a bandwidth allocation or a
-// surprise removal on the request path cannot pull a work buffer from under a
-// frame being processed on the transfer path.
-static std::mutex g_FrameLock;
-
-static VOID ChooseAlternateSetting(CameraDeviceState* dev, ULONG payload) {
-  if (g_Driver.Descriptors.AlternateSettings < 4) {
-    dev->EndOfFrameMode = 0;
-    dev->StreamingAlternateSetting = payload < 956 ? 1 : 2;
-    return;
-  }
-  dev->EndOfFrameMode = 1;
-  dev->StreamingAlternateSetting = payload >= 2048 ? 6 : payload >= 1024 ? 5 : payload >= 512 ? 4
-                                   : payload >= 256 ? 3 : payload >= 128 ? 2 : 1;
-}
-
-NTSTATUS AllocateBandwidthStream0(CameraDeviceState* dev, PULONG rawFrameLength, PVOID formatBuffer) {
-  if (!dev || !rawFrameLength || !formatBuffer) return STATUS_INVALID_PARAMETER;
-  const KSDATAFORMAT* format = static_cast<const KSDATAFORMAT*>(formatBuffer);
-  const KS_VIDEOINFOHEADER* vih = VideoInfoOf(format);
-  if (!vih) return STATUS_INVALID_PARAMETER;
-  ULONG code = vih->bmiHeader.biCompression;
-  LONG width = vih->bmiHeader.biWidth, height = vih->bmiHeader.biHeight;
-  // Only a size the camera has in the format it will be probed with can be
-  // negotiated; anything else fails before any state changes.
-  const ParsedFormat* probeFormat = ProbeFormatFor(code);
-  LONG position = FindFrame(probeFormat, width, height);
-  if (position < 0 || FormatIndexOfCode(code) < 0) return STATUS_NO_MATCH;
-  const ParsedFrame& frame = probeFormat->Frames[position];
-
-  {
-    std::lock_guard<std::mutex> guard(g_FrameLock);
-    dev->OutputFormatCode = code;
-    dev->Height = height;
-    dev->Width = width;
-    if (dev->ScratchBuffer) ExFreePool(dev->ScratchBuffer);
-    dev->ScratchBuffer = nullptr;
-    dev->ScratchSize = ULONG(width) * ULONG(height) * 2;
-    // Both decoded formats need the decoder's scratch picture on every frame.
-    if (code == 0 || code == qcam::kFourCC_I420) {
-      dev->ScratchBuffer = static_cast<PUCHAR>(ExAllocatePool(NonPagedPool, dev->ScratchSize));
-      if (!dev->ScratchBuffer) {
-        dev->ScratchSize = 0;
-        return STATUS_INSUFFICIENT_RESOURCES;
-      }
-    }
-  }
-  *rawFrameLength = ULONG(width) * ULONG(height) * 2;
-
-  UCHAR probe[kProbeCommitSize] = {};
-  probe[kProbeFormatIndex] = probeFormat->bFormatIndex;
-  probe[kProbeFrameIndex] = frame.bFrameIndex;
-  ULONG interval = (code == qcam::kFourCC_YUY2 && width == 1280) ? frame.dwDefaultFrameInterval
-                                                                 : ULONG(vih->AvgTimePerFrame);
-  WriteLe32(probe + kProbeFrameInterval, interval);
-  WriteLe32(probe + kProbeMaxVideoFrameSize, frame.dwMaxVideoFrameBufferSize);
-  WriteLe32(probe + kProbeMaxPayloadTransferSize, 0x00000200);
-  SendControlRequest(dev, UVC_SET_CUR, 0x0100, 1, probe, kProbeCommitSize, kControlSet);
-  SendControlRequest(dev, UVC_GET_CUR, 0x0100, 1, probe, kProbeCommitSize, kControlGet);
-  g_Driver.ProbeFormatIndex = probe[kProbeFormatIndex];
-  g_Driver.ProbeFrameIndex = probe[kProbeFrameIndex];
-  g_Driver.FrameInterval = ReadLe32(probe + kProbeFrameInterval);
-  g_Driver.MaxVideoFrameSize = ReadLe32(probe + kProbeMaxVideoFrameSize);
-  g_Driver.MaxPayloadTransferSize = ReadLe32(probe + kProbeMaxPayloadTransferSize);
-
-  ChooseAlternateSetting(dev, g_Driver.MaxPayloadTransferSize);
-  g_Driver.CommitNeeded = TRUE;
-
-  std::lock_guard<std::mutex> guard(g_FrameLock);
-  ResetEffectState();
-  AllocateEffectBuffers(width, height);
-  if (width > 640) {
-    g_Driver.Face.Flags &= ~1u;
-    WriteDwordSetting(qcam::kKeyCurrent, u"FTEnable", 0);
-  }
-  PrepareFaceTracking(width, height, FormatIndexOfCode(code));
-  dev->SnapshotSizeIndex = SnapshotSizeIndexFor(width, height);
-  // The window is placed for the format being set up, not for the last one
-  // a frame was processed in (none after load).
-  RecomputeZoomWindow(dev, FormatIndexOfCode(code));
-  g_Driver.FramesMayBeProcessed.store(1);
-  return STATUS_SUCCESS;
-}
-
-NTSTATUS CommitVideoStream(CameraDeviceState* dev) {
-  // The record's routines are valid only when its version says so.
-  PFNUSBCAMD_CommitBracket bracket =
-      dev->ClassInterface.Interface.Version != 0 ? dev->ClassInterface.USBCAMD_CommitBracket : nullptr;
-  if (bracket) bracket(dev, 0);
-  if (g_Driver.CommitNeeded && g_Driver.ProbeCommitBuffer) {
-    SendControlRequest(dev, UVC_SET_CUR, 0x0200, 1, g_Driver.ProbeCommitBuffer, kProbeCommitSize, kControlSet);
-    g_Driver.CommitNeeded = FALSE;
-    if (bracket) bracket(dev, 0);
-  }
-  return STATUS_SUCCESS;
-}
-
-static const char16_t* const kTuningNames[4][9] = {
-    {u"FTPROP10", u"FTPROP11", u"FTPROP12", u"FTPROP13", u"FTPROP14", u"FTPROP15", u"FTPROP16", u"FTPROP17", u"FTPROP18"},
-    {u"FTPROP20", u"FTPROP21", u"FTPROP22", u"FTPROP23", u"FTPROP24", u"FTPROP25", u"FTPROP26", u"FTPROP27", u"FTPROP28"},
-    {u"FTPROP30", u"FTPROP31", u"FTPROP32", u"FTPROP33", u"FTPROP34", u"FTPROP35", u"FTPROP36", u"FTPROP37", u"FTPROP38"},
-    {u"FTPROP40", u"FTPROP41", u"FTPROP42", u"FTPROP43", u"FTPROP44", u"FTPROP45", u"FTPROP46", u"FTPROP47", u"FTPROP48"}};
-static const char16_t* const kParamNames[8] = {nullptr,    u"FTPROP01", u"FTPROP02", u"FTPROP03",
-                                               u"FTPROP04", u"FTPROP05", u"FTPROP06", u"FTPROP07"};
-
-NTSTATUS StartCaptureStream0(CameraDeviceState* dev) {
-  dev->FrameCounter = 0;
-  if (g_Driver.ProbeCommitBuffer) ExFreePool(g_Driver.ProbeCommitBuffer);
-  g_Driver.ProbeCommitBuffer = static_cast<PUCHAR>(ExAllocatePool(NonPagedPool, kProbeCommitSize));
-  if (!g_Driver.ProbeCommitBuffer) return STATUS_INSUFFICIENT_RESOURCES;
-  FillStartProbe(dev, g_Driver.ProbeCommitBuffer);
-
-  ULONG led = 0;
-  ReadDwordSetting(qcam::kKeyCurrent, u"LEDCtrlTmp", &led, 0);
-  SetCameraLed(dev, led);
-  CommitVideoStream(dev);
-  dev->StillPending = 0;
-  dev->StillTrigger = 0;
-  dev->SnapshotButtonStill = 0;
-  UpdateCameraStatus(qcam::kStatusStreaming, 0);
-
-  // Tuning values: a missing value reads 0 and replaces the built-in default.
-  for (int p = 1; p <= 7; ++p) {
-    ULONG v = 0;
-    ReadDwordSetting(qcam::kKeyCurrent, kParamNames[p], &v, 0);
-    g_Driver.Face.Param[p] = LONG(v);
-  }
-  for (int s = 0; s < 4; ++s)
-    for (int k = 0; k < 9; ++k) {
-      ULONG v = 0;
-      ReadDwordSetting(qcam::kKeyCurrent, kTuningNames[s][k], &v, 0);
-      g_Driver.Face.SkinRules[s][k] = LONG(v);
-    }
-  return STATUS_SUCCESS;
-}
-
-NTSTATUS StopCaptureStream0(CameraDeviceState* dev) {
-  if (dev->DeviceGone) return STATUS_IO_DEVICE_ERROR;
-  dev->StillPending = 0;
-  UpdateCameraStatus(0, qcam::kStatusStreaming);
-  return STATUS_SUCCESS;
-}
-
-VOID ReleaseFrameBuffers() {
-  std::lock_guard<std::mutex> guard(g_FrameLock);
-  FreeEffectBuffers();
-}
-
-NTSTATUS FreeBandwidthStream0(CameraDeviceState* dev) {
-  g_Driver.FramesMayBeProcessed.store(0);
-  std::lock_guard<std::mutex> guard(g_FrameLock);
-  if (dev->ScratchBuffer) ExFreePool(dev->ScratchBuffer);
-  dev->ScratchBuffer = nullptr;
-  dev->ScratchSize = 0;
-  if (g_Driver.ProbeCommitBuffer) ExFreePool(g_Driver.ProbeCommitBuffer);
-  g_Driver.ProbeCommitBuffer = nullptr;
-  FreeEffectBuffers();
-  FreeFaceTrackingBuffers();
-  FreeZoomBuffers(dev);
-  return STATUS_SUCCESS;
-}
-
-// ---- the frame pipeline ---------------------------------------------------------------------------
-
-// Bytes a picture of the current size occupies in a layout.
-static ULONGLONG PictureBytes(LONG formatIndex, LONG width, LONG height) {
-  ULONGLONG pixels = ULONGLONG(ULONG(width)) * ULONG(height);
-  switch (formatIndex) {
-    case qcam::kFormatI420: return pixels * 3 / 2;
-    case qcam::kFormatRGB24: return pixels * 3;
-    case qcam::kFormatYUY2: return pixels * 2;
-    default: return 0;
-  }
-}
-
-static VOID WriteSnapshot(CameraDeviceState* dev, const UCHAR* output, ULONG outputLength, ULONG bytesReturned,
-                          const UCHAR* raw, ULONG rawLength) {
-  bool mjpeg = dev->OutputFormatCode == qcam::kFourCC_MJPG;
-  ULONG imageSize;
-  USHORT imageFormat;
-  if (mjpeg) {
-    imageSize = ULONG(dev->Width) * ULONG(dev->Height) * 3;
-    imageFormat = qcam::kFormatRGB24;
-  } else {
-    // An empty frame (failed decode, short buffer) is not a picture: the
-    // snapshot waits for the next good frame.
-    if (bytesReturned == 0) return;
-    imageSize = outputLength;
-    imageFormat = USHORT(dev->FormatIndex);
-  }
-  PUCHAR file = static_cast<PUCHAR>(ExAllocatePool(NonPagedPool, kSnapshotHeaderSize + size_t(imageSize)));
-  if (!file) return;  // still pending: retried on the next frame
-  if (mjpeg) {
-    if (!dev->ScratchBuffer) {
-      dev->ScratchSize = ULONG(dev->Width) * ULONG(dev->Height) * 2;
-      dev->ScratchBuffer = static_cast<PUCHAR>(ExAllocatePool(NonPagedPool, dev->ScratchSize));
-    }
-    ULONG decoded = dev->ScratchBuffer ? DecodeJPEGToRGB24(file + kSnapshotHeaderSize, imageSize, raw, rawLength, dev)
-                                       : 0;
-    if (dev->ScratchBuffer) ExFreePool(dev->ScratchBuffer);
-    dev->ScratchBuffer = nullptr;
-    if (decoded == 0) {
-      // A frame the decoder refused leaves no half-written snapshot; the
-      // next frame is tried.
-      ExFreePool(file);
-      return;
-    }
-  } else {
-    memcpy(file + kSnapshotHeaderSize, output, imageSize);
-  }
-  USHORT requestedWidth = USHORT(dev->Width), requestedHeight = USHORT(dev->Height);
-  if (dev->SnapshotSizeIndex < ULONG(qcam::kSnapshotSizeCount)) {
-    requestedWidth = qcam::kSnapshotSizes[dev->SnapshotSizeIndex].width;
-    requestedHeight = qcam::kSnapshotSizes[dev->SnapshotSizeIndex].height;
-  }
-  memset(file, 0, kSnapshotHeaderSize);
-  WriteLe32(file + 0, imageSize);
-  file[4] = UCHAR(imageFormat);
-  file[5] = UCHAR(imageFormat >> 8);
-  file[6] = UCHAR(dev->Width);
-  file[7] = UCHAR(dev->Width >> 8);
-  file[8] = UCHAR(dev->Height);
-  file[9] = UCHAR(dev->Height >> 8);
-  file[10] = UCHAR(requestedWidth);
-  file[11] = UCHAR(requestedWidth >> 8);
-  file[12] = UCHAR(requestedHeight);
-  file[13] = UCHAR(requestedHeight >> 8);
-  NTSTATUS written = WriteWholeFile(kSnapshotPath, file, kSnapshotHeaderSize + imageSize);
-  ExFreePool(file);
-  // A file that could not be written is not announced: the snapshot stays
-  // pending and is tried again on the next frame.
-  if (!NT_SUCCESS(written)) return;
-  dev->StillPending = 0;
-  UpdateCameraStatus(qcam::kStatusSnapshotReady, 0);
-}
-
-NTSTATUS ProcessRawFrame(CameraDeviceState* dev, PUCHAR output, ULONG outputLength, const UCHAR* raw,
-                         ULONG rawLength, PULONG bytesReturned) {
-  if (!output || !raw || !g_Driver.FramesMayBeProcessed.load() || dev->DeviceGone) return STATUS_SUCCESS;
-  std::lock_guard<std::mutex> guard(g_FrameLock);
-  // Re-checked under the lock: bandwidth may have been freed meanwhile.
-  if (!g_Driver.FramesMayBeProcessed.load() || dev->DeviceGone) return STATUS_SUCCESS;
-  dev->DebugFlags |= 1;
-
-  ULONG returned = 0;
-  ULONG code = dev->OutputFormatCode;
-  if (code == qcam::kFourCC_I420) {
-    dev->FormatIndex = qcam::kFormatI420;
-    if (dev->ScratchBuffer) returned = DecodeJPEGToI420(output, outputLength, raw, rawLength, dev);
-  } else if (code == qcam::kFourCC_YUY2 || code == qcam::kFourCC_MJPG) {
-    dev->FormatIndex = code == qcam::kFourCC_YUY2 ? qcam::kFormatYUY2 : qcam::kFormatMJPG;
-    if (outputLength >= rawLength) {
-      memcpy(output, raw, rawLength);
-      returned = rawLength;
-    }
-  } else if (code == 0) {
-    dev->FormatIndex = qcam::kFormatRGB24;
-    if (dev->ScratchBuffer) returned = DecodeJPEGToRGB24(output, outputLength, raw, rawLength, dev);
-  }
-  *bytesReturned = returned;
-
-  // Zoom, tracking and effects work on whole pictures of the stream's size:
-  // a short frame (fewer bytes than the picture) passes as it came, never
-  // processed together with the stale bytes after it.
-  bool whole = returned != 0 && PictureBytes(dev->FormatIndex, dev->Width, dev->Height) <= returned;
-  ULONG flags = __atomic_load_n(&g_Driver.Face.Flags, __ATOMIC_ACQUIRE);
-  if ((flags & 1) && dev->Width <= 640) {
-    if (whole) RunFaceTrackingBranch(dev, output, returned);
-  } else {
-    // Tracking cannot run at this width: only its own bit is cleared, so
-    // that a property request changing the other bits meanwhile is kept.
-    if (flags & 1) __atomic_fetch_and(&g_Driver.Face.Flags, ~1u, __ATOMIC_ACQ_REL);
-    if (whole && dev->ZoomEnable) {
-      // The rebuild request is taken before the window is read: a zoom
-      // property that moves the window after this point asks again and is
-      // served on the next frame.
-      ULONG rebuild = __atomic_exchange_n(&dev->ZoomTableRebuild, 0u, __ATOMIC_ACQ_REL);
-      ApplyZoom(dev, output, dev->ZoomScale, dev->ZoomWindowLeft, dev->ZoomWindowTop, TRUE, dev->ZoomTable,
-                &rebuild);
-      if (rebuild) __atomic_fetch_or(&dev->ZoomTableRebuild, rebuild, __ATOMIC_ACQ_REL);
-    }
-    if (whole && dev->SpecialEffect != qcam::kEffectNone) {
-      SetEffectPicture(dev->FormatIndex, dev->Width, dev->Height, dev->SpecialEffect);
-      ApplySpecialEffect(output, returned);
-    }
-  }
-
-  if (dev->StillPending == 1 && !dev->StillStreamRunning)
-    WriteSnapshot(dev, output, outputLength, returned, raw, rawLength);
-  dev->FrameCounter++;
   return STATUS_SUCCESS;
 }

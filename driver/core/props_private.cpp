@@ -19,17 +19,6 @@ constexpr ULONG kRecordSize = qcam::kPrivateRecordSize;
 constexpr ULONG kWordsOffset = sizeof(KSPROPERTY);
 static_assert(kWordsOffset + 4 * qcam::kPrivateWordCount == qcam::kPrivateRecordSize, "private record layout");
 
-// Bits of the bridge registers.
-constexpr UCHAR kNotMirroredBit = 0x01;  // 0xF004
-constexpr UCHAR kNotFlippedBit = 0x02;   // 0xF004
-constexpr UCHAR kMonochromeBit = 0x04;   // 0xF004
-constexpr UCHAR kLowLightBit = 0x01;     // 0xF013
-constexpr UCHAR kOutdoorBit = 0x02;      // 0xF013
-
-// Face-tracking flags.
-constexpr ULONG kTrackFaces = 0x1;
-constexpr ULONG kAutoFraming = 0x2;
-
 // Sub-commands of property 14 and 4.
 constexpr LONG kCmdSnapshotButton = 4;
 constexpr LONG kCmdTuningSet = 90;
@@ -55,11 +44,23 @@ struct Record {
 
 VOID WriteCurrent(PCWSTR name, ULONG value) { WriteDwordSetting(qcam::kKeyCurrent, name, value); }
 
-// Read-modify-write of one bit of a bridge register.
-VOID UpdateRegisterBit(CameraDeviceState* dev, USHORT address, UCHAR bit, BOOLEAN set) {
-  UCHAR value = BridgeRead(dev, address);
+// Read-modify-write of one bit of a bridge register. A failed read skips the
+// write: writing back an unread value would clear the register's other bits.
+NTSTATUS UpdateRegisterBit(CameraDeviceState* dev, USHORT address, UCHAR bit, BOOLEAN set) {
+  UCHAR value = 0;
+  NTSTATUS status = BridgeRead(dev, address, &value);
+  if (!NT_SUCCESS(status)) return status;
   value = set ? UCHAR(value | bit) : UCHAR(value & ~bit);
   BridgeWrite(dev, address, value);
+  return STATUS_SUCCESS;
+}
+
+// Whether a bit of a bridge register is set; a failed read leaves `field` at
+// the last value known.
+VOID ReadRegisterBit(CameraDeviceState* dev, USHORT address, UCHAR bit, ULONG whenSet, ULONG whenClear,
+                     ULONG* field) {
+  UCHAR value = 0;
+  if (NT_SUCCESS(BridgeRead(dev, address, &value))) *field = (value & bit) ? whenSet : whenClear;
 }
 
 // Zoom pan steps accumulate; a long stream of steps must not overflow the
@@ -181,19 +182,19 @@ NTSTATUS PrivateGetProperty(CameraDeviceState* dev, PHW_STREAM_REQUEST_BLOCK srb
   // another client may have changed them: they are read back every time.
   switch (id) {
     case qcam::kPrivMirror:
-      dev->Mirror = (BridgeRead(dev, kRegMirrorFlip) & kNotMirroredBit) ? 0 : 1;
+      ReadRegisterBit(dev, uvc::kRegPictureFlags, uvc::kNotMirroredBit, 0, 1, &dev->Mirror);
       break;
     case qcam::kPrivFlip:
-      dev->Flip = (BridgeRead(dev, kRegMirrorFlip) & kNotFlippedBit) ? 0 : 1;
+      ReadRegisterBit(dev, uvc::kRegPictureFlags, uvc::kNotFlippedBit, 0, 1, &dev->Flip);
       break;
     case qcam::kPrivColorEnable:
-      dev->ColorEnable = (BridgeRead(dev, kRegMirrorFlip) & kMonochromeBit) ? 0 : 1;
+      ReadRegisterBit(dev, uvc::kRegPictureFlags, uvc::kMonochromeBit, 0, 1, &dev->ColorEnable);
       break;
     case qcam::kPrivOutdoor:
-      dev->Outdoor = (BridgeRead(dev, kRegLightMode) & kOutdoorBit) ? 1 : 0;
+      ReadRegisterBit(dev, uvc::kRegSceneMode, uvc::kOutdoorBit, 1, 0, &dev->Outdoor);
       break;
     case qcam::kPrivLowLight:
-      dev->LowLight = (BridgeRead(dev, kRegLightMode) & kLowLightBit) ? 1 : 0;
+      ReadRegisterBit(dev, uvc::kRegSceneMode, uvc::kLowLightBit, 1, 0, &dev->LowLight);
       break;
     case qcam::kPrivLed: {
       // Without the key the LED counts as on, as it is after a fresh install.
@@ -226,7 +227,7 @@ NTSTATUS PrivateGetProperty(CameraDeviceState* dev, PHW_STREAM_REQUEST_BLOCK srb
     case qcam::kPrivZoomEnable: r.Put(0, LONG(dev->ZoomEnable)); break;
     case qcam::kPrivTakeSnapshot: r.Put(0, LONG(dev->StillPending)); break;
     case qcam::kPrivFaceTracking:
-      r.Put(0, (face.Flags & (kTrackFaces | kAutoFraming)) ? 1 : 0);
+      r.Put(0, (face.Flags & (qcam::kFaceTrackFaces | qcam::kFaceAutoFraming)) ? 1 : 0);
       r.Put(1, LONG(face.Flags));
       for (ULONG k = 1; k <= 7; ++k) r.Put(1 + k, face.Param[k]);
       break;
@@ -251,12 +252,18 @@ NTSTATUS PrivateGetProperty(CameraDeviceState* dev, PHW_STREAM_REQUEST_BLOCK srb
 // Mirror, flip and colour share register 0xF004, where a set bit is the
 // camera's default state (not mirrored, not flipped) or black and white: a
 // non-zero value clears the bit, zero sets it. The register is read first so
-// the other bits survive, and the last value set is remembered.
-static VOID SetPictureRegisterBit(CameraDeviceState* dev, UCHAR bit, LONG value, PCWSTR tmpName) {
-  UCHAR reg = BridgeRead(dev, kRegMirrorFlip);
+// the other bits survive, and the last value set is remembered. A failed read
+// changes nothing: neither the register, nor the remembered value, nor `field`.
+static NTSTATUS SetPictureRegisterBit(CameraDeviceState* dev, UCHAR bit, LONG value, PCWSTR tmpName,
+                                      ULONG* field) {
+  UCHAR reg = 0;
+  NTSTATUS status = BridgeRead(dev, uvc::kRegPictureFlags, &reg);
+  if (!NT_SUCCESS(status)) return status;
+  *field = ULONG(value);
   reg = value ? UCHAR(reg & ~bit) : UCHAR(reg | bit);
   WriteCurrent(tmpName, value ? 1 : 0);
-  BridgeWrite(dev, kRegMirrorFlip, reg);
+  BridgeWrite(dev, uvc::kRegPictureFlags, reg);
+  return STATUS_SUCCESS;
 }
 
 NTSTATUS PrivateSetProperty(CameraDeviceState* dev, PHW_STREAM_REQUEST_BLOCK srb) {
@@ -278,12 +285,12 @@ NTSTATUS PrivateSetProperty(CameraDeviceState* dev, PHW_STREAM_REQUEST_BLOCK srb
       if (v == kTrackingParameters) {
         face.Flags = ULONG(r.Get(1));
         for (ULONG k = 1; k <= 7; ++k) face.Param[k] = r.Get(1 + k);
-        if (!(face.Flags & kTrackFaces)) RequestFaceTrackingStop();
+        if (!(face.Flags & qcam::kFaceTrackFaces)) RequestFaceTrackingStop();
       } else if (v == 1) {
-        face.Flags |= kTrackFaces | kAutoFraming;
+        face.Flags |= qcam::kFaceTrackFaces | qcam::kFaceAutoFraming;
         WriteCurrent(u"FTEnable", 1);
       } else {
-        face.Flags &= ~(kTrackFaces | kAutoFraming);
+        face.Flags &= ~(qcam::kFaceTrackFaces | qcam::kFaceAutoFraming);
         WriteCurrent(u"FTEnable", 0);
       }
       break;
@@ -292,16 +299,13 @@ NTSTATUS PrivateSetProperty(CameraDeviceState* dev, PHW_STREAM_REQUEST_BLOCK srb
       dev->PrivateValue5 = ULONG(v);
       break;
     case qcam::kPrivMirror:
-      dev->Mirror = ULONG(v);
-      SetPictureRegisterBit(dev, kNotMirroredBit, v, u"MirrorTmp");
+      status = SetPictureRegisterBit(dev, uvc::kNotMirroredBit, v, u"MirrorTmp", &dev->Mirror);
       break;
     case qcam::kPrivFlip:
-      dev->Flip = ULONG(v);
-      SetPictureRegisterBit(dev, kNotFlippedBit, v, u"FlipTmp");
+      status = SetPictureRegisterBit(dev, uvc::kNotFlippedBit, v, u"FlipTmp", &dev->Flip);
       break;
     case qcam::kPrivColorEnable:
-      dev->ColorEnable = ULONG(v);
-      SetPictureRegisterBit(dev, kMonochromeBit, v, u"ColorEnableTmp");
+      status = SetPictureRegisterBit(dev, uvc::kMonochromeBit, v, u"ColorEnableTmp", &dev->ColorEnable);
       break;
     case qcam::kPrivZoomScale:
       dev->ZoomScale = ULONG(v);
@@ -330,12 +334,14 @@ NTSTATUS PrivateSetProperty(CameraDeviceState* dev, PHW_STREAM_REQUEST_BLOCK srb
       dev->StillPending = ULONG(v);
       break;
     case qcam::kPrivOutdoor:
-      UpdateRegisterBit(dev, kRegLightMode, kOutdoorBit, v != 0);
+      status = UpdateRegisterBit(dev, uvc::kRegSceneMode, uvc::kOutdoorBit, v != 0);
+      if (!NT_SUCCESS(status)) break;
       dev->Outdoor = v ? 2 : 0;
       WriteCurrent(u"OutDoorTmp", v ? 1 : 0);
       break;
     case qcam::kPrivLowLight:
-      UpdateRegisterBit(dev, kRegLightMode, kLowLightBit, v != 0);
+      status = UpdateRegisterBit(dev, uvc::kRegSceneMode, uvc::kLowLightBit, v != 0);
+      if (!NT_SUCCESS(status)) break;
       dev->LowLight = v ? 1 : 0;
       WriteCurrent(u"LowLightTmp", v ? 1 : 0);
       break;

@@ -23,28 +23,6 @@ ULONG ExposureTimeFromValue(LONG value, ULONG notFound) {
 
 namespace {
 
-// Processing-unit control selectors.
-constexpr UCHAR PU_BACKLIGHT_COMPENSATION = 1;
-constexpr UCHAR PU_BRIGHTNESS = 2;
-constexpr UCHAR PU_CONTRAST = 3;
-constexpr UCHAR PU_GAIN = 4;
-constexpr UCHAR PU_POWER_LINE_FREQUENCY = 5;
-constexpr UCHAR PU_HUE = 6;
-constexpr UCHAR PU_SATURATION = 7;
-constexpr UCHAR PU_SHARPNESS = 8;
-constexpr UCHAR PU_GAMMA = 9;
-constexpr UCHAR PU_WHITE_BALANCE_TEMPERATURE = 10;
-constexpr UCHAR PU_WHITE_BALANCE_TEMPERATURE_AUTO = 11;
-// Camera-terminal control selectors.
-constexpr UCHAR CT_AE_MODE = 2;
-constexpr UCHAR CT_EXPOSURE_TIME_ABSOLUTE = 4;
-constexpr UCHAR CT_FOCUS_ABSOLUTE = 6;
-constexpr UCHAR CT_FOCUS_AUTO = 8;
-
-// Automatic-exposure modes of the camera terminal.
-constexpr LONG kAeModeManual = 1;
-constexpr LONG kAeModeAperturePriority = 8;
-
 enum ProcAmpKind { kPlain, kSigned, kBacklight, kWhiteBalance };
 
 struct ProcAmpControl {
@@ -59,24 +37,24 @@ struct ProcAmpControl {
 
 constexpr int kProcAmpControlCount = 10;
 const ProcAmpControl kProcAmpControls[kProcAmpControlCount] = {
-    {KSPROPERTY_VIDEOPROCAMP_BRIGHTNESS, PU_BRIGHTNESS, kCtlBrightness, kSigned, u"BrightnessTmp", u"Brightness",
+    {KSPROPERTY_VIDEOPROCAMP_BRIGHTNESS, uvc::PU_BRIGHTNESS_CONTROL, kCtlBrightness, kSigned, u"BrightnessTmp", u"Brightness",
      {-128, 127, 1, 0}},
-    {KSPROPERTY_VIDEOPROCAMP_CONTRAST, PU_CONTRAST, kCtlContrast, kPlain, u"ContrastTmp", u"Contrast",
+    {KSPROPERTY_VIDEOPROCAMP_CONTRAST, uvc::PU_CONTRAST_CONTROL, kCtlContrast, kPlain, u"ContrastTmp", u"Contrast",
      {0, 255, 1, 128}},
-    {KSPROPERTY_VIDEOPROCAMP_HUE, PU_HUE, kCtlHue, kSigned, u"HueTmp", u"Hue", {-128, 127, 1, 0}},
-    {KSPROPERTY_VIDEOPROCAMP_SATURATION, PU_SATURATION, kCtlSaturation, kPlain, u"SaturationTmp", u"Saturation",
+    {KSPROPERTY_VIDEOPROCAMP_HUE, uvc::PU_HUE_CONTROL, kCtlHue, kSigned, u"HueTmp", u"Hue", {-128, 127, 1, 0}},
+    {KSPROPERTY_VIDEOPROCAMP_SATURATION, uvc::PU_SATURATION_CONTROL, kCtlSaturation, kPlain, u"SaturationTmp", u"Saturation",
      {0, 255, 1, 128}},
-    {KSPROPERTY_VIDEOPROCAMP_SHARPNESS, PU_SHARPNESS, kCtlSharpness, kPlain, u"SharpnessTmp", u"Sharpness",
+    {KSPROPERTY_VIDEOPROCAMP_SHARPNESS, uvc::PU_SHARPNESS_CONTROL, kCtlSharpness, kPlain, u"SharpnessTmp", u"Sharpness",
      {0, 255, 1, 52}},
-    {KSPROPERTY_VIDEOPROCAMP_GAMMA, PU_GAMMA, kCtlGamma, kPlain, u"GammaTmp", u"Gamma", {72, 500, 1, 100}},
-    {KSPROPERTY_VIDEOPROCAMP_WHITEBALANCE, PU_WHITE_BALANCE_TEMPERATURE, kCtlWhiteBalance, kWhiteBalance,
+    {KSPROPERTY_VIDEOPROCAMP_GAMMA, uvc::PU_GAMMA_CONTROL, kCtlGamma, kPlain, u"GammaTmp", u"Gamma", {72, 500, 1, 100}},
+    {KSPROPERTY_VIDEOPROCAMP_WHITEBALANCE, uvc::PU_WHITE_BALANCE_TEMPERATURE_CONTROL, kCtlWhiteBalance, kWhiteBalance,
      u"WhitebalanceTmp", nullptr, {kWhiteBalanceMin, kWhiteBalanceMax, 1, kWhiteBalanceDefault}},
-    {KSPROPERTY_VIDEOPROCAMP_BACKLIGHT_COMPENSATION, PU_BACKLIGHT_COMPENSATION, kCtlBacklight, kBacklight,
+    {KSPROPERTY_VIDEOPROCAMP_BACKLIGHT_COMPENSATION, uvc::PU_BACKLIGHT_COMPENSATION_CONTROL, kCtlBacklight, kBacklight,
      u"BackLightTmp", u"BackLight", {0, 2, 1, 1}},
     // Gain is answered although the table does not list it; its static range
     // is the camera's 8-bit span until configure reads the real one.
-    {KSPROPERTY_VIDEOPROCAMP_GAIN, PU_GAIN, kCtlGain, kPlain, u"GainTmp", u"Gain", {0, 255, 1, 0}},
-    {KSPROPERTY_VIDEOPROCAMP_POWERLINE_FREQUENCY, PU_POWER_LINE_FREQUENCY, kCtlPowerLine, kPlain, u"BandingTmp",
+    {KSPROPERTY_VIDEOPROCAMP_GAIN, uvc::PU_GAIN_CONTROL, kCtlGain, kPlain, u"GainTmp", u"Gain", {0, 255, 1, 0}},
+    {KSPROPERTY_VIDEOPROCAMP_POWERLINE_FREQUENCY, uvc::PU_POWER_LINE_FREQUENCY_CONTROL, kCtlPowerLine, kPlain, u"BandingTmp",
      u"Banding", {0, 2, 1, 2}},
 };
 
@@ -104,14 +82,14 @@ int FindProcAmpBySelector(UCHAR selector) {
 // 1- and 2-byte answers are zero-extended; a failed request reads 0.
 LONG ReadControl(CameraDeviceState* dev, UCHAR request, UCHAR selector, UCHAR unit, ULONG length) {
   UCHAR buffer[4] = {};
-  SendControlRequest(dev, request, USHORT(selector << 8), USHORT(unit << 8), buffer, length, kControlGet);
+  SendControlRequest(dev, request, uvc::ControlValue(selector), uvc::ControlIndex(unit, 0), buffer, length, kControlGet);
   return LoadLong(buffer, 0);
 }
 
 VOID WriteControl(CameraDeviceState* dev, UCHAR selector, UCHAR unit, LONG value, ULONG length) {
   UCHAR buffer[4];
   StoreLong(buffer, 0, value);
-  SendControlRequest(dev, UVC_SET_CUR, USHORT(selector << 8), USHORT(unit << 8), buffer, length, kControlSet);
+  SendControlRequest(dev, uvc::SET_CUR, uvc::ControlValue(selector), uvc::ControlIndex(unit, 0), buffer, length, kControlSet);
 }
 
 VOID WriteCurrent(PCWSTR name, ULONG value) { WriteDwordSetting(qcam::kKeyCurrent, name, value); }
@@ -148,15 +126,15 @@ BOOLEAN GetProcAmpRange(ULONG propertyId, ControlRange* range) {
 
 VOID ReadControlRanges(CameraDeviceState* dev) {
   // White balance is not read: its range stays the static one.
-  static const UCHAR kOrder[9] = {PU_BRIGHTNESS, PU_CONTRAST,  PU_GAMMA, PU_SATURATION,          PU_HUE,
-                                  PU_SHARPNESS,  PU_GAIN,      PU_BACKLIGHT_COMPENSATION, PU_POWER_LINE_FREQUENCY};
+  static const UCHAR kOrder[9] = {uvc::PU_BRIGHTNESS_CONTROL, uvc::PU_CONTRAST_CONTROL,  uvc::PU_GAMMA_CONTROL, uvc::PU_SATURATION_CONTROL,          uvc::PU_HUE_CONTROL,
+                                  uvc::PU_SHARPNESS_CONTROL,  uvc::PU_GAIN_CONTROL,      uvc::PU_BACKLIGHT_COMPENSATION_CONTROL, uvc::PU_POWER_LINE_FREQUENCY_CONTROL};
   for (UCHAR selector : kOrder) {
     int index = FindProcAmpBySelector(selector);
     const ProcAmpControl& c = kProcAmpControls[index];
-    LONG minimum = ReadControl(dev, UVC_GET_MIN, selector, kUnitProcessing, 2);
-    LONG maximum = ReadControl(dev, UVC_GET_MAX, selector, kUnitProcessing, 2);
-    LONG resolution = ReadControl(dev, UVC_GET_RES, selector, kUnitProcessing, 2);
-    LONG cameraDefault = ReadControl(dev, UVC_GET_DEF, selector, kUnitProcessing, 2);
+    LONG minimum = ReadControl(dev, uvc::GET_MIN, selector, uvc::kProcessingUnitId, 2);
+    LONG maximum = ReadControl(dev, uvc::GET_MAX, selector, uvc::kProcessingUnitId, 2);
+    LONG resolution = ReadControl(dev, uvc::GET_RES, selector, uvc::kProcessingUnitId, 2);
+    LONG cameraDefault = ReadControl(dev, uvc::GET_DEF, selector, uvc::kProcessingUnitId, 2);
     // Signed controls answer 16-bit two's complement; a minimum above the
     // maximum is a negative one, of which the camera's low byte carries the
     // value (0xFFC0 is -64).
@@ -206,11 +184,11 @@ NTSTATUS ProcAmpGetProperty(CameraDeviceState* dev, PHW_STREAM_REQUEST_BLOCK srb
   const ProcAmpControl& c = kProcAmpControls[index];
   ULONG flags = kFlagManual, caps = kFlagManual;
   if (c.kind == kWhiteBalance) {
-    BOOLEAN automatic = ReadControl(dev, UVC_GET_CUR, PU_WHITE_BALANCE_TEMPERATURE_AUTO, kUnitProcessing, 1) != 0;
+    BOOLEAN automatic = ReadControl(dev, uvc::GET_CUR, uvc::PU_WHITE_BALANCE_TEMPERATURE_AUTO_CONTROL, uvc::kProcessingUnitId, 1) != 0;
     flags = automatic ? kFlagAuto : kFlagManual;
     caps = kFlagAuto | kFlagManual;
   }
-  LONG value = ReadControl(dev, UVC_GET_CUR, c.selector, kUnitProcessing, 2);
+  LONG value = ReadControl(dev, uvc::GET_CUR, c.selector, uvc::kProcessingUnitId, 2);
   if (c.kind == kSigned && value > g_Ranges.r[index].Maximum) value -= 0x10000;
   if (c.kind == kBacklight) value = value == 1 ? 0 : 1;
 
@@ -237,7 +215,7 @@ NTSTATUS ProcAmpSetProperty(CameraDeviceState* dev, PHW_STREAM_REQUEST_BLOCK srb
       status = CheckAndScale(dev, index, value, &quotient);
       if (!NT_SUCCESS(status)) return status;
       WriteCurrent(c.lastSetName, ULONG(quotient));
-      WriteControl(dev, c.selector, kUnitProcessing, quotient, 2);
+      WriteControl(dev, c.selector, uvc::kProcessingUnitId, quotient, 2);
       break;
     case kBacklight: {
       // The camera's 2 is "on", 1 "off". The last-set value is written only
@@ -246,19 +224,19 @@ NTSTATUS ProcAmpSetProperty(CameraDeviceState* dev, PHW_STREAM_REQUEST_BLOCK srb
       status = CheckAndScale(dev, index, cameraValue, &quotient);
       if (!NT_SUCCESS(status)) return status;
       WriteCurrent(c.lastSetName, value != 0 ? 1 : 0);
-      WriteControl(dev, c.selector, kUnitProcessing, quotient, 2);
+      WriteControl(dev, c.selector, uvc::kProcessingUnitId, quotient, 2);
       break;
     }
     case kWhiteBalance:
       if (flags & kFlagManual) {
-        WriteControl(dev, PU_WHITE_BALANCE_TEMPERATURE_AUTO, kUnitProcessing, 0, 1);
+        WriteControl(dev, uvc::PU_WHITE_BALANCE_TEMPERATURE_AUTO_CONTROL, uvc::kProcessingUnitId, 0, 1);
         status = CheckAndScale(dev, index, value, &quotient);
         if (!NT_SUCCESS(status)) return status;
         WriteCurrent(u"WhitebalanceTmp", ULONG(quotient));
         WriteCurrent(u"WhitebalanceAutoTmp", 0);
-        WriteControl(dev, PU_WHITE_BALANCE_TEMPERATURE, kUnitProcessing, quotient, 2);
+        WriteControl(dev, uvc::PU_WHITE_BALANCE_TEMPERATURE_CONTROL, uvc::kProcessingUnitId, quotient, 2);
       } else if (flags & kFlagAuto) {
-        WriteControl(dev, PU_WHITE_BALANCE_TEMPERATURE_AUTO, kUnitProcessing, 1, 1);
+        WriteControl(dev, uvc::PU_WHITE_BALANCE_TEMPERATURE_AUTO_CONTROL, uvc::kProcessingUnitId, 1, 1);
         WriteCurrent(u"WhitebalanceAutoTmp", 1);
       } else {
         // Neither mode asked for: nothing to do that the caller meant.
@@ -281,13 +259,13 @@ NTSTATUS CameraControlGetProperty(CameraDeviceState* dev, PHW_STREAM_REQUEST_BLO
   LONG value;
   BOOLEAN automatic;
   if (id == KSPROPERTY_CAMERACONTROL_EXPOSURE) {
-    automatic = ReadControl(dev, UVC_GET_CUR, CT_AE_MODE, kUnitCameraTerminal, 1) == kAeModeAperturePriority;
-    ULONG time = ULONG(ReadControl(dev, UVC_GET_CUR, CT_EXPOSURE_TIME_ABSOLUTE, kUnitCameraTerminal, 4));
+    automatic = ReadControl(dev, uvc::GET_CUR, uvc::CT_AE_MODE_CONTROL, uvc::kCameraTerminalId, 1) == uvc::AE_MODE_APERTURE_PRIORITY;
+    ULONG time = ULONG(ReadControl(dev, uvc::GET_CUR, uvc::CT_EXPOSURE_TIME_ABSOLUTE_CONTROL, uvc::kCameraTerminalId, 4));
     value = ExposureValueFromTime(time, kExposureDefault);
     dev->ControlValue[kCtlExposure] = value;
   } else {
-    automatic = ReadControl(dev, UVC_GET_CUR, CT_FOCUS_AUTO, kUnitCameraTerminal, 1) == 1;
-    value = ReadControl(dev, UVC_GET_CUR, CT_FOCUS_ABSOLUTE, kUnitCameraTerminal, 2);
+    automatic = ReadControl(dev, uvc::GET_CUR, uvc::CT_FOCUS_AUTO_CONTROL, uvc::kCameraTerminalId, 1) == 1;
+    value = ReadControl(dev, uvc::GET_CUR, uvc::CT_FOCUS_ABSOLUTE_CONTROL, uvc::kCameraTerminalId, 2);
     dev->ControlValue[kCtlFocus] = value;
   }
   StoreRecord(req, value, automatic ? kFlagAuto : kFlagManual, kFlagAuto | kFlagManual);
@@ -306,30 +284,30 @@ NTSTATUS CameraControlSetProperty(CameraDeviceState* dev, PHW_STREAM_REQUEST_BLO
   ULONG flags = ULONG(LoadLong(req.Data, kPropFlagsOffset));
   if (id == KSPROPERTY_CAMERACONTROL_EXPOSURE) {
     if (flags & kFlagAuto) {
-      WriteControl(dev, CT_AE_MODE, kUnitCameraTerminal, kAeModeAperturePriority, 1);
+      WriteControl(dev, uvc::CT_AE_MODE_CONTROL, uvc::kCameraTerminalId, uvc::AE_MODE_APERTURE_PRIORITY, 1);
       WriteCurrent(u"ExposureAutoTmp", 1);
     } else {
       // The camera is switched to manual before the value is checked, as a
       // client that asks for a manual value wants manual exposure.
-      WriteControl(dev, CT_AE_MODE, kUnitCameraTerminal, kAeModeManual, 1);
+      WriteControl(dev, uvc::CT_AE_MODE_CONTROL, uvc::kCameraTerminalId, uvc::AE_MODE_MANUAL, 1);
       if (value < kExposureMin || value > kExposureMax) return STATUS_INVALID_PARAMETER;
       dev->ControlValue[kCtlExposure] = value;
       ULONG time = ExposureTimeFromValue(value, 78);
       WriteCurrent(u"ExposureTmp", time);
       WriteCurrent(u"ExposureAutoTmp", 0);
-      WriteControl(dev, CT_EXPOSURE_TIME_ABSOLUTE, kUnitCameraTerminal, LONG(time), 4);
+      WriteControl(dev, uvc::CT_EXPOSURE_TIME_ABSOLUTE_CONTROL, uvc::kCameraTerminalId, LONG(time), 4);
     }
   } else {
     if (flags & kFlagAuto) {
-      WriteControl(dev, CT_FOCUS_AUTO, kUnitCameraTerminal, 1, 1);
+      WriteControl(dev, uvc::CT_FOCUS_AUTO_CONTROL, uvc::kCameraTerminalId, 1, 1);
       WriteCurrent(u"FocusAutoTmp", 1);
     } else {
-      WriteControl(dev, CT_FOCUS_AUTO, kUnitCameraTerminal, 0, 1);
+      WriteControl(dev, uvc::CT_FOCUS_AUTO_CONTROL, uvc::kCameraTerminalId, 0, 1);
       if (ULONG(value) > ULONG(kFocusMax)) return STATUS_INVALID_PARAMETER;
       dev->ControlValue[kCtlFocus] = value;
       WriteCurrent(u"FocusTmp", ULONG(value));
       WriteCurrent(u"FocusAutoTmp", 0);
-      WriteControl(dev, CT_FOCUS_ABSOLUTE, kUnitCameraTerminal, value, 2);
+      WriteControl(dev, uvc::CT_FOCUS_ABSOLUTE_CONTROL, uvc::kCameraTerminalId, value, 2);
     }
   }
   srb->ActualBytesTransferred = kPropRecordSize;

@@ -15,6 +15,21 @@ namespace {
 
 // ---- Huffman tables (ITU-T T.81 Annex C and F.2.2.3) ------------------------
 
+// Whether 16 code counts describe a prefix code: the canonical codes of each
+// length must fit in that many bits, and, as libjpeg-turbo requires, no code
+// may be all ones. A table whose counts overflow would hand out codes that
+// alias longer ones, leaving only the index clamps between a corrupt table and
+// the symbol array.
+constexpr bool HuffCountsFit(const UCHAR* counts) {
+  LONG code = 0;
+  for (int l = 1; l <= 16; ++l) {
+    code += counts[l - 1];
+    if (counts[l - 1] != 0 && code >= (LONG(1) << l)) return false;
+    code <<= 1;
+  }
+  return true;
+}
+
 // Builds one table from its 16 counts and its symbols; total is at most 256.
 constexpr void BuildHuffTable(const UCHAR* counts, const UCHAR* symbols, JpegHuffTable& t) {
   int total = 0;
@@ -789,6 +804,39 @@ ULONG DecodeFrame(PUCHAR dst, ULONG dstLength, const UCHAR* src, ULONG srcLength
   return dstLength;
 }
 
+// The tables of a DHT segment [p, e), built into the staging tables; false
+// when a table lies outside the model (class or id above 1, more than 256
+// symbols, counts that overflow their lengths) or runs past the segment.
+bool StageHuffmanTables(const UCHAR* p, const UCHAR* const e) {
+  while (p < e) {
+    if (e - p < 17) return false;
+    const UCHAR tc = p[0] >> 4, th = p[0] & 15;
+    if (tc > 1 || th > 1) return false;
+    int total = 0;
+    for (int i = 1; i <= 16; ++i) total += p[i];
+    if (total > 256 || e - p < 17 + total || !HuffCountsFit(p + 1)) return false;
+    const int index = th + 2 * tc;
+    BuildHuffTable(p + 1, p + 17, g_Jpeg.StagedHuff[index]);
+    g_Jpeg.StagedHuffSet[index] = TRUE;
+    p += 17 + total;
+  }
+  return true;
+}
+
+// The 8-bit tables of a DQT segment [p, e), scaled by 16 into the staging
+// tables; false for a 16-bit table, an id above 1 or a short table.
+bool StageQuantTables(const UCHAR* p, const UCHAR* const e) {
+  while (p < e) {
+    if (e - p < 65) return false;
+    const UCHAR pq = p[0] >> 4, tq = p[0] & 15;
+    if (pq != 0 || tq > 1) return false;
+    for (int k = 0; k < 64; ++k) g_Jpeg.StagedQuant[tq][k] = SHORT(p[1 + k] * 16);
+    g_Jpeg.StagedQuantSet[tq] = TRUE;
+    p += 65;
+  }
+  return true;
+}
+
 }  // namespace
 
 // ---- header parse -----------------------------------------------------------------------
@@ -824,28 +872,10 @@ extern "C" __attribute__((visibility("default"))) LONG _DecodeJPEGHeader(const U
 
     switch (code) {
       case 0xC4:  // DHT: one or more tables
-        while (p < e) {
-          if (e - p < 17) return 0;
-          const UCHAR tc = p[0] >> 4, th = p[0] & 15;
-          if (tc > 1 || th > 1) return 0;
-          int total = 0;
-          for (int i = 1; i <= 16; ++i) total += p[i];
-          if (total > 256 || e - p < 17 + total) return 0;
-          const int index = th + 2 * tc;
-          BuildHuffTable(p + 1, p + 17, g_Jpeg.StagedHuff[index]);
-          g_Jpeg.StagedHuffSet[index] = TRUE;
-          p += 17 + total;
-        }
+        if (!StageHuffmanTables(p, e)) return 0;
         break;
       case 0xDB:  // DQT: one or more 8-bit tables, id 0 luma, 1 chroma
-        while (p < e) {
-          if (e - p < 65) return 0;
-          const UCHAR pq = p[0] >> 4, tq = p[0] & 15;
-          if (pq != 0 || tq > 1) return 0;
-          for (int k = 0; k < 64; ++k) g_Jpeg.StagedQuant[tq][k] = SHORT(p[1 + k] * 16);
-          g_Jpeg.StagedQuantSet[tq] = TRUE;
-          p += 65;
-        }
+        if (!StageQuantTables(p, e)) return 0;
         break;
       case 0xC0: {  // SOF0
         if (segLength < 8) return 0;

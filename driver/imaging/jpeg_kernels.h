@@ -5,13 +5,14 @@
 // with the same saturating 16-bit operations, and an SSE2 version on packed
 // lanes. Both give bit-identical results; the decoder uses the SSE2 one when
 // the build targets SSE2 (JPEG_KERNELS_SSE2 is then 1), and the tests compare
-// the two.
+// the two. A build with QCAM_SCALAR_ONLY (CI's scalar pass) keeps only the
+// portable versions.
 #pragma once
 
 #include "driver/imaging/vector_level.h"
 #include "platform/nt/ntddk.h"
 
-#if defined(__SSE2__) && !defined(QCAM_JPEG_SCALAR_ONLY)
+#if defined(__SSE2__) && !defined(QCAM_JPEG_SCALAR_ONLY) && !defined(QCAM_SCALAR_ONLY)
 #define JPEG_KERNELS_SSE2 1
 #include <emmintrin.h>
 #else

@@ -4,8 +4,10 @@
 
 namespace {
 
+// A scalar-only build (QCAM_SCALAR_ONLY) runs every routine on its portable
+// path whatever the processor offers.
 VectorLevel DetectLevel() {
-#if QCAM_HAVE_X86_VECTORS
+#if QCAM_HAVE_X86_VECTORS && !defined(QCAM_SCALAR_ONLY)
   __builtin_cpu_init();
   if (__builtin_cpu_supports("avx2")) return VectorLevel::kAvx2;
   if (__builtin_cpu_supports("ssse3")) return VectorLevel::kSsse3;

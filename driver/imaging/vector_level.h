@@ -5,7 +5,8 @@
 
 enum class VectorLevel { kPortable = 0, kSsse3 = 1, kAvx2 = 2 };
 
-// The highest level this processor offers, lowered by the ceiling below.
+// The highest level this processor offers (the portable level in a build
+// with QCAM_SCALAR_ONLY), lowered by the ceiling below.
 VectorLevel EffectVectorLevel();
 
 // Lowers (or restores) the highest level the routines may use: tests run

@@ -19,10 +19,6 @@
 
 namespace {
 
-constexpr NTSTATUS kStatusInvalidHandle = static_cast<NTSTATUS>(0xC0000008);
-constexpr NTSTATUS kStatusAccessDenied = static_cast<NTSTATUS>(0xC0000022);
-constexpr NTSTATUS kStatusObjectNameCollision = static_cast<NTSTATUS>(0xC0000035);
-constexpr NTSTATUS kStatusFileIsADirectory = static_cast<NTSTATUS>(0xC00000BA);
 
 // IO_STATUS_BLOCK.Information after a create.
 constexpr ULONG_PTR kFileSuperseded = 0;
@@ -184,7 +180,7 @@ NTSTATUS ZwCreateFile(PHANDLE FileHandle, ACCESS_MASK DesiredAccess, POBJECT_ATT
   if (stat(host.substr(0, slash).c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
     return fail(STATUS_OBJECT_PATH_NOT_FOUND);
   const bool exists = stat(host.c_str(), &st) == 0;
-  if (exists && S_ISDIR(st.st_mode)) return fail(kStatusFileIsADirectory);
+  if (exists && S_ISDIR(st.st_mode)) return fail(STATUS_FILE_IS_A_DIRECTORY);
 
   const bool wantRead = (DesiredAccess & (GENERIC_READ | FILE_READ_DATA)) != 0;
   const bool wantAppend = (DesiredAccess & FILE_APPEND_DATA) && !(DesiredAccess & (GENERIC_WRITE | FILE_WRITE_DATA));
@@ -197,7 +193,7 @@ NTSTATUS ZwCreateFile(PHANDLE FileHandle, ACCESS_MASK DesiredAccess, POBJECT_ATT
       if (!exists) return fail(STATUS_OBJECT_NAME_NOT_FOUND);
       break;
     case FILE_CREATE:
-      if (exists) return fail(kStatusObjectNameCollision);
+      if (exists) return fail(STATUS_OBJECT_NAME_COLLISION);
       flags = O_CREAT | O_EXCL;
       information = kFileCreated;
       break;
@@ -225,9 +221,9 @@ NTSTATUS ZwCreateFile(PHANDLE FileHandle, ACCESS_MASK DesiredAccess, POBJECT_ATT
   const int fd = open(host.c_str(), flags, 0666);
   if (fd < 0) {
     if (errno == ENOENT || errno == ENOTDIR) return fail(STATUS_OBJECT_NAME_NOT_FOUND);
-    if (errno == EEXIST) return fail(kStatusObjectNameCollision);
-    if (errno == EACCES || errno == EPERM || errno == EROFS) return fail(kStatusAccessDenied);
-    if (errno == EISDIR) return fail(kStatusFileIsADirectory);
+    if (errno == EEXIST) return fail(STATUS_OBJECT_NAME_COLLISION);
+    if (errno == EACCES || errno == EPERM || errno == EROFS) return fail(STATUS_ACCESS_DENIED);
+    if (errno == EISDIR) return fail(STATUS_FILE_IS_A_DIRECTORY);
     return fail(STATUS_IO_DEVICE_ERROR);
   }
   OpenFile file;
@@ -258,13 +254,13 @@ NTSTATUS ZwReadFile(HANDLE FileHandle, HANDLE Event, PVOID ApcRoutine, PVOID Apc
   FileTable& t = Files();
   std::lock_guard<std::mutex> guard(t.lock);
   OpenFile* file;
-  if (!ValidateHandle(FileHandle, &file)) return kStatusInvalidHandle;
+  if (!ValidateHandle(FileHandle, &file)) return STATUS_INVALID_HANDLE;
   auto finish = [&](NTSTATUS s, ULONG_PTR info) {
     IoStatusBlock->Status = s;
     IoStatusBlock->Information = info;
     return s;
   };
-  if (!file->canRead) return finish(kStatusAccessDenied, 0);
+  if (!file->canRead) return finish(STATUS_ACCESS_DENIED, 0);
   if (Length && !Buffer) return finish(STATUS_INVALID_PARAMETER, 0);
   int64_t offset = file->position;
   if (ByteOffset && ByteOffset->QuadPart != kUseFilePointer) {
@@ -293,13 +289,13 @@ NTSTATUS ZwWriteFile(HANDLE FileHandle, HANDLE Event, PVOID ApcRoutine, PVOID Ap
   FileTable& t = Files();
   std::lock_guard<std::mutex> guard(t.lock);
   OpenFile* file;
-  if (!ValidateHandle(FileHandle, &file)) return kStatusInvalidHandle;
+  if (!ValidateHandle(FileHandle, &file)) return STATUS_INVALID_HANDLE;
   auto finish = [&](NTSTATUS s, ULONG_PTR info) {
     IoStatusBlock->Status = s;
     IoStatusBlock->Information = info;
     return s;
   };
-  if (!file->canWrite) return finish(kStatusAccessDenied, 0);
+  if (!file->canWrite) return finish(STATUS_ACCESS_DENIED, 0);
   if (Length && !Buffer) return finish(STATUS_INVALID_PARAMETER, 0);
   int64_t offset = file->position;
   bool toEnd = file->append;
@@ -342,5 +338,5 @@ NTSTATUS ZwClose(HANDLE Handle) {
     }
   }
   if (platform::internal::CloseThreadHandle(Handle)) return STATUS_SUCCESS;
-  return kStatusInvalidHandle;
+  return STATUS_INVALID_HANDLE;
 }

@@ -117,13 +117,145 @@ size_t WideLength(const WCHAR* s) {
 }
 
 // ---- DbgPrint formatting ----------------------------------------------------------------
-// Formats like printf, with the kernel's additions: %ws and %S take a WCHAR
-// string, %wc and %C a WCHAR, %wZ a UNICODE_STRING*, %Z an ANSI_STRING*, and
-// the I64/I32/I length prefixes. %ls is taken as a WCHAR string too, since the
-// package's wide characters are 16-bit. %n is refused.
-std::string FormatKernel(const char* fmt, va_list ap) {
-  std::string out;
+// Formats like printf, reduced to the conversions the package's messages use:
+// integers (%d %i %u %x %X) with the kernel's I64/I32/I and the ll/l length
+// prefixes, characters (%c, %C, %wc), strings (%s, %S, %ws, %wZ for a
+// UNICODE_STRING*) and pointers (%p), each with flags, width and precision.
+// %ls and %lc are taken as WCHAR since the package's wide characters are
+// 16-bit. %n consumes its pointer and writes nothing; any other conversion is
+// shown as written.
+
+// One conversion's flags, width, precision and length.
+struct ConversionForm {
+  std::string printfPrefix = "%";  // flags, width and precision in printf form
+  int width = -1;                  // from '*'
+  bool hasWidth = false;
+  int precision = -1;
+  bool hasPrecision = false;
+  enum Length { kInt, kLong, kLongLong, kSize, kWide } length = kInt;
+};
+
+// Reads flags, width, precision and length after '%'; `p` ends on the
+// conversion character.
+const char* ReadConversionForm(const char* p, va_list* ap, ConversionForm* form) {
+  while (*p && std::strchr("-+ #0", *p)) form->printfPrefix.push_back(*p++);
+  if (*p == '*') {
+    form->width = va_arg(*ap, int);
+    form->hasWidth = true;
+    form->printfPrefix += std::to_string(form->width);
+    ++p;
+  } else {
+    while (*p >= '0' && *p <= '9') form->printfPrefix.push_back(*p++);
+  }
+  if (*p == '.') {
+    ++p;
+    form->hasPrecision = true;
+    if (*p == '*') {
+      form->precision = va_arg(*ap, int);
+      ++p;
+      if (form->precision >= 0) form->printfPrefix += "." + std::to_string(form->precision);
+    } else {
+      std::string digits;
+      while (*p >= '0' && *p <= '9') digits.push_back(*p++);
+      form->precision = digits.empty() ? 0 : std::atoi(digits.c_str());
+      form->printfPrefix += "." + std::to_string(form->precision);
+    }
+  }
+  if (p[0] == 'I' && p[1] == '6' && p[2] == '4') {
+    form->length = ConversionForm::kLongLong, p += 3;
+  } else if (p[0] == 'I' && p[1] == '3' && p[2] == '2') {
+    form->length = ConversionForm::kInt, p += 3;
+  } else if (*p == 'I') {
+    form->length = ConversionForm::kSize, ++p;
+  } else if (p[0] == 'l' && p[1] == 'l') {
+    form->length = ConversionForm::kLongLong, p += 2;
+  } else if (*p == 'l') {
+    form->length = ConversionForm::kLong, ++p;
+  } else if (*p == 'w') {
+    form->length = ConversionForm::kWide, ++p;
+  }
+  return p;
+}
+
+// Appends `text` cut to the precision (when `cut`) and padded to the width.
+void AppendPadded(std::string* out, const ConversionForm& form, std::string text, bool cut) {
+  if (cut && form.hasPrecision && form.precision >= 0 && static_cast<size_t>(form.precision) < text.size())
+    text.resize(form.precision);
+  const std::string f = form.printfPrefix.substr(1);
+  bool left = f.find('-') != std::string::npos;
+  size_t w = 0;
+  if (form.hasWidth) {
+    if (form.width < 0) left = true;
+    w = static_cast<size_t>(form.width < 0 ? -static_cast<long>(form.width) : form.width);
+  } else {
+    size_t i = 0;
+    while (i < f.size() && std::strchr("-+ #0", f[i])) ++i;
+    w = static_cast<size_t>(std::atoi(f.c_str() + i));
+  }
+  if (text.size() < w) {
+    if (left)
+      text.append(w - text.size(), ' ');
+    else
+      text.insert(0, w - text.size(), ' ');
+  }
+  *out += text;
+}
+
+void AppendInteger(std::string* out, const ConversionForm& form, char conv, va_list* ap) {
   char buf[512];
+  const bool isSigned = conv == 'd' || conv == 'i';
+  std::string f = form.printfPrefix;
+  if (form.length == ConversionForm::kInt || form.length == ConversionForm::kWide) {
+    f.push_back(conv);
+    std::snprintf(buf, sizeof buf, f.c_str(), va_arg(*ap, int));
+  } else {
+    f += "ll";
+    f.push_back(conv);
+    long long v;
+    if (form.length == ConversionForm::kLongLong)
+      v = va_arg(*ap, long long);
+    else if (form.length == ConversionForm::kSize)
+      v = isSigned ? static_cast<long long>(va_arg(*ap, ptrdiff_t)) : static_cast<long long>(va_arg(*ap, size_t));
+    else
+      v = isSigned ? static_cast<long long>(va_arg(*ap, long)) : static_cast<long long>(va_arg(*ap, unsigned long));
+    if (isSigned)
+      std::snprintf(buf, sizeof buf, f.c_str(), v);
+    else
+      std::snprintf(buf, sizeof buf, f.c_str(), static_cast<unsigned long long>(v));
+  }
+  *out += buf;
+}
+
+// A WCHAR string, the precision counting characters.
+void AppendWideString(std::string* out, const ConversionForm& form, const WCHAR* w) {
+  if (!w) {
+    AppendPadded(out, form, "(null)", true);
+    return;
+  }
+  size_t n = 0;
+  if (form.hasPrecision && form.precision >= 0) {
+    while (n < static_cast<size_t>(form.precision) && w[n]) ++n;
+  } else {
+    n = WideLength(w);
+  }
+  AppendPadded(out, form, platform::Narrow(w, n), false);
+}
+
+void AppendString(std::string* out, const ConversionForm& form, const char* s) {
+  if (!s)
+    AppendPadded(out, form, "(null)", true);
+  else if (form.hasPrecision && form.precision >= 0)
+    AppendPadded(out, form, std::string(s, strnlen(s, static_cast<size_t>(form.precision))), true);
+  else
+    AppendPadded(out, form, s, true);
+}
+
+std::string FormatKernel(const char* fmt, va_list argList) {
+  // A copy the helpers can advance through a pointer (va_list may be an array).
+  va_list args;
+  va_copy(args, argList);
+  va_list* ap = &args;
+  std::string out;
   for (const char* p = fmt; *p;) {
     if (*p != '%') {
       out.push_back(*p++);
@@ -135,206 +267,64 @@ std::string FormatKernel(const char* fmt, va_list ap) {
       ++p;
       continue;
     }
-    std::string conversion = "%";
-    while (*p && std::strchr("-+ #0", *p)) conversion.push_back(*p++);
-    int width = -1, precision = -1;
-    bool hasWidth = false, hasPrecision = false;
-    if (*p == '*') {
-      width = va_arg(ap, int);
-      hasWidth = true;
-      ++p;
-    } else {
-      while (*p >= '0' && *p <= '9') conversion.push_back(*p++);
-    }
-    if (hasWidth) conversion += std::to_string(width);
-    if (*p == '.') {
-      ++p;
-      if (*p == '*') {
-        precision = va_arg(ap, int);
-        hasPrecision = true;
-        ++p;
-        if (precision >= 0) conversion += "." + std::to_string(precision);
-      } else {
-        std::string digits;
-        while (*p >= '0' && *p <= '9') digits.push_back(*p++);
-        precision = digits.empty() ? 0 : std::atoi(digits.c_str());
-        hasPrecision = true;
-        conversion += "." + std::to_string(precision);
-      }
-    }
-    // Length modifiers.
-    enum { kInt, kLong, kLongLong, kSize, kShort, kChar, kWide, kLongDouble } length = kInt;
-    if (p[0] == 'I' && p[1] == '6' && p[2] == '4') {
-      length = kLongLong, p += 3;
-    } else if (p[0] == 'I' && p[1] == '3' && p[2] == '2') {
-      length = kInt, p += 3;
-    } else if (*p == 'I') {
-      length = kSize, ++p;
-    } else if (p[0] == 'l' && p[1] == 'l') {
-      length = kLongLong, p += 2;
-    } else if (p[0] == 'h' && p[1] == 'h') {
-      length = kChar, p += 2;
-    } else if (*p == 'l') {
-      length = kLong, ++p;
-    } else if (*p == 'h') {
-      length = kShort, ++p;
-    } else if (*p == 'w') {
-      length = kWide, ++p;
-    } else if (*p == 'z' || *p == 't' || *p == 'j') {
-      length = kSize, ++p;
-    } else if (*p == 'L') {
-      length = kLongDouble, ++p;
-    }
+    ConversionForm form;
+    p = ReadConversionForm(p, ap, &form);
     const char conv = *p;
     if (!conv) {
       out.append(start);
       break;
     }
     ++p;
-    auto pad = [&](std::string text) {
-      if (hasPrecision && precision >= 0 && static_cast<size_t>(precision) < text.size()) text.resize(precision);
-      std::string f = conversion;
-      f.erase(0, 1);
-      bool left = f.find('-') != std::string::npos;
-      size_t w = 0;
-      if (hasWidth) {
-        if (width < 0) left = true;
-        w = static_cast<size_t>(width < 0 ? -static_cast<long>(width) : width);
-      } else {
-        size_t i = 0;
-        while (i < f.size() && std::strchr("-+ #0", f[i])) ++i;
-        w = static_cast<size_t>(std::atoi(f.c_str() + i));
-      }
-      if (text.size() < w) {
-        if (left)
-          text.append(w - text.size(), ' ');
-        else
-          text.insert(0, w - text.size(), ' ');
-      }
-      out += text;
-    };
+    const bool wide = form.length == ConversionForm::kWide || form.length == ConversionForm::kLong;
     switch (conv) {
       case 'd':
       case 'i':
       case 'u':
       case 'x':
       case 'X':
-      case 'o':
-      case 'c': {
-        if (conv == 'c') {
-          hasPrecision = false;
-          if (length == kWide || length == kLong) {
-            const WCHAR c = static_cast<WCHAR>(va_arg(ap, int));
-            pad(platform::Narrow(&c, 1));
-          } else {
-            pad(std::string(1, static_cast<char>(va_arg(ap, int))));
-          }
-          break;
-        }
-        const bool isSigned = conv == 'd' || conv == 'i';
-        std::string f = conversion;
-        if (length == kLongLong || length == kSize || length == kLong) {
-          f += "ll";
-          f.push_back(conv);
-          long long v;
-          if (length == kLongLong)
-            v = va_arg(ap, long long);
-          else if (length == kSize)
-            v = isSigned ? static_cast<long long>(va_arg(ap, ptrdiff_t)) : static_cast<long long>(va_arg(ap, size_t));
-          else
-            v = isSigned ? static_cast<long long>(va_arg(ap, long)) : static_cast<long long>(va_arg(ap, unsigned long));
-          if (isSigned)
-            std::snprintf(buf, sizeof buf, f.c_str(), v);
-          else
-            std::snprintf(buf, sizeof buf, f.c_str(), static_cast<unsigned long long>(v));
+        AppendInteger(&out, form, conv, ap);
+        break;
+      case 'c':
+      case 'C':
+        if (conv == 'C' || wide) {
+          const WCHAR c = static_cast<WCHAR>(va_arg(*ap, int));
+          AppendPadded(&out, form, platform::Narrow(&c, 1), false);
         } else {
-          if (length == kShort) f += "h";
-          if (length == kChar) f += "hh";
-          f.push_back(conv);
-          std::snprintf(buf, sizeof buf, f.c_str(), va_arg(ap, int));
+          AppendPadded(&out, form, std::string(1, static_cast<char>(va_arg(*ap, int))), false);
         }
-        out += buf;
         break;
-      }
-      case 'C': {
-        hasPrecision = false;
-        const WCHAR c = static_cast<WCHAR>(va_arg(ap, int));
-        pad(platform::Narrow(&c, 1));
-        break;
-      }
-      case 'p': {
-        std::snprintf(buf, sizeof buf, "%p", va_arg(ap, void*));
-        pad(buf);
-        break;
-      }
-      case 'e':
-      case 'E':
-      case 'f':
-      case 'F':
-      case 'g':
-      case 'G':
-      case 'a':
-      case 'A': {
-        std::string f = conversion;
-        if (length == kLongDouble) {
-          f += "L";
-          f.push_back(conv);
-          std::snprintf(buf, sizeof buf, f.c_str(), va_arg(ap, long double));
-        } else {
-          f.push_back(conv);
-          std::snprintf(buf, sizeof buf, f.c_str(), va_arg(ap, double));
-        }
-        out += buf;
-        break;
-      }
       case 's':
-      case 'S': {
-        if (conv == 'S' || length == kWide || length == kLong) {
-          const WCHAR* w = va_arg(ap, const WCHAR*);
-          if (!w) {
-            pad("(null)");
-          } else {
-            size_t n = 0;
-            if (hasPrecision && precision >= 0) {
-              while (n < static_cast<size_t>(precision) && w[n]) ++n;
-            } else {
-              n = WideLength(w);
-            }
-            const bool keep = hasPrecision;
-            hasPrecision = false;  // the precision counted characters already
-            pad(platform::Narrow(w, n));
-            hasPrecision = keep;
-          }
+      case 'S':
+        if (conv == 'S' || wide)
+          AppendWideString(&out, form, va_arg(*ap, const WCHAR*));
+        else
+          AppendString(&out, form, va_arg(*ap, const char*));
+        break;
+      case 'Z':
+        if (form.length == ConversionForm::kWide) {
+          const UNICODE_STRING* u = va_arg(*ap, const UNICODE_STRING*);
+          AppendPadded(&out, form,
+                       u && u->Buffer ? platform::Narrow(u->Buffer, u->Length / sizeof(WCHAR)) : std::string("(null)"),
+                       true);
         } else {
-          const char* s = va_arg(ap, const char*);
-          if (!s) {
-            pad("(null)");
-          } else if (hasPrecision && precision >= 0) {
-            pad(std::string(s, strnlen(s, static_cast<size_t>(precision))));
-          } else {
-            pad(s);
-          }
+          out.append(start, p);
         }
         break;
-      }
-      case 'Z': {
-        if (length == kWide) {
-          const UNICODE_STRING* u = va_arg(ap, const UNICODE_STRING*);
-          pad(u && u->Buffer ? platform::Narrow(u->Buffer, u->Length / sizeof(WCHAR)) : std::string("(null)"));
-        } else {
-          const ANSI_STRING* a = va_arg(ap, const ANSI_STRING*);
-          pad(a && a->Buffer ? std::string(a->Buffer, a->Length) : std::string("(null)"));
-        }
+      case 'p': {
+        char buf[64];
+        std::snprintf(buf, sizeof buf, "%p", va_arg(*ap, void*));
+        AppendPadded(&out, form, buf, true);
         break;
       }
       case 'n':
-        (void)va_arg(ap, void*);  // never write through a format argument
+        (void)va_arg(*ap, void*);  // never write through a format argument
         break;
       default:
-        out.append(start, p);  // unknown conversion: shown as written
+        out.append(start, p);  // a conversion the package does not use: shown as written
         break;
     }
   }
+  va_end(args);
   return out;
 }
 

@@ -101,19 +101,52 @@ TEST(DescriptorParse, BasicProfileHasNoUncompressedFormatOrFocus) {
   EXPECT_FALSE(p.CameraTerminal.bmControls[0] & 0x20);
 }
 
-// Damaged descriptors: every cut of a real descriptor parses without reading
-// past the cut (AddressSanitizer sees the exact-size copy), and frames past
-// the cut are not invented.
+// Damaged descriptors: every cut of every real descriptor, at every length,
+// parses without reading past the cut (AddressSanitizer sees the exact-size
+// copy), and frames past the cut are not invented.
 TEST(DescriptorParse, TruncatedAtEveryLength) {
-  std::vector<uint8_t> full = ConfigurationOf(ReadFile(TestData("logitech_c270_046d_0825.bin")));
-  ParsedDescriptors whole;
-  ParseConfigurationDescriptor(full.data(), ULONG(full.size()), &whole);
-  for (size_t cut = 0; cut <= full.size(); cut += 7) {
-    std::vector<uint8_t> part(full.begin(), full.begin() + cut);
-    ParsedDescriptors p;
-    ParseConfigurationDescriptor(part.empty() ? nullptr : part.data(), ULONG(part.size()), &p);
-    EXPECT_LE(p.Uncompressed.FrameCount, whole.Uncompressed.FrameCount);
-    EXPECT_LE(p.Mjpeg.FrameCount, whole.Mjpeg.FrameCount);
+  for (const char* name : {"bison_hd_webcam_5986_211b", "logitech_c270_046d_0825", "trust_webcam_0c45_6340",
+                           "canyon_cne_cwc2_0c45_6340"}) {
+    SCOPED_TRACE(name);
+    std::vector<uint8_t> full = ConfigurationOf(ReadFile(TestData(std::string(name) + ".bin")));
+    ASSERT_GT(full.size(), 9u);
+    ParsedDescriptors whole;
+    ParseConfigurationDescriptor(full.data(), ULONG(full.size()), &whole);
+    for (size_t cut = 0; cut <= full.size(); ++cut) {
+      std::vector<uint8_t> part(full.begin(), full.begin() + cut);
+      ParsedDescriptors p;
+      ParseConfigurationDescriptor(part.empty() ? nullptr : part.data(), ULONG(part.size()), &p);
+      ASSERT_LE(p.Uncompressed.FrameCount, whole.Uncompressed.FrameCount) << cut;
+      ASSERT_LE(p.Mjpeg.FrameCount, whole.Mjpeg.FrameCount) << cut;
+      ASSERT_LE(p.AlternateSettings, whole.AlternateSettings) << cut;
+    }
+  }
+}
+
+// A format descriptor whose bLength is below its subtype's minimum, last in
+// the buffer, is skipped without reading the fields it lacks; one byte more
+// than the minimum of each record still parses.
+TEST(DescriptorParse, ShortFormatDescriptorIsSkipped) {
+  const uint8_t interfaceHeader[9] = {9, uvc::USB_DT_INTERFACE, 1, 0, 0, uvc::CC_VIDEO, uvc::SC_VIDEOSTREAMING, 0, 0};
+  for (uint8_t subtype : {uvc::VS_FORMAT_MJPEG, uvc::VS_FORMAT_UNCOMPRESSED}) {
+    const size_t minimum = subtype == uvc::VS_FORMAT_MJPEG ? uvc::FormatMjpegDescriptor::kSize
+                                                           : uvc::FormatUncompressedDescriptor::kSize;
+    for (size_t length = uvc::DescriptorHeader::kClassSpecificMinSize; length <= minimum; ++length) {
+      SCOPED_TRACE(testing::Message() << int(subtype) << " bLength " << length);
+      std::vector<uint8_t> config(interfaceHeader, interfaceHeader + 9);
+      std::vector<uint8_t> format(length, 0);
+      format[0] = uint8_t(length);
+      format[1] = uvc::CS_INTERFACE;
+      format[2] = subtype;
+      if (length > uvc::FormatDescriptor::bFormatIndex) format[uvc::FormatDescriptor::bFormatIndex] = 1;
+      if (length > uvc::FormatDescriptor::bNumFrameDescriptors) format[uvc::FormatDescriptor::bNumFrameDescriptors] = 1;
+      config.insert(config.end(), format.begin(), format.end());
+      ParsedDescriptors p;
+      ParseConfigurationDescriptor(config.data(), ULONG(config.size()), &p);
+      const ParsedFormat& f = subtype == uvc::VS_FORMAT_MJPEG ? p.Mjpeg : p.Uncompressed;
+      EXPECT_EQ(f.Present, length == minimum);
+      EXPECT_EQ(f.FrameCount, 0);
+    }
   }
 }
 

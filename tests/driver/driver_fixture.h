@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstddef>
 #include <cstring>
 #include <deque>
 #include <filesystem>
@@ -21,9 +22,12 @@
 #include "driver/core/device_state.h"
 #include "driver/core/driver.h"
 #include "driver/core/formats.h"
+#include "driver/core/frame_pipeline.h"
 #include "driver/core/settings.h"
+#include "driver/core/stream_negotiation.h"
 #include "platform/nt/platform_control.h"
 #include "shared/qcam_defs.h"
+#include "shared/uvc_wire.h"
 #include "sim/class_driver.h"
 #include "sim/uvc_descriptors.h"
 #include "tests/support/driver_rig.h"
@@ -50,14 +54,23 @@ class ScriptedCamera : public sim::Camera {
   }
   NTSTATUS ControlTransfer(uint8_t request, uint16_t value, uint16_t index, uint8_t* data, uint32_t* length,
                            bool getData) override {
-    if (getData && value == 0x0100 && index == 1) {
+    const bool probe = value == uvc::ControlValue(uvc::VS_PROBE_CONTROL) &&
+                       index == uvc::ControlIndex(0, uvc::kStreamingInterface);
+    if (getData && probe && failProbeGet) {
+      // A stall: nothing is written into the caller's buffer.
+      *length = 0;
+      calls.push_back({request, value, index, {}});
+      return STATUS_UNSUCCESSFUL;
+    }
+    if (getData && probe) {
       // Probe read-back: what was set, with the payload size this test chose.
-      memcpy(data, probe_, 26);
-      if (payload_) WriteLe32(data + 22, payload_);
-    } else if (!getData && value == 0x0100 && index == 1 && *length >= 26) {
-      memcpy(probe_, data, 26);
-    } else if (getData && (request == 0x82 || request == 0x83 || request == 0x84 || request == 0x87)) {
-      uint16_t v = request == 0x82 ? 0 : request == 0x83 ? 255 : request == 0x84 ? 1 : 128;
+      memcpy(data, probe_, uvc::kProbeCommitSize);
+      if (payload_) WriteLe32(data + offsetof(uvc::VideoProbeCommit, dwMaxPayloadTransferSize), payload_);
+    } else if (!getData && probe && *length >= uvc::kProbeCommitSize) {
+      memcpy(probe_, data, uvc::kProbeCommitSize);
+    } else if (getData && (request == uvc::GET_MIN || request == uvc::GET_MAX || request == uvc::GET_RES ||
+                           request == uvc::GET_DEF)) {
+      uint16_t v = request == uvc::GET_MIN ? 0 : request == uvc::GET_MAX ? 255 : request == uvc::GET_RES ? 1 : 128;
       memset(data, 0, *length);
       if (*length >= 2) {
         data[0] = uint8_t(v);
@@ -92,22 +105,23 @@ class ScriptedCamera : public sim::Camera {
   const uint8_t* LastProbe() const { return probe_; }
 
   std::vector<ControlCall> calls;
+  bool failProbeGet = false;  // the probe read-back stalls
   std::deque<std::vector<std::vector<uint8_t>>> frames;  // scripted packets, one entry per frame
   uint32_t alternateSetting = 0;
   uint32_t button = 0;
 
  private:
   std::vector<uint8_t> configuration_;
-  uint8_t probe_[26] = {};
+  uint8_t probe_[uvc::kProbeCommitSize] = {};
   uint32_t payload_ = 0;
 };
 
 // A packet with a 12-byte payload header.
 inline std::vector<uint8_t> Packet(uint8_t info, const std::vector<uint8_t>& data) {
-  std::vector<uint8_t> p(12 + data.size(), 0);
-  p[0] = 12;
-  p[1] = uint8_t(info | 0x80);
-  std::copy(data.begin(), data.end(), p.begin() + 12);
+  std::vector<uint8_t> p(uvc::kPayloadHeaderLength + data.size(), 0);
+  p[uvc::PayloadHeaderField::bHeaderLength] = uvc::kPayloadHeaderLength;
+  p[uvc::PayloadHeaderField::bmHeaderInfo] = uint8_t(info | uvc::UVC_STREAM_EOH);
+  std::copy(data.begin(), data.end(), p.begin() + uvc::kPayloadHeaderLength);
   return p;
 }
 

@@ -184,6 +184,32 @@ TEST_F(NegotiationTest, ProbeRecord) {
   EXPECT_NE(Dev()->ScratchBuffer, nullptr) << "the decoded formats need the scratch picture";
 }
 
+TEST_F(NegotiationTest, ProbeWhoseReadBackFailsChangesNothing) {
+  Plug("notebook");
+  camera_->SetPayloadAnswer(3000);
+  ASSERT_EQ(Allocate(qcam::kFourCC_MJPG, 640, 480), STATUS_SUCCESS);
+  const ULONG alt = Dev()->StreamingAlternateSetting;
+  const ULONG payload = g_Driver.MaxPayloadTransferSize;
+  const ULONG interval = g_Driver.FrameInterval;
+  g_Driver.CommitNeeded = FALSE;
+  // The read-back stalls: the stack buffer the driver would have read holds
+  // nothing from the camera, so allocation stops with the transfer's status.
+  camera_->failProbeGet = true;
+  EXPECT_EQ(Allocate(qcam::kFourCC_I420, 320, 240), STATUS_UNSUCCESSFUL);
+  EXPECT_EQ(Dev()->Width, 640);
+  EXPECT_EQ(Dev()->OutputFormatCode, qcam::kFourCC_MJPG);
+  EXPECT_EQ(Dev()->ScratchBuffer, nullptr) << "no scratch picture for a failed I420 set-up";
+  EXPECT_EQ(Dev()->StreamingAlternateSetting, alt);
+  EXPECT_EQ(g_Driver.MaxPayloadTransferSize, payload);
+  EXPECT_EQ(g_Driver.FrameInterval, interval);
+  EXPECT_FALSE(g_Driver.CommitNeeded) << "nothing negotiated, nothing to commit";
+  // Once the camera answers again the same request succeeds.
+  camera_->failProbeGet = false;
+  EXPECT_EQ(Allocate(qcam::kFourCC_I420, 320, 240), STATUS_SUCCESS);
+  EXPECT_EQ(Dev()->Width, 320);
+  EXPECT_TRUE(g_Driver.CommitNeeded);
+}
+
 TEST_F(NegotiationTest, YuyvOnFewAlternateSettingsIsProbedAsMjpeg) {
   // A camera with YUY2 and MJPEG frames but only two alternate settings.
   std::vector<uint8_t> config = sim::BuildProfileDescriptor("notebook");
@@ -249,8 +275,8 @@ TEST_F(NegotiationTest, CommitNamesTheProbedFrame) {
   ParseConfigurationDescriptor(config.data(), ULONG(config.size()), &before);
   for (size_t pos = 0; pos + 3 < config.size() && config[pos] != 0; pos += config[pos]) {
     const uint8_t subtype = config[pos + 2];
-    if (config[pos + 1] != CS_INTERFACE || (subtype != VS_FRAME_UNCOMPRESSED && subtype != VS_FRAME_MJPEG)) continue;
-    const ParsedFormat& f = subtype == VS_FRAME_MJPEG ? before.Mjpeg : before.Uncompressed;
+    if (config[pos + 1] != uvc::CS_INTERFACE || (subtype != uvc::VS_FRAME_UNCOMPRESSED && subtype != uvc::VS_FRAME_MJPEG)) continue;
+    const ParsedFormat& f = subtype == uvc::VS_FRAME_MJPEG ? before.Mjpeg : before.Uncompressed;
     config[pos + 3] = uint8_t(f.FrameCount + 1 - config[pos + 3]);
   }
   PlugBytes(config);
@@ -261,7 +287,7 @@ TEST_F(NegotiationTest, CommitNamesTheProbedFrame) {
   ASSERT_EQ(Cb()->CamStartCaptureEx(nullptr, Dev(), 0), STATUS_SUCCESS);
   int commits = 0;
   for (const auto& c : camera_->calls)
-    if (c.request == 0x01 && c.value == 0x0200) {
+    if (c.request == uvc::SET_CUR && c.value == uvc::ControlValue(uvc::VS_COMMIT_CONTROL)) {
       ++commits;
       ASSERT_GE(c.data.size(), 4u);
       EXPECT_EQ(c.data[3], probed) << "another frame was committed than was probed";
@@ -452,7 +478,8 @@ TEST_F(RemovalTest, FrameAfterRemovalIsUntouchedAndTouchesNothing) {
   // Control requests fail without reaching the camera.
   size_t calls = camera_->calls.size();
   uint8_t buf[4] = {};
-  EXPECT_EQ(SendControlRequest(Dev(), 0x81, 0x0200, 0x0400, buf, 2, kControlGet), STATUS_IO_DEVICE_ERROR);
+  EXPECT_EQ(SendControlRequest(Dev(), uvc::GET_CUR, uvc::ControlValue(uvc::PU_BRIGHTNESS_CONTROL),
+                               uvc::ControlIndex(uvc::kProcessingUnitId, 0), buf, 2, kControlGet), STATUS_IO_DEVICE_ERROR);
   EXPECT_EQ(camera_->calls.size(), calls);
 }
 

@@ -54,7 +54,7 @@ TEST_F(FaceStream, BoxHoldsTheTrueFaceCentreOnMostFramesOfAMovingFace) {
   const int W = 640, H = 480, frames = 240;
   PlugSim("face");
   ASSERT_EQ(Open(qcam::kFourCC_YUY2, W, H), STATUS_SUCCESS);
-  g_Driver.Face.Flags = 1 | 4;
+  g_Driver.Face.Flags = qcam::kFaceTrackFaces | qcam::kFaceDrawBox;
   int boxes = 0, inside = 0, firstBox = 0;
   ASSERT_EQ(driver_->Run(frames,
                          [&](const sim::DeliveredFrame& f) {
@@ -86,7 +86,7 @@ TEST_F(FaceStream, BoxHoldsTheFaceOfARealPortrait) {
   driver_ = std::make_unique<sim::ClassDriver>();
   ASSERT_EQ(driver_->Plug(&DriverEntry, simCamera_.get()), STATUS_SUCCESS);
   ASSERT_EQ(Open(qcam::kFourCC_YUY2, 320, 240), STATUS_SUCCESS);
-  g_Driver.Face.Flags = 1 | 4;
+  g_Driver.Face.Flags = qcam::kFaceTrackFaces | qcam::kFaceDrawBox;
   int boxes = 0, inside = 0;
   ASSERT_EQ(driver_->Run(frames,
                          [&](const sim::DeliveredFrame&) {
@@ -107,7 +107,7 @@ TEST_F(FaceStream, BoxHoldsTheFaceOfARealPortrait) {
 TEST_F(FaceStream, NoFaceIsReportedOnTheDefaultScene) {
   PlugSim("");
   ASSERT_EQ(Open(qcam::kFourCC_YUY2, 320, 240), STATUS_SUCCESS);
-  g_Driver.Face.Flags = 1 | 2 | 4;
+  g_Driver.Face.Flags = qcam::kFaceTrackFaces | qcam::kFaceAutoFraming | qcam::kFaceDrawBox;
   int boxes = 0;
   driver_->Run(120, [&](const sim::DeliveredFrame&) {
     boxes += GetCurrentFaceBox(nullptr, nullptr, nullptr, nullptr);
@@ -120,9 +120,9 @@ TEST_F(FaceStream, NoFaceIsReportedOnTheDefaultScene) {
 
 TEST_F(FaceStream, TrackingIsSwitchedOffAboveSixHundredFortyPixels) {
   PlugSim("face");
-  g_Driver.Face.Flags = 1 | 2 | 4;
+  g_Driver.Face.Flags = qcam::kFaceTrackFaces | qcam::kFaceAutoFraming | qcam::kFaceDrawBox;
   ASSERT_EQ(Open(qcam::kFourCC_YUY2, 1280, 720), STATUS_SUCCESS);
-  EXPECT_EQ(g_Driver.Face.Flags & 1, 0u);
+  EXPECT_EQ(g_Driver.Face.Flags & qcam::kFaceTrackFaces, 0u);
   uint32_t enabled = 99;
   ASSERT_TRUE(platform::RegGetDword(qcam::kKeyCurrentA, "FTEnable", &enabled));
   EXPECT_EQ(enabled, 0u);
@@ -136,16 +136,16 @@ TEST_F(FaceStream, TrackingIsSwitchedOffAboveSixHundredFortyPixels) {
   // 640 keeps it.
   driver_.reset();
   PlugSim("face");
-  g_Driver.Face.Flags = 1;
+  g_Driver.Face.Flags = qcam::kFaceTrackFaces;
   ASSERT_EQ(Open(qcam::kFourCC_YUY2, 640, 480), STATUS_SUCCESS);
-  EXPECT_EQ(g_Driver.Face.Flags & 1, 1u);
+  EXPECT_EQ(g_Driver.Face.Flags & qcam::kFaceTrackFaces, qcam::kFaceTrackFaces);
   driver_->CloseStream();
 }
 
 TEST_F(FaceStream, FramingZoomsOntoTheFaceAndMjpgIsLeftAlone) {
   PlugSim("face");
   ASSERT_EQ(Open(qcam::kFourCC_YUY2, 320, 240), STATUS_SUCCESS);
-  g_Driver.Face.Flags = 1 | 2;
+  g_Driver.Face.Flags = qcam::kFaceTrackFaces | qcam::kFaceAutoFraming;
   driver_->Run(60, [](const sim::DeliveredFrame&) { return true; });
   driver_->CloseStream();
   EXPECT_GT(Dev()->ZoomScale, 1500u);
@@ -154,7 +154,7 @@ TEST_F(FaceStream, FramingZoomsOntoTheFaceAndMjpgIsLeftAlone) {
   driver_.reset();
   PlugSim("face");
   ASSERT_EQ(Open(qcam::kFourCC_MJPG, 320, 240), STATUS_SUCCESS);
-  g_Driver.Face.Flags = 1 | 2 | 4;
+  g_Driver.Face.Flags = qcam::kFaceTrackFaces | qcam::kFaceAutoFraming | qcam::kFaceDrawBox;
   Dev()->ZoomEnable = 1;
   Dev()->ZoomScale = 2000;
   int boxes = 0;

@@ -462,7 +462,7 @@ TEST_F(FaceStep, NoFaceIsReportedOnTheEmptyRoom) {
 }
 
 TEST_F(FaceStep, LayoutsTheWorkersCannotReadAreLeftAloneAndStartNoWorker) {
-  g_Driver.Face.Flags = 1 | 2 | 4;
+  g_Driver.Face.Flags = qcam::kFaceTrackFaces | qcam::kFaceAutoFraming | qcam::kFaceDrawBox;
   for (LONG format : {LONG(qcam::kFormatI420), LONG(qcam::kFormatMJPG)}) {
     dev_.ZoomScale = 1000;
     Start(320, 240, format);
@@ -506,7 +506,7 @@ TEST_F(FaceStep, WorkerThatCannotStartLeavesNothingToWaitFor) {
 }
 
 TEST_F(FaceStep, FramingFollowsTheTrackedFace) {
-  g_Driver.Face.Flags = 1 | 2;
+  g_Driver.Face.Flags = qcam::kFaceTrackFaces | qcam::kFaceAutoFraming;
   const int W = 640, H = 480;
   Start(W, H, qcam::kFormatYUY2);
   for (int f = 0; f < 40; ++f) {

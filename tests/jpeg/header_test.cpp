@@ -215,8 +215,18 @@ TEST_F(JpegHeader, DhtOutsideTheTableModelIsRejected) {
   auto shortValues = DhtSegment(0, 0, counts, kDcSymbols, 12);
   shortValues[3] -= 2;  // segment ends before its values do
   shortValues.resize(shortValues.size() - 2);
-  for (const auto& seg : {idTwo, classTwo, overflow, shortValues}) EXPECT_EQ(0, Parse(WithSegmentFirst(base, seg)));
+  // Code counts that overflow their lengths: three 1-bit codes, and a full
+  // 2-bit level whose last code would be all ones.
+  uint8_t overSubscribed[16] = {3, 0, 0, 9};
+  uint8_t allOnes[16] = {0, 4};
+  auto tooDense = DhtSegment(0, 0, overSubscribed, kDcSymbols, 12);
+  auto lastAllOnes = DhtSegment(0, 0, allOnes, kDcSymbols, 4);
+  for (const auto& seg : {idTwo, classTwo, overflow, shortValues, tooDense, lastAllOnes})
+    EXPECT_EQ(0, Parse(WithSegmentFirst(base, seg)));
   EXPECT_EQ(1, JpegGetHuffTable(0)->Bits[2]);
+  // Counts filling every length up to the all-ones code are a valid code.
+  uint8_t full[16] = {1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 0, 0, 0, 0, 0};
+  ASSERT_GT(Parse(WithSegmentFirst(base, DhtSegment(0, 0, full, kDcSymbols, 11))), 0);
 }
 
 TEST_F(JpegHeader, DqtOutsideTheTableModelIsRejected) {

@@ -12,9 +12,6 @@ namespace {
 
 using platform_test::MachineTest;
 
-constexpr NTSTATUS kInvalidHandle = static_cast<NTSTATUS>(0xC0000008);
-constexpr NTSTATUS kNameCollision = static_cast<NTSTATUS>(0xC0000035);
-constexpr NTSTATUS kAccessDenied = static_cast<NTSTATUS>(0xC0000022);
 
 NTSTATUS Open(const std::u16string& path, ACCESS_MASK access, ULONG disposition, HANDLE* h,
               IO_STATUS_BLOCK* iosb = nullptr) {
@@ -121,7 +118,7 @@ TEST_F(FilesTest, Dispositions) {
   ASSERT_EQ(ZwClose(h), STATUS_SUCCESS);
   EXPECT_EQ(ReadHostFile(path), "ab");
 
-  EXPECT_EQ(Open(u"\\SystemRoot\\Snap.dat", GENERIC_WRITE, FILE_CREATE, &h), kNameCollision);
+  EXPECT_EQ(Open(u"\\SystemRoot\\Snap.dat", GENERIC_WRITE, FILE_CREATE, &h), STATUS_OBJECT_NAME_COLLISION);
   EXPECT_EQ(ReadHostFile(path), "ab");
 
   ASSERT_EQ(Open(u"\\SystemRoot\\Snap.dat", GENERIC_WRITE, FILE_SUPERSEDE, &h, &iosb), STATUS_SUCCESS);
@@ -167,7 +164,7 @@ TEST_F(FilesTest, ReadsAtPositionAndOffsetUntilEndOfFile) {
   EXPECT_EQ(ZwReadFile(h, nullptr, nullptr, nullptr, &iosb, buf, 8, &at, nullptr), STATUS_END_OF_FILE);
 
   // Writing through a handle opened for reading is refused.
-  EXPECT_EQ(Write(h, "zz"), kAccessDenied);
+  EXPECT_EQ(Write(h, "zz"), STATUS_ACCESS_DENIED);
   ASSERT_EQ(ZwClose(h), STATUS_SUCCESS);
   EXPECT_EQ(ReadHostFile(root_ + "/Windows/Frame.bmp"), "abcdefgh");
 }
@@ -190,12 +187,12 @@ TEST_F(FilesTest, BadHandlesAreRefused) {
   ASSERT_EQ(ZwClose(h), STATUS_SUCCESS);
   char buf[4];
   IO_STATUS_BLOCK iosb;
-  EXPECT_EQ(ZwClose(h), kInvalidHandle);
-  EXPECT_EQ(ZwReadFile(h, nullptr, nullptr, nullptr, &iosb, buf, 4, nullptr, nullptr), kInvalidHandle);
-  EXPECT_EQ(Write(h, "x"), kInvalidHandle);
-  EXPECT_EQ(ZwClose(nullptr), kInvalidHandle);
+  EXPECT_EQ(ZwClose(h), STATUS_INVALID_HANDLE);
+  EXPECT_EQ(ZwReadFile(h, nullptr, nullptr, nullptr, &iosb, buf, 4, nullptr, nullptr), STATUS_INVALID_HANDLE);
+  EXPECT_EQ(Write(h, "x"), STATUS_INVALID_HANDLE);
+  EXPECT_EQ(ZwClose(nullptr), STATUS_INVALID_HANDLE);
   EXPECT_EQ(ZwReadFile(reinterpret_cast<HANDLE>(buf), nullptr, nullptr, nullptr, &iosb, buf, 4, nullptr, nullptr),
-            kInvalidHandle);
+            STATUS_INVALID_HANDLE);
   EXPECT_EQ(ZwCreateFile(&h, GENERIC_READ, nullptr, &iosb, nullptr, 0, 0, FILE_OPEN, 0, nullptr, 0),
             STATUS_INVALID_PARAMETER);
 }

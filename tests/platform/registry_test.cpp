@@ -18,7 +18,6 @@ const char kCurrent[] = "\\Registry\\MACHINE\\SOFTWARE\\Qorvane\\QCAM500\\CURREN
 const WCHAR kCurrentW[] = u"\\Registry\\MACHINE\\SOFTWARE\\Qorvane\\QCAM500\\CURRENT";
 const char kCurrentUser[] = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Qorvane\\QCAM500\\Current\\";
 
-constexpr NTSTATUS kTypeMismatch = static_cast<NTSTATUS>(0xC0000024);
 
 // One direct REG_DWORD query with a default of 0, as the driver makes it.
 NTSTATUS QueryDword(PCWSTR path, PCWSTR name, ULONG* out, ULONG flags = 0) {
@@ -99,7 +98,7 @@ TEST_F(MachineTest, TypeMismatchIsRefusedNotWrittenIntoTheWrongRecord) {
   ASSERT_TRUE(platform::RegCreateKeyPath(kCurrent));
   ASSERT_TRUE(platform::RegSetString(kCurrent, "Brightness", "not a number"));
   ULONG v = 0x55;
-  EXPECT_EQ(QueryDword(kCurrentW, u"Brightness", &v), kTypeMismatch);
+  EXPECT_EQ(QueryDword(kCurrentW, u"Brightness", &v), STATUS_OBJECT_TYPE_MISMATCH);
   EXPECT_EQ(v, 0x55u);
 
   ASSERT_TRUE(platform::RegSetDword(kCurrent, "UDFrame", 5));
@@ -107,7 +106,7 @@ TEST_F(MachineTest, TypeMismatchIsRefusedNotWrittenIntoTheWrongRecord) {
   RTL_QUERY_REGISTRY_TABLE table[2] = {};
   table[0] = {nullptr, RTL_QUERY_REGISTRY_DIRECT, const_cast<PWSTR>(u"UDFrame"), &s, REG_SZ,
               const_cast<WCHAR*>(u""), 0};
-  EXPECT_EQ(RtlQueryRegistryValues(RTL_REGISTRY_ABSOLUTE, kCurrentW, table, nullptr, nullptr), kTypeMismatch);
+  EXPECT_EQ(RtlQueryRegistryValues(RTL_REGISTRY_ABSOLUTE, kCurrentW, table, nullptr, nullptr), STATUS_OBJECT_TYPE_MISMATCH);
   EXPECT_EQ(s.Buffer, nullptr);
 }
 

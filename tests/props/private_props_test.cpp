@@ -95,6 +95,43 @@ TEST_F(PrivateProps, MirrorFlipAndColourFlipOnlyTheirBits) {
   EXPECT_EQ(Dev()->ColorEnable, 0u);
 }
 
+TEST_F(PrivateProps, FailedRegisterReadChangesNothing) {
+  Plug();
+  camera_->reg[0xF004] = 0xF3;
+  camera_->reg[0xF013] = 0x80;
+  ASSERT_EQ(PrivateSet(qcam::kPrivMirror, Words({0})), STATUS_SUCCESS);
+  ASSERT_EQ(PrivateSet(qcam::kPrivLowLight, Words({0})), STATUS_SUCCESS);
+  const uint32_t mirrorBefore = RegOr("MirrorTmp", 9);
+  camera_->failBridgeReads = true;
+  camera_->writes.clear();
+  // Each set fails with the read's status; the register keeps its other
+  // bits because nothing is written back, and nothing is remembered.
+  const struct {
+    ULONG id;
+    const char* name;
+  } sets[] = {{qcam::kPrivMirror, "MirrorTmp"},   {qcam::kPrivFlip, "FlipTmp"},
+              {qcam::kPrivColorEnable, "ColorEnableTmp"}, {qcam::kPrivOutdoor, "OutDoorTmp"},
+              {qcam::kPrivLowLight, "LowLightTmp"}};
+  for (const auto& c : sets) {
+    EXPECT_EQ(PrivateSet(c.id, Words({1})), STATUS_UNSUCCESSFUL) << c.name;
+    EXPECT_NE(RegOr(c.name, 9), 1u) << c.name;
+  }
+  EXPECT_TRUE(camera_->writes.empty());
+  EXPECT_EQ(camera_->reg[0xF004], 0xF3);
+  EXPECT_EQ(camera_->reg[0xF013], 0x80);
+  EXPECT_EQ(RegOr("MirrorTmp", 9), mirrorBefore);
+  EXPECT_EQ(Dev()->Mirror, 0u);
+  EXPECT_EQ(Dev()->LowLight, 0u);
+  // A get keeps the last value known instead of reading an unread register
+  // as zero (which would say mirrored, flipped and black and white).
+  EXPECT_EQ(PrivateGet(qcam::kPrivMirror), 0);
+  EXPECT_EQ(PrivateGet(qcam::kPrivFlip), 0);
+  EXPECT_EQ(PrivateGet(qcam::kPrivColorEnable), 1);
+  camera_->failBridgeReads = false;
+  ASSERT_EQ(PrivateSet(qcam::kPrivMirror, Words({1})), STATUS_SUCCESS);
+  EXPECT_EQ(camera_->reg[0xF004], 0xF2);
+}
+
 TEST_F(PrivateProps, GetReadsTheCameraAfterAnotherClientChangedIt) {
   Plug();
   ASSERT_EQ(PrivateSet(qcam::kPrivMirror, Words({0})), STATUS_SUCCESS);

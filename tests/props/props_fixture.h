@@ -19,6 +19,7 @@
 #include "driver/core/props_internal.h"
 #include "platform/nt/platform_control.h"
 #include "shared/qcam_defs.h"
+#include "shared/uvc_wire.h"
 #include "sim/class_driver.h"
 #include "sim/uvc_descriptors.h"
 
@@ -68,40 +69,42 @@ class ControlCamera : public sim::Camera {
 
   NTSTATUS ControlTransfer(uint8_t request, uint16_t value, uint16_t index, uint8_t* data, uint32_t* length,
                            bool getData) override {
-    uint8_t selector = uint8_t(value >> 8);
-    uint8_t unit = uint8_t(index >> 8);
+    uint8_t selector = uvc::SelectorOf(value);
+    uint8_t unit = uvc::EntityOf(index);
     NTSTATUS status = STATUS_SUCCESS;
-    if (index == 1) {  // streaming interface: probe and commit
+    if (index == uvc::ControlIndex(0, uvc::kStreamingInterface)) {  // probe and commit
       if (getData)
-        memcpy(data, probe_, std::min<uint32_t>(*length, 26));
+        memcpy(data, probe_, std::min<uint32_t>(*length, uvc::kProbeCommitSize));
       else
-        memcpy(probe_, data, std::min<uint32_t>(*length, 26));
-    } else if (unit == 5) {
-      if (!getData && selector == 2 && *length >= 4) {
+        memcpy(probe_, data, std::min<uint32_t>(*length, uvc::kProbeCommitSize));
+    } else if (unit == uvc::kBridgeUnitId) {
+      if (!getData && selector == uvc::XU_REGISTER_SELECT && *length >= uvc::kXuRecordSize) {
         address_ = uint16_t(data[1] | data[2] << 8);
-      } else if (getData && selector == 4 && *length >= 4) {
+      } else if (getData && selector == uvc::XU_REGISTER_DATA && failBridgeReads) {
+        status = STATUS_UNSUCCESSFUL;
+      } else if (getData && selector == uvc::XU_REGISTER_DATA && *length >= uvc::kXuRecordSize) {
         data[0] = 1;
         data[1] = uint8_t(address_);
         data[2] = uint8_t(address_ >> 8);
         data[3] = reg[address_];
-      } else if (!getData && selector == 4 && *length >= 4) {
+      } else if (!getData && selector == uvc::XU_REGISTER_DATA && *length >= uvc::kXuRecordSize) {
         uint16_t a = uint16_t(data[1] | data[2] << 8);
         reg[a] = data[3];
         writes.push_back({a, data[3]});
       } else {
         status = STATUS_UNSUCCESSFUL;
       }
-    } else if (unit == 4 || unit == 1) {
-      auto& map = unit == 4 ? pu : ct;
+    } else if (unit == uvc::kProcessingUnitId || unit == uvc::kCameraTerminalId) {
+      auto& map = unit == uvc::kProcessingUnitId ? pu : ct;
       auto it = map.find(selector);
       if (it == map.end()) {
         status = STATUS_UNSUCCESSFUL;
       } else if (getData) {
         const Control& c = it->second;
-        int32_t v = request == 0x81 ? c.cur : request == 0x82 ? c.min : request == 0x83 ? c.max
-                  : request == 0x84 ? c.res : c.def;
+        int32_t v = request == uvc::GET_CUR ? c.cur : request == uvc::GET_MIN ? c.min
+                  : request == uvc::GET_MAX ? c.max : request == uvc::GET_RES ? c.res : c.def;
         for (uint32_t i = 0; i < *length; ++i) data[i] = uint8_t(uint32_t(v) >> (8 * (i < 4 ? i : 3)));
-      } else if (request == 0x01) {
+      } else if (request == uvc::SET_CUR) {
         uint32_t v = 0;
         for (uint32_t i = 0; i < *length && i < 4; ++i) v |= uint32_t(data[i]) << (8 * i);
         // Sign-extend what the wire width carries.
@@ -143,11 +146,12 @@ class ControlCamera : public sim::Camera {
   std::map<uint16_t, uint8_t> reg;
   std::vector<std::pair<uint16_t, uint8_t>> writes;
   std::vector<Call> calls;
+  bool failBridgeReads = false;  // register reads stall
   uint32_t button = 0;
 
  private:
   std::vector<uint8_t> configuration_;
-  uint8_t probe_[26] = {};
+  uint8_t probe_[uvc::kProbeCommitSize] = {};
   uint16_t address_ = 0;
 };
 

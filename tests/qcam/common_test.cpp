@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
+
 #include <filesystem>
 
 #include "platform/nt/platform_control.h"
@@ -44,6 +46,11 @@ TEST(Options, NumbersAndSizes) {
   EXPECT_EQ(v, -64);
   for (const char* bad : {"", "-", "12a", "0x10", "101", "99999999999999999999"})
     EXPECT_FALSE(qcam_tool::ParseInt(bad, -100, 100, &v)) << bad;
+  // Long numbers are refused before they can overflow, whatever the range.
+  EXPECT_TRUE(qcam_tool::ParseInt("9223372036854775807", 0, LLONG_MAX, &v));
+  EXPECT_EQ(v, LLONG_MAX);
+  for (const char* bad : {"9999999999999999999", "9223372036854775808", "+9300000000000000000"})
+    EXPECT_FALSE(qcam_tool::ParseInt(bad, LLONG_MIN, LLONG_MAX, &v)) << bad;
   int w = 0, h = 0;
   EXPECT_TRUE(qcam_tool::ParseSize("640x480", &w, &h));
   EXPECT_EQ(w, 640);

@@ -14,6 +14,12 @@
 
 namespace {
 
+constexpr uint16_t kProbe = uvc::ControlValue(uvc::VS_PROBE_CONTROL);
+constexpr uint16_t kCommit = uvc::ControlValue(uvc::VS_COMMIT_CONTROL);
+constexpr uint16_t kStreaming = uvc::ControlIndex(0, uvc::kStreamingInterface);
+constexpr uint16_t kRegisterData = uvc::ControlValue(uvc::XU_REGISTER_DATA);
+constexpr uint16_t kBridge = uvc::ControlIndex(uvc::kBridgeUnitId, 0);
+
 using sim::UvcCamera;
 using sim::VideoProbeCommit;
 
@@ -35,7 +41,7 @@ NTSTATUS Get(UvcCamera* cam, uint8_t req, uint8_t entity, uint8_t sel, uint8_t* 
 }
 NTSTATUS Set(UvcCamera* cam, uint8_t entity, uint8_t sel, const void* buf, uint32_t len) {
   uint32_t n = len;
-  return cam->ControlTransfer(0x01, uint16_t(sel << 8), uint16_t(entity << 8),
+  return cam->ControlTransfer(uvc::SET_CUR, uvc::ControlValue(sel), uvc::ControlIndex(entity, 0),
                               static_cast<uint8_t*>(const_cast<void*>(buf)), &n, false);
 }
 int16_t Get16(UvcCamera* cam, uint8_t req, uint8_t entity, uint8_t sel) {
@@ -54,14 +60,14 @@ VideoProbeCommit Probe(UvcCamera* cam, uint8_t format, uint8_t frame, uint32_t i
   p.bFrameIndex = frame;
   p.dwFrameInterval = interval;
   uint32_t n = 26;
-  EXPECT_EQ(cam->ControlTransfer(0x01, 0x0100, 1, reinterpret_cast<uint8_t*>(&p), &n, false), STATUS_SUCCESS);
+  EXPECT_EQ(cam->ControlTransfer(uvc::SET_CUR, kProbe, kStreaming, reinterpret_cast<uint8_t*>(&p), &n, false), STATUS_SUCCESS);
   VideoProbeCommit back{};
   n = 26;
-  EXPECT_EQ(cam->ControlTransfer(0x81, 0x0100, 1, reinterpret_cast<uint8_t*>(&back), &n, true), STATUS_SUCCESS);
+  EXPECT_EQ(cam->ControlTransfer(uvc::GET_CUR, kProbe, kStreaming, reinterpret_cast<uint8_t*>(&back), &n, true), STATUS_SUCCESS);
   EXPECT_EQ(n, 26u);
   if (commit) {
     n = 26;
-    EXPECT_EQ(cam->ControlTransfer(0x01, 0x0200, 1, reinterpret_cast<uint8_t*>(&back), &n, false), STATUS_SUCCESS);
+    EXPECT_EQ(cam->ControlTransfer(uvc::SET_CUR, kCommit, kStreaming, reinterpret_cast<uint8_t*>(&back), &n, false), STATUS_SUCCESS);
   }
   return back;
 }
@@ -166,11 +172,11 @@ TEST(CameraProbe, UnknownIndexesAndIntervalsGetTheNearestValidOnes) {
   // Short probe writes stall and change nothing.
   uint8_t shortProbe[10] = {0, 0, 2, 2};
   uint32_t n = sizeof(shortProbe);
-  EXPECT_NE(cam->ControlTransfer(0x01, 0x0100, 1, shortProbe, &n, false), STATUS_SUCCESS);
+  EXPECT_NE(cam->ControlTransfer(uvc::SET_CUR, kProbe, kStreaming, shortProbe, &n, false), STATUS_SUCCESS);
   EXPECT_EQ(n, 0u);
   VideoProbeCommit back{};
   n = 26;
-  cam->ControlTransfer(0x81, 0x0100, 1, reinterpret_cast<uint8_t*>(&back), &n, true);
+  cam->ControlTransfer(uvc::GET_CUR, kProbe, kStreaming, reinterpret_cast<uint8_t*>(&back), &n, true);
   EXPECT_EQ(uint32_t(back.dwFrameInterval), 666666u);
   // Commit fixes the streamed format.
   Probe(cam.get(), 2, 3, 333333, true);
@@ -247,13 +253,13 @@ TEST(CameraControls, CameraTerminalExposureAndFocus) {
 NTSTATUS Bridge(UvcCamera* cam, uint8_t sel, uint16_t addr, uint8_t value, uint8_t cmd = 0x01) {
   uint8_t rec[4] = {cmd, uint8_t(addr), uint8_t(addr >> 8), value};
   uint32_t n = 4;
-  return cam->ControlTransfer(0x01, uint16_t(sel << 8), 0x0500, rec, &n, false);
+  return cam->ControlTransfer(uvc::SET_CUR, uvc::ControlValue(sel), kBridge, rec, &n, false);
 }
 int ReadRegister(UvcCamera* cam, uint16_t addr) {
   if (Bridge(cam, 2, addr, 0) != STATUS_SUCCESS) return -1;
   uint8_t rec[4] = {};
   uint32_t n = 4;
-  if (cam->ControlTransfer(0x81, 0x0400, 0x0500, rec, &n, true) != STATUS_SUCCESS || n != 4) return -1;
+  if (cam->ControlTransfer(uvc::GET_CUR, kRegisterData, kBridge, rec, &n, true) != STATUS_SUCCESS || n != 4) return -1;
   return rec[3];
 }
 
@@ -275,7 +281,7 @@ TEST(CameraBridge, RegistersReadWriteAndLed) {
   EXPECT_NE(Bridge(cam.get(), 3, 0xF004, 0), STATUS_SUCCESS);
   uint8_t rec[4] = {1, 4, 0xF0, 0};
   uint32_t n = 3;
-  EXPECT_NE(cam->ControlTransfer(0x01, 0x0400, 0x0500, rec, &n, false), STATUS_SUCCESS);
+  EXPECT_NE(cam->ControlTransfer(uvc::SET_CUR, kRegisterData, kBridge, rec, &n, false), STATUS_SUCCESS);
 }
 
 TEST(CameraStreaming, PacketsCarryHeadersAndRespectThePayload) {

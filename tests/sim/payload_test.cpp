@@ -22,9 +22,9 @@ TEST(Packetize, CutsAtTheLimitAndMarksTheEnd) {
     sim::PayloadHeader h;
     ASSERT_TRUE(sim::ReadPayloadHeader(packets[i].data(), packets[i].size(), &h));
     EXPECT_EQ(h.headerLength, 12);
-    EXPECT_EQ(h.headerInfo & (sim::kPayloadFid | sim::kPayloadStill | sim::kPayloadEoh),
-              sim::kPayloadFid | sim::kPayloadStill | sim::kPayloadEoh);
-    EXPECT_EQ(bool(h.headerInfo & sim::kPayloadEof), i == 3);
+    EXPECT_EQ(h.headerInfo & (uvc::UVC_STREAM_FID | uvc::UVC_STREAM_STI | uvc::UVC_STREAM_EOH),
+              uvc::UVC_STREAM_FID | uvc::UVC_STREAM_STI | uvc::UVC_STREAM_EOH);
+    EXPECT_EQ(bool(h.headerInfo & uvc::UVC_STREAM_EOF), i == 3);
     EXPECT_EQ(h.pts[0], 0x44);
     EXPECT_EQ(h.pts[3], 0x11);
     joined.insert(joined.end(), packets[i].begin() + 12, packets[i].end());
@@ -36,8 +36,8 @@ TEST(Packetize, CutsAtTheLimitAndMarksTheEnd) {
   ASSERT_TRUE(sim::PacketizeFrame(data.data(), data.size(), p, &packets));
   ASSERT_EQ(packets.size(), 5u);
   EXPECT_EQ(packets[4].size(), 13u);
-  EXPECT_TRUE(packets[4][1] & sim::kPayloadEof);
-  EXPECT_FALSE(packets[3][1] & sim::kPayloadEof);
+  EXPECT_TRUE(packets[4][1] & uvc::UVC_STREAM_EOF);
+  EXPECT_FALSE(packets[3][1] & uvc::UVC_STREAM_EOF);
 }
 
 TEST(Packetize, EmptyFramesAndImpossibleLimits) {
@@ -47,7 +47,7 @@ TEST(Packetize, EmptyFramesAndImpossibleLimits) {
   ASSERT_TRUE(sim::PacketizeFrame(nullptr, 0, p, &packets));
   ASSERT_EQ(packets.size(), 1u);
   EXPECT_EQ(packets[0].size(), 12u);
-  EXPECT_TRUE(packets[0][1] & sim::kPayloadEof);
+  EXPECT_TRUE(packets[0][1] & uvc::UVC_STREAM_EOF);
   const uint8_t byte = 1;
   p.maxPacket = 12;
   packets.clear();

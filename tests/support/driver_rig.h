@@ -12,6 +12,7 @@
 #include "platform/nt/platform_control.h"
 #include "shared/qcam_defs.h"
 #include "sim/class_driver.h"
+#include "shared/uvc_wire.h"
 #include "sim/uvc_descriptors.h"
 
 namespace rig {
@@ -23,11 +24,12 @@ class EchoCamera : public sim::Camera {
   USB_DEVICE_DESCRIPTOR DeviceDescriptor() const override { return sim::ProfileDeviceDescriptor("notebook"); }
   NTSTATUS ControlTransfer(uint8_t, uint16_t value, uint16_t index, uint8_t* data, uint32_t* length,
                            bool getData) override {
-    if (value == 0x0100 && index == 1 && *length == 26) {
+    if (value == uvc::ControlValue(uvc::VS_PROBE_CONTROL) && index == uvc::ControlIndex(0, uvc::kStreamingInterface) &&
+        *length == uvc::kProbeCommitSize) {
       if (getData)
-        memcpy(data, probe_, 26);
+        memcpy(data, probe_, uvc::kProbeCommitSize);
       else
-        memcpy(probe_, data, 26);
+        memcpy(probe_, data, uvc::kProbeCommitSize);
     } else if (getData) {
       memset(data, 0, *length);
     }
@@ -45,7 +47,7 @@ class EchoCamera : public sim::Camera {
 
  private:
   std::vector<uint8_t> config_;
-  uint8_t probe_[26] = {};
+  uint8_t probe_[uvc::kProbeCommitSize] = {};
 };
 
 // A capture format as an application hands it to bandwidth allocation.

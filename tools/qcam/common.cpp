@@ -2,6 +2,7 @@
 #include "tools/qcam/common.h"
 
 #include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -79,10 +80,14 @@ bool ParseInt(const std::string& text, long long min, long long max, long long* 
   if (text.empty() || text.size() > 19) return false;
   size_t i = (text[0] == '-' || text[0] == '+') ? 1 : 0;
   if (i == text.size()) return false;
+  // The value is bounded before each step, so that no number of digits can
+  // overflow: anything past the largest long long is refused.
   long long v = 0;
   for (; i < text.size(); ++i) {
     if (text[i] < '0' || text[i] > '9') return false;
-    v = v * 10 + (text[i] - '0');
+    const int digit = text[i] - '0';
+    if (v > (LLONG_MAX - digit) / 10) return false;
+    v = v * 10 + digit;
   }
   if (text[0] == '-') v = -v;
   if (v < min || v > max) return false;
@@ -145,19 +150,17 @@ std::vector<InitialValue> InitialRegistryValues() {
   v.push_back({"CURRENT", "ZoomXofst", 0});
   v.push_back({"CURRENT", "ZoomYofst", 0});
   // Face-tracking tuning at the driver's built-in defaults.
-  static const int32_t kTracking[7] = {50, 160, 10, 10, 5, 30, 50};
-  for (int i = 0; i < 7; ++i) {
-    char name[16];
-    std::snprintf(name, sizeof(name), "FTPROP%02d", i + 1);
-    v.push_back({"CURRENT", name, kTracking[i]});
-  }
-  static const int32_t kSkinSet0[9] = {1, 4, 50, -46, 0, 0, 46, -31, -4};
-  for (int set = 0; set < 4; ++set)
-    for (int i = 0; i < 9; ++i) {
-      char name[16];
-      std::snprintf(name, sizeof(name), "FTPROP%d%d", set + 1, i);
-      v.push_back({"CURRENT", name, set == 0 ? kSkinSet0[i] : 0});
-    }
+  // The value names are plain ASCII: each UTF-16 unit narrows to its byte.
+  auto ascii = [](const char16_t* name) {
+    std::string out;
+    for (; *name; ++name) out += char(*name);
+    return out;
+  };
+  for (int i = 0; i < qcam::kFaceParamCount; ++i)
+    v.push_back({"CURRENT", ascii(qcam::kFaceParamNames[i]), qcam::kFaceParamDefaults[i]});
+  for (int set = 0; set < qcam::kSkinRuleSetCount; ++set)
+    for (int i = 0; i < qcam::kSkinRuleCount; ++i)
+      v.push_back({"CURRENT", ascii(qcam::kSkinRuleNames[set][i]), set == 0 ? qcam::kSkinRuleSet0Defaults[i] : 0});
   v.push_back({"UCAM", "DebugFlag", 0});
   return v;
 }

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/stream/ks.h"
+#include "shared/snapshot_file.h"
 #include "sim/class_driver.h"
 #include "sim/image_io.h"
 #include "sim/ks_camera_device.h"
