@@ -32,7 +32,6 @@ bool MovesValue(int code) {
 
 PropertyEditor::PropertyEditor(HWND dialog, LONG property, const EditorControls& ids)
     : property_(property),
-      dialog_(dialog),
       label_(ControlOf(dialog, ids.label)),
       trackbar_(ControlOf(dialog, ids.trackbar)),
       autoBox_(ControlOf(dialog, ids.autoBox)),

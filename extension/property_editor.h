@@ -70,7 +70,6 @@ class PropertyEditor {
     if (control) EnableWindow(control, enable);
   }
 
-  HWND dialog_;
   HWND label_, trackbar_, autoBox_, valueBox_;
   LONG value_ = 0, flags_ = 0;
   LONG startValue_ = 0, startFlags_ = 0;

@@ -19,7 +19,7 @@ void SafeRelease(T** p) {
 
 }  // namespace
 
-CCaptureDevice::CCaptureDevice(CXuChannel* xu, CUpdateView* view) : xu_(xu), view_(view) {}
+CCaptureDevice::CCaptureDevice(CXuChannel* xu) : xu_(xu) {}
 
 CCaptureDevice::~CCaptureDevice() { Release(); }
 

@@ -16,7 +16,7 @@
 
 class CCaptureDevice {
  public:
-  CCaptureDevice(CXuChannel* xu, CUpdateView* view);
+  explicit CCaptureDevice(CXuChannel* xu);
   ~CCaptureDevice();
   CCaptureDevice(const CCaptureDevice&) = delete;
   CCaptureDevice& operator=(const CCaptureDevice&) = delete;
@@ -45,7 +45,6 @@ class CCaptureDevice {
   bool AddHelperFilters();
 
   CXuChannel* xu_;
-  CUpdateView* view_;
   ICaptureGraphBuilder2* builder_ = NULL;
   IGraphBuilder* graph_ = NULL;
   IBaseFilter* capture_ = NULL;

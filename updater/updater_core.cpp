@@ -13,7 +13,7 @@ const char* const TEXT_PRESS_UPGRADE = "Press \"Upgrade\" to begin. Don't unplug
 }  // namespace
 
 CUpdaterCore::CUpdaterCore(CUpdateView* view, HMODULE module)
-    : view_(view), module_(module), xu_(view), device_(&xu_, view) {}
+    : view_(view), module_(module), xu_(view), device_(&xu_) {}
 
 CUpdaterCore::~CUpdaterCore() { device_.Release(); }
 

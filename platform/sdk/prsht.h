@@ -2,11 +2,16 @@
 // what the package and its tests use.
 #pragma once
 
+#include <stddef.h>
+
 #include "windows.h"
 
+// The size of a record up to and including `member`, as the SDK computes it;
+// written with offsetof, which gives the same value without arithmetic on a
+// null pointer.
 #ifndef CCSIZEOF_STRUCT
 #define CCSIZEOF_STRUCT(structname, member) \
-  (((int)((LPBYTE)(&((structname*)0)->member) - ((LPBYTE)((structname*)0)))) + sizeof(((structname*)0)->member))
+  ((int)(offsetof(structname, member) + sizeof(((structname*)0)->member)))
 #endif
 
 #define MAXPROPPAGES 100
