@@ -215,6 +215,13 @@ bool ParseCameraState(const std::string& text, CameraPowerState* out, std::strin
       return false;
     }
   }
+  // The file is ours: a text that reads but is not written as this tool
+  // writes it (lower-case or short hex, leading zeros, a reordered line)
+  // was changed by hand, and a checksum that still matches proves nothing.
+  if (RenderCameraState(s) != text) {
+    *error = "not in the form qcam writes (edited by hand?)";
+    return false;
+  }
   *out = std::move(s);
   return true;
 }

@@ -3,6 +3,7 @@
 // from the camera's power-on values. Also the PC's own settings.
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -220,6 +221,12 @@ TEST(CameraState, TextReaderRefusesWhatNoRenderingProduces) {
              {"control number", resum(std::regex_replace(body, std::regex("4 2 -10"), "4 2 -1x"))},
              {"short record", resum(std::regex_replace(body, std::regex("probe 00"), "probe "))},
              {"empty line", resum(body + "\n")},
+             {"lower-case hex", resum(std::regex_replace(body, std::regex("0xF004"), "0xf004"))},
+             {"lower-case checksum", [&] {
+                std::string t = resum(body);
+                for (size_t i = t.rfind("0x") + 2; i < t.size(); ++i) t[i] = char(std::tolower(t[i]));
+                return t;
+              }()},
              {"no newline at the end", text.substr(0, text.size() - 1)}};
   for (const auto& b : bad) {
     SCOPED_TRACE(b.what);
