@@ -238,10 +238,10 @@ STDAPI OleCreatePropertyFrame(HWND hwndOwner, UINT x, UINT y, LPCOLESTR lpszCapt
   }
   if (cPages && frame->pages.empty()) return failure;
 
-  FrameSpec spec;
-  spec.caption = WideOrEmpty(lpszCaption) + L" Properties";
-  spec.centred = !hwndOwner;
-  const std::vector<uint8_t> bytes = BuildFrameTemplate(spec);
+  FrameLayout layout;
+  layout.caption = WideOrEmpty(lpszCaption) + L" Properties";
+  layout.centred = !hwndOwner;
+  const std::vector<uint8_t> bytes = BuildFrameTemplate(layout);
   HWND owner = hwndOwner ? GetAncestor(hwndOwner, GA_ROOT) : nullptr;
   HWND hwnd = CreateDialogFromTemplate(nullptr, bytes.data(), bytes.size(), owner, FrameDialogProc,
                                        reinterpret_cast<LPARAM>(frame.get()), false, DialogKind::Modal);

@@ -474,11 +474,11 @@ INT_PTR RunSheet(const PROPSHEETHEADERA* header, bool unicode) {
       if (PageOf(header->phpage[i])) sheet->pages.push_back(header->phpage[i]);
   }
 
-  FrameSpec spec;
-  spec.caption = AnsiToWideText(SheetCaption(header, unicode));
-  spec.applyButton = !(header->dwFlags & PSH_NOAPPLYNOW);
-  spec.helpButton = (header->dwFlags & PSH_HASHELP) != 0;
-  const std::vector<uint8_t> frame = BuildFrameTemplate(spec);
+  FrameLayout layout;
+  layout.caption = AnsiToWideText(SheetCaption(header, unicode));
+  layout.applyButton = !(header->dwFlags & PSH_NOAPPLYNOW);
+  layout.helpButton = (header->dwFlags & PSH_HASHELP) != 0;
+  const std::vector<uint8_t> frame = BuildFrameTemplate(layout);
   HWND owner = header->hwndParent ? GetAncestor(header->hwndParent, GA_ROOT) : nullptr;
   {
     SheetTable& t = S();

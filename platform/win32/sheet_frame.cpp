@@ -62,19 +62,19 @@ class TemplateWriter {
 
 }  // namespace
 
-std::vector<uint8_t> BuildFrameTemplate(const FrameSpec& spec) {
+std::vector<uint8_t> BuildFrameTemplate(const FrameLayout& layout) {
   TemplateWriter w;
-  const WORD count = WORD(3 + (spec.applyButton ? 1 : 0) + (spec.helpButton ? 1 : 0));
+  const WORD count = WORD(3 + (layout.applyButton ? 1 : 0) + (layout.helpButton ? 1 : 0));
   w.Put16(1);
   w.Put16(0xFFFF);
   w.Put32(0);                                                 // help id
   w.Put32(WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT);         // extended style
-  w.Put32(DS_SETFONT | DS_MODALFRAME | DS_3DLOOK | WS_POPUP | WS_CAPTION | WS_SYSMENU | (spec.centred ? DS_CENTER : 0));
+  w.Put32(DS_SETFONT | DS_MODALFRAME | DS_3DLOOK | WS_POPUP | WS_CAPTION | WS_SYSMENU | (layout.centred ? DS_CENTER : 0));
   w.Put16(count);
   for (int i = 0; i < 4; ++i) w.Put16(i < 2 ? 0 : 100);      // resized by LayOutFrame
   w.Put16(0);                                                 // no menu
   w.Put16(0);                                                 // the dialog class
-  w.PutText(spec.caption);
+  w.PutText(layout.caption);
   w.Put16(8);
   w.Put16(FW_NORMAL);
   w.bytes.push_back(0);                                       // not italic
@@ -83,8 +83,8 @@ std::vector<uint8_t> BuildFrameTemplate(const FrameSpec& spec) {
   w.Item(WS_TABSTOP | WS_CLIPSIBLINGS, kTabControlId, L"SysTabControl32", L"");
   w.Item(WS_TABSTOP | BS_DEFPUSHBUTTON, IDOK, L"Button", L"OK");
   w.Item(WS_TABSTOP | BS_PUSHBUTTON, IDCANCEL, L"Button", L"Cancel");
-  if (spec.applyButton) w.Item(WS_TABSTOP | WS_DISABLED | BS_PUSHBUTTON, kApplyButtonId, L"Button", L"&Apply");
-  if (spec.helpButton) w.Item(WS_TABSTOP | BS_PUSHBUTTON, IDHELP, L"Button", L"Help");
+  if (layout.applyButton) w.Item(WS_TABSTOP | WS_DISABLED | BS_PUSHBUTTON, kApplyButtonId, L"Button", L"&Apply");
+  if (layout.helpButton) w.Item(WS_TABSTOP | BS_PUSHBUTTON, IDHELP, L"Button", L"Help");
   return w.bytes;
 }
 

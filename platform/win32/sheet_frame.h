@@ -17,7 +17,7 @@ namespace win32 {
 constexpr int kTabControlId = 0x3020;
 constexpr int kApplyButtonId = 0x3021;
 
-struct FrameSpec {
+struct FrameLayout {
   std::wstring caption;
   bool applyButton = true;
   bool helpButton = false;
@@ -26,7 +26,7 @@ struct FrameSpec {
 
 // The frame's template: "MS Shell Dlg" 8 pt, a popup with a caption, and
 // the tab control and buttons (placed properly by LayOutFrame).
-std::vector<uint8_t> BuildFrameTemplate(const FrameSpec& spec);
+std::vector<uint8_t> BuildFrameTemplate(const FrameLayout& layout);
 
 // Places the tab control so that its display area holds `page` (pixels),
 // the buttons in a row below it on the right, and sizes the frame around

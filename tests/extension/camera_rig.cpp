@@ -50,20 +50,20 @@ CameraRig::~CameraRig() {
   if (state_->plugged) state_->driver.Unplug();
 }
 
-bool CameraRig::StartStream(const std::string& spec, std::string* error) {
+bool CameraRig::StartStream(const std::string& streamText, std::string* error) {
   StopStream();
-  state_->held = std::make_unique<qcam_tool::StreamForWork>(state_->stream, state_->driver, spec);
+  state_->held = std::make_unique<qcam_tool::StreamForWork>(state_->stream, state_->driver, streamText);
   return state_->held->Ok(error);
 }
 
 void CameraRig::StopStream() { state_->held.reset(); }
 
-bool CameraRig::CaptureFrame(const std::string& spec, std::vector<uint8_t>* bytes, std::string* error) {
+bool CameraRig::CaptureFrame(const std::string& streamText, std::vector<uint8_t>* bytes, std::string* error) {
   StopStream();
   bytes->clear();
   qcam_tool::StreamFormat format;
   KS_DATAFORMAT_VIDEOINFOHEADER cameraFormat{};
-  if (!qcam_tool::ParseStreamSpec(spec, &format, error) ||
+  if (!qcam_tool::ParseStreamOption(streamText, &format, error) ||
       !qcam_tool::OpenCaptureStream(state_->driver, format, &cameraFormat, error))
     return false;
   state_->driver.Run(3, [bytes](const sim::DeliveredFrame& frame) {

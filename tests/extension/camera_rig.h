@@ -30,11 +30,11 @@ class CameraRig {
   // Runs a capture stream ("YUY2:640x480", "MJPG:1280x1024"...) until
   // StopStream or the rig goes; its first frame has come when this returns,
   // so the driver knows the format. False with the reason.
-  bool StartStream(const std::string& spec, std::string* error);
+  bool StartStream(const std::string& streamText, std::string* error);
   void StopStream();
   // Stops any stream and captures a few frames of a new one; *bytes gets
   // the last frame as the driver delivered it.
-  bool CaptureFrame(const std::string& spec, std::vector<uint8_t>* bytes, std::string* error);
+  bool CaptureFrame(const std::string& streamText, std::vector<uint8_t>* bytes, std::string* error);
   uint16_t VendorId() const;
   uint16_t ProductId() const;
 

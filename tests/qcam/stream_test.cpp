@@ -27,7 +27,7 @@ TEST(BackgroundStream, FramesFlowBesideRequestsUntilTheCameraIsPulledOut) {
   sim::CameraOptions options;
   ASSERT_TRUE(qcam_tool::PlugCamera(root, options, &session, &error)) << error;
   qcam_tool::StreamFormat format;
-  ASSERT_TRUE(qcam_tool::ParseStreamSpec("YUY2:160x120", &format, &error)) << error;
+  ASSERT_TRUE(qcam_tool::ParseStreamOption("YUY2:160x120", &format, &error)) << error;
 
   qcam_tool::BackgroundStream stream;
   std::vector<qcam_tool::FrameNote> frames;
@@ -85,17 +85,17 @@ TEST(BackgroundStream, RefusedFormatsLeaveNoStream) {
   ASSERT_TRUE(qcam_tool::PlugCamera("", options, &session, &error)) << error;
   qcam_tool::BackgroundStream stream;
   qcam_tool::StreamFormat format;
-  ASSERT_TRUE(qcam_tool::ParseStreamSpec("YUY2:640x480", &format, &error));
+  ASSERT_TRUE(qcam_tool::ParseStreamOption("YUY2:640x480", &format, &error));
   EXPECT_FALSE(stream.Start(*session.classDriver, format, &error));
   EXPECT_NE(error.find("offers no YUY2 640x480"), std::string::npos) << error;
   EXPECT_FALSE(stream.Open());
   // The stream that is offered opens after a refused one.
-  ASSERT_TRUE(qcam_tool::ParseStreamSpec("MJPG:640x480", &format, &error));
+  ASSERT_TRUE(qcam_tool::ParseStreamOption("MJPG:640x480", &format, &error));
   ASSERT_TRUE(stream.Start(*session.classDriver, format, &error)) << error;
   std::vector<qcam_tool::FrameNote> frames;
   EXPECT_TRUE(stream.WaitFrames(1, &frames));
   for (const char* bad : {"YUY2", "YUY2:", ":640x480", "H264:640x480", "YUY2:640x-480", "YUY2:640"})
-    EXPECT_FALSE(qcam_tool::ParseStreamSpec(bad, &format, &error)) << bad;
+    EXPECT_FALSE(qcam_tool::ParseStreamOption(bad, &format, &error)) << bad;
 }
 
 }  // namespace

@@ -93,7 +93,7 @@ bool ParseRequest(const ParsedOptions& opts, PagesRequest* request, std::string*
   return true;
 }
 
-int RunPages(CameraSession& session, BackgroundStream& stream, const std::string& spec, const PagesRequest& request) {
+int RunPages(CameraSession& session, BackgroundStream& stream, const std::string& streamText, const PagesRequest& request) {
   if (!session.classDriver || !session.classDriver->Plugged()) return Fail("pages: no camera is plugged in");
   std::string error;
   if (!request.outDir.empty()) {
@@ -104,7 +104,7 @@ int RunPages(CameraSession& session, BackgroundStream& stream, const std::string
   // the pages read its format when they open, which the driver knows from
   // its first frame on.
   const bool running = stream.Open();
-  StreamForWork held(stream, *session.classDriver, running ? "" : (spec.empty() ? kDefaultStream : spec));
+  StreamForWork held(stream, *session.classDriver, running ? "" : (streamText.empty() ? kDefaultStream : streamText));
   if (!held.Ok(&error)) return Fail("pages: " + error);
   std::vector<FrameNote> first;
   if (running && stream.Delivered() == 0 && !stream.WaitFrames(1, &first))

@@ -69,7 +69,7 @@ int CmdTray(const Args& args) {
   const std::string viewer = opts.Get("viewer", "on");
   if (viewer != "on" && viewer != "off") return Fail("bad --viewer '" + viewer + "' (on or off)");
   StreamFormat streamFormat;
-  if (opts.Has("stream") && !ParseStreamSpec(opts.Get("stream"), &streamFormat, &error)) return Fail(error);
+  if (opts.Has("stream") && !ParseStreamOption(opts.Get("stream"), &streamFormat, &error)) return Fail(error);
 
   // The actions by second, in the order given.
   std::multimap<long long, Action> actions;

@@ -19,10 +19,10 @@ const char kUsage[] =
     "with --out, and closes it with Cancel. --stream keeps a capture stream running\n"
     "meanwhile, as the VfW application would.\n";
 
-int RunVfw(CameraSession& session, BackgroundStream& stream, const std::string& spec, const std::string& out) {
+int RunVfw(CameraSession& session, BackgroundStream& stream, const std::string& streamText, const std::string& out) {
   if (!session.classDriver || !session.classDriver->Plugged()) return Fail("vfw: no camera is plugged in");
   std::string error;
-  StreamForWork held(stream, *session.classDriver, spec);
+  StreamForWork held(stream, *session.classDriver, streamText);
   if (!held.Ok(&error)) return Fail("vfw: " + error);
   uint32_t flags = 0;
   std::vector<VfwPage> pages;

@@ -59,13 +59,13 @@ bool ParseStreamFormat(const std::string& format, const std::string& size, Strea
   return true;
 }
 
-bool ParseStreamSpec(const std::string& spec, StreamFormat* out, std::string* error) {
-  const size_t colon = spec.find(':');
+bool ParseStreamOption(const std::string& streamText, StreamFormat* out, std::string* error) {
+  const size_t colon = streamText.find(':');
   if (colon == std::string::npos) {
-    *error = "bad stream '" + spec + "' (expected FORMAT:WxH, e.g. YUY2:640x480)";
+    *error = "bad stream '" + streamText + "' (expected FORMAT:WxH, e.g. YUY2:640x480)";
     return false;
   }
-  return ParseStreamFormat(spec.substr(0, colon), spec.substr(colon + 1), out, error);
+  return ParseStreamFormat(streamText.substr(0, colon), streamText.substr(colon + 1), out, error);
 }
 
 bool OpenCaptureStream(sim::ClassDriver& cd, const StreamFormat& req, KS_DATAFORMAT_VIDEOINFOHEADER* cameraFormat,
@@ -185,14 +185,14 @@ bool BackgroundStream::WaitFrameData(uint32_t count, std::vector<sim::DeliveredF
   return frames->size() == count;
 }
 
-StreamForWork::StreamForWork(BackgroundStream& stream, sim::ClassDriver& cd, const std::string& spec)
+StreamForWork::StreamForWork(BackgroundStream& stream, sim::ClassDriver& cd, const std::string& streamText)
     : stream_(stream) {
-  if (spec.empty()) return;
+  if (streamText.empty()) return;
   StreamFormat format;
   std::vector<FrameNote> first;
   if (stream.Open()) {
     error_ = "a stream is running already (stop it, or leave out --stream)";
-  } else if (ParseStreamSpec(spec, &format, &error_) && stream.Start(cd, format, &error_)) {
+  } else if (ParseStreamOption(streamText, &format, &error_) && stream.Start(cd, format, &error_)) {
     started_ = true;
     if (!stream.WaitFrames(1, &first)) error_ = "the stream delivered no frame";
   }

@@ -27,7 +27,7 @@ struct StreamFormat {
 // Format name and "WxH"; false with a one-line reason.
 bool ParseStreamFormat(const std::string& format, const std::string& size, StreamFormat* out, std::string* error);
 // "FORMAT:WxH", as --stream takes it.
-bool ParseStreamSpec(const std::string& spec, StreamFormat* out, std::string* error);
+bool ParseStreamOption(const std::string& streamText, StreamFormat* out, std::string* error);
 
 // Finds the offered slot, intersects and opens the capture stream (open, set
 // format, allocate bandwidth, start capture). *cameraFormat receives the
@@ -93,10 +93,10 @@ class BackgroundStream {
 // A stream held for one piece of work (a command's --stream FORMAT:WxH), as
 // a capture application holds the camera meanwhile: started, its first
 // frame waited for (the driver knows the format from then on), stopped when
-// this object goes. An empty spec holds nothing.
+// this object goes. An empty streamText holds nothing.
 class StreamForWork {
  public:
-  StreamForWork(BackgroundStream& stream, sim::ClassDriver& cd, const std::string& spec);
+  StreamForWork(BackgroundStream& stream, sim::ClassDriver& cd, const std::string& streamText);
   ~StreamForWork();
   StreamForWork(const StreamForWork&) = delete;
   StreamForWork& operator=(const StreamForWork&) = delete;
