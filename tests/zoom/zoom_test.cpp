@@ -495,4 +495,26 @@ TEST_F(ZoomTest, PlannedPathsFollowAStreamOfChangingWindows) {
     }
 }
 
+// Buffers allocated by a zoom without the table (automatic framing) hold a
+// table of zeros: the first zoom through the table builds it even when no
+// rebuild was requested, at every vector level, and gives the picture of a
+// freshly built table.
+TEST_F(ZoomTest, TableOfBuffersAllocatedWithoutItIsBuiltOnFirstUse) {
+  for (VectorLevel level : {VectorLevel::kPortable, VectorLevel::kAvx2}) {
+    SetEffectVectorCeiling(level);
+    Size(64, 48, qcam::kFormatYUY2);
+    const std::vector<uint8_t> src = Pattern(64 * 48 * 2, 9);
+    std::vector<uint8_t> expected = src, got = src, framing = src;
+    dev_.ZoomTableRebuild = 1;
+    ASSERT_EQ(ApplyZoom(&dev_, expected.data(), 2000, 10, 8, TRUE, dev_.ZoomTable, &dev_.ZoomTableRebuild), kOk);
+    FreeZoomBuffers(&dev_);
+    ASSERT_EQ(ApplyZoom(&dev_, framing.data(), 1500, 3, 4, FALSE, nullptr, nullptr), kOk);
+    dev_.ZoomTableRebuild = 0;
+    ASSERT_EQ(ApplyZoom(&dev_, got.data(), 2000, 10, 8, TRUE, dev_.ZoomTable, &dev_.ZoomTableRebuild), kOk);
+    EXPECT_EQ(got, expected) << "level " << int(level);
+    FreeZoomBuffers(&dev_);
+  }
+  SetEffectVectorCeiling(VectorLevel::kAvx2);
+}
+
 }  // namespace
