@@ -2,7 +2,9 @@
 // it: any scale, pan offsets and window corner, each layout, with and without
 // the coordinate table, on an exactly sized frame whose bytes come from the
 // input. Every output byte is read back, and the shuffled row plans must give
-// the portable loops' bytes.
+// the portable loops' bytes at every vector level. The second frame may move
+// the window without asking for a rebuild (a kept table serves it; kept
+// plans must follow it).
 #include <cstdint>
 #include <cstring>
 #include <vector>
@@ -40,14 +42,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::vector<uint8_t> frame(dev.FormatIndex == 1 ? pixels * 3 : dev.FormatIndex == 0 ? pixels * 3 / 2 : pixels * 2);
   for (auto& b : frame) b = in.Byte();
   const BOOLEAN useTable = (mode & 2) ? TRUE : FALSE;
+  const LONG moveX = (mode & 4) ? LONG(int8_t(in.Byte())) : 0;
+  const LONG moveY = (mode & 4) ? LONG(int8_t(in.Byte())) : 0;
   const std::vector<uint8_t> input = frame;
   std::vector<uint8_t> portable;
-  for (VectorLevel level : {VectorLevel::kPortable, VectorLevel::kAvx2}) {
+  for (VectorLevel level : {VectorLevel::kPortable, VectorLevel::kSsse3, VectorLevel::kAvx2}) {
     SetEffectVectorCeiling(level);
     frame = input;
     dev.ZoomTableRebuild = 1;
     for (int round = 0; round < 2; ++round) {
-      ApplyZoom(&dev, frame.data(), scale, left, top, useTable, dev.ZoomTable, &dev.ZoomTableRebuild);
+      const LONG x = LONG(ULONG(left) + ULONG(round * moveX)), y = LONG(ULONG(top) + ULONG(round * moveY));
+      ApplyZoom(&dev, frame.data(), scale, x, y, useTable, dev.ZoomTable, &dev.ZoomTableRebuild);
       unsigned sum = 0;
       for (uint8_t b : frame) sum += b;
       if (sum == 0xFFFFFFFFu) __builtin_trap();

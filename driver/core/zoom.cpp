@@ -5,7 +5,9 @@
 // top-left corner at (left, top). Output pixel (j, i) samples the source at
 // (left + j * s, top + i * s), s = 1000 / scale, the coordinates being
 // accumulated by repeated addition of s in double precision and truncated. The
-// result is built in the zoom source buffer and copied back over the frame.
+// portable loops build the result in the zoom source buffer and copy it back
+// over the frame; the planned paths save only the source bytes the window
+// samples into that buffer and gather the result straight into the frame.
 #include "driver/core/zoom.h"
 
 #include <cstring>
@@ -52,11 +54,29 @@ size_t ColumnMapOffset(ULONG bytes) { return (size_t(bytes) + 3) & ~size_t(3); }
 // and one more its source row's first byte (-1 outside the frame). Then a
 // byte map of one row (3 W words) and three row plans: the direct paths'
 // (luma for I420), I420's chroma and the table's, the last built with the
-// table and kept with it.
+// table and kept with it, followed by the span of source row bytes the
+// table's rows read (two words, built with the table) and the record of what
+// the column maps and the other two plans were last built for.
 enum PlanSlot { kDirectPlan = 0, kChromaPlan = 1, kTablePlan = 2, kPlanSlots = 3 };
+// The planned direct and I420 paths build their maps and plans once for a
+// window and keep them while the window stays: they depend on the layout,
+// the scale and the window's left edge only. Anything else that writes the
+// column map or the byte map (the portable loops, a table build) clears it.
+struct PlanCache {
+  LONG Valid;
+  LONG Format;
+  ULONG Scale;
+  LONG Left;
+  LONG First[2];  // spans of source row bytes the plans read:
+  LONG End[2];    // the direct (or luma) plan, the chroma plan
+  // The layout the table was last built for, plus one; 0 until it is first
+  // built (buffers allocated by a zoom without the table hold zeros). A
+  // table of another layout addresses rows of another length.
+  LONG TableLayout;
+};
 size_t SourceAllocation(ULONG bytes, LONG width, LONG height) {
-  return ColumnMapOffset(bytes) + (size_t(width) * 4 + size_t(height) * 2 + 1) * sizeof(LONG) +
-         kPlanSlots * RowPlanBytes(width * 3);
+  return ColumnMapOffset(bytes) + (size_t(width) * 4 + size_t(height) * 2 + 1 + 2) * sizeof(LONG) +
+         kPlanSlots * RowPlanBytes(width * 3) + sizeof(PlanCache);
 }
 PLONG ColumnMapHeader(CameraDeviceState* dev) {
   return reinterpret_cast<PLONG>(dev->ZoomSourceBuffer + ColumnMapOffset(dev->ZoomSourceSize));
@@ -67,6 +87,19 @@ PLONG RowBases(CameraDeviceState* dev) { return RowRepeats(dev) + dev->Height; }
 PLONG ByteMap(CameraDeviceState* dev) { return RowBases(dev) + dev->Height; }
 PVOID Plan(CameraDeviceState* dev, PlanSlot slot) {
   return reinterpret_cast<PUCHAR>(ByteMap(dev) + size_t(dev->Width) * 3) + slot * RowPlanBytes(dev->Width * 3);
+}
+PLONG TableSpan(CameraDeviceState* dev) { return static_cast<PLONG>(Plan(dev, kPlanSlots)); }
+PlanCache* Cache(CameraDeviceState* dev) { return reinterpret_cast<PlanCache*>(TableSpan(dev) + 2); }
+bool CacheHolds(CameraDeviceState* dev, LONG format, ULONG scale, LONG left) {
+  const PlanCache* c = Cache(dev);
+  return c->Valid && c->Format == format && c->Scale == scale && c->Left == left;
+}
+VOID KeepInCache(CameraDeviceState* dev, LONG format, ULONG scale, LONG left) {
+  PlanCache* c = Cache(dev);
+  c->Valid = 1;
+  c->Format = format;
+  c->Scale = scale;
+  c->Left = left;
 }
 
 // The byte maps of the plans: the source byte of every output byte of a
@@ -94,8 +127,8 @@ VOID Rgb24ByteMap(PLONG bytes, const LONG* map, LONG w) {
 }
 
 // One output row of a direct path from source row `srow`.
-VOID GatherDirectRow(PUCHAR out, const UCHAR* srow, const LONG* bytes, const VOID* plan) {
-  GatherPlannedChunks(out, srow, plan);
+VOID GatherDirectRow(RowGather gather, PUCHAR out, const UCHAR* srow, const LONG* bytes, const VOID* plan) {
+  gather(out, srow, plan);
   ForEachUnplannedChunk(plan, [&](LONG first, LONG end) {
     for (LONG k = first; k < end; ++k) out[k] = bytes[k] >= 0 ? srow[bytes[k]] : ConstantValue(bytes[k]);
   });
@@ -380,36 +413,63 @@ VOID ZoomI420(const UCHAR* src, PUCHAR dst, LONG w, LONG h, double s, LONG left,
 }
 
 // ---- planned paths ------------------------------------------------------------
-// The same pictures as the loops above, row by row through the plans: rows
-// repeating the row before are copies of it, rows outside the frame take
-// their constants, every other row is gathered by its plan.
+// The same pictures as the loops above, built in place: the source bytes the
+// window samples (its rows, within the span of bytes the row plan reads) are
+// first saved at their own offsets in the zoom source buffer, then every
+// output row is written straight into the frame: rows repeating the row
+// before are copies of it, rows outside the frame take their constants,
+// every other row is gathered by its plan from the saved bytes. Source rows
+// are sampled in rising order, so the save pass and the write pass walk the
+// same rows. An enlarged window is a fraction of the frame, so saving it
+// costs less than the copy of a whole built frame back over the frame.
+
+// Saves bytes [first, end) of the source row at `offset`.
+inline VOID SaveRowSpan(PUCHAR saved, const UCHAR* frame, size_t offset, LONG first, LONG end) {
+  if (end > first) memcpy(saved + offset + first, frame + offset + first, size_t(end - first));
+}
 
 // The direct paths: YUY2 (`bytesPerPixel` 2) or RGB24 (3).
-VOID ZoomDirectPlanned(CameraDeviceState* dev, const UCHAR* src, PUCHAR dst, LONG bytesPerPixel, double s, LONG left,
+VOID ZoomDirectPlanned(CameraDeviceState* dev, PUCHAR frame, LONG bytesPerPixel, ULONG scale, double s, LONG left,
                        LONG top) {
   const LONG w = dev->Width, h = dev->Height;
   const LONG rowBytes = w * bytesPerPixel;
+  PUCHAR saved = dev->ZoomSourceBuffer;
   PLONG map = ColumnMap(dev);
   PLONG bytes = ByteMap(dev);
   PVOID plan = Plan(dev, kDirectPlan);
-  FillColumnMap(map, w, s, left);
-  if (bytesPerPixel == 2)
-    Yuy2ByteMap(bytes, map, w);
-  else
-    Rgb24ByteMap(bytes, map, w);
-  BuildRowPlan(plan, bytes, rowBytes);
+  PlanCache* cache = Cache(dev);
+  if (!CacheHolds(dev, dev->FormatIndex, scale, left)) {
+    FillColumnMap(map, w, s, left);
+    if (bytesPerPixel == 2)
+      Yuy2ByteMap(bytes, map, w);
+    else
+      Rgb24ByteMap(bytes, map, w);
+    BuildRowPlan(plan, bytes, rowBytes);
+    PlanReadSpan(plan, bytes, &cache->First[0], &cache->End[0]);
+    KeepInCache(dev, dev->FormatIndex, scale, left);
+  }
+  const LONG first = cache->First[0], end = cache->End[0];
+  const RowGather gather = SelectRowGather();
   double fy = top;
   LONG previous = -1;
   for (LONG i = 0; i < h; ++i, fy += s) {
     const LONG sy = Truncate(fy);
-    PUCHAR out = dst + size_t(i) * rowBytes;
+    if (i > 0 && sy == previous) continue;
+    previous = sy;
+    if (sy >= 0 && sy < h) SaveRowSpan(saved, frame, size_t(sy) * rowBytes, first, end);
+  }
+  fy = top;
+  previous = -1;
+  for (LONG i = 0; i < h; ++i, fy += s) {
+    const LONG sy = Truncate(fy);
+    PUCHAR out = frame + size_t(i) * rowBytes;
     if (i > 0 && sy == previous) {
       memcpy(out, out - rowBytes, size_t(rowBytes));
       continue;
     }
     previous = sy;
     if (sy >= 0 && sy < h) {
-      GatherDirectRow(out, src + size_t(sy) * rowBytes, bytes, plan);
+      GatherDirectRow(gather, out, saved + size_t(sy) * rowBytes, bytes, plan);
     } else if (bytesPerPixel == 3) {
       memset(out, 0, size_t(rowBytes));
     } else {
@@ -421,20 +481,24 @@ VOID ZoomDirectPlanned(CameraDeviceState* dev, const UCHAR* src, PUCHAR dst, LON
   }
 }
 
-// Kept with the table: where each row's source row starts and the plan of
-// the columns, so that copying through the table reads the table only for
-// the chunks the plan leaves (samples outside the frame).
+// Kept with the table: where each row's source row starts, the plan of the
+// columns and the span of row bytes it reads, so that copying through the
+// table reads the table only for the chunks the plan leaves (samples outside
+// the frame).
 VOID PlanTable(CameraDeviceState* dev, LONG bytesPerPixel, double s, LONG left, LONG top) {
   const LONG w = dev->Width, h = dev->Height;
   const LONG rowBytes = w * bytesPerPixel;
   PLONG map = ColumnMap(dev);
   PLONG bytes = ByteMap(dev);
+  Cache(dev)->Valid = 0;
   FillColumnMap(map, w, s, left);
   if (bytesPerPixel == 2)
     Yuy2ByteMap(bytes, map, w);
   else
     Rgb24ByteMap(bytes, map, w);
   BuildRowPlan(Plan(dev, kTablePlan), bytes, rowBytes);
+  PLONG span = TableSpan(dev);
+  PlanReadSpan(Plan(dev, kTablePlan), bytes, &span[0], &span[1]);
   PLONG bases = RowBases(dev);
   double fy = top;
   for (LONG i = 0; i < h; ++i, fy += s) {
@@ -443,69 +507,100 @@ VOID PlanTable(CameraDeviceState* dev, LONG bytesPerPixel, double s, LONG left, 
   }
 }
 
-VOID CopyThroughTablePlanned(CameraDeviceState* dev, const UCHAR* src, PUCHAR dst, const ULONG* table,
-                             size_t rowBytes) {
+// The table names the frame's byte 0 for every sample outside the frame, so
+// that byte is saved along with the sampled rows.
+VOID CopyThroughTablePlanned(CameraDeviceState* dev, PUCHAR frame, const ULONG* table, size_t rowBytes) {
   const LONG* repeats = RowRepeats(dev);
   const LONG* bases = RowBases(dev);
   const VOID* plan = Plan(dev, kTablePlan);
+  const RowGather gather = SelectRowGather();
+  const LONG spanFirst = TableSpan(dev)[0], spanEnd = TableSpan(dev)[1];
+  PUCHAR saved = dev->ZoomSourceBuffer;
+  saved[0] = frame[0];
+  for (LONG i = 0; i < dev->Height; ++i)
+    if (!repeats[i] && bases[i] >= 0) SaveRowSpan(saved, frame, size_t(bases[i]), spanFirst, spanEnd);
   for (LONG i = 0; i < dev->Height; ++i) {
-    PUCHAR out = dst + size_t(i) * rowBytes;
+    PUCHAR out = frame + size_t(i) * rowBytes;
     const ULONG* t = table + size_t(i) * rowBytes;
     if (repeats[i]) {
       memcpy(out, out - rowBytes, rowBytes);
     } else if (bases[i] < 0) {
-      for (size_t k = 0; k < rowBytes; ++k) out[k] = src[t[k]];
+      for (size_t k = 0; k < rowBytes; ++k) out[k] = saved[t[k]];
     } else {
-      GatherPlannedChunks(out, src + bases[i], plan);
+      gather(out, saved + bases[i], plan);
       ForEachUnplannedChunk(plan, [&](LONG first, LONG end) {
-        for (LONG k = first; k < end; ++k) out[k] = src[t[k]];
+        for (LONG k = first; k < end; ++k) out[k] = saved[t[k]];
       });
     }
   }
 }
 
-VOID ZoomI420Planned(CameraDeviceState* dev, const UCHAR* src, PUCHAR dst, double s, LONG left, LONG top) {
+VOID ZoomI420Planned(CameraDeviceState* dev, PUCHAR frame, ULONG scale, double s, LONG left, LONG top) {
   const LONG w = dev->Width, h = dev->Height;
-  const I420Zoom z = SetUpI420Zoom(src, dst, w, h, s, left, top);
-  const LONG cw = z.cw;
-  const UCHAR *srcU = z.srcU, *srcV = z.srcV;
-  PUCHAR dstU = z.dstU, dstV = z.dstV;
+  PUCHAR saved = dev->ZoomSourceBuffer;
+  // The saved planes lie at the frame's own offsets in the source buffer.
+  const I420Zoom from = SetUpI420Zoom(saved, frame, w, h, s, left, top);
+  const LONG cw = from.cw;
+  const size_t lumaBytes = size_t(w) * size_t(h);
+  const size_t chromaBytes = size_t(cw) * size_t(h / 2);
   PLONG map = ColumnMap(dev);
-  FillI420ColumnMap(map, w, s, z.left);
   PLONG chroma = ByteMap(dev);
-  for (LONG k = 0; k < cw; ++k) chroma[k] = map[2 * k + 1] / 2;
   PVOID lumaPlan = Plan(dev, kDirectPlan);
   PVOID chromaPlan = Plan(dev, kChromaPlan);
-  BuildRowPlan(lumaPlan, map, w);
-  BuildRowPlan(chromaPlan, chroma, cw);
-  auto gather = [](PUCHAR out, const UCHAR* srow, const LONG* m, const VOID* plan) {
-    GatherPlannedChunks(out, srow, plan);
-    ForEachUnplannedChunk(plan, [&](LONG first, LONG end) {
-      for (LONG k = first; k < end; ++k) out[k] = srow[m[k]];
-    });
-  };
-  double fy = z.top;
+  PlanCache* cache = Cache(dev);
+  if (!CacheHolds(dev, qcam::kFormatI420, scale, left)) {
+    FillI420ColumnMap(map, w, s, from.left);
+    for (LONG k = 0; k < cw; ++k) chroma[k] = map[2 * k + 1] / 2;
+    BuildRowPlan(lumaPlan, map, w);
+    BuildRowPlan(chromaPlan, chroma, cw);
+    PlanReadSpan(lumaPlan, map, &cache->First[0], &cache->End[0]);
+    PlanReadSpan(chromaPlan, chroma, &cache->First[1], &cache->End[1]);
+    KeepInCache(dev, qcam::kFormatI420, scale, left);
+  }
+  const LONG lumaFirst = cache->First[0], lumaEnd = cache->End[0];
+  const LONG chromaFirst = cache->First[1], chromaEnd = cache->End[1];
+  const RowGather rowGather = SelectRowGather();
+  double fy = from.top;
   LONG previousLuma = -1, previousChroma = -1;
   for (LONG i = 0; i < h; ++i) {
     fy += s;
     const LONG sy = ClampCoord(Truncate(fy), h);
-    PUCHAR out = dst + size_t(i) * w;
+    if (!(i > 0 && sy == previousLuma)) SaveRowSpan(saved, frame, size_t(sy) * w, lumaFirst, lumaEnd);
+    previousLuma = sy;
+    if (!(i & 1) || (i > 1 && sy / 2 == previousChroma)) continue;
+    previousChroma = sy / 2;
+    SaveRowSpan(saved, frame, lumaBytes + size_t(sy / 2) * cw, chromaFirst, chromaEnd);
+    SaveRowSpan(saved, frame, lumaBytes + chromaBytes + size_t(sy / 2) * cw, chromaFirst, chromaEnd);
+  }
+  auto gather = [rowGather](PUCHAR out, const UCHAR* srow, const LONG* m, const VOID* plan) {
+    rowGather(out, srow, plan);
+    ForEachUnplannedChunk(plan, [&](LONG first, LONG end) {
+      for (LONG k = first; k < end; ++k) out[k] = srow[m[k]];
+    });
+  };
+  fy = from.top;
+  previousLuma = -1;
+  previousChroma = -1;
+  for (LONG i = 0; i < h; ++i) {
+    fy += s;
+    const LONG sy = ClampCoord(Truncate(fy), h);
+    PUCHAR out = frame + size_t(i) * w;
     if (i > 0 && sy == previousLuma)
       memcpy(out, out - w, size_t(w));
     else
-      gather(out, src + size_t(sy) * w, map, lumaPlan);
+      gather(out, saved + size_t(sy) * w, map, lumaPlan);
     previousLuma = sy;
     if (!(i & 1)) continue;
-    PUCHAR du = dstU + size_t(i / 2) * cw;
-    PUCHAR dv = dstV + size_t(i / 2) * cw;
+    PUCHAR du = from.dstU + size_t(i / 2) * cw;
+    PUCHAR dv = from.dstV + size_t(i / 2) * cw;
     if (i > 1 && sy / 2 == previousChroma) {
       memcpy(du, du - cw, size_t(cw));
       memcpy(dv, dv - cw, size_t(cw));
       continue;
     }
     previousChroma = sy / 2;
-    gather(du, srcU + size_t(sy / 2) * cw, chroma, chromaPlan);
-    gather(dv, srcV + size_t(sy / 2) * cw, chroma, chromaPlan);
+    gather(du, from.srcU + size_t(sy / 2) * cw, chroma, chromaPlan);
+    gather(dv, from.srcV + size_t(sy / 2) * cw, chroma, chromaPlan);
   }
 }
 
@@ -567,17 +662,20 @@ NTSTATUS ApplyZoom(CameraDeviceState* dev, PUCHAR frame, ULONG scale, LONG left,
   if (!NT_SUCCESS(status)) return status;
   PULONG rebuild = tableRebuild ? tableRebuild : &dev->ZoomTableRebuild;
   // A fresh table (or one the caller did not have yet) is the device's and
-  // is built now. The request is taken before the build starts, so that one
-  // made while the table is being built (a zoom property on the request
-  // path) survives the build and is served on the next frame.
+  // is built now, as is one never built since the buffers were allocated
+  // (by a zoom without the table) or built for another layout. The request is taken before the build
+  // starts, so that one made while the table is being built (a zoom property
+  // on the request path) survives the build and is served on the next frame.
   if (useTable) table = dev->ZoomTable;
-  const bool build = useTable && (__atomic_exchange_n(rebuild, 0u, __ATOMIC_ACQ_REL) == 1 || fresh);
+  const bool build =
+      useTable && (__atomic_exchange_n(rebuild, 0u, __ATOMIC_ACQ_REL) == 1 || fresh ||
+                                Cache(dev)->TableLayout != format + 1);
 
   const double s = 1000.0 / double(scale);
   PUCHAR out = dev->ZoomSourceBuffer;
   ULONG frameBytes = 0;
   // The planned paths give the same bytes as the loops, faster where the
-  // processor has the byte shuffle.
+  // processor has the byte shuffle, and write the frame in place.
   const bool planned = RowPlansUsable();
   switch (format) {
     case qcam::kFormatYUY2:
@@ -592,26 +690,34 @@ NTSTATUS ApplyZoom(CameraDeviceState* dev, PUCHAR frame, ULONG scale, LONG left,
           else
             BuildRgb24Table(table, RowRepeats(dev), w, h, s, left, top);
           PlanTable(dev, bytesPerPixel, s, left, top);
+          Cache(dev)->TableLayout = format + 1;
         }
-        if (planned)
-          CopyThroughTablePlanned(dev, frame, out, table, rowBytes);
-        else
-          CopyThroughTable(frame, out, table, RowRepeats(dev), rowBytes, h);
+        if (planned) {
+          CopyThroughTablePlanned(dev, frame, table, rowBytes);
+          return STATUS_SUCCESS;
+        }
+        Cache(dev)->Valid = 0;
+        CopyThroughTable(frame, out, table, RowRepeats(dev), rowBytes, h);
       } else if (planned) {
-        ZoomDirectPlanned(dev, frame, out, bytesPerPixel, s, left, top);
+        ZoomDirectPlanned(dev, frame, bytesPerPixel, scale, s, left, top);
+        return STATUS_SUCCESS;
       } else if (bytesPerPixel == 2) {
+        Cache(dev)->Valid = 0;
         ZoomYuy2Direct(frame, out, w, h, s, left, top, ColumnMap(dev));
       } else {
+        Cache(dev)->Valid = 0;
         ZoomRgb24Direct(frame, out, w, h, s, left, top, ColumnMap(dev));
       }
       break;
     }
     default:
       frameBytes = ULONG(w) * ULONG(h) * 3 / 2;
-      if (planned)
-        ZoomI420Planned(dev, frame, out, s, left, top);
-      else
-        ZoomI420(frame, out, w, h, s, left, top, ColumnMap(dev));
+      if (planned) {
+        ZoomI420Planned(dev, frame, scale, s, left, top);
+        return STATUS_SUCCESS;
+      }
+      Cache(dev)->Valid = 0;
+      ZoomI420(frame, out, w, h, s, left, top, ColumnMap(dev));
       break;
   }
   RtlCopyMemory(frame, out, frameBytes);

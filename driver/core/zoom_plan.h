@@ -27,6 +27,16 @@ bool RowPlansUsable();
 // to the caller are not touched.
 VOID GatherPlannedChunks(PUCHAR out, const UCHAR* srow, const VOID* plan);
 
+// GatherPlannedChunks at one vector level, chosen once for a whole picture:
+// the widest gather the processor and the vector ceiling allow.
+using RowGather = VOID (*)(PUCHAR out, const UCHAR* srow, const VOID* plan);
+RowGather SelectRowGather();
+
+// The bytes of a source row that a row gathered through `plan`, with the
+// caller's chunks taken from `map`, reads: [*first, *end), empty (both 0)
+// when it reads none. The shuffled chunks count with their whole loads.
+VOID PlanReadSpan(const VOID* plan, const LONG* map, LONG* first, LONG* end);
+
 // The chunks the plan leaves to the caller, as [first, end) byte ranges of
 // the row: calls `fill(first, end)` for each, in order.
 template <class Fill>

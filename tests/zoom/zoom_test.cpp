@@ -436,4 +436,85 @@ TEST_F(ZoomTest, PlannedPathsGiveThePortableBytes) {
       }
 }
 
+// A stream of frames on one device against the same stream on another at
+// the portable level: the window, scale, table use and rebuild requests
+// change from frame to frame (a kept table serves a moved window until it is
+// rebuilt, kept plans must follow the window), and the vector level switches
+// between frames among all levels; packed streams switch between YUY2 and
+// RGB24 on the same buffers now and then.
+TEST_F(ZoomTest, PlannedPathsFollowAStreamOfChangingWindows) {
+  const uint32_t seed = 20261207;
+  SCOPED_TRACE(testing::Message() << "seed " << seed);
+  std::mt19937 rng(seed);
+  const LONG sizes[][2] = {{640, 48}, {98, 50}, {34, 6}, {96, 4}};
+  const LONG formats[] = {qcam::kFormatYUY2, qcam::kFormatRGB24, qcam::kFormatI420};
+  const VectorLevel levels[] = {VectorLevel::kPortable, VectorLevel::kSsse3, VectorLevel::kAvx2};
+  for (const auto& size : sizes)
+    for (LONG streamFormat : formats) {
+      LONG format = streamFormat;
+      const LONG w = size[0], h = size[1];
+      CameraDeviceState reference;
+      memset(&reference, 0, sizeof(reference));
+      Size(w, h, format);
+      reference.Width = w;
+      reference.Height = h;
+      reference.FormatIndex = format;
+      ULONG scale = 2000;
+      LONG left = 3, top = 2;
+      for (int frame = 0; frame < 40; ++frame) {
+        const unsigned change = rng() % 4;
+        if (change == 0) scale = 300 + rng() % 9000;
+        if (change <= 1) left = LONG(rng() % (2 * w)) - w / 2;
+        if (change <= 2) top = LONG(rng() % (2 * h)) - h / 2;
+        const BOOLEAN useTable = (rng() % 3) == 0 ? TRUE : FALSE;
+        if (rng() % 4 == 0) reference.ZoomTableRebuild = dev_.ZoomTableRebuild = 1;
+        const VectorLevel level = levels[rng() % 3];
+        if (format != qcam::kFormatI420 && rng() % 8 == 0) {
+          format = format == qcam::kFormatYUY2 ? qcam::kFormatRGB24 : qcam::kFormatYUY2;
+          reference.FormatIndex = dev_.FormatIndex = format;
+        }
+        const size_t bytes = format == qcam::kFormatYUY2 ? w * h * 2 : format == qcam::kFormatRGB24 ? w * h * 3
+                                                                                                   : w * h * 3 / 2;
+        SCOPED_TRACE(testing::Message() << w << "x" << h << " format " << format << " frame " << frame << " scale "
+                                        << scale << " at " << left << "," << top << (useTable ? " table" : " direct")
+                                        << " level " << int(level));
+        const std::vector<uint8_t> src = Pattern(bytes, uint32_t(frame * 131 + w + format));
+        std::vector<uint8_t> expected = src, got = src;
+        SetEffectVectorCeiling(VectorLevel::kPortable);
+        ASSERT_EQ(ApplyZoom(&reference, expected.data(), scale, left, top, useTable, reference.ZoomTable,
+                            &reference.ZoomTableRebuild),
+                  kOk);
+        SetEffectVectorCeiling(level);
+        ASSERT_EQ(ApplyZoom(&dev_, got.data(), scale, left, top, useTable, dev_.ZoomTable, &dev_.ZoomTableRebuild),
+                  kOk);
+        SetEffectVectorCeiling(VectorLevel::kAvx2);
+        ASSERT_EQ(got, expected);
+      }
+      FreeZoomBuffers(&reference);
+      FreeZoomBuffers(&dev_);
+    }
+}
+
+// Buffers allocated by a zoom without the table (automatic framing) hold a
+// table of zeros: the first zoom through the table builds it even when no
+// rebuild was requested, at every vector level, and gives the picture of a
+// freshly built table.
+TEST_F(ZoomTest, TableOfBuffersAllocatedWithoutItIsBuiltOnFirstUse) {
+  for (VectorLevel level : {VectorLevel::kPortable, VectorLevel::kAvx2}) {
+    SetEffectVectorCeiling(level);
+    Size(64, 48, qcam::kFormatYUY2);
+    const std::vector<uint8_t> src = Pattern(64 * 48 * 2, 9);
+    std::vector<uint8_t> expected = src, got = src, framing = src;
+    dev_.ZoomTableRebuild = 1;
+    ASSERT_EQ(ApplyZoom(&dev_, expected.data(), 2000, 10, 8, TRUE, dev_.ZoomTable, &dev_.ZoomTableRebuild), kOk);
+    FreeZoomBuffers(&dev_);
+    ASSERT_EQ(ApplyZoom(&dev_, framing.data(), 1500, 3, 4, FALSE, nullptr, nullptr), kOk);
+    dev_.ZoomTableRebuild = 0;
+    ASSERT_EQ(ApplyZoom(&dev_, got.data(), 2000, 10, 8, TRUE, dev_.ZoomTable, &dev_.ZoomTableRebuild), kOk);
+    EXPECT_EQ(got, expected) << "level " << int(level);
+    FreeZoomBuffers(&dev_);
+  }
+  SetEffectVectorCeiling(VectorLevel::kAvx2);
+}
+
 }  // namespace
