@@ -252,10 +252,16 @@ QCAM_TARGET_AVX2 void StreakRowYuy2Avx2(const UCHAR* in, PUCHAR out, LONG width)
 }
 #endif
 
+// A streak reads and writes its own row only, so each row is copied into the
+// start of the scratch picture and drawn from that copy straight into the
+// picture: the same output as drawing the whole picture from a copy of it,
+// without copying the picture there and back.
 VOID Streaks(PUCHAR picture, LONG height, ULONG rowBytes, LONG width, PUCHAR scratch, StreakRow row) {
-  std::memcpy(scratch, picture, rowBytes * ULONG(height));
-  for (LONG y = 0; y < height; ++y) row(picture + ULONG(y) * rowBytes, scratch + ULONG(y) * rowBytes, width);
-  std::memcpy(picture, scratch, rowBytes * ULONG(height));
+  for (LONG y = 0; y < height; ++y) {
+    PUCHAR out = picture + ULONG(y) * rowBytes;
+    std::memcpy(scratch, out, rowBytes);
+    row(scratch, out, width);
+  }
 }
 
 }  // namespace
