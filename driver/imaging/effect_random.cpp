@@ -518,23 +518,14 @@ QCAM_TARGET_AVX2 void FrostRunYuy2Avx2(const UCHAR* picture, PUCHAR out, LONG x,
 // Walks the picture row by row in runs that each lie in one block of
 // numbers, drawing the next block when one is used up. A unit is a pixel
 // (RGB) or a pair (YUY2) of `unitPixels` pixels.
-//
-// Output row y reads no input row before row y - rowsBack. So the output
-// rows wait in a ring of rowsBack + 1 rows at the start
-// of the scratch picture, and each goes into the picture when its slot is
-// wanted again, by which time no later row reads its input row. A picture
-// with no more rows than the ring waits there whole. The rows being read
-// and written stay in the cache, and the picture is not copied back whole.
-VOID Frost(PUCHAR picture, PUCHAR scratch, LONG width, LONG height, ULONG rowBytes, LONG unitPixels, LONG rowsBack,
+VOID Frost(const UCHAR* picture, PUCHAR scratch, LONG width, LONG height, ULONG rowBytes, LONG unitPixels,
            FrostRun run) {
-  const LONG ring = height < rowsBack + 1 ? height : rowsBack + 1;
   const LONG units = width / unitPixels;
   USHORT draws[kFrostDraws];
   ULONG left = 2 * ULONG(units) * ULONG(height);  // numbers still to draw
   ULONG have = 0, used = 0;
   for (LONG y = 0; y < height; ++y) {
-    PUCHAR out = scratch + ULONG(y % ring) * rowBytes;
-    if (y >= ring) std::memcpy(picture + ULONG(y - ring) * rowBytes, out, rowBytes);
+    PUCHAR out = scratch + ULONG(y) * rowBytes;
     for (LONG u = 0; u < units;) {
       if (used == have) {
         have = left < kFrostDraws ? left : kFrostDraws;
@@ -549,8 +540,6 @@ VOID Frost(PUCHAR picture, PUCHAR scratch, LONG width, LONG height, ULONG rowByt
       u += n;
     }
   }
-  for (LONG y = height > ring ? height - ring : 0; y < height; ++y)
-    std::memcpy(picture + ULONG(y) * rowBytes, scratch + ULONG(y % ring) * rowBytes, rowBytes);
 }
 
 }  // namespace
@@ -562,8 +551,9 @@ VOID FrostedRgb(PUCHAR picture, LONG width, LONG height, PUCHAR scratch) {
   if (level == VectorLevel::kAvx2) run = FrostRunRgbAvx2;
   if (level == VectorLevel::kSsse3) run = FrostRunRgbSsse3;
 #endif
-  // Sources lie up to five rows above (y - 5 + rand() % 9).
-  Frost(picture, scratch, width, height, ULONG(width) * 3, 1, 5, run);
+  const ULONG rowBytes = ULONG(width) * 3;
+  Frost(picture, scratch, width, height, rowBytes, 1, run);
+  std::memcpy(picture, scratch, rowBytes * ULONG(height));
 }
 
 VOID FrostedYuy2(PUCHAR picture, LONG width, LONG height, PUCHAR scratch) {
@@ -573,6 +563,7 @@ VOID FrostedYuy2(PUCHAR picture, LONG width, LONG height, PUCHAR scratch) {
   if (level == VectorLevel::kAvx2) run = FrostRunYuy2Avx2;
   if (level == VectorLevel::kSsse3) run = FrostRunYuy2Ssse3;
 #endif
-  // Sources lie up to six rows above (y - 6 + 2 (rand() % 5)).
-  Frost(picture, scratch, width, height, ULONG(width) * 2, 2, 6, run);
+  const ULONG rowBytes = ULONG(width) * 2;
+  Frost(picture, scratch, width, height, rowBytes, 2, run);
+  std::memcpy(picture, scratch, rowBytes * ULONG(height));
 }
