@@ -96,11 +96,6 @@ inline bool StartsStreakYuy2(const UCHAR* in, LONG j) {
   return yj - LONG(in[(j - 1) * 2]) > 30 && yj > 180;
 }
 
-// Output pixels start ... j take the mean of their Y with pixel j's Y and
-// of their pair's U, V with pixel j's pair's U, V. Those are the bytes from
-// the start pixel's Y (or, when it is the second of its pair, from the pair's
-// U) up to byte j * 2 + 1, with Y, U, Y, V of pixel j repeating; when j is the
-// first of its pair, also its pair's V (the mean with itself, so unchanged).
 // The bytes of pixel j's streak: lo ... hi - 1, byte b taking the mean with
 // sample[b % 4].
 struct Yuy2Streak {
@@ -147,6 +142,11 @@ inline void EndStreakYuy2(const UCHAR* in, PUCHAR out, LONG j) {
   if (!(j & 1)) out[pj + 3] = in[pj + 3];
 }
 
+// Output pixels start ... j take the mean of their Y with pixel j's Y and
+// of their pair's U, V with pixel j's pair's U, V. Those are the bytes from
+// the start pixel's Y (or, when it is the second of its pair, from the pair's
+// U) up to byte j * 2 + 1, with Y, U, Y, V of pixel j repeating; when j is the
+// first of its pair, also its pair's V (the mean with itself, so unchanged).
 __attribute__((noinline)) void StreakYuy2(const UCHAR* in, PUCHAR out, LONG j, LONG width) {
   const Yuy2Streak s = BeginStreakYuy2(in, j, width);
   DrawStreakYuy2(in, out, s);
@@ -277,7 +277,8 @@ QCAM_TARGET_AVX2 __attribute__((noinline)) void StreakYuy2Avx2(const UCHAR* in, 
   } else {
     const __m256i pattern = _mm256_set1_epi32(int(s.FourAt(s.lo)));
     ULONG b = s.lo;
-    for (; b + 32 <= s.hi; b += 32) _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + b), HalfSums32(in + b, pattern));
+    for (; b + 32 <= s.hi; b += 32)
+      _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + b), HalfSums32(in + b, pattern));
     if (b < s.hi) {
       const ULONG last = s.hi - 32;
       _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + last),
