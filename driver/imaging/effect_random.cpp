@@ -96,32 +96,61 @@ inline bool StartsStreakYuy2(const UCHAR* in, LONG j) {
   return yj - LONG(in[(j - 1) * 2]) > 30 && yj > 180;
 }
 
+// The bytes of pixel j's streak: lo ... hi - 1, byte b taking the mean with
+// sample[b % 4].
+struct Yuy2Streak {
+  ULONG lo, hi;
+  UCHAR sample[4];
+  // The pattern of four bytes beginning at byte b.
+  uint32_t FourAt(ULONG b) const {
+    return uint32_t(sample[b & 3]) | uint32_t(sample[(b + 1) & 3]) << 8 | uint32_t(sample[(b + 2) & 3]) << 16 |
+           uint32_t(sample[(b + 3) & 3]) << 24;
+  }
+};
+
+inline Yuy2Streak BeginStreakYuy2(const UCHAR* in, LONG j, LONG width) {
+  const ULONG pj = ULONG(j & ~1) * 2;
+  const LONG start = Limit(j - 64 + rand() % 64, 0, width);
+  Yuy2Streak s;
+  s.lo = (start & 1) ? ULONG(start) * 2 - 1 : ULONG(start) * 2;
+  s.hi = ULONG(j) * 2 + 2;
+  s.sample[0] = s.sample[2] = in[j * 2];
+  s.sample[1] = in[pj + 1];
+  s.sample[3] = in[pj + 3];
+  return s;
+}
+
+// Runs of under 8 bytes byte by byte, longer ones in words.
+inline void DrawStreakYuy2(const UCHAR* in, PUCHAR out, const Yuy2Streak& s) {
+  if (s.hi - s.lo < 8) {
+    for (ULONG b = s.lo; b < s.hi; ++b) out[b] = UCHAR((s.sample[b & 3] + in[b]) >> 1);
+  } else {
+    const auto wordAt = [&s](ULONG b) {
+      const uint64_t four = s.FourAt(b);
+      return four | four << 32;
+    };
+    const uint64_t first = wordAt(s.lo);
+    const uint64_t pattern[3] = {first, first, first};
+    HalfSumRun(in, out, s.lo, s.hi, pattern, wordAt(s.hi - 8));
+  }
+}
+
+// When pixel j is the first of its pair, its pair's V is the mean with
+// itself: unchanged from the input.
+inline void EndStreakYuy2(const UCHAR* in, PUCHAR out, LONG j) {
+  const ULONG pj = ULONG(j & ~1) * 2;
+  if (!(j & 1)) out[pj + 3] = in[pj + 3];
+}
+
 // Output pixels start ... j take the mean of their Y with pixel j's Y and
 // of their pair's U, V with pixel j's pair's U, V. Those are the bytes from
 // the start pixel's Y (or, when it is the second of its pair, from the pair's
 // U) up to byte j * 2 + 1, with Y, U, Y, V of pixel j repeating; when j is the
 // first of its pair, also its pair's V (the mean with itself, so unchanged).
 __attribute__((noinline)) void StreakYuy2(const UCHAR* in, PUCHAR out, LONG j, LONG width) {
-  const ULONG pj = ULONG(j & ~1) * 2;
-  const LONG start = Limit(j - 64 + rand() % 64, 0, width);
-  const ULONG lo = (start & 1) ? ULONG(start) * 2 - 1 : ULONG(start) * 2;
-  const ULONG hi = ULONG(j) * 2 + 2;
-  // Byte b of the row pairs with sample[b % 4].
-  const UCHAR sample[4] = {in[j * 2], in[pj + 1], in[j * 2], in[pj + 3]};
-  if (hi - lo < 8) {
-    for (ULONG b = lo; b < hi; ++b) out[b] = UCHAR((sample[b & 3] + in[b]) >> 1);
-  } else {
-    // The pattern of a word beginning at byte b.
-    const auto wordAt = [&sample](ULONG b) {
-      const uint64_t four = uint64_t(sample[b & 3]) | uint64_t(sample[(b + 1) & 3]) << 8 |
-                            uint64_t(sample[(b + 2) & 3]) << 16 | uint64_t(sample[(b + 3) & 3]) << 24;
-      return four | four << 32;
-    };
-    const uint64_t first = wordAt(lo);
-    const uint64_t pattern[3] = {first, first, first};
-    HalfSumRun(in, out, lo, hi, pattern, wordAt(hi - 8));
-  }
-  if (!(j & 1)) out[pj + 3] = in[pj + 3];
+  const Yuy2Streak s = BeginStreakYuy2(in, j, width);
+  DrawStreakYuy2(in, out, s);
+  EndStreakYuy2(in, out, j);
 }
 
 // Pixels j ... end - 1 of a row, one by one; the first pixel of a row (which
@@ -229,6 +258,36 @@ QCAM_TARGET_AVX2 void StreakRowRgbAvx2(const UCHAR* in, PUCHAR out, LONG width) 
   StreaksRgbFrom(in, out, j, width, width);
 }
 
+// (pattern byte + p[k]) >> 1 for the 32 bytes at p: the common bits plus
+// half the differing ones, as in HalfSums.
+QCAM_TARGET_AVX2 inline __m256i HalfSums32(const UCHAR* p, __m256i pattern) {
+  const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+  const __m256i half = _mm256_and_si256(_mm256_srli_epi16(_mm256_xor_si256(a, pattern), 1), _mm256_set1_epi8(0x7F));
+  return _mm256_add_epi8(_mm256_and_si256(a, pattern), half);
+}
+
+// The YUY2 streak with runs of 32 bytes or more in 32-byte blocks: the
+// pattern repeats every four bytes, so every block from lo on takes the same
+// one, and the last block, which ends at hi, may cover bytes already
+// written and writes them again with the same values.
+QCAM_TARGET_AVX2 __attribute__((noinline)) void StreakYuy2Avx2(const UCHAR* in, PUCHAR out, LONG j, LONG width) {
+  const Yuy2Streak s = BeginStreakYuy2(in, j, width);
+  if (s.hi - s.lo < 32) {
+    DrawStreakYuy2(in, out, s);
+  } else {
+    const __m256i pattern = _mm256_set1_epi32(int(s.FourAt(s.lo)));
+    ULONG b = s.lo;
+    for (; b + 32 <= s.hi; b += 32)
+      _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + b), HalfSums32(in + b, pattern));
+    if (b < s.hi) {
+      const ULONG last = s.hi - 32;
+      _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + last),
+                          HalfSums32(in + last, _mm256_set1_epi32(int(s.FourAt(last)))));
+    }
+  }
+  EndStreakYuy2(in, out, j);
+}
+
 QCAM_TARGET_AVX2 void StreakRowYuy2Avx2(const UCHAR* in, PUCHAR out, LONG width) {
   const LONG rowBytes = width * 2;
   const __m256i rise = _mm256_set1_epi8(30);
@@ -247,15 +306,21 @@ QCAM_TARGET_AVX2 void StreakRowYuy2Avx2(const UCHAR* in, PUCHAR out, LONG width)
         ~uint32_t(_mm256_movemask_epi8(_mm256_cmpeq_epi8(start, _mm256_setzero_si256()))) & 0x55555555u;
     count = ListYuy2Pixels(ys, j, starts, count);
   }
-  for (LONG i = 0; i < count; ++i) StreakYuy2(in, out, starts[i], width);
+  for (LONG i = 0; i < count; ++i) StreakYuy2Avx2(in, out, starts[i], width);
   StreaksYuy2From(in, out, j, width, width);
 }
 #endif
 
+// A streak reads and writes its own row only, so each row is copied into the
+// start of the scratch picture and drawn from that copy straight into the
+// picture: the same output as drawing the whole picture from a copy of it,
+// without copying the picture there and back.
 VOID Streaks(PUCHAR picture, LONG height, ULONG rowBytes, LONG width, PUCHAR scratch, StreakRow row) {
-  std::memcpy(scratch, picture, rowBytes * ULONG(height));
-  for (LONG y = 0; y < height; ++y) row(picture + ULONG(y) * rowBytes, scratch + ULONG(y) * rowBytes, width);
-  std::memcpy(picture, scratch, rowBytes * ULONG(height));
+  for (LONG y = 0; y < height; ++y) {
+    PUCHAR out = picture + ULONG(y) * rowBytes;
+    std::memcpy(scratch, out, rowBytes);
+    row(scratch, out, width);
+  }
 }
 
 }  // namespace
