@@ -152,9 +152,10 @@ struct JpegContext {
   alignas(16) SHORT StagedQuant[2][64];
   BOOLEAN StagedHuffSet[4];
   BOOLEAN StagedQuantSet[2];
-  // Per-block work areas.
-  alignas(16) SHORT Zigzag[64];
-  alignas(16) SHORT Natural[64];
+  // Per-block work areas. The entropy decoder writes each coefficient,
+  // dequantised, straight to its place in the transform's order, so the
+  // block needs no reordering pass; it is clear between blocks.
+  alignas(32) SHORT Block[64];
   alignas(16) UCHAR Pixels[64];
   alignas(16) UCHAR Halved[32];
   SHORT Pred[3];  // DC predictors of Y, Cb, Cr
@@ -460,7 +461,7 @@ LONG DecodeDc(Reader& rd, const JpegHuffTable& t) {
 // One AC step on any reader: returns false when the block ends (end of
 // block or a status).
 template <class Reader>
-inline bool AcStep(Reader& rd, const JpegHuffTable& t, SHORT* zz, int& k, int& last) {
+inline bool AcStep(Reader& rd, const JpegHuffTable& t, const SHORT* quant, SHORT* blk, int& k, int& last) {
   int rs = rd.DecodeHuffman(t);
   if (rd.Status) return false;
   int r = rs >> 4, s = rs & 15;
@@ -472,7 +473,7 @@ inline bool AcStep(Reader& rd, const JpegHuffTable& t, SHORT* zz, int& k, int& l
     }
     ULONG v = rd.GetBits(s);
     if (rd.Status) return false;
-    zz[k] = SHORT(Extend(v, s));
+    blk[kJpegZigzagToPosition[k]] = SHORT(SHORT(Extend(v, s)) * quant[k]);
     last = k++;
     return true;
   }
@@ -483,23 +484,24 @@ inline bool AcStep(Reader& rd, const JpegHuffTable& t, SHORT* zz, int& k, int& l
   return false;
 }
 
-// AC coefficients 1..63 of a block (T.81 F.2.2.2); returns the last position
-// written, 0 when none (the dequantisation treats that like 1: the first
-// group of four is always done). zz[1..63] are zero on entry.
-int DecodeAc(BitReader& rd, const JpegHuffTable& t, SHORT* zz) {
+// AC coefficients 1..63 of a block (T.81 F.2.2.2), each multiplied by its
+// quantisation value (zigzag order, low 16 bits of the product) and stored
+// at its position in the transform's order; returns the zigzag index of the
+// last one written, 0 when none. blk[1..63] are zero on entry.
+int DecodeAc(BitReader& rd, const JpegHuffTable& t, const SHORT* quant, SHORT* blk) {
   int k = 1, last = 0;
-  while (k < 64 && AcStep(rd, t, zz, k, last)) {
+  while (k < 64 && AcStep(rd, t, quant, blk, k, last)) {
   }
   return rd.Status ? 0 : last;
 }
 
-int DecodeAc(FastReader& rd, const JpegHuffTable& t, SHORT* zz) {
+int DecodeAc(FastReader& rd, const JpegHuffTable& t, const SHORT* quant, SHORT* blk) {
   int k = 1, last = 0;
   while (k < 64) {
     if (rd.NBits < 32) rd.Fill();
     if (rd.NBits < 32) {
       // A marker or the end of the data is within reach: careful steps.
-      if (!AcStep(rd, t, zz, k, last)) break;
+      if (!AcStep(rd, t, quant, blk, k, last)) break;
       continue;
     }
     // The code (at most 16 bits) and its extra bits (at most 15) are buffered.
@@ -514,7 +516,7 @@ int DecodeAc(FastReader& rd, const JpegHuffTable& t, SHORT* zz) {
           return 0;
         }
         rd.Consume(f & 15);
-        zz[k] = SHORT(f >> 16);
+        blk[kJpegZigzagToPosition[k]] = SHORT(SHORT(f >> 16) * quant[k]);
         last = k++;
         continue;
       }
@@ -543,7 +545,7 @@ int DecodeAc(FastReader& rd, const JpegHuffTable& t, SHORT* zz) {
       }
       ULONG v = ULONG(rd.Acc >> (64 - s));
       rd.Consume(s);
-      zz[k] = SHORT(Extend(v, s));
+      blk[kJpegZigzagToPosition[k]] = SHORT(SHORT(Extend(v, s)) * quant[k]);
       last = k++;
     } else if (r == 15) {
       k += 16;
@@ -602,28 +604,17 @@ inline void PutRows(const UCHAR* src, int rows, int repeat, UCHAR* plane, int pw
   }
 }
 
-// Dequantisation, de-zigzag, inverse DCT and store of the block in
-// g_Jpeg.Zigzag, block b of the MCU at (mx, my).
-void FinishBlock(const ScanTarget& t, int b, int mx, int my, int last) {
-  const bool fourY = t.Kind == kScanI420From420 || t.Kind == kScanPlanarFrom420;
-  const int lumaBlocks = fourY ? 4 : 2;
+constexpr bool HasFourLumaBlocks(ScanKind k) { return k == kScanI420From420 || k == kScanPlanarFrom420; }
+
+// Inverse DCT and store of the dequantised block in g_Jpeg.Block, block b of
+// the MCU at (mx, my); last is the zigzag index of its last coefficient.
+// Leaves the block clear.
+template <ScanKind K>
+inline void FinishBlock(const ScanTarget& t, int b, int mx, int my, int last) {
+  constexpr bool fourY = HasFourLumaBlocks(K);
+  constexpr int lumaBlocks = fourY ? 4 : 2;
   const bool luma = b < lumaBlocks;
-  SHORT* zz = g_Jpeg.Zigzag;
-  SHORT* nat = g_Jpeg.Natural;
-  const SHORT* quant = g_Jpeg.Quant[luma ? 0 : 1];
-  SHORT dc = 0;
-  if (last == 0) {
-    dc = SHORT(zz[0] * quant[0]);  // a DC-only block: the first group is all there is
-    zz[0] = 0;
-  } else {
-    JpegDequantize(zz, quant, last);
-    // Positions past the last coefficient are zero; scatter only the rest,
-    // leaving the zigzag block clear for the next one.
-    for (int k = 0; k <= last; ++k) {
-      nat[kJpegZigzagToPosition[k]] = zz[k];
-      zz[k] = 0;
-    }
-  }
+  SHORT* blk = g_Jpeg.Block;
 
   // Where the block goes, and how many rows it fills there.
   UCHAR* plane;
@@ -640,10 +631,10 @@ void FinishBlock(const ScanTarget& t, int b, int mx, int my, int last) {
     ph = t.ChromaHeight;
     x = 8 * mx;
     y = 8 * my;
-    if (t.Kind == kScanI420From422) {
+    if (K == kScanI420From422) {
       rows = 4;  // 8x8 chroma to 8x4: row pairs averaged
       y = 4 * my;
-    } else if (t.Kind == kScanPlanarFrom420) {
+    } else if (K == kScanPlanarFrom420) {
       repeat = 2;  // 8x8 chroma to 8x16: rows repeated
       y = 16 * my;
     }
@@ -652,16 +643,12 @@ void FinishBlock(const ScanTarget& t, int b, int mx, int my, int last) {
   UCHAR* out = direct ? plane + size_t(y) * size_t(pw) + size_t(x) : g_Jpeg.Pixels;
   const int stride = direct ? pw : 8;
   if (last == 0) {
+    const SHORT dc = blk[0];  // a DC-only block
+    blk[0] = 0;
     JpegIdctDcOnlyToBytes(dc, out, stride);
   } else {
-    JpegIdctToBytes(nat, out, stride);
-    // A few coefficients are cleared where they were put; a fuller block is
-    // cleared whole, which is cheaper than walking the positions.
-    if (last < 16) {
-      for (int k = 0; k <= last; ++k) nat[kJpegZigzagToPosition[k]] = 0;
-    } else {
-      JpegZeroBlock(nat);
-    }
+    JpegIdctToBytes(blk, out, stride);
+    JpegZeroBlock(blk);
   }
   if (direct) return;
   if (rows == 4) {
@@ -681,15 +668,15 @@ void FinishBlock(const ScanTarget& t, int b, int mx, int my, int last) {
 // them): predictors restart at 0 and that DC is decoded again. The planar
 // loops also accept one after any block and decode the MCU again from its
 // first block at the same place.
-template <class Reader>
+template <ScanKind K, class Reader>
 UCHAR RunScan(Reader& rd, const ScanTarget& t, ULONG* mcuCount) {
-  const bool fourY = t.Kind == kScanI420From420 || t.Kind == kScanPlanarFrom420;
-  const int blocks = fourY ? 6 : 4;
-  const bool restartAtFirstDc = t.Kind != kScanI420From420;
-  const bool restartAnyBlock = t.Kind == kScanPlanarFrom422 || t.Kind == kScanPlanarFrom420;
+  constexpr bool fourY = HasFourLumaBlocks(K);
+  constexpr int blocks = fourY ? 6 : 4;
+  constexpr bool restartAtFirstDc = K != kScanI420From420;
+  constexpr bool restartAnyBlock = K == kScanPlanarFrom422 || K == kScanPlanarFrom420;
   const int mcusX = (t.Width + 15) / 16;
   const int mcusY = fourY ? (t.Height + 15) / 16 : (t.Height + 7) / 8;
-  SHORT* zz = g_Jpeg.Zigzag;
+  SHORT* blk = g_Jpeg.Block;
 
   for (int my = 0; my < mcusY; ++my) {
     for (int mx = 0; mx < mcusX; ++mx) {
@@ -697,6 +684,7 @@ UCHAR RunScan(Reader& rd, const ScanTarget& t, ULONG* mcuCount) {
       while (b < blocks) {
         const int comp = b < blocks - 2 ? 0 : (b == blocks - 2 ? 1 : 2);
         const int tab = comp == 0 ? 0 : 1;
+        const SHORT* quant = g_Jpeg.Quant[tab];
         LONG diff = DecodeDc(rd, g_Jpeg.Huff[tab]);
         if (rd.Status) {
           if (rd.Status == kJpegStatusRestart && ((b == 0 && restartAtFirstDc) || restartAnyBlock)) {
@@ -708,11 +696,11 @@ UCHAR RunScan(Reader& rd, const ScanTarget& t, ULONG* mcuCount) {
           return rd.Status;
         }
         g_Jpeg.Pred[comp] = SHORT(g_Jpeg.Pred[comp] + diff);
-        zz[0] = g_Jpeg.Pred[comp];
-        int last = DecodeAc(rd, g_Jpeg.Huff[2 + tab], zz);
+        blk[0] = SHORT(g_Jpeg.Pred[comp] * quant[0]);
+        int last = DecodeAc(rd, g_Jpeg.Huff[2 + tab], quant, blk);
         if (rd.Status) {
           if (rd.Status == kJpegStatusRestart && restartAnyBlock) {
-            JpegZeroBlock(zz);  // the broken block may have left coefficients
+            JpegZeroBlock(blk);  // the broken block may have left coefficients
             rd.Restart();
             g_Jpeg.Pred[0] = g_Jpeg.Pred[1] = g_Jpeg.Pred[2] = 0;
             b = 0;
@@ -720,7 +708,7 @@ UCHAR RunScan(Reader& rd, const ScanTarget& t, ULONG* mcuCount) {
           }
           return rd.Status;
         }
-        FinishBlock(t, b, mx, my, last);
+        FinishBlock<K>(t, b, mx, my, last);
         ++b;
       }
       ++*mcuCount;
@@ -730,23 +718,37 @@ UCHAR RunScan(Reader& rd, const ScanTarget& t, ULONG* mcuCount) {
   return kJpegStatusOk;
 }
 
+template <class Reader>
+UCHAR RunScanOfKind(Reader& rd, const ScanTarget& t, ULONG* mcuCount) {
+  switch (t.Kind) {
+    case kScanI420From420:
+      return RunScan<kScanI420From420>(rd, t, mcuCount);
+    case kScanI420From422:
+      return RunScan<kScanI420From422>(rd, t, mcuCount);
+    case kScanPlanarFrom422:
+      return RunScan<kScanPlanarFrom422>(rd, t, mcuCount);
+    case kScanPlanarFrom420:
+      break;
+  }
+  return RunScan<kScanPlanarFrom420>(rd, t, mcuCount);
+}
+
 UCHAR RunScanWithReader(const UCHAR* frame, const UCHAR* entropy, const UCHAR* end, const ScanTarget& t) {
   g_Jpeg.Pred[0] = g_Jpeg.Pred[1] = g_Jpeg.Pred[2] = 0;
-  // Both blocks are kept clear between blocks; a decode that failed inside
-  // a block may have left values behind.
-  JpegZeroBlock(g_Jpeg.Zigzag);
-  JpegZeroBlock(g_Jpeg.Natural);
+  // The block is kept clear between blocks; a decode that failed inside a
+  // block may have left values behind.
+  JpegZeroBlock(g_Jpeg.Block);
   JpegDecodeState& s = g_Jpeg.Last;
   s = JpegDecodeState{};
   if (g_Jpeg.BitByBit) {
     BitReader rd;
     rd.Start(entropy, end);
-    s.Status = RunScan(rd, t, &s.McuCount);
+    s.Status = RunScanOfKind(rd, t, &s.McuCount);
     rd.Report(frame, entropy, &s);
   } else {
     FastReader rd;
     rd.Start(entropy, end);
-    s.Status = RunScan(rd, t, &s.McuCount);
+    s.Status = RunScanOfKind(rd, t, &s.McuCount);
     rd.Report(frame, entropy, &s);
   }
   return s.Status;
