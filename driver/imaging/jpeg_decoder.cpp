@@ -458,6 +458,42 @@ LONG DecodeDc(Reader& rd, const JpegHuffTable& t) {
   return Extend(v, s);
 }
 
+// The same on the wide reader: while 32 bits are buffered, the code (at most
+// 16 bits) and its difference bits (at most 11) cannot reach a marker or the
+// end of the data, so the checks of the general path fall away.
+template <>
+LONG DecodeDc(FastReader& rd, const JpegHuffTable& t) {
+  if (!rd.Status && rd.NBits < 32) rd.Fill();
+  if (rd.Status || rd.NBits < 32) {
+    int s = rd.DecodeHuffman(t);
+    if (rd.Status) return 0;
+    if (s > 11) {
+      rd.Status = kJpegStatusCodeError;
+      return 0;
+    }
+    ULONG v = rd.GetBits(s);
+    if (rd.Status) return 0;
+    return Extend(v, s);
+  }
+  int s;
+  const USHORT e = t.Lookahead[rd.Acc >> (64 - kJpegLookaheadBits)];
+  if (e) {
+    rd.Consume(e >> 8);
+    s = e & 0xFF;
+  } else {
+    s = rd.DecodeLong(t);
+    if (rd.Status) return 0;
+  }
+  if (s > 11) {
+    rd.Status = kJpegStatusCodeError;
+    return 0;
+  }
+  if (s == 0) return 0;
+  const ULONG v = ULONG(rd.Acc >> (64 - s));
+  rd.Consume(s);
+  return Extend(v, s);
+}
+
 // One AC step on any reader: returns false when the block ends (end of
 // block or a status).
 template <class Reader>
@@ -806,6 +842,15 @@ ULONG DecodeFrame(PUCHAR dst, ULONG dstLength, const UCHAR* src, ULONG srcLength
   return dstLength;
 }
 
+// Whether 16 counts and their symbols are those a table was built from.
+bool SameHuffmanTable(const UCHAR* counts, const UCHAR* symbols, int total, const JpegHuffTable& t) {
+  for (int l = 1; l <= 16; ++l)
+    if (t.Bits[l] != counts[l - 1]) return false;
+  for (int i = 0; i < total; ++i)
+    if (t.HuffVal[i] != symbols[i]) return false;
+  return true;
+}
+
 // The tables of a DHT segment [p, e), built into the staging tables; false
 // when a table lies outside the model (class or id above 1, more than 256
 // symbols, counts that overflow their lengths) or runs past the segment.
@@ -818,8 +863,16 @@ bool StageHuffmanTables(const UCHAR* p, const UCHAR* const e) {
     for (int i = 1; i <= 16; ++i) total += p[i];
     if (total > 256 || e - p < 17 + total || !HuffCountsFit(p + 1)) return false;
     const int index = th + 2 * tc;
-    BuildHuffTable(p + 1, p + 17, g_Jpeg.StagedHuff[index]);
-    g_Jpeg.StagedHuffSet[index] = TRUE;
+    // Camera frames repeat the same tables in every frame: a table equal to
+    // the one in force needs no building (the tables are built from the
+    // counts and symbols alone), and it cancels an earlier one staged for
+    // the same place in this header.
+    if (SameHuffmanTable(p + 1, p + 17, total, g_Jpeg.Huff[index])) {
+      g_Jpeg.StagedHuffSet[index] = FALSE;
+    } else {
+      BuildHuffTable(p + 1, p + 17, g_Jpeg.StagedHuff[index]);
+      g_Jpeg.StagedHuffSet[index] = TRUE;
+    }
     p += 17 + total;
   }
   return true;
