@@ -69,7 +69,7 @@ constexpr void BuildHuffTable(const UCHAR* counts, const UCHAR* symbols, JpegHuf
   }
   t.MinCode[0] = t.ValPtr[0] = 0;
   t.MaxCode[0] = t.MaxCode[17] = -1;
-  // Lookahead: run the bit-by-bit decode on every 9-bit pattern and keep the
+  // Lookahead: run the bit-by-bit decode on every 10-bit pattern and keep the
   // result where it finishes within those bits.
   for (int p = 0; p < (1 << kJpegLookaheadBits); ++p) {
     LONG c = (p >> (kJpegLookaheadBits - 1)) & 1;
@@ -532,31 +532,47 @@ int DecodeAc(BitReader& rd, const JpegHuffTable& t, const SHORT* quant, SHORT* b
 }
 
 int DecodeAc(FastReader& rd, const JpegHuffTable& t, const SHORT* quant, SHORT* blk) {
+  // The bit buffer lives in registers for the fast steps and goes back to
+  // the reader around everything that uses the reader itself.
+  ULONGLONG acc = rd.Acc;
+  int nbits = rd.NBits;
   int k = 1, last = 0;
   while (k < 64) {
-    if (rd.NBits < 32) rd.Fill();
-    if (rd.NBits < 32) {
-      // A marker or the end of the data is within reach: careful steps.
-      if (!AcStep(rd, t, quant, blk, k, last)) break;
-      continue;
+    if (nbits < 32) {
+      rd.Acc = acc;
+      rd.NBits = nbits;
+      rd.Fill();
+      acc = rd.Acc;
+      nbits = rd.NBits;
+      if (nbits < 32) {
+        // A marker or the end of the data is within reach: careful steps.
+        const bool more = AcStep(rd, t, quant, blk, k, last);
+        acc = rd.Acc;
+        nbits = rd.NBits;
+        if (!more) break;
+        continue;
+      }
     }
     // The code (at most 16 bits) and its extra bits (at most 15) are buffered.
-    const LONG f = t.AcLookahead[rd.Acc >> (64 - kJpegLookaheadBits)];
+    const LONG f = t.AcLookahead[acc >> (64 - kJpegLookaheadBits)];
     if (f) {
       const int kind = (f >> 12) & 3;
       if (kind == 1) {
         k += (f >> 8) & 15;
         if (k > 63) {
-          rd.Consume((f >> 4) & 15);  // the code only: the bit-by-bit decoder stops before the value
+          rd.Acc = acc << ((f >> 4) & 15);  // the code only: the bit-by-bit decoder stops before the value
+          rd.NBits = nbits - ((f >> 4) & 15);
           rd.Status = kJpegStatusCodeError;
           return 0;
         }
-        rd.Consume(f & 15);
+        acc <<= f & 15;
+        nbits -= f & 15;
         blk[kJpegZigzagToPosition[k]] = SHORT(SHORT(f >> 16) * quant[k]);
         last = k++;
         continue;
       }
-      rd.Consume(f & 15);
+      acc <<= f & 15;
+      nbits -= f & 15;
       if (kind == 3) {
         k += 16;
         continue;
@@ -564,23 +580,31 @@ int DecodeAc(FastReader& rd, const JpegHuffTable& t, const SHORT* quant, SHORT* 
       break;
     }
     int rs;
-    USHORT e = t.Lookahead[rd.Acc >> (64 - kJpegLookaheadBits)];
+    const USHORT e = t.Lookahead[acc >> (64 - kJpegLookaheadBits)];
     if (e) {
-      rd.Consume(e >> 8);
+      acc <<= e >> 8;
+      nbits -= e >> 8;
       rs = e & 0xFF;
     } else {
+      rd.Acc = acc;
+      rd.NBits = nbits;
       rs = rd.DecodeLong(t);
       if (rd.Status) return 0;
+      acc = rd.Acc;
+      nbits = rd.NBits;
     }
-    int r = rs >> 4, s = rs & 15;
+    const int r = rs >> 4, s = rs & 15;
     if (s) {
       k += r;
       if (k > 63) {
+        rd.Acc = acc;
+        rd.NBits = nbits;
         rd.Status = kJpegStatusCodeError;
         return 0;
       }
-      ULONG v = ULONG(rd.Acc >> (64 - s));
-      rd.Consume(s);
+      const ULONG v = ULONG(acc >> (64 - s));
+      acc <<= s;
+      nbits -= s;
       blk[kJpegZigzagToPosition[k]] = SHORT(SHORT(Extend(v, s)) * quant[k]);
       last = k++;
     } else if (r == 15) {
@@ -589,6 +613,8 @@ int DecodeAc(FastReader& rd, const JpegHuffTable& t, const SHORT* quant, SHORT* 
       break;
     }
   }
+  rd.Acc = acc;
+  rd.NBits = nbits;
   return rd.Status ? 0 : last;
 }
 
