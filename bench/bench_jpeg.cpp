@@ -257,6 +257,7 @@ ROW(OursI420BitByBit, 640x480_422, 640, 480, false, 0, Scene::kSynthetic);
 // repetitions) and prints ours / libjpeg-turbo for each at the end.
 class RatioReporter : public benchmark::ConsoleReporter {
  public:
+  RatioReporter() : ConsoleReporter(OO_Tabular) {}  // plain text, for logs
   void ReportRuns(const std::vector<Run>& runs) override {
     ConsoleReporter::ReportRuns(runs);
     for (const Run& r : runs) {
