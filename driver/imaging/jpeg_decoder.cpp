@@ -624,7 +624,7 @@ enum ScanKind {
   kScanI420From420,    // Y 2x2: four Y blocks, chroma 8x8 into the quarter planes
   kScanI420From422,    // Y 2x1: two Y blocks, chroma 8x8 halved to 8x4
   kScanPlanarFrom422,  // Y 2x1 into planar 4:2:2 for the BGR conversion
-  kScanPlanarFrom420,  // Y 2x2 into planar 4:2:2, chroma rows repeated
+  kScanPlanarFrom420,  // Y 2x2 into planar 4:2:0, each chroma row serving two luma rows
 };
 
 struct ScanTarget {
@@ -637,28 +637,32 @@ struct ScanTarget {
   UCHAR* Bgr;  // planar loops: the bottom-up picture the planes convert into
 };
 
-// Converts picture rows [from, to) of the planar 4:2:2 planes into the
-// bottom-up BGR picture (source row r goes to output row height - 1 - r). The
-// planar loops call it after each MCU row, while that row's planes are still
-// in the cache; rows are final once their MCU row is done.
+// Converts picture rows [from, to) of the planar planes into the bottom-up
+// BGR picture (source row r goes to output row height - 1 - r); with 4:2:0
+// planes, chroma row r / 2 serves luma row r. The planar loops call it after
+// each MCU row, while that row's planes are still in the cache; rows are
+// final once their MCU row is done.
 void ConvertRows(const ScanTarget& t, int from, int to) {
   if (to > t.Height) to = t.Height;
   const size_t rowBytes = size_t(t.Width) * 3;
-  for (int r = from; r < to; ++r)
-    JpegRowToBgr(t.Y + size_t(r) * size_t(t.Width), t.Cb + size_t(r) * size_t(t.ChromaWidth),
-                 t.Cr + size_t(r) * size_t(t.ChromaWidth), t.Width, t.Bgr + size_t(t.Height - 1 - r) * rowBytes);
+  const int chromaShift = t.Kind == kScanPlanarFrom420 ? 1 : 0;
+  for (int r = from; r < to; ++r) {
+    const size_t c = size_t(r >> chromaShift) * size_t(t.ChromaWidth);
+    JpegRowToBgr(t.Y + size_t(r) * size_t(t.Width), t.Cb + c, t.Cr + c, t.Width,
+                 t.Bgr + size_t(t.Height - 1 - r) * rowBytes);
+  }
 }
 
-// Writes rows of 8 bytes (each repeated `repeat` times) at (x, y), clipped
-// to the plane: partial MCUs at the right and bottom edges stay inside.
-inline void PutRows(const UCHAR* src, int rows, int repeat, UCHAR* plane, int pw, int ph, int x, int y) {
+// Writes rows of 8 bytes at (x, y), clipped to the plane: partial MCUs at
+// the right and bottom edges stay inside.
+inline void PutRows(const UCHAR* src, int rows, UCHAR* plane, int pw, int ph, int x, int y) {
   if (x >= pw || y >= ph) return;
   int cols = pw - x < 8 ? pw - x : 8;
-  int n = rows * repeat;
+  int n = rows;
   if (y + n > ph) n = ph - y;
   UCHAR* d = plane + size_t(y) * size_t(pw) + size_t(x);
   for (int r = 0; r < n; ++r, d += pw) {
-    const UCHAR* s = src + 8 * (repeat == 1 ? r : r / repeat);
+    const UCHAR* s = src + 8 * r;
     if (cols == 8)
       std::memcpy(d, s, 8);
     else
@@ -680,7 +684,7 @@ inline void FinishBlock(const ScanTarget& t, int b, int mx, int my, int last) {
 
   // Where the block goes, and how many rows it fills there.
   UCHAR* plane;
-  int pw, ph, x, y, rows = 8, repeat = 1;
+  int pw, ph, x, y, rows = 8;
   if (luma) {
     plane = t.Y;
     pw = t.Width;
@@ -696,12 +700,9 @@ inline void FinishBlock(const ScanTarget& t, int b, int mx, int my, int last) {
     if (K == kScanI420From422) {
       rows = 4;  // 8x8 chroma to 8x4: row pairs averaged
       y = 4 * my;
-    } else if (K == kScanPlanarFrom420) {
-      repeat = 2;  // 8x8 chroma to 8x16: rows repeated
-      y = 16 * my;
     }
   }
-  const bool direct = rows == 8 && repeat == 1 && x + 8 <= pw && y + 8 <= ph;
+  const bool direct = rows == 8 && x + 8 <= pw && y + 8 <= ph;
   UCHAR* out = direct ? plane + size_t(y) * size_t(pw) + size_t(x) : g_Jpeg.Pixels;
   const int stride = direct ? pw : 8;
   if (last == 0) {
@@ -715,9 +716,9 @@ inline void FinishBlock(const ScanTarget& t, int b, int mx, int my, int last) {
   if (direct) return;
   if (rows == 4) {
     JpegHalveRows(g_Jpeg.Pixels, g_Jpeg.Halved);
-    PutRows(g_Jpeg.Halved, 4, 1, plane, pw, ph, x, y);
+    PutRows(g_Jpeg.Halved, 4, plane, pw, ph, x, y);
   } else {
-    PutRows(g_Jpeg.Pixels, 8, repeat, plane, pw, ph, x, y);
+    PutRows(g_Jpeg.Pixels, 8, plane, pw, ph, x, y);
   }
 }
 
@@ -859,9 +860,9 @@ ULONG DecodeFrame(PUCHAR dst, ULONG dstLength, const UCHAR* src, ULONG srcLength
     t.Kind = is420 ? kScanPlanarFrom420 : kScanPlanarFrom422;
     t.Y = stream->ScratchBuffer;
     t.ChromaWidth = w / 2;
-    t.ChromaHeight = h;
+    t.ChromaHeight = is420 ? h / 2 : h;
     t.Cb = t.Y + pixels;
-    t.Cr = t.Cb + size_t(w / 2) * size_t(h);
+    t.Cr = t.Cb + size_t(t.ChromaWidth) * size_t(t.ChromaHeight);
     t.Bgr = dst;
   }
   if (RunScanWithReader(src, src + offset, src + srcLength, t) != kJpegStatusOk) return 0;
