@@ -21,6 +21,7 @@
 #include <cstring>
 #include <map>
 #include <random>
+#include <set>
 #include <vector>
 
 #include "driver/imaging/jpeg_decoder.h"
@@ -278,9 +279,10 @@ class RatioReporter : public benchmark::ConsoleReporter {
     std::printf("\nours / libjpeg-turbo, CPU time (target: <= 1.00x)\n");
     std::printf("  %-28s %10s %10s\n", "row", "RGB24", "I420");
     double worst = 0;
-    for (const auto& [name, ours] : medians_) {
-      if (name.rfind("OursRgb24/", 0) != 0) continue;
-      const std::string row = name.substr(std::string("OursRgb24/").size());
+    std::set<std::string> rows;
+    for (const auto& [name, time] : medians_)
+      if (name.rfind("OursRgb24/", 0) == 0 || name.rfind("OursI420/", 0) == 0) rows.insert(name.substr(name.find('/') + 1));
+    for (const std::string& row : rows) {
       std::printf("  %-28s", row.c_str());
       const char* pairs[2][2] = {{"OursRgb24/", "TurboBgr/"}, {"OursI420/", "TurboYuv/"}};
       for (const auto& p : pairs) {

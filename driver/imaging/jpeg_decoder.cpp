@@ -702,6 +702,19 @@ inline void FinishBlock(const ScanTarget& t, int b, int mx, int my, int last) {
       y = 4 * my;
     }
   }
+  if (rows == 4 && x + 8 <= pw && y + 4 <= ph) {
+    // Halved straight into the plane.
+    UCHAR* out = plane + size_t(y) * size_t(pw) + size_t(x);
+    if (last == 0) {
+      const SHORT dc = blk[0];
+      blk[0] = 0;
+      JpegIdctDcOnlyToHalvedBytes(dc, out, pw);
+    } else {
+      JpegIdctToHalvedBytes(blk, out, pw);
+      JpegZeroBlock(blk);
+    }
+    return;
+  }
   const bool direct = rows == 8 && x + 8 <= pw && y + 8 <= ph;
   UCHAR* out = direct ? plane + size_t(y) * size_t(pw) + size_t(x) : g_Jpeg.Pixels;
   const int stride = direct ? pw : 8;

@@ -325,6 +325,47 @@ void JpegIdctToBytesSse2(const SHORT* in, UCHAR* out, int stride) {
 }
 #endif
 
+// The transforms followed by the halving of row pairs (see JpegHalveRows).
+void JpegIdctToHalvedBytesScalar(const SHORT* in, UCHAR* out, int stride) {
+  UCHAR full[64], half[32];
+  JpegIdctToBytesScalar(in, full, 8);
+  JpegHalveRowsScalar(full, half);
+  for (int j = 0; j < 4; ++j) std::memcpy(out + stride * j, half + 8 * j, 8);
+}
+
+void JpegIdctDcOnlyToHalvedBytesScalar(SHORT dc, UCHAR* out, int stride) {
+  UCHAR full[64], half[32];
+  JpegIdctDcOnlyToBytesScalar(dc, full, 8);
+  JpegHalveRowsScalar(full, half);
+  for (int j = 0; j < 4; ++j) std::memcpy(out + stride * j, half + 8 * j, 8);
+}
+
+#if JPEG_KERNELS_SSE2
+// Rows r and r + 1 sit in the two halves of one register after the pack;
+// the byte average of the register and its upper half is the halved row.
+void JpegIdctToHalvedBytesSse2(const SHORT* in, UCHAR* out, int stride) {
+  __m128i x[8];
+  IdctSse2Rows(in, x);
+  const __m128i flip = _mm_set1_epi8(static_cast<char>(0x80));
+  for (int r = 0; r < 8; r += 2) {
+    const __m128i two = _mm_xor_si128(_mm_packs_epi16(x[r], x[r + 1]), flip);
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(out + stride * (r / 2)), _mm_avg_epu8(two, _mm_srli_si128(two, 8)));
+  }
+}
+
+void JpegIdctDcOnlyToHalvedBytesSse2(SHORT dc, UCHAR* out, int stride) {
+  const __m128i a = _mm_set1_epi16(static_cast<short>(DcTerm(dc)));
+  const __m128i flip = _mm_set1_epi8(static_cast<char>(0x80));
+  const __m128i* pat = reinterpret_cast<const __m128i*>(kDcPattern.v);
+  for (int r = 0; r < 8; r += 2) {
+    const __m128i r0 = _mm_srai_epi16(_mm_add_epi16(a, _mm_load_si128(pat + r)), 5);
+    const __m128i r1 = _mm_srai_epi16(_mm_add_epi16(a, _mm_load_si128(pat + r + 1)), 5);
+    const __m128i two = _mm_xor_si128(_mm_packs_epi16(r0, r1), flip);
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(out + stride * (r / 2)), _mm_avg_epu8(two, _mm_srli_si128(two, 8)));
+  }
+}
+#endif
+
 // ---- dequantisation ------------------------------------------------------------
 
 void JpegDequantizeScalar(SHORT* coef, const SHORT* quant, int last) {

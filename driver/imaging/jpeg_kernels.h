@@ -69,6 +69,14 @@ void JpegIdctSse2(const SHORT* in, SHORT* out);  // in and out 16-byte aligned
 void JpegIdctToBytesSse2(const SHORT* in, UCHAR* out, int stride);
 #endif
 
+// The transforms followed by JpegHalveRows: 4 rows of 8 bytes, stride apart.
+void JpegIdctToHalvedBytesScalar(const SHORT* in, UCHAR* out, int stride);
+void JpegIdctDcOnlyToHalvedBytesScalar(SHORT dc, UCHAR* out, int stride);
+#if JPEG_KERNELS_SSE2
+void JpegIdctToHalvedBytesSse2(const SHORT* in, UCHAR* out, int stride);
+void JpegIdctDcOnlyToHalvedBytesSse2(SHORT dc, UCHAR* out, int stride);
+#endif
+
 // ---- dequantisation ------------------------------------------------------------
 // coef[k] *= quant[k] (low 16 bits) for every group of four whose first
 // position is at most last; later positions are zero and stay so.
@@ -109,6 +117,20 @@ inline void JpegIdctDcOnlyToBytes(SHORT dc, UCHAR* out, int stride) {
   JpegIdctDcOnlyToBytesSse2(dc, out, stride);
 #else
   JpegIdctDcOnlyToBytesScalar(dc, out, stride);
+#endif
+}
+inline void JpegIdctToHalvedBytes(const SHORT* in, UCHAR* out, int stride) {
+#if JPEG_KERNELS_SSE2
+  JpegIdctToHalvedBytesSse2(in, out, stride);
+#else
+  JpegIdctToHalvedBytesScalar(in, out, stride);
+#endif
+}
+inline void JpegIdctDcOnlyToHalvedBytes(SHORT dc, UCHAR* out, int stride) {
+#if JPEG_KERNELS_SSE2
+  JpegIdctDcOnlyToHalvedBytesSse2(dc, out, stride);
+#else
+  JpegIdctDcOnlyToHalvedBytesScalar(dc, out, stride);
 #endif
 }
 // Clears 64 coefficients (16-byte aligned).

@@ -65,18 +65,50 @@ TEST(JpegPaths, TransformsMatchThePortableOneOnRandomAndAdversarialBlocks) {
     blocks.push_back(b);
   }
   alignas(16) SHORT in[64];
-  alignas(16) UCHAR scalar[64], fast[64], dcOnly[64];
+  alignas(16) UCHAR scalar[64], fast[64], dcOnly[64], halved[32];
+  // The halved kernels write 4 rows of 8 at a stride of 11: the bytes
+  // between the rows must stay as they were.
+  std::vector<UCHAR> strided(3 * 11 + 8), stridedRef(3 * 11 + 8);
+  auto unstride = [&](const std::vector<UCHAR>& v, UCHAR* out) {
+    for (int j = 0; j < 4; ++j) std::memcpy(out + 8 * j, v.data() + 11 * j, 8);
+  };
   int count = 0;
   for (const auto& b : blocks) {
     std::copy(b.begin(), b.end(), in);
     JpegIdctToBytesScalar(in, scalar, 8);
     JpegIdctToBytes(in, fast, 8);
     ASSERT_EQ(0, std::memcmp(scalar, fast, 64)) << "block " << count;
+    JpegHalveRowsScalar(scalar, halved);
+    for (auto kernel : {JpegIdctToHalvedBytesScalar, JpegIdctToHalvedBytes}) {
+      std::fill(strided.begin(), strided.end(), UCHAR(0xEE));
+      kernel(in, strided.data(), 11);
+      stridedRef.assign(strided.size(), UCHAR(0xEE));
+      for (int j = 0; j < 4; ++j) std::memcpy(stridedRef.data() + 11 * j, halved + 8 * j, 8);
+      ASSERT_EQ(stridedRef, strided) << "halved block " << count;
+    }
     if (std::all_of(b.begin() + 1, b.end(), [](SHORT v) { return v == 0; })) {
       JpegIdctDcOnlyToBytes(in[0], dcOnly, 8);
       ASSERT_EQ(0, std::memcmp(scalar, dcOnly, 64)) << "DC-only block " << count;
+      for (auto kernel : {JpegIdctDcOnlyToHalvedBytesScalar, JpegIdctDcOnlyToHalvedBytes}) {
+        std::fill(strided.begin(), strided.end(), UCHAR(0xEE));
+        kernel(in[0], strided.data(), 11);
+        UCHAR got[32];
+        unstride(strided, got);
+        ASSERT_EQ(0, std::memcmp(halved, got, 32)) << "DC-only halved block " << count;
+      }
     }
     ++count;
+  }
+  // Every DC value through the DC-only halved kernel.
+  for (int dc = -32768; dc <= 32767; dc += 7) {
+    alignas(16) SHORT only[64] = {};
+    only[0] = SHORT(dc);
+    JpegIdctToBytesScalar(only, scalar, 8);
+    JpegHalveRowsScalar(scalar, halved);
+    JpegIdctDcOnlyToHalvedBytes(SHORT(dc), strided.data(), 11);
+    UCHAR got[32];
+    unstride(strided, got);
+    ASSERT_EQ(0, std::memcmp(halved, got, 32)) << "DC " << dc;
   }
   std::printf("compared %d blocks\n", count);
 }
