@@ -84,7 +84,7 @@ constexpr void BuildHuffTable(const UCHAR* counts, const UCHAR* symbols, JpegHuf
     }
     if (!found) {
       t.Lookahead[p] = 0;
-      t.AcLookahead[p] = 0;
+      t.AcLookahead[p] = kJpegAcNotInTable << 8;
       continue;
     }
     LONG idx = c + t.ValPtr[len] - t.MinCode[len];
@@ -92,13 +92,13 @@ constexpr void BuildHuffTable(const UCHAR* counts, const UCHAR* symbols, JpegHuf
     const int rs = int(t.HuffVal[idx] & 0xFF);
     t.Lookahead[p] = static_cast<USHORT>((len << 8) | rs);
     const int r = rs >> 4, s = rs & 15;
-    t.AcLookahead[p] = 0;
+    t.AcLookahead[p] = kJpegAcNotInTable << 8;
     if (s == 0) {
-      t.AcLookahead[p] = len | (len << 4) | ((r == 15 ? 3 : 2) << 12);
+      t.AcLookahead[p] = len | ((r == 15 ? kJpegAcZeroRun : kJpegAcEndOfBlock) << 8) | (len << 16);
     } else if (len + s <= kJpegLookaheadBits) {
       const ULONG v = ULONG(p >> (kJpegLookaheadBits - len - s)) & ((1u << s) - 1);
       const LONG value = (v & (1u << (s - 1))) ? LONG(v) : LONG(v) - ((1 << s) - 1);
-      t.AcLookahead[p] = LONG(ULONG(len + s) | (ULONG(len) << 4) | (ULONG(r) << 8) | (1u << 12) | (ULONG(value) << 16));
+      t.AcLookahead[p] = LONG(ULONG(len + s) | (ULONG(r) << 8) | (ULONG(len) << 16) | (ULONG(value) << 20));
     }
   }
 }
@@ -555,28 +555,31 @@ int DecodeAc(FastReader& rd, const JpegHuffTable& t, const SHORT* quant, SHORT* 
     }
     // The code (at most 16 bits) and its extra bits (at most 15) are buffered.
     const LONG f = t.AcLookahead[acc >> (64 - kJpegLookaheadBits)];
-    if (f) {
-      const int kind = (f >> 12) & 3;
-      if (kind == 1) {
-        k += (f >> 8) & 15;
-        if (k > 63) {
-          rd.Acc = acc << ((f >> 4) & 15);  // the code only: the bit-by-bit decoder stops before the value
-          rd.NBits = nbits - ((f >> 4) & 15);
-          rd.Status = kJpegStatusCodeError;
-          return 0;
-        }
-        acc <<= f & 15;
-        nbits -= f & 15;
-        blk[kJpegZigzagToPosition[k]] = SHORT(SHORT(f >> 16) * quant[k]);
-        last = k++;
-        continue;
+    const int step = (f >> 8) & 0xFF;
+    if (__builtin_expect(step < 16, 1)) {  // a coefficient after a run of step zeros
+      k += step;
+      if (__builtin_expect(k > 63, 0)) {
+        const int codeLength = (f >> 16) & 15;  // the code only: the bit-by-bit decoder stops before the value
+        rd.Acc = acc << codeLength;
+        rd.NBits = nbits - codeLength;
+        rd.Status = kJpegStatusCodeError;
+        return 0;
       }
-      acc <<= f & 15;
-      nbits -= f & 15;
-      if (kind == 3) {
-        k += 16;
-        continue;
-      }
+      acc <<= f & 0xFF;
+      nbits -= f & 0xFF;
+      blk[kJpegZigzagToPosition[k]] = SHORT(SHORT(f >> 20) * quant[k]);
+      last = k++;
+      continue;
+    }
+    if (step == kJpegAcZeroRun) {
+      acc <<= f & 0xFF;
+      nbits -= f & 0xFF;
+      k += 16;
+      continue;
+    }
+    if (step == kJpegAcEndOfBlock) {
+      acc <<= f & 0xFF;
+      nbits -= f & 0xFF;
       break;
     }
     int rs;

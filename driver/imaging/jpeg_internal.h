@@ -19,12 +19,16 @@ struct JpegHuffTable {
   // Indexed by the next 10 bits: (length << 8) | symbol when the bit-by-bit
   // decode finishes within those bits, 0 when it needs more.
   USHORT Lookahead[1 << kJpegLookaheadBits];
-  // For AC tables, indexed the same way: when the code and its extra bits
-  // fit in the 10 bits, bits 0-3 give their total length, bits 4-7 the code's
-  // length, bits 8-11 the run, bits 12-13 the kind (1 coefficient, 2 end of
-  // block, 3 run of 16) and bits 16-31 the coefficient value; 0 otherwise.
+  // For AC tables, indexed the same way. Bits 8-15 tell what the bits hold:
+  // a run of 0..15 zeros and a coefficient whose code and extra bits fit in
+  // the 10 bits, kJpegAcZeroRun (16 zeros), kJpegAcEndOfBlock, or
+  // kJpegAcNotInTable. Bits 0-7 give the bits to take (code and extra bits),
+  // bits 16-19 the code's length and bits 20-31 the coefficient's value.
   LONG AcLookahead[1 << kJpegLookaheadBits];
 };
+constexpr LONG kJpegAcZeroRun = 16;
+constexpr LONG kJpegAcEndOfBlock = 0x40;
+constexpr LONG kJpegAcNotInTable = 0x80;
 
 // Bit reader status values. 0xD0 stands for every restart-class marker;
 // any other marker leaves its own code. kJpegStatusDataEnded is this
