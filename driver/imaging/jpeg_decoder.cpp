@@ -642,15 +642,23 @@ struct ScanTarget {
 
 // Converts picture rows [from, to) of the planar planes into the bottom-up
 // BGR picture (source row r goes to output row height - 1 - r); with 4:2:0
-// planes, chroma row r / 2 serves luma row r. The planar loops call it after
+// planes, chroma row r / 2 serves luma rows r and r + 1, converted together. The planar loops call it after
 // each MCU row, while that row's planes are still in the cache; rows are
 // final once their MCU row is done.
 void ConvertRows(const ScanTarget& t, int from, int to) {
   if (to > t.Height) to = t.Height;
   const size_t rowBytes = size_t(t.Width) * 3;
-  const int chromaShift = t.Kind == kScanPlanarFrom420 ? 1 : 0;
+  if (t.Kind == kScanPlanarFrom420) {
+    // from is even (a multiple of 16) and so is the height: whole pairs.
+    for (int r = from; r + 1 < to; r += 2) {
+      const size_t c = size_t(r >> 1) * size_t(t.ChromaWidth);
+      JpegRowPairToBgr(t.Y + size_t(r) * size_t(t.Width), t.Y + size_t(r + 1) * size_t(t.Width), t.Cb + c, t.Cr + c,
+                       t.Width, t.Bgr + size_t(t.Height - 1 - r) * rowBytes, t.Bgr + size_t(t.Height - 2 - r) * rowBytes);
+    }
+    return;
+  }
   for (int r = from; r < to; ++r) {
-    const size_t c = size_t(r >> chromaShift) * size_t(t.ChromaWidth);
+    const size_t c = size_t(r) * size_t(t.ChromaWidth);
     JpegRowToBgr(t.Y + size_t(r) * size_t(t.Width), t.Cb + c, t.Cr + c, t.Width,
                  t.Bgr + size_t(t.Height - 1 - r) * rowBytes);
   }

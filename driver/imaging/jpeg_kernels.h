@@ -104,6 +104,19 @@ void JpegRowToBgrAvx2(const UCHAR* y, const UCHAR* cb, const UCHAR* cr, int widt
 #endif
 #endif
 
+// Two rows sharing one row of chroma (4:2:0): the chroma terms are worked
+// out once for both. The same bytes as JpegRowToBgr on each row.
+void JpegRowPairToBgrScalar(const UCHAR* y0, const UCHAR* y1, const UCHAR* cb, const UCHAR* cr, int width, UCHAR* bgr0,
+                            UCHAR* bgr1);
+#if JPEG_KERNELS_SSE2
+void JpegRowPairToBgrSse2(const UCHAR* y0, const UCHAR* y1, const UCHAR* cb, const UCHAR* cr, int width, UCHAR* bgr0,
+                          UCHAR* bgr1);
+#if QCAM_HAVE_X86_VECTORS
+void JpegRowPairToBgrAvx2(const UCHAR* y0, const UCHAR* y1, const UCHAR* cb, const UCHAR* cr, int width, UCHAR* bgr0,
+                          UCHAR* bgr1);
+#endif
+#endif
+
 // The versions the decoder uses.
 inline void JpegIdctToBytes(const SHORT* in, UCHAR* out, int stride) {
 #if JPEG_KERNELS_SSE2
@@ -165,5 +178,18 @@ inline void JpegRowToBgr(const UCHAR* y, const UCHAR* cb, const UCHAR* cr, int w
   JpegRowToBgrSse2(y, cb, cr, width, bgr);
 #else
   JpegRowToBgrScalar(y, cb, cr, width, bgr);
+#endif
+}
+inline void JpegRowPairToBgr(const UCHAR* y0, const UCHAR* y1, const UCHAR* cb, const UCHAR* cr, int width, UCHAR* bgr0,
+                             UCHAR* bgr1) {
+#if JPEG_KERNELS_SSE2 && QCAM_HAVE_X86_VECTORS
+  if (EffectVectorLevel() >= VectorLevel::kAvx2)
+    JpegRowPairToBgrAvx2(y0, y1, cb, cr, width, bgr0, bgr1);
+  else
+    JpegRowPairToBgrSse2(y0, y1, cb, cr, width, bgr0, bgr1);
+#elif JPEG_KERNELS_SSE2
+  JpegRowPairToBgrSse2(y0, y1, cb, cr, width, bgr0, bgr1);
+#else
+  JpegRowPairToBgrScalar(y0, y1, cb, cr, width, bgr0, bgr1);
 #endif
 }

@@ -113,6 +113,43 @@ TEST(JpegPaths, TransformsMatchThePortableOneOnRandomAndAdversarialBlocks) {
   std::printf("compared %d blocks\n", count);
 }
 
+// The two-row conversion of 4:2:0 pictures against two portable rows: every
+// (Cb, Cr) pair, random luma, awkward widths, outputs of exactly the row size.
+TEST(JpegPaths, RowPairConversionMatchesTwoPortableRows) {
+  const uint32_t seed = 20261209;
+  std::printf("seed %u\n", seed);
+  std::mt19937 rng(seed);
+  for (int width : {2, 14, 16, 18, 30, 32, 34, 46, 62, 64, 66, 96, 1280}) {
+    const size_t n = static_cast<size_t>(width);
+    std::vector<UCHAR> y0(n), y1(n), cb(n / 2), cr(n / 2), ref0(n * 3), ref1(n * 3), out0(n * 3), out1(n * 3);
+    for (int start = 0; start < 65536; start += width / 2) {
+      for (int i = 0; i < width / 2; ++i) {
+        const int pair = (start + i) & 0xFFFF;
+        cb[size_t(i)] = UCHAR(pair & 0xFF);
+        cr[size_t(i)] = UCHAR(pair >> 8);
+      }
+      for (auto& v : y0) v = UCHAR(rng());
+      for (auto& v : y1) v = UCHAR(rng());
+      JpegRowToBgrScalar(y0.data(), cb.data(), cr.data(), width, ref0.data());
+      JpegRowToBgrScalar(y1.data(), cb.data(), cr.data(), width, ref1.data());
+      std::vector<std::pair<const char*, decltype(&JpegRowPairToBgrScalar)>> kernels = {
+          {"scalar", JpegRowPairToBgrScalar}, {"dispatched", JpegRowPairToBgr}};
+#if JPEG_KERNELS_SSE2
+      kernels.push_back({"SSE2", JpegRowPairToBgrSse2});
+#if QCAM_HAVE_X86_VECTORS
+      if (__builtin_cpu_supports("avx2")) kernels.push_back({"AVX2", JpegRowPairToBgrAvx2});
+#endif
+#endif
+      for (const auto& [name, kernel] : kernels) {
+        kernel(y0.data(), y1.data(), cb.data(), cr.data(), width, out0.data(), out1.data());
+        ASSERT_EQ(ref0, out0) << name << " width " << width << " start " << start;
+        ASSERT_EQ(ref1, out1) << name << " width " << width << " start " << start;
+      }
+      if (width != 1280 && width != 96) break;
+    }
+  }
+}
+
 // One decode's observable result.
 struct Outcome {
   ULONG n = 0;
