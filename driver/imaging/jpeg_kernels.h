@@ -79,7 +79,9 @@ void JpegIdctDcOnlyToHalvedBytesSse2(SHORT dc, UCHAR* out, int stride);
 
 // ---- dequantisation ------------------------------------------------------------
 // coef[k] *= quant[k] (low 16 bits) for every group of four whose first
-// position is at most last; later positions are zero and stay so.
+// position is at most last; later positions are zero and stay so. (The
+// decoder multiplies each coefficient as it decodes it, with the same
+// 16-bit product; these are the block-wise forms.)
 void JpegDequantizeScalar(SHORT* coef, const SHORT* quant, int last);
 #if JPEG_KERNELS_SSE2
 void JpegDequantizeSse2(SHORT* coef, const SHORT* quant, int last);  // 16-byte aligned
@@ -152,13 +154,6 @@ inline void JpegZeroBlock(SHORT* block) {
   for (int i = 0; i < 8; ++i) _mm_store_si128(reinterpret_cast<__m128i*>(block) + i, _mm_setzero_si128());
 #else
   for (int i = 0; i < 64; ++i) block[i] = 0;
-#endif
-}
-inline void JpegDequantize(SHORT* coef, const SHORT* quant, int last) {
-#if JPEG_KERNELS_SSE2
-  JpegDequantizeSse2(coef, quant, last);
-#else
-  JpegDequantizeScalar(coef, quant, last);
 #endif
 }
 inline void JpegHalveRows(const UCHAR* block, UCHAR* out) {
