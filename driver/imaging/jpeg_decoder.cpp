@@ -69,7 +69,7 @@ constexpr void BuildHuffTable(const UCHAR* counts, const UCHAR* symbols, JpegHuf
   }
   t.MinCode[0] = t.ValPtr[0] = 0;
   t.MaxCode[0] = t.MaxCode[17] = -1;
-  // Lookahead: run the bit-by-bit decode on every 9-bit pattern and keep the
+  // Lookahead: run the bit-by-bit decode on every 10-bit pattern and keep the
   // result where it finishes within those bits.
   for (int p = 0; p < (1 << kJpegLookaheadBits); ++p) {
     LONG c = (p >> (kJpegLookaheadBits - 1)) & 1;
@@ -84,7 +84,7 @@ constexpr void BuildHuffTable(const UCHAR* counts, const UCHAR* symbols, JpegHuf
     }
     if (!found) {
       t.Lookahead[p] = 0;
-      t.AcLookahead[p] = 0;
+      t.AcLookahead[p] = kJpegAcNotInTable << 8;
       continue;
     }
     LONG idx = c + t.ValPtr[len] - t.MinCode[len];
@@ -92,13 +92,13 @@ constexpr void BuildHuffTable(const UCHAR* counts, const UCHAR* symbols, JpegHuf
     const int rs = int(t.HuffVal[idx] & 0xFF);
     t.Lookahead[p] = static_cast<USHORT>((len << 8) | rs);
     const int r = rs >> 4, s = rs & 15;
-    t.AcLookahead[p] = 0;
+    t.AcLookahead[p] = kJpegAcNotInTable << 8;
     if (s == 0) {
-      t.AcLookahead[p] = len | (len << 4) | ((r == 15 ? 3 : 2) << 12);
+      t.AcLookahead[p] = len | ((r == 15 ? kJpegAcZeroRun : kJpegAcEndOfBlock) << 8) | (len << 16);
     } else if (len + s <= kJpegLookaheadBits) {
       const ULONG v = ULONG(p >> (kJpegLookaheadBits - len - s)) & ((1u << s) - 1);
       const LONG value = (v & (1u << (s - 1))) ? LONG(v) : LONG(v) - ((1 << s) - 1);
-      t.AcLookahead[p] = LONG(ULONG(len + s) | (ULONG(len) << 4) | (ULONG(r) << 8) | (1u << 12) | (ULONG(value) << 16));
+      t.AcLookahead[p] = LONG(ULONG(len + s) | (ULONG(r) << 8) | (ULONG(len) << 16) | (ULONG(value) << 20));
     }
   }
 }
@@ -152,9 +152,10 @@ struct JpegContext {
   alignas(16) SHORT StagedQuant[2][64];
   BOOLEAN StagedHuffSet[4];
   BOOLEAN StagedQuantSet[2];
-  // Per-block work areas.
-  alignas(16) SHORT Zigzag[64];
-  alignas(16) SHORT Natural[64];
+  // Per-block work areas. The entropy decoder writes each coefficient,
+  // dequantised, straight to its place in the transform's order, so the
+  // block needs no reordering pass; it is clear between blocks.
+  alignas(32) SHORT Block[64];
   alignas(16) UCHAR Pixels[64];
   alignas(16) UCHAR Halved[32];
   SHORT Pred[3];  // DC predictors of Y, Cb, Cr
@@ -457,10 +458,46 @@ LONG DecodeDc(Reader& rd, const JpegHuffTable& t) {
   return Extend(v, s);
 }
 
+// The same on the wide reader: while 32 bits are buffered, the code (at most
+// 16 bits) and its difference bits (at most 11) cannot reach a marker or the
+// end of the data, so the checks of the general path fall away.
+template <>
+LONG DecodeDc(FastReader& rd, const JpegHuffTable& t) {
+  if (!rd.Status && rd.NBits < 32) rd.Fill();
+  if (rd.Status || rd.NBits < 32) {
+    int s = rd.DecodeHuffman(t);
+    if (rd.Status) return 0;
+    if (s > 11) {
+      rd.Status = kJpegStatusCodeError;
+      return 0;
+    }
+    ULONG v = rd.GetBits(s);
+    if (rd.Status) return 0;
+    return Extend(v, s);
+  }
+  int s;
+  const USHORT e = t.Lookahead[rd.Acc >> (64 - kJpegLookaheadBits)];
+  if (e) {
+    rd.Consume(e >> 8);
+    s = e & 0xFF;
+  } else {
+    s = rd.DecodeLong(t);
+    if (rd.Status) return 0;
+  }
+  if (s > 11) {
+    rd.Status = kJpegStatusCodeError;
+    return 0;
+  }
+  if (s == 0) return 0;
+  const ULONG v = ULONG(rd.Acc >> (64 - s));
+  rd.Consume(s);
+  return Extend(v, s);
+}
+
 // One AC step on any reader: returns false when the block ends (end of
 // block or a status).
 template <class Reader>
-inline bool AcStep(Reader& rd, const JpegHuffTable& t, SHORT* zz, int& k, int& last) {
+inline bool AcStep(Reader& rd, const JpegHuffTable& t, const SHORT* quant, SHORT* blk, int& k, int& last) {
   int rs = rd.DecodeHuffman(t);
   if (rd.Status) return false;
   int r = rs >> 4, s = rs & 15;
@@ -472,7 +509,7 @@ inline bool AcStep(Reader& rd, const JpegHuffTable& t, SHORT* zz, int& k, int& l
     }
     ULONG v = rd.GetBits(s);
     if (rd.Status) return false;
-    zz[k] = SHORT(Extend(v, s));
+    blk[kJpegZigzagToPosition[k]] = SHORT(SHORT(Extend(v, s)) * quant[k]);
     last = k++;
     return true;
   }
@@ -483,67 +520,95 @@ inline bool AcStep(Reader& rd, const JpegHuffTable& t, SHORT* zz, int& k, int& l
   return false;
 }
 
-// AC coefficients 1..63 of a block (T.81 F.2.2.2); returns the last position
-// written, 0 when none (the dequantisation treats that like 1: the first
-// group of four is always done). zz[1..63] are zero on entry.
-int DecodeAc(BitReader& rd, const JpegHuffTable& t, SHORT* zz) {
+// AC coefficients 1..63 of a block (T.81 F.2.2.2), each multiplied by its
+// quantisation value (zigzag order, low 16 bits of the product) and stored
+// at its position in the transform's order; returns the zigzag index of the
+// last one written, 0 when none. blk[1..63] are zero on entry.
+int DecodeAc(BitReader& rd, const JpegHuffTable& t, const SHORT* quant, SHORT* blk) {
   int k = 1, last = 0;
-  while (k < 64 && AcStep(rd, t, zz, k, last)) {
+  while (k < 64 && AcStep(rd, t, quant, blk, k, last)) {
   }
   return rd.Status ? 0 : last;
 }
 
-int DecodeAc(FastReader& rd, const JpegHuffTable& t, SHORT* zz) {
+int DecodeAc(FastReader& rd, const JpegHuffTable& t, const SHORT* quant, SHORT* blk) {
+  // The bit buffer lives in registers for the fast steps and goes back to
+  // the reader around everything that uses the reader itself.
+  ULONGLONG acc = rd.Acc;
+  int nbits = rd.NBits;
   int k = 1, last = 0;
   while (k < 64) {
-    if (rd.NBits < 32) rd.Fill();
-    if (rd.NBits < 32) {
-      // A marker or the end of the data is within reach: careful steps.
-      if (!AcStep(rd, t, zz, k, last)) break;
-      continue;
+    if (nbits < 32) {
+      rd.Acc = acc;
+      rd.NBits = nbits;
+      rd.Fill();
+      acc = rd.Acc;
+      nbits = rd.NBits;
+      if (nbits < 32) {
+        // A marker or the end of the data is within reach: careful steps.
+        const bool more = AcStep(rd, t, quant, blk, k, last);
+        acc = rd.Acc;
+        nbits = rd.NBits;
+        if (!more) break;
+        continue;
+      }
     }
     // The code (at most 16 bits) and its extra bits (at most 15) are buffered.
-    const LONG f = t.AcLookahead[rd.Acc >> (64 - kJpegLookaheadBits)];
-    if (f) {
-      const int kind = (f >> 12) & 3;
-      if (kind == 1) {
-        k += (f >> 8) & 15;
-        if (k > 63) {
-          rd.Consume((f >> 4) & 15);  // the code only: the bit-by-bit decoder stops before the value
-          rd.Status = kJpegStatusCodeError;
-          return 0;
-        }
-        rd.Consume(f & 15);
-        zz[k] = SHORT(f >> 16);
-        last = k++;
-        continue;
-      }
-      rd.Consume(f & 15);
-      if (kind == 3) {
-        k += 16;
-        continue;
-      }
-      break;
-    }
-    int rs;
-    USHORT e = t.Lookahead[rd.Acc >> (64 - kJpegLookaheadBits)];
-    if (e) {
-      rd.Consume(e >> 8);
-      rs = e & 0xFF;
-    } else {
-      rs = rd.DecodeLong(t);
-      if (rd.Status) return 0;
-    }
-    int r = rs >> 4, s = rs & 15;
-    if (s) {
-      k += r;
-      if (k > 63) {
+    const LONG f = t.AcLookahead[acc >> (64 - kJpegLookaheadBits)];
+    const int step = (f >> 8) & 0xFF;
+    if (__builtin_expect(step < 16, 1)) {  // a coefficient after a run of step zeros
+      k += step;
+      if (__builtin_expect(k > 63, 0)) {
+        const int codeLength = (f >> 16) & 15;  // the code only: the bit-by-bit decoder stops before the value
+        rd.Acc = acc << codeLength;
+        rd.NBits = nbits - codeLength;
         rd.Status = kJpegStatusCodeError;
         return 0;
       }
-      ULONG v = ULONG(rd.Acc >> (64 - s));
-      rd.Consume(s);
-      zz[k] = SHORT(Extend(v, s));
+      acc <<= f & 0xFF;
+      nbits -= f & 0xFF;
+      blk[kJpegZigzagToPosition[k]] = SHORT(SHORT(f >> 20) * quant[k]);
+      last = k++;
+      continue;
+    }
+    if (step == kJpegAcZeroRun) {
+      acc <<= f & 0xFF;
+      nbits -= f & 0xFF;
+      k += 16;
+      continue;
+    }
+    if (step == kJpegAcEndOfBlock) {
+      acc <<= f & 0xFF;
+      nbits -= f & 0xFF;
+      break;
+    }
+    int rs;
+    const USHORT e = t.Lookahead[acc >> (64 - kJpegLookaheadBits)];
+    if (e) {
+      acc <<= e >> 8;
+      nbits -= e >> 8;
+      rs = e & 0xFF;
+    } else {
+      rd.Acc = acc;
+      rd.NBits = nbits;
+      rs = rd.DecodeLong(t);
+      if (rd.Status) return 0;
+      acc = rd.Acc;
+      nbits = rd.NBits;
+    }
+    const int r = rs >> 4, s = rs & 15;
+    if (s) {
+      k += r;
+      if (k > 63) {
+        rd.Acc = acc;
+        rd.NBits = nbits;
+        rd.Status = kJpegStatusCodeError;
+        return 0;
+      }
+      const ULONG v = ULONG(acc >> (64 - s));
+      acc <<= s;
+      nbits -= s;
+      blk[kJpegZigzagToPosition[k]] = SHORT(SHORT(Extend(v, s)) * quant[k]);
       last = k++;
     } else if (r == 15) {
       k += 16;
@@ -551,6 +616,8 @@ int DecodeAc(FastReader& rd, const JpegHuffTable& t, SHORT* zz) {
       break;
     }
   }
+  rd.Acc = acc;
+  rd.NBits = nbits;
   return rd.Status ? 0 : last;
 }
 
@@ -560,7 +627,7 @@ enum ScanKind {
   kScanI420From420,    // Y 2x2: four Y blocks, chroma 8x8 into the quarter planes
   kScanI420From422,    // Y 2x1: two Y blocks, chroma 8x8 halved to 8x4
   kScanPlanarFrom422,  // Y 2x1 into planar 4:2:2 for the BGR conversion
-  kScanPlanarFrom420,  // Y 2x2 into planar 4:2:2, chroma rows repeated
+  kScanPlanarFrom420,  // Y 2x2 into planar 4:2:0, each chroma row serving two luma rows
 };
 
 struct ScanTarget {
@@ -573,28 +640,40 @@ struct ScanTarget {
   UCHAR* Bgr;  // planar loops: the bottom-up picture the planes convert into
 };
 
-// Converts picture rows [from, to) of the planar 4:2:2 planes into the
-// bottom-up BGR picture (source row r goes to output row height - 1 - r). The
-// planar loops call it after each MCU row, while that row's planes are still
-// in the cache; rows are final once their MCU row is done.
+// Converts picture rows [from, to) of the planar planes into the bottom-up
+// BGR picture (source row r goes to output row height - 1 - r); with 4:2:0
+// planes, chroma row r / 2 serves luma rows r and r + 1, converted together. The planar loops call it after
+// each MCU row, while that row's planes are still in the cache; rows are
+// final once their MCU row is done.
 void ConvertRows(const ScanTarget& t, int from, int to) {
   if (to > t.Height) to = t.Height;
   const size_t rowBytes = size_t(t.Width) * 3;
-  for (int r = from; r < to; ++r)
-    JpegRowToBgr(t.Y + size_t(r) * size_t(t.Width), t.Cb + size_t(r) * size_t(t.ChromaWidth),
-                 t.Cr + size_t(r) * size_t(t.ChromaWidth), t.Width, t.Bgr + size_t(t.Height - 1 - r) * rowBytes);
+  if (t.Kind == kScanPlanarFrom420) {
+    // from is even (a multiple of 16) and so is the height: whole pairs.
+    for (int r = from; r + 1 < to; r += 2) {
+      const size_t c = size_t(r >> 1) * size_t(t.ChromaWidth);
+      JpegRowPairToBgr(t.Y + size_t(r) * size_t(t.Width), t.Y + size_t(r + 1) * size_t(t.Width), t.Cb + c, t.Cr + c,
+                       t.Width, t.Bgr + size_t(t.Height - 1 - r) * rowBytes, t.Bgr + size_t(t.Height - 2 - r) * rowBytes);
+    }
+    return;
+  }
+  for (int r = from; r < to; ++r) {
+    const size_t c = size_t(r) * size_t(t.ChromaWidth);
+    JpegRowToBgr(t.Y + size_t(r) * size_t(t.Width), t.Cb + c, t.Cr + c, t.Width,
+                 t.Bgr + size_t(t.Height - 1 - r) * rowBytes);
+  }
 }
 
-// Writes rows of 8 bytes (each repeated `repeat` times) at (x, y), clipped
-// to the plane: partial MCUs at the right and bottom edges stay inside.
-inline void PutRows(const UCHAR* src, int rows, int repeat, UCHAR* plane, int pw, int ph, int x, int y) {
+// Writes rows of 8 bytes at (x, y), clipped to the plane: partial MCUs at
+// the right and bottom edges stay inside.
+inline void PutRows(const UCHAR* src, int rows, UCHAR* plane, int pw, int ph, int x, int y) {
   if (x >= pw || y >= ph) return;
   int cols = pw - x < 8 ? pw - x : 8;
-  int n = rows * repeat;
+  int n = rows;
   if (y + n > ph) n = ph - y;
   UCHAR* d = plane + size_t(y) * size_t(pw) + size_t(x);
   for (int r = 0; r < n; ++r, d += pw) {
-    const UCHAR* s = src + 8 * (repeat == 1 ? r : r / repeat);
+    const UCHAR* s = src + 8 * r;
     if (cols == 8)
       std::memcpy(d, s, 8);
     else
@@ -602,32 +681,21 @@ inline void PutRows(const UCHAR* src, int rows, int repeat, UCHAR* plane, int pw
   }
 }
 
-// Dequantisation, de-zigzag, inverse DCT and store of the block in
-// g_Jpeg.Zigzag, block b of the MCU at (mx, my).
-void FinishBlock(const ScanTarget& t, int b, int mx, int my, int last) {
-  const bool fourY = t.Kind == kScanI420From420 || t.Kind == kScanPlanarFrom420;
-  const int lumaBlocks = fourY ? 4 : 2;
+constexpr bool HasFourLumaBlocks(ScanKind k) { return k == kScanI420From420 || k == kScanPlanarFrom420; }
+
+// Inverse DCT and store of the dequantised block in g_Jpeg.Block, block b of
+// the MCU at (mx, my); last is the zigzag index of its last coefficient.
+// Leaves the block clear.
+template <ScanKind K>
+inline void FinishBlock(const ScanTarget& t, int b, int mx, int my, int last) {
+  constexpr bool fourY = HasFourLumaBlocks(K);
+  constexpr int lumaBlocks = fourY ? 4 : 2;
   const bool luma = b < lumaBlocks;
-  SHORT* zz = g_Jpeg.Zigzag;
-  SHORT* nat = g_Jpeg.Natural;
-  const SHORT* quant = g_Jpeg.Quant[luma ? 0 : 1];
-  SHORT dc = 0;
-  if (last == 0) {
-    dc = SHORT(zz[0] * quant[0]);  // a DC-only block: the first group is all there is
-    zz[0] = 0;
-  } else {
-    JpegDequantize(zz, quant, last);
-    // Positions past the last coefficient are zero; scatter only the rest,
-    // leaving the zigzag block clear for the next one.
-    for (int k = 0; k <= last; ++k) {
-      nat[kJpegZigzagToPosition[k]] = zz[k];
-      zz[k] = 0;
-    }
-  }
+  SHORT* blk = g_Jpeg.Block;
 
   // Where the block goes, and how many rows it fills there.
   UCHAR* plane;
-  int pw, ph, x, y, rows = 8, repeat = 1;
+  int pw, ph, x, y, rows = 8;
   if (luma) {
     plane = t.Y;
     pw = t.Width;
@@ -640,35 +708,41 @@ void FinishBlock(const ScanTarget& t, int b, int mx, int my, int last) {
     ph = t.ChromaHeight;
     x = 8 * mx;
     y = 8 * my;
-    if (t.Kind == kScanI420From422) {
+    if (K == kScanI420From422) {
       rows = 4;  // 8x8 chroma to 8x4: row pairs averaged
       y = 4 * my;
-    } else if (t.Kind == kScanPlanarFrom420) {
-      repeat = 2;  // 8x8 chroma to 8x16: rows repeated
-      y = 16 * my;
     }
   }
-  const bool direct = rows == 8 && repeat == 1 && x + 8 <= pw && y + 8 <= ph;
+  if (rows == 4 && x + 8 <= pw && y + 4 <= ph) {
+    // Halved straight into the plane.
+    UCHAR* out = plane + size_t(y) * size_t(pw) + size_t(x);
+    if (last == 0) {
+      const SHORT dc = blk[0];
+      blk[0] = 0;
+      JpegIdctDcOnlyToHalvedBytes(dc, out, pw);
+    } else {
+      JpegIdctToHalvedBytes(blk, out, pw);
+      JpegZeroBlock(blk);
+    }
+    return;
+  }
+  const bool direct = rows == 8 && x + 8 <= pw && y + 8 <= ph;
   UCHAR* out = direct ? plane + size_t(y) * size_t(pw) + size_t(x) : g_Jpeg.Pixels;
   const int stride = direct ? pw : 8;
   if (last == 0) {
+    const SHORT dc = blk[0];  // a DC-only block
+    blk[0] = 0;
     JpegIdctDcOnlyToBytes(dc, out, stride);
   } else {
-    JpegIdctToBytes(nat, out, stride);
-    // A few coefficients are cleared where they were put; a fuller block is
-    // cleared whole, which is cheaper than walking the positions.
-    if (last < 16) {
-      for (int k = 0; k <= last; ++k) nat[kJpegZigzagToPosition[k]] = 0;
-    } else {
-      JpegZeroBlock(nat);
-    }
+    JpegIdctToBytes(blk, out, stride);
+    JpegZeroBlock(blk);
   }
   if (direct) return;
   if (rows == 4) {
     JpegHalveRows(g_Jpeg.Pixels, g_Jpeg.Halved);
-    PutRows(g_Jpeg.Halved, 4, 1, plane, pw, ph, x, y);
+    PutRows(g_Jpeg.Halved, 4, plane, pw, ph, x, y);
   } else {
-    PutRows(g_Jpeg.Pixels, 8, repeat, plane, pw, ph, x, y);
+    PutRows(g_Jpeg.Pixels, 8, plane, pw, ph, x, y);
   }
 }
 
@@ -681,15 +755,15 @@ void FinishBlock(const ScanTarget& t, int b, int mx, int my, int last) {
 // them): predictors restart at 0 and that DC is decoded again. The planar
 // loops also accept one after any block and decode the MCU again from its
 // first block at the same place.
-template <class Reader>
+template <ScanKind K, class Reader>
 UCHAR RunScan(Reader& rd, const ScanTarget& t, ULONG* mcuCount) {
-  const bool fourY = t.Kind == kScanI420From420 || t.Kind == kScanPlanarFrom420;
-  const int blocks = fourY ? 6 : 4;
-  const bool restartAtFirstDc = t.Kind != kScanI420From420;
-  const bool restartAnyBlock = t.Kind == kScanPlanarFrom422 || t.Kind == kScanPlanarFrom420;
+  constexpr bool fourY = HasFourLumaBlocks(K);
+  constexpr int blocks = fourY ? 6 : 4;
+  constexpr bool restartAtFirstDc = K != kScanI420From420;
+  constexpr bool restartAnyBlock = K == kScanPlanarFrom422 || K == kScanPlanarFrom420;
   const int mcusX = (t.Width + 15) / 16;
   const int mcusY = fourY ? (t.Height + 15) / 16 : (t.Height + 7) / 8;
-  SHORT* zz = g_Jpeg.Zigzag;
+  SHORT* blk = g_Jpeg.Block;
 
   for (int my = 0; my < mcusY; ++my) {
     for (int mx = 0; mx < mcusX; ++mx) {
@@ -697,6 +771,7 @@ UCHAR RunScan(Reader& rd, const ScanTarget& t, ULONG* mcuCount) {
       while (b < blocks) {
         const int comp = b < blocks - 2 ? 0 : (b == blocks - 2 ? 1 : 2);
         const int tab = comp == 0 ? 0 : 1;
+        const SHORT* quant = g_Jpeg.Quant[tab];
         LONG diff = DecodeDc(rd, g_Jpeg.Huff[tab]);
         if (rd.Status) {
           if (rd.Status == kJpegStatusRestart && ((b == 0 && restartAtFirstDc) || restartAnyBlock)) {
@@ -708,11 +783,11 @@ UCHAR RunScan(Reader& rd, const ScanTarget& t, ULONG* mcuCount) {
           return rd.Status;
         }
         g_Jpeg.Pred[comp] = SHORT(g_Jpeg.Pred[comp] + diff);
-        zz[0] = g_Jpeg.Pred[comp];
-        int last = DecodeAc(rd, g_Jpeg.Huff[2 + tab], zz);
+        blk[0] = SHORT(g_Jpeg.Pred[comp] * quant[0]);
+        int last = DecodeAc(rd, g_Jpeg.Huff[2 + tab], quant, blk);
         if (rd.Status) {
           if (rd.Status == kJpegStatusRestart && restartAnyBlock) {
-            JpegZeroBlock(zz);  // the broken block may have left coefficients
+            JpegZeroBlock(blk);  // the broken block may have left coefficients
             rd.Restart();
             g_Jpeg.Pred[0] = g_Jpeg.Pred[1] = g_Jpeg.Pred[2] = 0;
             b = 0;
@@ -720,7 +795,7 @@ UCHAR RunScan(Reader& rd, const ScanTarget& t, ULONG* mcuCount) {
           }
           return rd.Status;
         }
-        FinishBlock(t, b, mx, my, last);
+        FinishBlock<K>(t, b, mx, my, last);
         ++b;
       }
       ++*mcuCount;
@@ -730,23 +805,37 @@ UCHAR RunScan(Reader& rd, const ScanTarget& t, ULONG* mcuCount) {
   return kJpegStatusOk;
 }
 
+template <class Reader>
+UCHAR RunScanOfKind(Reader& rd, const ScanTarget& t, ULONG* mcuCount) {
+  switch (t.Kind) {
+    case kScanI420From420:
+      return RunScan<kScanI420From420>(rd, t, mcuCount);
+    case kScanI420From422:
+      return RunScan<kScanI420From422>(rd, t, mcuCount);
+    case kScanPlanarFrom422:
+      return RunScan<kScanPlanarFrom422>(rd, t, mcuCount);
+    case kScanPlanarFrom420:
+      break;
+  }
+  return RunScan<kScanPlanarFrom420>(rd, t, mcuCount);
+}
+
 UCHAR RunScanWithReader(const UCHAR* frame, const UCHAR* entropy, const UCHAR* end, const ScanTarget& t) {
   g_Jpeg.Pred[0] = g_Jpeg.Pred[1] = g_Jpeg.Pred[2] = 0;
-  // Both blocks are kept clear between blocks; a decode that failed inside
-  // a block may have left values behind.
-  JpegZeroBlock(g_Jpeg.Zigzag);
-  JpegZeroBlock(g_Jpeg.Natural);
+  // The block is kept clear between blocks; a decode that failed inside a
+  // block may have left values behind.
+  JpegZeroBlock(g_Jpeg.Block);
   JpegDecodeState& s = g_Jpeg.Last;
   s = JpegDecodeState{};
   if (g_Jpeg.BitByBit) {
     BitReader rd;
     rd.Start(entropy, end);
-    s.Status = RunScan(rd, t, &s.McuCount);
+    s.Status = RunScanOfKind(rd, t, &s.McuCount);
     rd.Report(frame, entropy, &s);
   } else {
     FastReader rd;
     rd.Start(entropy, end);
-    s.Status = RunScan(rd, t, &s.McuCount);
+    s.Status = RunScanOfKind(rd, t, &s.McuCount);
     rd.Report(frame, entropy, &s);
   }
   return s.Status;
@@ -795,13 +884,22 @@ ULONG DecodeFrame(PUCHAR dst, ULONG dstLength, const UCHAR* src, ULONG srcLength
     t.Kind = is420 ? kScanPlanarFrom420 : kScanPlanarFrom422;
     t.Y = stream->ScratchBuffer;
     t.ChromaWidth = w / 2;
-    t.ChromaHeight = h;
+    t.ChromaHeight = is420 ? h / 2 : h;
     t.Cb = t.Y + pixels;
-    t.Cr = t.Cb + size_t(w / 2) * size_t(h);
+    t.Cr = t.Cb + size_t(t.ChromaWidth) * size_t(t.ChromaHeight);
     t.Bgr = dst;
   }
   if (RunScanWithReader(src, src + offset, src + srcLength, t) != kJpegStatusOk) return 0;
   return dstLength;
+}
+
+// Whether 16 counts and their symbols are those a table was built from.
+bool SameHuffmanTable(const UCHAR* counts, const UCHAR* symbols, int total, const JpegHuffTable& t) {
+  for (int l = 1; l <= 16; ++l)
+    if (t.Bits[l] != counts[l - 1]) return false;
+  for (int i = 0; i < total; ++i)
+    if (t.HuffVal[i] != symbols[i]) return false;
+  return true;
 }
 
 // The tables of a DHT segment [p, e), built into the staging tables; false
@@ -816,8 +914,16 @@ bool StageHuffmanTables(const UCHAR* p, const UCHAR* const e) {
     for (int i = 1; i <= 16; ++i) total += p[i];
     if (total > 256 || e - p < 17 + total || !HuffCountsFit(p + 1)) return false;
     const int index = th + 2 * tc;
-    BuildHuffTable(p + 1, p + 17, g_Jpeg.StagedHuff[index]);
-    g_Jpeg.StagedHuffSet[index] = TRUE;
+    // Camera frames repeat the same tables in every frame: a table equal to
+    // the one in force needs no building (the tables are built from the
+    // counts and symbols alone), and it cancels an earlier one staged for
+    // the same place in this header.
+    if (SameHuffmanTable(p + 1, p + 17, total, g_Jpeg.Huff[index])) {
+      g_Jpeg.StagedHuffSet[index] = FALSE;
+    } else {
+      BuildHuffTable(p + 1, p + 17, g_Jpeg.StagedHuff[index]);
+      g_Jpeg.StagedHuffSet[index] = TRUE;
+    }
     p += 17 + total;
   }
   return true;

@@ -6,8 +6,8 @@
 #include "driver/imaging/jpeg_decoder.h"
 
 // One Huffman table as ITU-T T.81 Annex C and F.2.2.3 build it, plus a
-// 9-bit lookahead table for the fast decoder.
-constexpr int kJpegLookaheadBits = 9;
+// 10-bit lookahead table for the fast decoder.
+constexpr int kJpegLookaheadBits = 10;
 struct JpegHuffTable {
   LONG Bits[17];      // [1..16]: number of codes of each length
   LONG HuffVal[256];  // symbols in code order
@@ -16,15 +16,19 @@ struct JpegHuffTable {
   LONG MinCode[17];
   LONG MaxCode[18];  // -1 where a length has no codes
   LONG ValPtr[17];
-  // Indexed by the next 9 bits: (length << 8) | symbol when the bit-by-bit
+  // Indexed by the next 10 bits: (length << 8) | symbol when the bit-by-bit
   // decode finishes within those bits, 0 when it needs more.
   USHORT Lookahead[1 << kJpegLookaheadBits];
-  // For AC tables, indexed the same way: when the code and its extra bits
-  // fit in the 9 bits, bits 0-3 give their total length, bits 4-7 the code's
-  // length, bits 8-11 the run, bits 12-13 the kind (1 coefficient, 2 end of
-  // block, 3 run of 16) and bits 16-31 the coefficient value; 0 otherwise.
+  // For AC tables, indexed the same way. Bits 8-15 tell what the bits hold:
+  // a run of 0..15 zeros and a coefficient whose code and extra bits fit in
+  // the 10 bits, kJpegAcZeroRun (16 zeros), kJpegAcEndOfBlock, or
+  // kJpegAcNotInTable. Bits 0-7 give the bits to take (code and extra bits),
+  // bits 16-19 the code's length and bits 20-31 the coefficient's value.
   LONG AcLookahead[1 << kJpegLookaheadBits];
 };
+constexpr LONG kJpegAcZeroRun = 16;
+constexpr LONG kJpegAcEndOfBlock = 0x40;
+constexpr LONG kJpegAcNotInTable = 0x80;
 
 // Bit reader status values. 0xD0 stands for every restart-class marker;
 // any other marker leaves its own code. kJpegStatusDataEnded is this

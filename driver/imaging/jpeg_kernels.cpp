@@ -325,6 +325,47 @@ void JpegIdctToBytesSse2(const SHORT* in, UCHAR* out, int stride) {
 }
 #endif
 
+// The transforms followed by the halving of row pairs (see JpegHalveRows).
+void JpegIdctToHalvedBytesScalar(const SHORT* in, UCHAR* out, int stride) {
+  UCHAR full[64], half[32];
+  JpegIdctToBytesScalar(in, full, 8);
+  JpegHalveRowsScalar(full, half);
+  for (int j = 0; j < 4; ++j) std::memcpy(out + stride * j, half + 8 * j, 8);
+}
+
+void JpegIdctDcOnlyToHalvedBytesScalar(SHORT dc, UCHAR* out, int stride) {
+  UCHAR full[64], half[32];
+  JpegIdctDcOnlyToBytesScalar(dc, full, 8);
+  JpegHalveRowsScalar(full, half);
+  for (int j = 0; j < 4; ++j) std::memcpy(out + stride * j, half + 8 * j, 8);
+}
+
+#if JPEG_KERNELS_SSE2
+// Rows r and r + 1 sit in the two halves of one register after the pack;
+// the byte average of the register and its upper half is the halved row.
+void JpegIdctToHalvedBytesSse2(const SHORT* in, UCHAR* out, int stride) {
+  __m128i x[8];
+  IdctSse2Rows(in, x);
+  const __m128i flip = _mm_set1_epi8(static_cast<char>(0x80));
+  for (int r = 0; r < 8; r += 2) {
+    const __m128i two = _mm_xor_si128(_mm_packs_epi16(x[r], x[r + 1]), flip);
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(out + stride * (r / 2)), _mm_avg_epu8(two, _mm_srli_si128(two, 8)));
+  }
+}
+
+void JpegIdctDcOnlyToHalvedBytesSse2(SHORT dc, UCHAR* out, int stride) {
+  const __m128i a = _mm_set1_epi16(static_cast<short>(DcTerm(dc)));
+  const __m128i flip = _mm_set1_epi8(static_cast<char>(0x80));
+  const __m128i* pat = reinterpret_cast<const __m128i*>(kDcPattern.v);
+  for (int r = 0; r < 8; r += 2) {
+    const __m128i r0 = _mm_srai_epi16(_mm_add_epi16(a, _mm_load_si128(pat + r)), 5);
+    const __m128i r1 = _mm_srai_epi16(_mm_add_epi16(a, _mm_load_si128(pat + r + 1)), 5);
+    const __m128i two = _mm_xor_si128(_mm_packs_epi16(r0, r1), flip);
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(out + stride * (r / 2)), _mm_avg_epu8(two, _mm_srli_si128(two, 8)));
+  }
+}
+#endif
+
 // ---- dequantisation ------------------------------------------------------------
 
 void JpegDequantizeScalar(SHORT* coef, const SHORT* quant, int last) {
@@ -393,6 +434,12 @@ void JpegRowToBgrScalar(const UCHAR* y, const UCHAR* cb, const UCHAR* cr, int wi
   }
 }
 
+void JpegRowPairToBgrScalar(const UCHAR* y0, const UCHAR* y1, const UCHAR* cb, const UCHAR* cr, int width, UCHAR* bgr0,
+                            UCHAR* bgr1) {
+  JpegRowToBgrScalar(y0, cb, cr, width, bgr0);
+  JpegRowToBgrScalar(y1, cb, cr, width, bgr1);
+}
+
 #if JPEG_KERNELS_SSE2
 namespace {
 // sign(d) * floor(|d| * k / 65536) for d in -128..127, from |d| and the
@@ -413,45 +460,74 @@ inline __m128i Pack4Pixels(__m128i p) {
 }
 }  // namespace
 
-void JpegRowToBgrSse2(const UCHAR* y, const UCHAR* cb, const UCHAR* cr, int width, UCHAR* bgr) {
+namespace {
+// The chroma terms of 8 chroma samples (16 pixels): B, G and R, as 16-bit
+// lanes.
+struct Terms128 {
+  __m128i b, g, r;
+};
+inline Terms128 ChromaTerms(const UCHAR* cb, const UCHAR* cr) {
   const __m128i zero = _mm_setzero_si128();
   const __m128i c128 = _mm_set1_epi16(128);
+  __m128i u = _mm_sub_epi16(_mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(cb)), zero), c128);
+  __m128i v = _mm_sub_epi16(_mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(cr)), zero), c128);
+  __m128i uSign = _mm_srai_epi16(u, 15), vSign = _mm_srai_epi16(v, 15);
+  __m128i uAbs = _mm_sub_epi16(_mm_xor_si128(u, uSign), uSign);
+  __m128i vAbs = _mm_sub_epi16(_mm_xor_si128(v, vSign), vSign);
+  Terms128 t;
+  t.b = ChromaTerm(uAbs, uSign, 29030, false);                                        // 1.772 / 4
+  t.g = _mm_add_epi16(ChromaTerm(uAbs, uSign, 5643, true),                            // -0.344136 / 4
+                      ChromaTerm(vAbs, vSign, 11691, true));                          // -0.714136 / 4
+  t.r = ChromaTerm(vAbs, vSign, 22968, false);                                        // 1.402 / 4
+  return t;
+}
+
+// 16 pixels of luma with their chroma terms to 48 bytes B, G, R.
+inline void Pixels16(const UCHAR* y, const Terms128& t, UCHAR* bgr) {
+  const __m128i zero = _mm_setzero_si128();
+  __m128i yv = _mm_loadu_si128(reinterpret_cast<const __m128i*>(y));
+  __m128i lLo = _mm_srli_epi16(_mm_unpacklo_epi8(yv, zero), 2);
+  __m128i lHi = _mm_srli_epi16(_mm_unpackhi_epi8(yv, zero), 2);
+  // Each chroma term serves two neighbouring pixels.
+  __m128i bLo = _mm_add_epi16(lLo, _mm_unpacklo_epi16(t.b, t.b)), bHi = _mm_add_epi16(lHi, _mm_unpackhi_epi16(t.b, t.b));
+  __m128i gLo = _mm_add_epi16(lLo, _mm_unpacklo_epi16(t.g, t.g)), gHi = _mm_add_epi16(lHi, _mm_unpackhi_epi16(t.g, t.g));
+  __m128i rLo = _mm_add_epi16(lLo, _mm_unpacklo_epi16(t.r, t.r)), rHi = _mm_add_epi16(lHi, _mm_unpackhi_epi16(t.r, t.r));
+  // x 4 with the byte pack clamping to 0..255.
+  __m128i B = _mm_packus_epi16(_mm_slli_epi16(bLo, 2), _mm_slli_epi16(bHi, 2));
+  __m128i G = _mm_packus_epi16(_mm_slli_epi16(gLo, 2), _mm_slli_epi16(gHi, 2));
+  __m128i R = _mm_packus_epi16(_mm_slli_epi16(rLo, 2), _mm_slli_epi16(rHi, 2));
+
+  __m128i bgLo = _mm_unpacklo_epi8(B, G), bgHi = _mm_unpackhi_epi8(B, G);
+  __m128i r0Lo = _mm_unpacklo_epi8(R, zero), r0Hi = _mm_unpackhi_epi8(R, zero);
+  __m128i p0 = Pack4Pixels(_mm_unpacklo_epi16(bgLo, r0Lo));
+  __m128i p1 = Pack4Pixels(_mm_unpackhi_epi16(bgLo, r0Lo));
+  __m128i p2 = Pack4Pixels(_mm_unpacklo_epi16(bgHi, r0Hi));
+  __m128i p3 = Pack4Pixels(_mm_unpackhi_epi16(bgHi, r0Hi));
+  __m128i* o = reinterpret_cast<__m128i*>(bgr);
+  _mm_storeu_si128(o, _mm_or_si128(p0, _mm_slli_si128(p1, 12)));
+  _mm_storeu_si128(o + 1, _mm_or_si128(_mm_srli_si128(p1, 4), _mm_slli_si128(p2, 8)));
+  _mm_storeu_si128(o + 2, _mm_or_si128(_mm_srli_si128(p2, 8), _mm_slli_si128(p3, 4)));
+}
+}  // namespace
+
+void JpegRowToBgrSse2(const UCHAR* y, const UCHAR* cb, const UCHAR* cr, int width, UCHAR* bgr) {
+  int x = 0;
+  for (; x + 16 <= width; x += 16) Pixels16(y + x, ChromaTerms(cb + x / 2, cr + x / 2), bgr + 3 * x);
+  if (x < width) JpegRowToBgrScalar(y + x, cb + x / 2, cr + x / 2, width - x, bgr + 3 * x);
+}
+
+void JpegRowPairToBgrSse2(const UCHAR* y0, const UCHAR* y1, const UCHAR* cb, const UCHAR* cr, int width, UCHAR* bgr0,
+                          UCHAR* bgr1) {
   int x = 0;
   for (; x + 16 <= width; x += 16) {
-    __m128i yv = _mm_loadu_si128(reinterpret_cast<const __m128i*>(y + x));
-    __m128i lLo = _mm_srli_epi16(_mm_unpacklo_epi8(yv, zero), 2);
-    __m128i lHi = _mm_srli_epi16(_mm_unpackhi_epi8(yv, zero), 2);
-    __m128i u = _mm_sub_epi16(_mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(cb + x / 2)), zero), c128);
-    __m128i v = _mm_sub_epi16(_mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(cr + x / 2)), zero), c128);
-    __m128i uSign = _mm_srai_epi16(u, 15), vSign = _mm_srai_epi16(v, 15);
-    __m128i uAbs = _mm_sub_epi16(_mm_xor_si128(u, uSign), uSign);
-    __m128i vAbs = _mm_sub_epi16(_mm_xor_si128(v, vSign), vSign);
-    __m128i tb = ChromaTerm(uAbs, uSign, 29030, false);   // 1.772 / 4
-    __m128i tgu = ChromaTerm(uAbs, uSign, 5643, true);    // -0.344136 / 4
-    __m128i tr = ChromaTerm(vAbs, vSign, 22968, false);   // 1.402 / 4
-    __m128i tgv = ChromaTerm(vAbs, vSign, 11691, true);   // -0.714136 / 4
-    __m128i tg = _mm_add_epi16(tgu, tgv);
-    // Each chroma term serves two neighbouring pixels.
-    __m128i bLo = _mm_add_epi16(lLo, _mm_unpacklo_epi16(tb, tb)), bHi = _mm_add_epi16(lHi, _mm_unpackhi_epi16(tb, tb));
-    __m128i gLo = _mm_add_epi16(lLo, _mm_unpacklo_epi16(tg, tg)), gHi = _mm_add_epi16(lHi, _mm_unpackhi_epi16(tg, tg));
-    __m128i rLo = _mm_add_epi16(lLo, _mm_unpacklo_epi16(tr, tr)), rHi = _mm_add_epi16(lHi, _mm_unpackhi_epi16(tr, tr));
-    // x 4 with the byte pack clamping to 0..255.
-    __m128i B = _mm_packus_epi16(_mm_slli_epi16(bLo, 2), _mm_slli_epi16(bHi, 2));
-    __m128i G = _mm_packus_epi16(_mm_slli_epi16(gLo, 2), _mm_slli_epi16(gHi, 2));
-    __m128i R = _mm_packus_epi16(_mm_slli_epi16(rLo, 2), _mm_slli_epi16(rHi, 2));
-
-    __m128i bgLo = _mm_unpacklo_epi8(B, G), bgHi = _mm_unpackhi_epi8(B, G);
-    __m128i r0Lo = _mm_unpacklo_epi8(R, zero), r0Hi = _mm_unpackhi_epi8(R, zero);
-    __m128i p0 = Pack4Pixels(_mm_unpacklo_epi16(bgLo, r0Lo));
-    __m128i p1 = Pack4Pixels(_mm_unpackhi_epi16(bgLo, r0Lo));
-    __m128i p2 = Pack4Pixels(_mm_unpacklo_epi16(bgHi, r0Hi));
-    __m128i p3 = Pack4Pixels(_mm_unpackhi_epi16(bgHi, r0Hi));
-    __m128i* o = reinterpret_cast<__m128i*>(bgr + 3 * x);
-    _mm_storeu_si128(o, _mm_or_si128(p0, _mm_slli_si128(p1, 12)));
-    _mm_storeu_si128(o + 1, _mm_or_si128(_mm_srli_si128(p1, 4), _mm_slli_si128(p2, 8)));
-    _mm_storeu_si128(o + 2, _mm_or_si128(_mm_srli_si128(p2, 8), _mm_slli_si128(p3, 4)));
+    const Terms128 t = ChromaTerms(cb + x / 2, cr + x / 2);
+    Pixels16(y0 + x, t, bgr0 + 3 * x);
+    Pixels16(y1 + x, t, bgr1 + 3 * x);
   }
-  if (x < width) JpegRowToBgrScalar(y + x, cb + x / 2, cr + x / 2, width - x, bgr + 3 * x);
+  if (x < width) {
+    JpegRowToBgrScalar(y0 + x, cb + x / 2, cr + x / 2, width - x, bgr0 + 3 * x);
+    JpegRowToBgrScalar(y1 + x, cb + x / 2, cr + x / 2, width - x, bgr1 + 3 * x);
+  }
 }
 #endif
 
@@ -481,53 +557,80 @@ struct InterleaveMasks {
 constexpr InterleaveMasks kInterleave;
 }  // namespace
 
-QCAM_TARGET_AVX2 void JpegRowToBgrAvx2(const UCHAR* y, const UCHAR* cb, const UCHAR* cr, int width, UCHAR* bgr) {
-  const __m256i zero = _mm256_setzero_si256();
+namespace {
+struct Terms256 {
+  __m256i b, g, r;
+};
+// The chroma terms of 16 chroma samples (32 pixels). Chroma 0..7 (pixels
+// 0..15) widen into the low lane, 8..15 into the high one, where the
+// lane-wise unpacks of Pixels32 double them.
+QCAM_TARGET_AVX2 inline Terms256 ChromaTerms256(const UCHAR* cb, const UCHAR* cr) {
   const __m256i c128 = _mm256_set1_epi16(128);
-  __m256i masks[3][3];
+  __m256i u = _mm256_sub_epi16(_mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(cb))), c128);
+  __m256i v = _mm256_sub_epi16(_mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(cr))), c128);
+  __m256i uSign = _mm256_srai_epi16(u, 15), vSign = _mm256_srai_epi16(v, 15);
+  __m256i uAbs = _mm256_sub_epi16(_mm256_xor_si256(u, uSign), uSign);
+  __m256i vAbs = _mm256_sub_epi16(_mm256_xor_si256(v, vSign), vSign);
+  Terms256 t;
+  t.b = ChromaTerm256(uAbs, uSign, 29030, false);
+  t.g = _mm256_add_epi16(ChromaTerm256(uAbs, uSign, 5643, true), ChromaTerm256(vAbs, vSign, 11691, true));
+  t.r = ChromaTerm256(vAbs, vSign, 22968, false);
+  return t;
+}
+
+// 32 pixels of luma with their chroma terms to 96 bytes B, G, R.
+QCAM_TARGET_AVX2 inline void Pixels32(const UCHAR* y, const Terms256& t, const __m256i (&masks)[3][3], UCHAR* bgr) {
+  const __m256i zero = _mm256_setzero_si256();
+  // Lanes hold pixels 0..15 and 16..31; the unpacks work within a lane, so
+  // the chroma of each lane's pixels sits in that lane too.
+  __m256i yv = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(y));
+  __m256i lLo = _mm256_srli_epi16(_mm256_unpacklo_epi8(yv, zero), 2);
+  __m256i lHi = _mm256_srli_epi16(_mm256_unpackhi_epi8(yv, zero), 2);
+  __m256i bLo = _mm256_add_epi16(lLo, _mm256_unpacklo_epi16(t.b, t.b));
+  __m256i bHi = _mm256_add_epi16(lHi, _mm256_unpackhi_epi16(t.b, t.b));
+  __m256i gLo = _mm256_add_epi16(lLo, _mm256_unpacklo_epi16(t.g, t.g));
+  __m256i gHi = _mm256_add_epi16(lHi, _mm256_unpackhi_epi16(t.g, t.g));
+  __m256i rLo = _mm256_add_epi16(lLo, _mm256_unpacklo_epi16(t.r, t.r));
+  __m256i rHi = _mm256_add_epi16(lHi, _mm256_unpackhi_epi16(t.r, t.r));
+  __m256i ch[3] = {_mm256_packus_epi16(_mm256_slli_epi16(bLo, 2), _mm256_slli_epi16(bHi, 2)),
+                   _mm256_packus_epi16(_mm256_slli_epi16(gLo, 2), _mm256_slli_epi16(gHi, 2)),
+                   _mm256_packus_epi16(_mm256_slli_epi16(rLo, 2), _mm256_slli_epi16(rHi, 2))};
+  __m256i o[3];
+  for (int c = 0; c < 3; ++c)
+    o[c] = _mm256_or_si256(_mm256_or_si256(_mm256_shuffle_epi8(ch[0], masks[c][0]),
+                                           _mm256_shuffle_epi8(ch[1], masks[c][1])),
+                           _mm256_shuffle_epi8(ch[2], masks[c][2]));
+  // o[c] holds chunk c of pixels 0..15 (low lane) and of 16..31 (high).
+  __m256i* out = reinterpret_cast<__m256i*>(bgr);
+  _mm256_storeu_si256(out, _mm256_permute2x128_si256(o[0], o[1], 0x20));
+  _mm256_storeu_si256(out + 1, _mm256_permute2x128_si256(o[2], o[0], 0x30));
+  _mm256_storeu_si256(out + 2, _mm256_permute2x128_si256(o[1], o[2], 0x31));
+}
+
+QCAM_TARGET_AVX2 inline void LoadInterleaveMasks(__m256i (&masks)[3][3]) {
   for (int c = 0; c < 3; ++c)
     for (int k = 0; k < 3; ++k) masks[c][k] = _mm256_load_si256(reinterpret_cast<const __m256i*>(kInterleave.m[c][k]));
+}
+}  // namespace
+
+QCAM_TARGET_AVX2 void JpegRowToBgrAvx2(const UCHAR* y, const UCHAR* cb, const UCHAR* cr, int width, UCHAR* bgr) {
+  __m256i masks[3][3];
+  LoadInterleaveMasks(masks);
+  int x = 0;
+  for (; x + 32 <= width; x += 32) Pixels32(y + x, ChromaTerms256(cb + x / 2, cr + x / 2), masks, bgr + 3 * x);
+  if (x < width) JpegRowToBgrSse2(y + x, cb + x / 2, cr + x / 2, width - x, bgr + 3 * x);
+}
+
+QCAM_TARGET_AVX2 void JpegRowPairToBgrAvx2(const UCHAR* y0, const UCHAR* y1, const UCHAR* cb, const UCHAR* cr,
+                                           int width, UCHAR* bgr0, UCHAR* bgr1) {
+  __m256i masks[3][3];
+  LoadInterleaveMasks(masks);
   int x = 0;
   for (; x + 32 <= width; x += 32) {
-    // Lanes hold pixels 0..15 and 16..31; the unpacks work within a lane, so
-    // the chroma of each lane's pixels sits in that lane too.
-    __m256i yv = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(y + x));
-    __m256i lLo = _mm256_srli_epi16(_mm256_unpacklo_epi8(yv, zero), 2);
-    __m256i lHi = _mm256_srli_epi16(_mm256_unpackhi_epi8(yv, zero), 2);
-    __m256i u = _mm256_sub_epi16(
-        _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(cb + x / 2))), c128);
-    __m256i v = _mm256_sub_epi16(
-        _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(cr + x / 2))), c128);
-    // Chroma 0..7 (pixels 0..15) widen into the low lane, 8..15 into the
-    // high one, where the lane-wise unpacks below double them.
-    __m256i uSign = _mm256_srai_epi16(u, 15), vSign = _mm256_srai_epi16(v, 15);
-    __m256i uAbs = _mm256_sub_epi16(_mm256_xor_si256(u, uSign), uSign);
-    __m256i vAbs = _mm256_sub_epi16(_mm256_xor_si256(v, vSign), vSign);
-    __m256i tb = ChromaTerm256(uAbs, uSign, 29030, false);
-    __m256i tgu = ChromaTerm256(uAbs, uSign, 5643, true);
-    __m256i tr = ChromaTerm256(vAbs, vSign, 22968, false);
-    __m256i tgv = ChromaTerm256(vAbs, vSign, 11691, true);
-    __m256i tg = _mm256_add_epi16(tgu, tgv);
-    __m256i bLo = _mm256_add_epi16(lLo, _mm256_unpacklo_epi16(tb, tb));
-    __m256i bHi = _mm256_add_epi16(lHi, _mm256_unpackhi_epi16(tb, tb));
-    __m256i gLo = _mm256_add_epi16(lLo, _mm256_unpacklo_epi16(tg, tg));
-    __m256i gHi = _mm256_add_epi16(lHi, _mm256_unpackhi_epi16(tg, tg));
-    __m256i rLo = _mm256_add_epi16(lLo, _mm256_unpacklo_epi16(tr, tr));
-    __m256i rHi = _mm256_add_epi16(lHi, _mm256_unpackhi_epi16(tr, tr));
-    __m256i ch[3] = {_mm256_packus_epi16(_mm256_slli_epi16(bLo, 2), _mm256_slli_epi16(bHi, 2)),
-                     _mm256_packus_epi16(_mm256_slli_epi16(gLo, 2), _mm256_slli_epi16(gHi, 2)),
-                     _mm256_packus_epi16(_mm256_slli_epi16(rLo, 2), _mm256_slli_epi16(rHi, 2))};
-    __m256i o[3];
-    for (int c = 0; c < 3; ++c)
-      o[c] = _mm256_or_si256(_mm256_or_si256(_mm256_shuffle_epi8(ch[0], masks[c][0]),
-                                             _mm256_shuffle_epi8(ch[1], masks[c][1])),
-                             _mm256_shuffle_epi8(ch[2], masks[c][2]));
-    // o[c] holds chunk c of pixels 0..15 (low lane) and of 16..31 (high).
-    __m256i* out = reinterpret_cast<__m256i*>(bgr + 3 * x);
-    _mm256_storeu_si256(out, _mm256_permute2x128_si256(o[0], o[1], 0x20));
-    _mm256_storeu_si256(out + 1, _mm256_permute2x128_si256(o[2], o[0], 0x30));
-    _mm256_storeu_si256(out + 2, _mm256_permute2x128_si256(o[1], o[2], 0x31));
+    const Terms256 t = ChromaTerms256(cb + x / 2, cr + x / 2);
+    Pixels32(y0 + x, t, masks, bgr0 + 3 * x);
+    Pixels32(y1 + x, t, masks, bgr1 + 3 * x);
   }
-  if (x < width) JpegRowToBgrSse2(y + x, cb + x / 2, cr + x / 2, width - x, bgr + 3 * x);
+  if (x < width) JpegRowPairToBgrSse2(y0 + x, y1 + x, cb + x / 2, cr + x / 2, width - x, bgr0 + 3 * x, bgr1 + 3 * x);
 }
 #endif

@@ -69,9 +69,19 @@ void JpegIdctSse2(const SHORT* in, SHORT* out);  // in and out 16-byte aligned
 void JpegIdctToBytesSse2(const SHORT* in, UCHAR* out, int stride);
 #endif
 
+// The transforms followed by JpegHalveRows: 4 rows of 8 bytes, stride apart.
+void JpegIdctToHalvedBytesScalar(const SHORT* in, UCHAR* out, int stride);
+void JpegIdctDcOnlyToHalvedBytesScalar(SHORT dc, UCHAR* out, int stride);
+#if JPEG_KERNELS_SSE2
+void JpegIdctToHalvedBytesSse2(const SHORT* in, UCHAR* out, int stride);
+void JpegIdctDcOnlyToHalvedBytesSse2(SHORT dc, UCHAR* out, int stride);
+#endif
+
 // ---- dequantisation ------------------------------------------------------------
 // coef[k] *= quant[k] (low 16 bits) for every group of four whose first
-// position is at most last; later positions are zero and stay so.
+// position is at most last; later positions are zero and stay so. (The
+// decoder multiplies each coefficient as it decodes it, with the same
+// 16-bit product; these are the block-wise forms.)
 void JpegDequantizeScalar(SHORT* coef, const SHORT* quant, int last);
 #if JPEG_KERNELS_SSE2
 void JpegDequantizeSse2(SHORT* coef, const SHORT* quant, int last);  // 16-byte aligned
@@ -96,6 +106,19 @@ void JpegRowToBgrAvx2(const UCHAR* y, const UCHAR* cb, const UCHAR* cr, int widt
 #endif
 #endif
 
+// Two rows sharing one row of chroma (4:2:0): the chroma terms are worked
+// out once for both. The same bytes as JpegRowToBgr on each row.
+void JpegRowPairToBgrScalar(const UCHAR* y0, const UCHAR* y1, const UCHAR* cb, const UCHAR* cr, int width, UCHAR* bgr0,
+                            UCHAR* bgr1);
+#if JPEG_KERNELS_SSE2
+void JpegRowPairToBgrSse2(const UCHAR* y0, const UCHAR* y1, const UCHAR* cb, const UCHAR* cr, int width, UCHAR* bgr0,
+                          UCHAR* bgr1);
+#if QCAM_HAVE_X86_VECTORS
+void JpegRowPairToBgrAvx2(const UCHAR* y0, const UCHAR* y1, const UCHAR* cb, const UCHAR* cr, int width, UCHAR* bgr0,
+                          UCHAR* bgr1);
+#endif
+#endif
+
 // The versions the decoder uses.
 inline void JpegIdctToBytes(const SHORT* in, UCHAR* out, int stride) {
 #if JPEG_KERNELS_SSE2
@@ -111,19 +134,26 @@ inline void JpegIdctDcOnlyToBytes(SHORT dc, UCHAR* out, int stride) {
   JpegIdctDcOnlyToBytesScalar(dc, out, stride);
 #endif
 }
+inline void JpegIdctToHalvedBytes(const SHORT* in, UCHAR* out, int stride) {
+#if JPEG_KERNELS_SSE2
+  JpegIdctToHalvedBytesSse2(in, out, stride);
+#else
+  JpegIdctToHalvedBytesScalar(in, out, stride);
+#endif
+}
+inline void JpegIdctDcOnlyToHalvedBytes(SHORT dc, UCHAR* out, int stride) {
+#if JPEG_KERNELS_SSE2
+  JpegIdctDcOnlyToHalvedBytesSse2(dc, out, stride);
+#else
+  JpegIdctDcOnlyToHalvedBytesScalar(dc, out, stride);
+#endif
+}
 // Clears 64 coefficients (16-byte aligned).
 inline void JpegZeroBlock(SHORT* block) {
 #if JPEG_KERNELS_SSE2
   for (int i = 0; i < 8; ++i) _mm_store_si128(reinterpret_cast<__m128i*>(block) + i, _mm_setzero_si128());
 #else
   for (int i = 0; i < 64; ++i) block[i] = 0;
-#endif
-}
-inline void JpegDequantize(SHORT* coef, const SHORT* quant, int last) {
-#if JPEG_KERNELS_SSE2
-  JpegDequantizeSse2(coef, quant, last);
-#else
-  JpegDequantizeScalar(coef, quant, last);
 #endif
 }
 inline void JpegHalveRows(const UCHAR* block, UCHAR* out) {
@@ -143,5 +173,18 @@ inline void JpegRowToBgr(const UCHAR* y, const UCHAR* cb, const UCHAR* cr, int w
   JpegRowToBgrSse2(y, cb, cr, width, bgr);
 #else
   JpegRowToBgrScalar(y, cb, cr, width, bgr);
+#endif
+}
+inline void JpegRowPairToBgr(const UCHAR* y0, const UCHAR* y1, const UCHAR* cb, const UCHAR* cr, int width, UCHAR* bgr0,
+                             UCHAR* bgr1) {
+#if JPEG_KERNELS_SSE2 && QCAM_HAVE_X86_VECTORS
+  if (EffectVectorLevel() >= VectorLevel::kAvx2)
+    JpegRowPairToBgrAvx2(y0, y1, cb, cr, width, bgr0, bgr1);
+  else
+    JpegRowPairToBgrSse2(y0, y1, cb, cr, width, bgr0, bgr1);
+#elif JPEG_KERNELS_SSE2
+  JpegRowPairToBgrSse2(y0, y1, cb, cr, width, bgr0, bgr1);
+#else
+  JpegRowPairToBgrScalar(y0, y1, cb, cr, width, bgr0, bgr1);
 #endif
 }

@@ -2,6 +2,8 @@
 // tables it replaces, and the segments it refuses.
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include <dlfcn.h>
 #include <unistd.h>
 
@@ -184,6 +186,30 @@ TEST_F(JpegHeader, DhtReplacesOnlyWhenTheHeaderIsAccepted) {
   // A frame without DHT keeps it.
   ASSERT_GT(Parse(MakeHeader(o)), 0);
   EXPECT_EQ(12, JpegGetHuffTable(0)->Bits[4]);
+}
+
+// A table equal to the one in force is not built again; the last DHT of a
+// header for a place still decides what the place holds, equal or not, and
+// the whole table (lookahead included) is what a fresh build gives.
+TEST_F(JpegHeader, LastDhtForATablePlaceWinsAlsoWhenItEqualsTheTableInForce) {
+  uint8_t counts[16] = {0, 0, 0, 12};
+  auto fourBits = DhtSegment(0, 0, counts, kDcSymbols, 12);
+  auto annexK = DhtSegment(0, 0, kDcLumaCounts, kDcSymbols, 12);
+  HeaderOptions o;
+  o.withDht = false;
+  const JpegHuffTable original = *JpegGetHuffTable(0);
+  // Four-bit table, then the table in force again: the place keeps Annex K.
+  ASSERT_GT(Parse(WithSegmentFirst(WithSegmentFirst(MakeHeader(o), annexK), fourBits)), 0);
+  EXPECT_EQ(0, std::memcmp(&original, JpegGetHuffTable(0), sizeof(JpegHuffTable)));
+  // The table in force, then the four-bit one: the four-bit one wins.
+  ASSERT_GT(Parse(WithSegmentFirst(WithSegmentFirst(MakeHeader(o), fourBits), annexK)), 0);
+  EXPECT_EQ(12, JpegGetHuffTable(0)->Bits[4]);
+  const JpegHuffTable replaced = *JpegGetHuffTable(0);
+  // The same four-bit table again (not rebuilt), then back to Annex K.
+  ASSERT_GT(Parse(WithSegmentFirst(MakeHeader(o), fourBits)), 0);
+  EXPECT_EQ(0, std::memcmp(&replaced, JpegGetHuffTable(0), sizeof(JpegHuffTable)));
+  ASSERT_GT(Parse(WithSegmentFirst(MakeHeader(o), annexK)), 0);
+  EXPECT_EQ(0, std::memcmp(&original, JpegGetHuffTable(0), sizeof(JpegHuffTable)));
 }
 
 TEST_F(JpegHeader, DhtSegmentWithSeveralTablesBuildsEach) {
