@@ -23,6 +23,7 @@
 
 #include <unistd.h>
 
+#include "bench/bench_support.h"
 #include "driver/imaging/effect_state.h"
 #include "driver/imaging/effects.h"
 #include "driver/imaging/photo_frame.h"
@@ -33,11 +34,7 @@
 
 namespace {
 
-double ThreadSeconds() {
-  timespec ts;
-  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
-  return double(ts.tv_sec) + double(ts.tv_nsec) * 1e-9;
-}
+using bench_support::ThreadSeconds;
 
 constexpr int kW = 640;
 constexpr int kH = 480;
@@ -175,14 +172,7 @@ class RatioReporter : public benchmark::ConsoleReporter {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (const char* v = std::getenv("QCAM_VECTORS")) {
-    const std::string level = v;
-    SetEffectVectorCeiling(level == "portable" ? VectorLevel::kPortable
-                                               : (level == "ssse3" ? VectorLevel::kSsse3 : VectorLevel::kAvx2));
-  }
-  std::printf("effect vector level: %s\n", EffectVectorLevel() == VectorLevel::kAvx2
-                                                ? "AVX2"
-                                                : (EffectVectorLevel() == VectorLevel::kSsse3 ? "SSSE3" : "portable"));
+  bench_support::ChooseAndPrintVectorLevel();
   Register();
   benchmark::Initialize(&argc, argv);
   RatioReporter reporter;

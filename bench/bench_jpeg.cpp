@@ -24,6 +24,7 @@
 #include <set>
 #include <vector>
 
+#include "bench/bench_support.h"
 #include "driver/imaging/jpeg_decoder.h"
 #include "driver/imaging/jpeg_internal.h"
 #include "driver/imaging/vector_level.h"
@@ -310,9 +311,7 @@ class RatioReporter : public benchmark::ConsoleReporter {
 }  // namespace
 
 int main(int argc, char** argv) {
-  std::printf("vector level: %s\n", EffectVectorLevel() == VectorLevel::kAvx2
-                                         ? "AVX2"
-                                         : (EffectVectorLevel() == VectorLevel::kSsse3 ? "SSSE3" : "portable"));
+  bench_support::ChooseAndPrintVectorLevel();
   benchmark::Initialize(&argc, argv);
   RatioReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);

@@ -26,7 +26,7 @@
 #include <vector>
 
 #include "driver/imaging/jpeg_decoder.h"
-#include "driver/imaging/vector_level.h"
+#include "bench/bench_support.h"
 #include "sim/image_io.h"
 #include "sim/payload.h"
 #include "sim/picture_source.h"
@@ -37,11 +37,7 @@ namespace {
 constexpr uint32_t kMaxPacket = 3072;
 constexpr int kCameraQuality = 85;  // the simulated camera's JPEG quality
 
-double ThreadSeconds() {
-  timespec t;
-  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-  return double(t.tv_sec) + double(t.tv_nsec) * 1e-9;
-}
+using bench_support::ThreadSeconds;
 
 enum class Picture { kCamera, kNoise };
 
@@ -258,17 +254,8 @@ void Register() {
 
 // Collects the runs (the medians when repeated) to print the packet paths'
 // ratios to their memcpy and the frame paths' rates and decode shares.
-class RatioReporter : public benchmark::ConsoleReporter {
+class RatioReporter : public bench_support::MedianReporter {
  public:
-  void ReportRuns(const std::vector<Run>& runs) override {
-    ConsoleReporter::ReportRuns(runs);
-    for (const Run& r : runs) {
-      if (r.error_occurred) continue;
-      const std::string name = r.run_name.function_name;
-      if (r.run_type == Run::RT_Iteration && !times_.count(name)) times_[name] = r.GetAdjustedRealTime();
-      if (r.run_type == Run::RT_Aggregate && r.aggregate_name == "median") times_[name] = r.GetAdjustedRealTime();
-    }
-  }
   void Finalize() override {
     ConsoleReporter::Finalize();
     std::printf("\npacket path / memcpy of the same bytes (target <= 2.2, floor 2.0)\n");
@@ -290,21 +277,12 @@ class RatioReporter : public benchmark::ConsoleReporter {
     }
   }
 
- private:
-  // Microseconds (every row reports in microseconds).
-  double Time(const std::string& name) const {
-    const auto it = times_.find(name);
-    return it == times_.end() ? 0.0 : it->second;
-  }
-  std::map<std::string, double> times_;
 };
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  std::printf("vector level: %s\n", EffectVectorLevel() == VectorLevel::kAvx2
-                                         ? "AVX2"
-                                         : (EffectVectorLevel() == VectorLevel::kSsse3 ? "SSSE3" : "portable"));
+  bench_support::ChooseAndPrintVectorLevel();
   Register();
   benchmark::Initialize(&argc, argv);
   RatioReporter reporter;

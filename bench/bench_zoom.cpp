@@ -16,17 +16,14 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_support.h"
 #include "driver/core/zoom.h"
 #include "driver/imaging/vector_level.h"
 #include "shared/qcam_defs.h"
 
 namespace {
 
-double ThreadSeconds() {
-  timespec t;
-  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-  return double(t.tv_sec) + double(t.tv_nsec) * 1e-9;
-}
+using bench_support::ThreadSeconds;
 
 constexpr LONG kWidth = 640, kHeight = 480;
 
@@ -91,46 +88,27 @@ QCAM_ZOOM_BENCH(Zoom, i420, qcam::kFormatI420, false);
 
 // Collects the runs (the medians when repeated) to print each zoom row's
 // ratio to the memcpy of its layout.
-class RatioReporter : public benchmark::ConsoleReporter {
+class RatioReporter : public bench_support::MedianReporter {
  public:
-  void ReportRuns(const std::vector<Run>& runs) override {
-    ConsoleReporter::ReportRuns(runs);
-    for (const Run& r : runs) {
-      if (r.error_occurred) continue;
-      const std::string name = r.run_name.function_name;
-      if (r.run_type == Run::RT_Iteration && !times_.count(name)) times_[name] = r.GetAdjustedRealTime();
-      if (r.run_type == Run::RT_Aggregate && r.aggregate_name == "median") times_[name] = r.GetAdjustedRealTime();
-    }
-  }
   void Finalize() override {
     ConsoleReporter::Finalize();
     std::printf("\nzoom / memcpy of the same frame, 640x480 (target <= 4)\n");
     const char* rows[][2] = {{"yuy2_direct", "yuy2"}, {"yuy2_table", "yuy2"},   {"rgb24_direct", "rgb24"},
                              {"rgb24_table", "rgb24"}, {"i420", "i420"}};
     for (const auto& row : rows) {
-      const auto zoom = times_.find(std::string("Zoom/") + row[0]);
-      const auto ref = times_.find(std::string("Memcpy/") + row[1] + "_reference");
-      if (zoom == times_.end() || ref == times_.end()) continue;
-      const double ratio = zoom->second / ref->second;
+      const double zoom = Time(std::string("Zoom/") + row[0]);
+      const double ref = Time(std::string("Memcpy/") + row[1] + "_reference");
+      if (zoom <= 0 || ref <= 0) continue;
+      const double ratio = zoom / ref;
       std::printf("  %-14s %6.2fx  %s\n", row[0], ratio, ratio <= 4.0 ? "ok" : "OVER TARGET");
     }
   }
-
- private:
-  std::map<std::string, double> times_;
 };
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (const char* v = std::getenv("QCAM_VECTORS")) {
-    const std::string level = v;
-    SetEffectVectorCeiling(level == "portable" ? VectorLevel::kPortable
-                                               : (level == "ssse3" ? VectorLevel::kSsse3 : VectorLevel::kAvx2));
-  }
-  std::printf("vector level: %s\n", EffectVectorLevel() == VectorLevel::kAvx2
-                                         ? "AVX2"
-                                         : (EffectVectorLevel() == VectorLevel::kSsse3 ? "SSSE3" : "portable"));
+  bench_support::ChooseAndPrintVectorLevel();
   benchmark::Initialize(&argc, argv);
   RatioReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);

@@ -1,0 +1,67 @@
+// What the benchmark programs share: timing on the calling thread's CPU
+// clock, the vector level a run uses (set from QCAM_VECTORS), and a console
+// reporter that keeps each benchmark's time for the table a program prints
+// at the end of its run.
+#pragma once
+
+#include <benchmark/benchmark.h>
+
+#include <time.h>
+#include <cstdio>
+#include <cstdlib>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "driver/imaging/vector_level.h"
+
+namespace bench_support {
+
+// Seconds of CPU time of the calling thread: work of other processes on a
+// shared machine does not count.
+inline double ThreadSeconds() {
+  timespec t;
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+  return double(t.tv_sec) + double(t.tv_nsec) * 1e-9;
+}
+
+// QCAM_VECTORS=portable (or ssse3) in the environment limits the vector
+// paths, to time them as processors without the wider units run them; the
+// level in force is printed first.
+inline void ChooseAndPrintVectorLevel() {
+  if (const char* v = std::getenv("QCAM_VECTORS")) {
+    const std::string level = v;
+    SetEffectVectorCeiling(level == "portable" ? VectorLevel::kPortable
+                                               : (level == "ssse3" ? VectorLevel::kSsse3 : VectorLevel::kAvx2));
+  }
+  const VectorLevel level = EffectVectorLevel();
+  std::printf("vector level: %s\n",
+              level == VectorLevel::kAvx2 ? "AVX2" : (level == VectorLevel::kSsse3 ? "SSSE3" : "portable"));
+}
+
+// Keeps, per benchmark, the adjusted real time of its run, or the median of
+// its repetitions when repeated (manual-time rows report CPU time there).
+class MedianReporter : public benchmark::ConsoleReporter {
+ public:
+  void ReportRuns(const std::vector<Run>& runs) override {
+    ConsoleReporter::ReportRuns(runs);
+    for (const Run& r : runs) {
+      if (r.error_occurred) continue;
+      const std::string name = r.run_name.function_name;
+      if (r.run_type == Run::RT_Iteration && !times_.count(name)) times_[name] = r.GetAdjustedRealTime();
+      if (r.run_type == Run::RT_Aggregate && r.aggregate_name == "median") times_[name] = r.GetAdjustedRealTime();
+    }
+  }
+
+ protected:
+  // The kept time in the rows' unit, or 0 when the benchmark did not run.
+  double Time(const std::string& name) const {
+    const auto it = times_.find(name);
+    return it == times_.end() ? 0.0 : it->second;
+  }
+
+ private:
+  std::map<std::string, double> times_;
+};
+
+}  // namespace bench_support
