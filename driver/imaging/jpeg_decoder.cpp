@@ -444,9 +444,10 @@ struct FastReader {
   }
 };
 
-// DC difference of one block (T.81 F.2.2.1).
+// DC difference of one block (T.81 F.2.2.1), with every check of a reader
+// that may meet a marker or the end of the data.
 template <class Reader>
-LONG DecodeDc(Reader& rd, const JpegHuffTable& t) {
+LONG DecodeDcCareful(Reader& rd, const JpegHuffTable& t) {
   int s = rd.DecodeHuffman(t);
   if (rd.Status) return 0;
   if (s > 11) {
@@ -458,23 +459,18 @@ LONG DecodeDc(Reader& rd, const JpegHuffTable& t) {
   return Extend(v, s);
 }
 
+template <class Reader>
+LONG DecodeDc(Reader& rd, const JpegHuffTable& t) {
+  return DecodeDcCareful(rd, t);
+}
+
 // The same on the wide reader: while 32 bits are buffered, the code (at most
 // 16 bits) and its difference bits (at most 11) cannot reach a marker or the
 // end of the data, so the checks of the general path fall away.
 template <>
 LONG DecodeDc(FastReader& rd, const JpegHuffTable& t) {
   if (!rd.Status && rd.NBits < 32) rd.Fill();
-  if (rd.Status || rd.NBits < 32) {
-    int s = rd.DecodeHuffman(t);
-    if (rd.Status) return 0;
-    if (s > 11) {
-      rd.Status = kJpegStatusCodeError;
-      return 0;
-    }
-    ULONG v = rd.GetBits(s);
-    if (rd.Status) return 0;
-    return Extend(v, s);
-  }
+  if (rd.Status || rd.NBits < 32) return DecodeDcCareful(rd, t);
   int s;
   const USHORT e = t.Lookahead[rd.Acc >> (64 - kJpegLookaheadBits)];
   if (e) {
