@@ -318,6 +318,88 @@ VOID BulgeYuy2(EffectState* s, PUCHAR picture, LONG width, LONG height) {
 
 // ---- stretch (17) ------------------------------------------------------------------
 
+namespace {
+
+// Source table entry of an output column that lies outside the picture.
+constexpr USHORT kNoSource = 0xFFFF;
+
+#if QCAM_HAVE_X86_VECTORS
+// The horizontal stretch moves the same bytes in every row. Output byte j of
+// a row is input byte StretchFrom(j) of that row, or white where that is
+// negative: RGB bytes come from their pixel's source pixel; in YUY2 each Y
+// from its pixel's source pixel and a pair's U and V from the source pair of
+// its second pixel (white: Y 255, U and V 128). `source` holds the source
+// pixel of every output pixel, or kNoSource.
+inline LONG StretchFrom(const USHORT* source, bool rgb, ULONG j) {
+  if (rgb) {
+    const ULONG sc = source[j / 3];
+    return sc == kNoSource ? -1 : LONG(sc * 3 + j % 3);
+  }
+  if ((j & 1) == 0) {
+    const ULONG sc = source[j / 2];
+    return sc == kNoSource ? -1 : LONG(sc * 2);
+  }
+  const ULONG sc = source[(j / 4) * 2 + 1];
+  return sc == kNoSource ? -1 : LONG((sc & ~1u) * 2 + (j & 3));
+}
+inline UCHAR StretchWhite(bool rgb, ULONG j) { return rgb || (j & 1) == 0 ? 255 : 128; }
+
+// A 16-byte chunk of the output whose sources lie within 16 bytes of each
+// other is one byte shuffle of 16 input bytes, the white bytes (shuffled to
+// zero) ORed in afterwards; magnifying scales always give such chunks. Other
+// chunks (scales below 1) are copied byte by byte. Each row is copied aside
+// first, so the output goes straight back into the picture. Rows of at least
+// 16 bytes, YUY2 rows of whole pairs.
+QCAM_TARGET_SSSE3 void StretchRowsSsse3(PUCHAR picture, LONG height, ULONG rowBytes, bool rgb, const USHORT* source,
+                                        PUCHAR rowCopy) {
+  constexpr ULONG kMaxChunks = (kEffectMaxWidth * 3 + 15) / 16;
+  __m128i pick[kMaxChunks];
+  SHORT first[kMaxChunks];  // first input byte of the chunk's shuffle; -1: byte by byte
+  const ULONG count = (rowBytes + 15) / 16;
+  const __m128i whitePattern = rgb ? _mm_set1_epi8(char(255)) : _mm_set1_epi16(short(0x80FF));
+  const __m128i none = _mm_set1_epi8(char(0x80));
+  for (ULONG c = 0; c < count; ++c) {
+    const ULONG out = 16 * c + 16 <= rowBytes ? 16 * c : rowBytes - 16;
+    LONG lo = LONG(rowBytes), hi = -1;
+    for (ULONG j = out; j < out + 16; ++j) {
+      const LONG f = StretchFrom(source, rgb, j);
+      if (f < 0) continue;
+      lo = f < lo ? f : lo;
+      hi = f > hi ? f : hi;
+    }
+    if (hi < 0) lo = 0;
+    if (LONG(rowBytes) - 16 < lo) lo = LONG(rowBytes) - 16;
+    first[c] = SHORT(hi - lo < 16 ? lo : -1);
+    alignas(16) UCHAR m[16];
+    for (ULONG j = 0; j < 16; ++j) {
+      const LONG f = StretchFrom(source, rgb, out + j);
+      m[j] = f >= 0 && first[c] >= 0 ? UCHAR(f - lo) : 0x80;
+    }
+    pick[c] = _mm_load_si128(reinterpret_cast<const __m128i*>(m));
+  }
+  for (LONG y = 0; y < height; ++y) {
+    PUCHAR row = picture + ULONG(y) * rowBytes;
+    std::memcpy(rowCopy, row, rowBytes);
+    for (ULONG c = 0; c < count; ++c) {
+      const ULONG out = 16 * c + 16 <= rowBytes ? 16 * c : rowBytes - 16;
+      if (first[c] >= 0) {
+        const __m128i in = _mm_loadu_si128(reinterpret_cast<const __m128i*>(rowCopy + first[c]));
+        // The chunks start on even bytes, so the YUY2 white pattern lines up.
+        const __m128i white = _mm_and_si128(_mm_cmpeq_epi8(pick[c], none), whitePattern);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(row + out), _mm_or_si128(_mm_shuffle_epi8(in, pick[c]), white));
+      } else {
+        for (ULONG j = out; j < out + 16; ++j) {
+          const LONG f = StretchFrom(source, rgb, j);
+          row[j] = f >= 0 ? rowCopy[f] : StretchWhite(rgb, j);
+        }
+      }
+    }
+  }
+}
+#endif
+
+}  // namespace
+
 VOID AdvanceStretch(EffectState* s) {
   s->StretchScale += s->StretchStep;
   if (s->StretchScale > 2.5) {
@@ -329,9 +411,6 @@ VOID AdvanceStretch(EffectState* s) {
 }
 
 namespace {
-
-// Source table entry of an output column that lies outside the picture.
-constexpr USHORT kNoSource = 0xFFFF;
 
 // The horizontal RGB stretch row by row from a table of source byte offsets
 // (kNoSource: white). Every pixel but the last of a row is a 4-byte copy
@@ -370,6 +449,19 @@ VOID StretchRgb(EffectState* s, PUCHAR picture, LONG width, LONG height) {
   const double scale = s->StretchScale;
   const ULONG rowBytes = ULONG(width) * 3;
   PUCHAR out = s->Scratch;
+#if QCAM_HAVE_X86_VECTORS
+  if (s->StretchAxis == 0 && EffectVectorLevel() >= VectorLevel::kSsse3 && rowBytes >= 16 &&
+      width <= kEffectMaxWidth) {
+    USHORT source[kEffectMaxWidth];
+    const LONG half = width / 2;
+    for (LONG i = 0; i < width; ++i) {
+      const LONG src = Trunc(half + (i - half) / scale);
+      source[i] = (src >= 0 && src < width) ? USHORT(src) : kNoSource;
+    }
+    StretchRowsSsse3(picture, height, rowBytes, true, source, out);
+    return;
+  }
+#endif
   if (s->StretchAxis == 0 && EffectVectorLevel() >= VectorLevel::kSsse3) {
     StretchRgbRows(picture, out, width, height, scale);
   } else if (s->StretchAxis == 0) {
@@ -462,6 +554,12 @@ VOID StretchYuy2(EffectState* s, PUCHAR picture, LONG width, LONG height) {
       const LONG src = Trunc(half + (i - half) / scale);
       source[i] = (src >= 0 && src < width) ? USHORT(src) : kNoSource;
     }
+#if QCAM_HAVE_X86_VECTORS
+    if (EffectVectorLevel() >= VectorLevel::kSsse3 && rowBytes >= 16 && (width & 1) == 0) {
+      StretchRowsSsse3(picture, height, rowBytes, false, source, out);
+      return;
+    }
+#endif
     if (EffectVectorLevel() >= VectorLevel::kSsse3) {
       StretchYuy2Rows(picture, out, source, width, height);
     } else {
