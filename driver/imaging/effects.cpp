@@ -315,7 +315,10 @@ inline USHORT Div3(USHORT s) { return USHORT((ULONG(s) * 21846u) >> 16); }
 // which for v * mul <= 3060 (255 x 12) is exactly (v * mul * 6554) >> 16.
 // The factor mul * 6554 needs 17 bits, but it is even, so the same product
 // is (2v) * (mul * 3277): one 16-bit high-half multiply per byte.
-inline USHORT ScaleByTenths(UCHAR v, USHORT halfFactor) { return USHORT((ULONG(2 * v) * halfFactor) >> 16); }
+inline USHORT ScaleByTenths(UCHAR v, USHORT halfFactor) {
+  const USHORT twice = USHORT(v + v);
+  return USHORT((ULONG(twice) * halfFactor) >> 16);
+}
 
 #if QCAM_HAVE_X86_VECTORS
 // 48 bytes a step, as three 16-byte chunks with their own factor vectors;
