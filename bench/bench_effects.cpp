@@ -172,12 +172,9 @@ class RatioReporter : public benchmark::ConsoleReporter {
 }  // namespace
 
 int main(int argc, char** argv) {
-  bench_support::ChooseAndPrintVectorLevel();
   Register();
-  benchmark::Initialize(&argc, argv);
   RatioReporter reporter;
-  benchmark::RunSpecifiedBenchmarks(&reporter);
-  benchmark::Shutdown();
+  bench_support::RunBenchmarks(argc, argv, reporter);
   if (!g_root.empty()) {
     std::error_code ec;
     std::filesystem::remove_all(g_root, ec);

@@ -282,11 +282,7 @@ class RatioReporter : public bench_support::MedianReporter {
 }  // namespace
 
 int main(int argc, char** argv) {
-  bench_support::ChooseAndPrintVectorLevel();
   Register();
-  benchmark::Initialize(&argc, argv);
   RatioReporter reporter;
-  benchmark::RunSpecifiedBenchmarks(&reporter);
-  benchmark::Shutdown();
-  return 0;
+  return bench_support::RunBenchmarks(argc, argv, reporter);
 }

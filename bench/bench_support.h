@@ -39,6 +39,16 @@ inline void ChooseAndPrintVectorLevel() {
               level == VectorLevel::kAvx2 ? "AVX2" : (level == VectorLevel::kSsse3 ? "SSSE3" : "portable"));
 }
 
+// The run of a benchmark program: the vector level printed, the command
+// line read, every selected benchmark run into `reporter`.
+inline int RunBenchmarks(int argc, char** argv, benchmark::BenchmarkReporter& reporter) {
+  ChooseAndPrintVectorLevel();
+  benchmark::Initialize(&argc, argv);
+  benchmark::RunSpecifiedBenchmarks(&reporter);
+  benchmark::Shutdown();
+  return 0;
+}
+
 // Keeps, per benchmark, the adjusted real time of its run, or the median of
 // its repetitions when repeated (manual-time rows report CPU time there).
 class MedianReporter : public benchmark::ConsoleReporter {

@@ -108,10 +108,6 @@ class RatioReporter : public bench_support::MedianReporter {
 }  // namespace
 
 int main(int argc, char** argv) {
-  bench_support::ChooseAndPrintVectorLevel();
-  benchmark::Initialize(&argc, argv);
   RatioReporter reporter;
-  benchmark::RunSpecifiedBenchmarks(&reporter);
-  benchmark::Shutdown();
-  return 0;
+  return bench_support::RunBenchmarks(argc, argv, reporter);
 }
