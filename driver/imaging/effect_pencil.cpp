@@ -261,12 +261,15 @@ QCAM_TARGET_AVX2 VOID PencilRgbAvx2(PUCHAR picture, LONG width, LONG height, PUC
       PencilPair(c, width, at);
       __m256i q[2];
       PencilRow32Avx2(rows.v, grey, at[0], at[1], q);
+      // Both blocks' bytes, limited to 255, in one register: the first
+      // block in the low half, the second in the high one.
+      const __m256i bytes = _mm256_permute4x64_epi64(_mm256_packus_epi16(q[0], q[1]), _MM_SHUFFLE(3, 1, 2, 0));
+      const __m128i half[2] = {_mm256_castsi256_si128(bytes), _mm256_extracti128_si256(bytes, 1)};
       for (int k = 0; k < 2; ++k) {
-        const __m128i bytes = Bytes16Avx2(q[k]);
         PUCHAR o = row + 3 * at[k];
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(o), _mm_shuffle_epi8(bytes, spread0));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(o + 16), _mm_shuffle_epi8(bytes, spread1));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(o + 32), _mm_shuffle_epi8(bytes, spread2));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(o), _mm_shuffle_epi8(half[k], spread0));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(o + 16), _mm_shuffle_epi8(half[k], spread1));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(o + 32), _mm_shuffle_epi8(half[k], spread2));
       }
     }
   }
