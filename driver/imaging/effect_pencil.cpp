@@ -66,14 +66,15 @@ VOID PencilYuy2Portable(PUCHAR picture, LONG width, LONG height, PUCHAR scratch)
 
 #if QCAM_HAVE_X86_VECTORS
 // The vector paths work row by row: first the row's negative grey levels
-// into the scratch picture, then the row's output from the scratch picture
-// alone (the grey level g of a pixel is 255 minus its scratch byte), so that
-// the last block of a row may overlap the one before it and write the same
-// bytes again. Rows 0 and 1 and columns 0 and 1 only get their grey level
-// (RGB: into B) or their chroma set (YUY2), by the portable rule. Pictures
-// narrower than 18 pixels take the portable path, and so do pictures wider
-// than the effects take (never passed by the dispatcher), whose row of
-// vertical sums (below) would not fit the AVX2 paths' stack buffer.
+// into the scratch picture (and, on the AVX2 paths, its grey levels into
+// row buffers), then the row's output from those alone (the grey level g of
+// a pixel is 255 minus its scratch byte), so that the last block of a row
+// may overlap the one before it and write the same bytes again. Rows 0 and 1
+// and columns 0 and 1 only get their grey level (RGB: into B) or their
+// chroma set (YUY2), by the portable rule. Pictures narrower than 18 pixels
+// take the portable path, and so do pictures wider than the effects take
+// (never passed by the dispatcher), whose rows would not fit the AVX2 paths'
+// row buffers on the stack.
 constexpr LONG kPencilMinVectorWidth = 18;
 
 // The AVX2 rows work with grey levels g (the negative grey levels of the
@@ -125,7 +126,7 @@ QCAM_TARGET_AVX2 inline void Store16Avx2(USHORT* p, __m256i v) {
 // integer Q = k 256 y - 1/2 lies in (k - 1/2, k - 0.48) and rounds to k; a Q
 // that is not an integer lies between k + 1 / d and k + 1 - 1 / d
 // (1 / d >= 0.0039), and for Q < 256 the excess is below 0.0011, so
-// 256 y - 1/2 lies in (k - 0.49, k + 0.4972) and rounds to k; Q >= 256 gives
+// 256 y - 1/2 lies in (k - 0.4961, k + 0.4972) and rounds to k; Q >= 256 gives
 // 256 or more. Only g = 0 (y = 0) leaves the sum below 2^15, as
 // 2^15 - 2^-9, whose low 16 bits are 0xFFFF. A test checks all 256 x 240
 // (g, d) pairs through the effect.
