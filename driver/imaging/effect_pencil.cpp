@@ -66,79 +66,117 @@ VOID PencilYuy2Portable(PUCHAR picture, LONG width, LONG height, PUCHAR scratch)
 
 #if QCAM_HAVE_X86_VECTORS
 // The vector paths work row by row: first the row's negative grey levels
-// into the scratch picture, then the row's output from the scratch picture
-// alone (the grey level g of a pixel is 255 minus its scratch byte), so that
-// the last block of a row may overlap the one before it and write the same
-// bytes again. Rows 0 and 1 and columns 0 and 1 only get their grey level
-// (RGB: into B) or their chroma set (YUY2), by the portable rule. Pictures
-// narrower than 18 pixels take the portable path, and so do pictures wider
-// than the effects take (never passed by the dispatcher), whose row of
-// vertical sums (below) would not fit the AVX2 paths' stack buffer.
+// into the scratch picture (and, on the AVX2 paths, its grey levels into
+// row buffers), then the row's output from those alone (the grey level g of
+// a pixel is 255 minus its scratch byte), so that the last block of a row
+// may overlap the one before it and write the same bytes again. Rows 0 and 1
+// and columns 0 and 1 only get their grey level (RGB: into B) or their
+// chroma set (YUY2), by the portable rule. Pictures narrower than 18 pixels
+// take the portable path, and so do pictures wider than the effects take
+// (never passed by the dispatcher), whose rows would not fit the AVX2 paths'
+// row buffers on the stack.
 constexpr LONG kPencilMinVectorWidth = 18;
 
-QCAM_TARGET_AVX2 inline __m256i Widen16Avx2(const UCHAR* p) {
-  return _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)));
-}
+// The AVX2 rows work with grey levels g (the negative grey levels of the
+// scratch picture are 255 - g) and split the blur into a vertical and a
+// horizontal step. With V[j] = a[j] + 2 b[j] + e[j] over the grey levels of
+// rows r - 2, r - 1 and r, the window at column c sums to
+// s = V[c - 2] + 2 V[c - 1] + V[c] - e[c] (the current pixel is the one cell
+// of the 3 x 3 window left out), and as the weights sum to 15 the blur of
+// the negative picture is b = (15 x 255 - s) >> 4 and the divisor of the
+// dodge d = 255 - b = (s + 270) >> 4 (3825 = 16 x 239 + 1). The grey levels
+// of the last three rows are kept as 16-bit lanes in a ring of row buffers,
+// so that V (at most 4 x 255) takes no widening; V of the row goes into its
+// own buffer, and the horizontal step reads it at three offsets with plain
+// loads.
+struct PencilRowsAvx2 {
+  USHORT grey[3][kEffectMaxWidth];  // row r in grey[r % 3]
+  USHORT v[kEffectMaxWidth];
+};
+
 QCAM_TARGET_AVX2 inline __m256i Load16Avx2(const USHORT* p) {
   return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
 }
+QCAM_TARGET_AVX2 inline void Store16Avx2(USHORT* p, __m256i v) {
+  _mm256_storeu_si256(reinterpret_cast<__m256i*>(p), v);
+}
 
-// The AVX2 rows split the blur into a vertical and a horizontal step. With
-// V[j] = a[j] + 2 b[j] + d[j] over scratch rows r - 2, r - 1 and r, the
-// window at column c is V[c - 2] + 2 V[c - 1] + V[c] - d[c] (the current
-// pixel is the one cell of the 3 x 3 window left out). V of a row is kept in
-// 16-bit lanes (at most 4 x 255), so the horizontal step reads it at three
-// offsets with plain loads instead of widening nine rows of bytes.
+// The dodge of 2 x 16 pixels from their window sums s and grey levels g
+// (16-bit lanes), as 16-bit lanes in pixel order, each floor(256 g / d) for
+// d = (s + 270) >> 4 (16 ... 255), except that g = 0 gives 0xFFFF (a
+// negative 16-bit value) where the quotient is 0: the callers pack the lanes
+// to bytes with unsigned saturation, which also limits them to 255. The two
+// blocks are interleaved so that their long chains of dependent steps
+// overlap.
 //
-// The dodge of 16 pixels from their blur sums t (16-bit lanes, at most
-// 15 x 255) and negative grey levels inv. The lanes are split into their
-// even and odd halves as 32-bit lanes by masks and shifts (no lane
-// crossing), and the quotient g x 256 / (255 - b) is taken in single
-// precision and truncated, which is exact: the dividend (at most 65280) and
-// the divisor (16 ... 255) are exact floats and the division is correctly
-// rounded, so an integer quotient comes out exact and any other is within
-// q x 2^-24 < 2^-12 of the true one q = x / d <= 4080; a true quotient that
-// is not an integer lies at least 1/d >= 1/255 > 2^-8 below the next
-// integer, so rounding never carries it up to that integer, and truncation
-// gives the integer quotient. The quotients (at most 4080) come back as
-// 16-bit lanes in pixel order, limited to 255. A test checks all 256 x 240
-// cases through the effect.
-QCAM_TARGET_AVX2 inline __m256i Quotient8Avx2(__m256i x, __m256i d) {
-  return _mm256_cvttps_epi32(_mm256_div_ps(_mm256_cvtepi32_ps(x), _mm256_cvtepi32_ps(d)));
+// g and d are split into their even and odd lanes by masks alone: an even
+// lane's 32 bits hold the value itself, an odd lane's the value times 65536,
+// and either way the quotient of the two is that of g and d. The quotient
+// takes no division (the one divider would take 8 cycles for 8 lanes):
+// from the reciprocal estimate r0 = (1 / d)(1 + e0), |e0| <= 1.5 x 2^-12,
+// one Newton step with c = 2 + 2^-18 (a slight upward bias) gives
+// y = (g r0)(c - d r0). d r0 lies within 2^-11 of 1, so c - d r0 is exact,
+// and with the roundings of d r0, g r0 and their product (each at most 2^-24,
+// relative) y = (g / d)(1 + f) with f = 2^-18 (1 + e0) - e0^2 + (rounding
+// terms) in [58 x 2^-24, 68 x 2^-24]: y lies above g / d by at most
+// 4.1 x 10^-6 of it. Adding 2^15 - 2^-9 then rounds y to a multiple of 2^-8
+// (the spacing of floats in [2^15, 2^16)) after moving it down by half that
+// spacing, which leaves floor(256 y) in the low mantissa bits: 256 y exceeds
+// Q = 256 g / d by more than 0 and less than 0.017 (Q < 4081), so for an
+// integer Q = k 256 y - 1/2 lies in (k - 1/2, k - 0.48) and rounds to k; a Q
+// that is not an integer lies between k + 1 / d and k + 1 - 1 / d
+// (1 / d >= 0.0039), and for Q < 256 the excess is below 0.0011, so
+// 256 y - 1/2 lies in (k - 0.4961, k + 0.4972) and rounds to k; Q >= 256 gives
+// 256 or more. Only g = 0 (y = 0) leaves the sum below 2^15, as
+// 2^15 - 2^-9, whose low 16 bits are 0xFFFF. A test checks all 256 x 240
+// (g, d) pairs through the effect.
+QCAM_TARGET_AVX2 inline void PencilDodge32Avx2(const __m256i s[2], const __m256i grey[2], __m256i q[2]) {
+  const __m256i lanes[2] = {_mm256_set1_epi32(0xFFFF), _mm256_set1_epi32(int(0xFFFF0000u))};
+  const __m256 bias = _mm256_set1_ps(2.0f + 1.0f / 262144);
+  const __m256 round = _mm256_set1_ps(32768.0f - 1.0f / 512);
+  __m256 g[4], d[4], r[4];
+  for (int k = 0; k < 2; ++k) {
+    const __m256i divisor = _mm256_srli_epi16(_mm256_add_epi16(s[k], _mm256_set1_epi16(270)), 4);
+    for (int h = 0; h < 2; ++h) d[2 * k + h] = _mm256_cvtepi32_ps(_mm256_and_si256(divisor, lanes[h]));
+  }
+  for (int k = 0; k < 4; ++k) r[k] = _mm256_rcp_ps(d[k]);
+  for (int k = 0; k < 2; ++k)
+    for (int h = 0; h < 2; ++h) g[2 * k + h] = _mm256_cvtepi32_ps(_mm256_and_si256(grey[k], lanes[h]));
+  for (int k = 0; k < 4; ++k) {
+    d[k] = _mm256_sub_ps(bias, _mm256_mul_ps(d[k], r[k]));
+    g[k] = _mm256_mul_ps(g[k], r[k]);
+  }
+  for (int k = 0; k < 4; ++k) g[k] = _mm256_add_ps(_mm256_mul_ps(g[k], d[k]), round);
+  for (int k = 0; k < 2; ++k)
+    q[k] = _mm256_blend_epi16(_mm256_castps_si256(g[2 * k]), _mm256_slli_epi32(_mm256_castps_si256(g[2 * k + 1]), 16),
+                              0xAA);
 }
 
-QCAM_TARGET_AVX2 inline __m256i PencilDodge16Avx2(__m256i t, __m256i inv) {
-  const __m256i all = _mm256_set1_epi16(255);
-  const __m256i low = _mm256_set1_epi32(0xFFFF);
-  const __m256i divisor = _mm256_sub_epi16(all, _mm256_srli_epi16(t, 4));
-  const __m256i dividend = _mm256_slli_epi16(_mm256_sub_epi16(all, inv), 8);
-  const __m256i even = Quotient8Avx2(_mm256_and_si256(dividend, low), _mm256_and_si256(divisor, low));
-  const __m256i odd = Quotient8Avx2(_mm256_srli_epi32(dividend, 16), _mm256_srli_epi32(divisor, 16));
-  return _mm256_min_epu16(_mm256_or_si256(even, _mm256_slli_epi32(odd, 16)), _mm256_set1_epi16(255));
-}
-
-// The vertical step of the blur for 16 columns: a and b address scratch rows
-// r - 2 and r - 1, d holds row r's negative grey levels.
-QCAM_TARGET_AVX2 inline __m256i PencilColumns16Avx2(const UCHAR* a, const UCHAR* b, __m256i d) {
-  const __m256i twice = Widen16Avx2(b);
-  return _mm256_add_epi16(_mm256_add_epi16(Widen16Avx2(a), d), _mm256_add_epi16(twice, twice));
-}
-
-// The horizontal step and the dodge of the 16 pixels at column c >= 2.
-QCAM_TARGET_AVX2 inline __m256i PencilRow16Avx2(const USHORT* v, const UCHAR* inv, LONG c) {
-  const __m256i d = Widen16Avx2(inv + c);
+// The horizontal step for the 16 pixels at column c >= 2 of a row whose V
+// and grey levels e are given.
+QCAM_TARGET_AVX2 inline __m256i PencilWindow16Avx2(const USHORT* v, __m256i e, LONG c) {
   const __m256i mid = Load16Avx2(v + c - 1);
-  __m256i t = _mm256_add_epi16(Load16Avx2(v + c - 2), Load16Avx2(v + c));
-  t = _mm256_sub_epi16(_mm256_add_epi16(t, _mm256_add_epi16(mid, mid)), d);
-  return PencilDodge16Avx2(t, d);
+  const __m256i t = _mm256_add_epi16(Load16Avx2(v + c - 2), Load16Avx2(v + c));
+  return _mm256_sub_epi16(_mm256_add_epi16(t, _mm256_add_epi16(mid, mid)), e);
 }
 
-// 255 - (B + G + R) / 3 of the 16 pixels at p, as 16-bit lanes in pixel
-// order. The two halves of the ymm registers hold pixels 0-7 and 8-15;
-// bytes 0-15 of a half serve pixels 0-4, bytes 8-23 pixels 5-7. The
-// division by 3 is (s x 43691) >> 17, exact for s <= 765 (the error term
-// s / 393216 stays below 1/3).
-QCAM_TARGET_AVX2 inline __m256i NegativeGrey16Avx2(const UCHAR* p) {
+// The dodge of the 2 x 16 pixels at columns c and c2 >= 2 (c2 = c + 16, or
+// c itself for a lone block).
+QCAM_TARGET_AVX2 inline void PencilRow32Avx2(const USHORT* v, const USHORT* grey, LONG c, LONG c2, __m256i q[2]) {
+  const __m256i e[2] = {Load16Avx2(grey + c), Load16Avx2(grey + c2)};
+  const __m256i s[2] = {PencilWindow16Avx2(v, e[0], c), PencilWindow16Avx2(v, e[1], c2)};
+  PencilDodge32Avx2(s, e, q);
+}
+
+// (B + G + R) / 3 of the 16 pixels at p, as 16-bit lanes in pixel order.
+// The two halves of the ymm registers hold pixels 0-7 and 8-15; bytes 0-15
+// of a half serve pixels 0-4, bytes 8-23 pixels 5-7. B and G go into the two
+// bytes of a pixel's 16-bit lane and are summed by a multiply-add, R comes
+// in the low byte of another lane. The division by 3 is (s x 21846) >> 16,
+// exact for s <= 765: 21846 / 65536 exceeds 1/3 by 1/196608, so the product
+// exceeds s / 3 by less than 0.004, while the fraction of s / 3 is at most
+// 2/3.
+QCAM_TARGET_AVX2 inline __m256i Grey16Avx2(const UCHAR* p) {
   const __m256i lo = _mm256_inserti128_si256(
       _mm256_castsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p))),
       _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 24)), 1);
@@ -146,92 +184,130 @@ QCAM_TARGET_AVX2 inline __m256i NegativeGrey16Avx2(const UCHAR* p) {
       _mm256_castsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 8))),
       _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 32)), 1);
   const char z = -1;
-#define QCAM_PENCIL_LANES(k)                                                                                     \
-  _mm256_setr_epi8(k, z, 3 + k, z, 6 + k, z, 9 + k, z, 12 + k, z, z, z, z, z, z, z, k, z, 3 + k, z, 6 + k, z, \
-                   9 + k, z, 12 + k, z, z, z, z, z, z, z)
-#define QCAM_PENCIL_HIGH(k)                                                                                   \
-  _mm256_setr_epi8(z, z, z, z, z, z, z, z, z, z, 7 + k, z, 10 + k, z, 13 + k, z, z, z, z, z, z, z, z, z, z, z, \
-                   7 + k, z, 10 + k, z, 13 + k, z)
-  __m256i sum = _mm256_shuffle_epi8(lo, QCAM_PENCIL_LANES(0));
-  sum = _mm256_add_epi16(sum, _mm256_shuffle_epi8(hi, QCAM_PENCIL_HIGH(0)));
-  sum = _mm256_add_epi16(sum, _mm256_shuffle_epi8(lo, QCAM_PENCIL_LANES(1)));
-  sum = _mm256_add_epi16(sum, _mm256_shuffle_epi8(hi, QCAM_PENCIL_HIGH(1)));
-  sum = _mm256_add_epi16(sum, _mm256_shuffle_epi8(lo, QCAM_PENCIL_LANES(2)));
-  sum = _mm256_add_epi16(sum, _mm256_shuffle_epi8(hi, QCAM_PENCIL_HIGH(2)));
-#undef QCAM_PENCIL_LANES
-#undef QCAM_PENCIL_HIGH
-  const __m256i g = _mm256_srli_epi16(_mm256_mulhi_epu16(sum, _mm256_set1_epi16(short(43691))), 1);
-  return _mm256_sub_epi16(_mm256_set1_epi16(255), g);
+  const __m256i blueGreenLo = _mm256_setr_epi8(0, 1, 3, 4, 6, 7, 9, 10, 12, 13, z, z, z, z, z, z,  //
+                                               0, 1, 3, 4, 6, 7, 9, 10, 12, 13, z, z, z, z, z, z);
+  const __m256i blueGreenHi = _mm256_setr_epi8(z, z, z, z, z, z, z, z, z, z, 7, 8, 10, 11, 13, 14,  //
+                                               z, z, z, z, z, z, z, z, z, z, 7, 8, 10, 11, 13, 14);
+  const __m256i redLo = _mm256_setr_epi8(2, z, 5, z, 8, z, 11, z, 14, z, z, z, z, z, z, z,  //
+                                         2, z, 5, z, 8, z, 11, z, 14, z, z, z, z, z, z, z);
+  const __m256i redHi = _mm256_setr_epi8(z, z, z, z, z, z, z, z, z, z, 9, z, 12, z, 15, z,  //
+                                         z, z, z, z, z, z, z, z, z, z, 9, z, 12, z, 15, z);
+  const __m256i blueGreen = _mm256_or_si256(_mm256_shuffle_epi8(lo, blueGreenLo), _mm256_shuffle_epi8(hi, blueGreenHi));
+  __m256i sum = _mm256_maddubs_epi16(blueGreen, _mm256_set1_epi8(1));
+  sum = _mm256_add_epi16(sum, _mm256_or_si256(_mm256_shuffle_epi8(lo, redLo), _mm256_shuffle_epi8(hi, redHi)));
+  return _mm256_mulhi_epu16(sum, _mm256_set1_epi16(21846));
 }
 
-// 16-bit lanes in pixel order as 16 bytes.
+// 16-bit lanes in pixel order as 16 bytes, limited to 255.
 QCAM_TARGET_AVX2 inline __m128i Bytes16Avx2(__m256i v) {
   return _mm256_castsi256_si128(_mm256_permute4x64_epi64(_mm256_packus_epi16(v, v), _MM_SHUFFLE(3, 1, 2, 0)));
 }
 
-// Both layouts: each row's negative grey levels go into the scratch picture
-// (and its V into `v`) in blocks of 16 columns, the last block overlapping
-// the one before it; then the row's output, from the scratch picture and
-// `v` alone, again with an overlapping last block that writes the same
-// bytes again.
+// Two blocks of 16 columns of row r at columns at[0] and at[1] from their
+// grey levels e: the negatives into the scratch row (one store when the
+// blocks are adjacent), e into the ring and, from row 2 on, V into its row
+// buffer.
+QCAM_TARGET_AVX2 inline void PencilColumns32Avx2(PencilRowsAvx2* rows, PUCHAR inv, LONG r, const LONG at[2],
+                                                 const __m256i e[2]) {
+  if (at[1] == at[0] + 16) {
+    const __m256i bytes = _mm256_permute4x64_epi64(_mm256_packus_epi16(e[0], e[1]), _MM_SHUFFLE(3, 1, 2, 0));
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(inv + at[0]), _mm256_xor_si256(bytes, _mm256_set1_epi8(char(0xFF))));
+  } else {
+    for (int k = 0; k < 2; ++k)
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(inv + at[k]),
+                       _mm_xor_si128(Bytes16Avx2(e[k]), _mm_set1_epi8(char(0xFF))));
+  }
+  for (int k = 0; k < 2; ++k) Store16Avx2(rows->grey[r % 3] + at[k], e[k]);
+  if (r < 2) return;
+  for (int k = 0; k < 2; ++k) {
+    const __m256i a = Load16Avx2(rows->grey[(r + 1) % 3] + at[k]);  // row r - 2
+    const __m256i b = Load16Avx2(rows->grey[(r + 2) % 3] + at[k]);  // row r - 1
+    Store16Avx2(rows->v + at[k], _mm256_add_epi16(_mm256_add_epi16(a, e[k]), _mm256_add_epi16(b, b)));
+  }
+}
+
+// The columns of a pair of blocks from column c on: c and c + 16, each
+// moved back to the row's last block where it would run past the row.
+inline void PencilPair(LONG c, LONG width, LONG at[2]) {
+  at[0] = c < width - 16 ? c : width - 16;
+  at[1] = c + 16 < width - 16 ? c + 16 : width - 16;
+}
+
+// Both layouts: each row's grey levels go into the scratch picture (as
+// negatives) and the ring, and its V into the row buffer, in blocks of 16
+// columns, the last block overlapping the one before it; then the row's
+// output, from the row buffers alone, in pairs of blocks, the last ones
+// overlapping those before them and writing the same bytes again.
 QCAM_TARGET_AVX2 VOID PencilRgbAvx2(PUCHAR picture, LONG width, LONG height, PUCHAR scratch) {
   const ULONG uw = ULONG(width);
   const __m128i spread0 = _mm_setr_epi8(0, 0, 0, 1, 1, 1, 2, 2, 2, 3, 3, 3, 4, 4, 4, 5);
   const __m128i spread1 = _mm_setr_epi8(5, 5, 6, 6, 6, 7, 7, 7, 8, 8, 8, 9, 9, 9, 10, 10);
   const __m128i spread2 = _mm_setr_epi8(10, 11, 11, 11, 12, 12, 12, 13, 13, 13, 14, 14, 14, 15, 15, 15);
-  USHORT v[kEffectMaxWidth];
+  PencilRowsAvx2 rows;
   for (LONG r = 0; r < height; ++r) {
     PUCHAR row = picture + ULONG(r) * uw * 3;
     PUCHAR inv = scratch + ULONG(r) * uw;
-    for (LONG c = 0;; c += 16) {
-      if (c > width - 16) c = width - 16;
-      const __m256i d = NegativeGrey16Avx2(row + 3 * c);
-      _mm_storeu_si128(reinterpret_cast<__m128i*>(inv + c), Bytes16Avx2(d));
-      if (r >= 2)
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(v + c), PencilColumns16Avx2(inv - 2 * uw + c, inv - uw + c, d));
-      if (c == width - 16) break;
+    for (LONG c = 0; c < width; c += 32) {
+      LONG at[2];
+      PencilPair(c, width, at);
+      const __m256i e[2] = {Grey16Avx2(row + 3 * at[0]), Grey16Avx2(row + 3 * at[1])};
+      PencilColumns32Avx2(&rows, inv, r, at, e);
     }
     const LONG greyOnly = r < 2 ? width : 2;
     for (LONG c = 0; c < greyOnly; ++c) row[3 * c] = UCHAR(255 - inv[c]);
     if (r < 2) continue;
-    for (LONG c = 2;; c += 16) {
-      if (c > width - 16) c = width - 16;
-      const __m128i q = Bytes16Avx2(PencilRow16Avx2(v, inv, c));
-      PUCHAR o = row + 3 * c;
-      _mm_storeu_si128(reinterpret_cast<__m128i*>(o), _mm_shuffle_epi8(q, spread0));
-      _mm_storeu_si128(reinterpret_cast<__m128i*>(o + 16), _mm_shuffle_epi8(q, spread1));
-      _mm_storeu_si128(reinterpret_cast<__m128i*>(o + 32), _mm_shuffle_epi8(q, spread2));
-      if (c == width - 16) break;
+    const USHORT* grey = rows.grey[r % 3];
+    for (LONG c = 2; c < width; c += 32) {
+      LONG at[2];
+      PencilPair(c, width, at);
+      __m256i q[2];
+      PencilRow32Avx2(rows.v, grey, at[0], at[1], q);
+      // Both blocks' bytes, limited to 255, in one register: the first
+      // block in the low half, the second in the high one.
+      const __m256i bytes = _mm256_permute4x64_epi64(_mm256_packus_epi16(q[0], q[1]), _MM_SHUFFLE(3, 1, 2, 0));
+      const __m128i half[2] = {_mm256_castsi256_si128(bytes), _mm256_extracti128_si256(bytes, 1)};
+      for (int k = 0; k < 2; ++k) {
+        PUCHAR o = row + 3 * at[k];
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(o), _mm_shuffle_epi8(half[k], spread0));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(o + 16), _mm_shuffle_epi8(half[k], spread1));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(o + 32), _mm_shuffle_epi8(half[k], spread2));
+      }
     }
   }
 }
 
-// YUY2: the quotients as 16-bit lanes are the output pixels' Y bytes; the
-// chroma byte above each is 128.
+// YUY2: the output bytes interleaved with chroma bytes of 128 are the
+// output pixels.
 QCAM_TARGET_AVX2 VOID PencilYuy2Avx2(PUCHAR picture, LONG width, LONG height, PUCHAR scratch) {
   const ULONG uw = ULONG(width);
   const __m256i luma = _mm256_set1_epi16(0xFF);
-  const __m256i mid = _mm256_set1_epi16(short(0x8000));
-  USHORT v[kEffectMaxWidth];
+  const __m256i mid = _mm256_set1_epi8(char(128));
+  PencilRowsAvx2 rows;
   for (LONG r = 0; r < height; ++r) {
     PUCHAR row = picture + ULONG(r) * uw * 2;
     PUCHAR inv = scratch + ULONG(r) * uw;
-    for (LONG c = 0;; c += 16) {
-      if (c > width - 16) c = width - 16;
-      const __m256i y = _mm256_and_si256(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(row + 2 * c)), luma);
-      const __m256i d = _mm256_xor_si256(y, luma);
-      _mm_storeu_si128(reinterpret_cast<__m128i*>(inv + c), Bytes16Avx2(d));
-      if (r >= 2)
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(v + c), PencilColumns16Avx2(inv - 2 * uw + c, inv - uw + c, d));
-      if (c == width - 16) break;
+    for (LONG c = 0; c < width; c += 32) {
+      LONG at[2];
+      PencilPair(c, width, at);
+      __m256i e[2];
+      for (int k = 0; k < 2; ++k)
+        e[k] = _mm256_and_si256(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(row + 2 * at[k])), luma);
+      PencilColumns32Avx2(&rows, inv, r, at, e);
     }
     const LONG chromaOnly = r < 2 ? width : 2;
     for (LONG c = 0; c < chromaOnly; ++c) row[2 * c + 1] = 128;
     if (r < 2) continue;
-    for (LONG c = 2;; c += 16) {
-      if (c > width - 16) c = width - 16;
-      _mm256_storeu_si256(reinterpret_cast<__m256i*>(row + 2 * c), _mm256_or_si256(PencilRow16Avx2(v, inv, c), mid));
-      if (c == width - 16) break;
+    const USHORT* grey = rows.grey[r % 3];
+    for (LONG c = 2; c < width; c += 32) {
+      LONG at[2];
+      PencilPair(c, width, at);
+      __m256i q[2];
+      PencilRow32Avx2(rows.v, grey, at[0], at[1], q);
+      // Bytes of both blocks, each 128-bit half holding 8 of one and 8 of
+      // the other, back to 16-bit lanes with the chroma byte above.
+      const __m256i bytes = _mm256_packus_epi16(q[0], q[1]);
+      _mm256_storeu_si256(reinterpret_cast<__m256i*>(row + 2 * at[0]), _mm256_unpacklo_epi8(bytes, mid));
+      _mm256_storeu_si256(reinterpret_cast<__m256i*>(row + 2 * at[1]), _mm256_unpackhi_epi8(bytes, mid));
     }
   }
 }

@@ -275,4 +275,46 @@ TEST(WarpPencilVectors, PencilDodgeIsExactForEveryGreyAndBlur) {
   }
 }
 
+// The RGB grey level (B + G + R) / 3 for every channel sum 0 ... 765, each
+// sum split over the channels in several ways (filling one channel after
+// another from a rotating start, evenly, and mostly into two neighbouring
+// bytes) and met at many columns of the blocks; the picture and the scratch
+// bytes (the negatives of the grey levels) must equal the portable path's
+// at every level.
+TEST(WarpPencilVectors, PencilRgbGreyEqualsPortableForEveryChannelSum) {
+  CeilingGuard guard;
+  constexpr int kW = 70, kH = 40;  // pairs of blocks and an overlapping last one
+  Bytes input(size_t(kW) * kH * 3);
+  size_t pixel = 0;
+  for (int round = 0; pixel < size_t(kW) * kH; ++round)
+    for (int sum = 0; sum <= 765 && pixel < size_t(kW) * kH; ++sum, ++pixel) {
+      int channel[3] = {0, 0, 0};
+      const int start = round % 3;
+      switch (round % 3) {
+        case 0: {  // greedy from a rotating channel
+          int rest = sum;
+          for (int k = 0; k < 3; ++k) {
+            const int c = (start + k + round / 3) % 3;
+            channel[c] = std::min(255, rest);
+            rest -= channel[c];
+          }
+          break;
+        }
+        case 1:  // even
+          for (int k = 0; k < 3; ++k) channel[k] = (sum + k) / 3;
+          break;
+        default: {  // two neighbouring bytes first
+          const int first = (round / 3) % 2;
+          channel[first] = std::min(255, sum / 2);
+          channel[first + 1] = std::min(255, sum - channel[first]);
+          channel[first == 0 ? 2 : 0] = sum - channel[first] - channel[first + 1];
+        }
+      }
+      for (int k = 0; k < 3; ++k) input[pixel * 3 + k] = uint8_t(channel[k]);
+    }
+  const PencilResult portable = RunPencil(VectorLevel::kPortable, true, input, kW, kH);
+  for (VectorLevel level : FasterLevels())
+    ASSERT_TRUE(RunPencil(level, true, input, kW, kH) == portable) << LevelName(level);
+}
+
 }  // namespace
