@@ -432,6 +432,9 @@ inline int Lanes(LONG x, LONG y) { return int((uint32_t(uint16_t(y)) << 16) | ui
 // to the largest size the effects take; larger ones (never passed by the
 // dispatcher) use the portable path.
 inline bool FrostFits(LONG width, LONG height) { return width <= kEffectMaxWidth && height <= kEffectMaxHeight; }
+// The AVX2 rows multiply quotients by minus 9 RGB rows or 10 YUY2 rows in
+// 16-bit lanes.
+static_assert(9 * 3 * kEffectMaxWidth <= 32767 && 10 * 2 * kEffectMaxWidth <= 32767, "rows too long for 16 bits");
 
 // RGB reads each source pixel as four bytes; the fourth lies past the
 // picture only for the last pixel of the last row, which only pixels in the
@@ -496,14 +499,16 @@ inline uint32_t Load32(const UCHAR* p) {
   return v;
 }
 
-// Eight RGB pixels from the offsets in `off` to o ... o + 23 (and, unless
-// `exact`, garbage in o + 24).
-QCAM_TARGET_AVX2 inline void MoveRgbGroup(const UCHAR* picture, PUCHAR o, __m256i off, bool exact) {
+// Eight RGB pixels to o ... o + 23 (and, unless `exact`, garbage in o + 24),
+// pixel i from src + i * kStride + its offset in `off`.
+template <int kStride = 0>
+QCAM_TARGET_AVX2 inline void MoveRgbGroup(const UCHAR* src, PUCHAR o, __m256i off, bool exact) {
   const __m128i lo = _mm256_castsi256_si128(off), hi = _mm256_extracti128_si256(off, 1);
   const uint64_t q[4] = {uint64_t(_mm_cvtsi128_si64(lo)), uint64_t(_mm_extract_epi64(lo, 1)),
                          uint64_t(_mm_cvtsi128_si64(hi)), uint64_t(_mm_extract_epi64(hi, 1))};
   for (int k = 0; k < 4; ++k) {
-    const uint32_t a = Load32(picture + uint32_t(q[k])), b = Load32(picture + (q[k] >> 32));
+    const uint32_t a = Load32(src + 2 * k * kStride + uint32_t(q[k]));
+    const uint32_t b = Load32(src + (2 * k + 1) * kStride + (q[k] >> 32));
     std::memcpy(o + 6 * k, &a, 4);
     if (k < 3 || !exact) {
       std::memcpy(o + 6 * k + 3, &b, 4);
@@ -514,14 +519,16 @@ QCAM_TARGET_AVX2 inline void MoveRgbGroup(const UCHAR* picture, PUCHAR o, __m256
   }
 }
 
-// Eight YUY2 pairs (32 bytes) from the offsets in `off`.
-QCAM_TARGET_AVX2 inline void MoveYuy2Group(const UCHAR* picture, PUCHAR o, __m256i off) {
+// Eight YUY2 pairs (32 bytes), pair i from src + i * kStride + its offset
+// in `off`.
+template <int kStride = 0>
+QCAM_TARGET_AVX2 inline void MoveYuy2Group(const UCHAR* src, PUCHAR o, __m256i off) {
   const __m128i lo = _mm256_castsi256_si128(off), hi = _mm256_extracti128_si256(off, 1);
   const uint64_t q[4] = {uint64_t(_mm_cvtsi128_si64(lo)), uint64_t(_mm_extract_epi64(lo, 1)),
                          uint64_t(_mm_cvtsi128_si64(hi)), uint64_t(_mm_extract_epi64(hi, 1))};
   for (int k = 0; k < 4; ++k) {
-    std::memcpy(o + 8 * k, picture + uint32_t(q[k]), 4);
-    std::memcpy(o + 8 * k + 4, picture + (q[k] >> 32), 4);
+    std::memcpy(o + 8 * k, src + 2 * k * kStride + uint32_t(q[k]), 4);
+    std::memcpy(o + 8 * k + 4, src + (2 * k + 1) * kStride + (q[k] >> 32), 4);
   }
 }
 
@@ -606,16 +613,19 @@ QCAM_TARGET_AVX2 inline LONG FrostRgbGroupsAvx2(const UCHAR* picture, PUCHAR out
     limited(vecEnd, true);
     const LONG innerEnd = width - 3 < vecEnd ? width - 3 : vecEnd;
     if (x + 8 <= innerEnd) {
-      // Lane i: the offset of pixel (x + i - 5, y - 5).
-      __m256i base = _mm256_add_epi32(_mm256_set1_epi32((y - 5) * rowBytes + (x - 5) * 3),
-                                      _mm256_mullo_epi32(lanes, _mm256_set1_epi32(3)));
+      // Pixel i of a group comes from 3i bytes past the group's pixel
+      // (x - 5, y - 5), plus 3 (vx % 9) + rowBytes (vy % 9) bytes: one
+      // multiply-add of the numbers, less one of their quotients by 9 (the
+      // lanes' 16-bit factors hold 9 rowBytes for the largest rows taken).
+      const UCHAR* src = picture + ULONG(y - 5) * ULONG(rowBytes) + ULONG(x - 5) * 3;
       const __m256i ninth = _mm256_set1_epi16(7282);
+      const __m256i multQ = _mm256_set1_epi32(Lanes(-27, -9 * rowBytes));
       PUCHAR o = out + ULONG(x) * 3;
-      for (; x + 8 <= innerEnd; x += 8, o += 24, base = _mm256_add_epi32(base, _mm256_set1_epi32(24))) {
+      for (; x + 8 <= innerEnd; x += 8, o += 24, src += 24) {
         const __m256i v = numbers.Next();
         const __m256i q = _mm256_mulhi_epu16(v, ninth);
-        const __m256i r = _mm256_sub_epi16(v, _mm256_add_epi16(_mm256_slli_epi16(q, 3), q));
-        MoveRgbGroup(picture, o, _mm256_add_epi32(base, _mm256_madd_epi16(r, mult)), x + 8 >= width);
+        const __m256i off = _mm256_add_epi32(_mm256_madd_epi16(v, mult), _mm256_madd_epi16(q, multQ));
+        MoveRgbGroup<3>(src, o, off, false);
       }
     }
   }
@@ -628,30 +638,36 @@ template <typename Numbers>
 QCAM_TARGET_AVX2 inline LONG FrostYuy2GroupsAvx2(const UCHAR* picture, PUCHAR out, LONG x, LONG end, LONG y,
                                                  LONG width, LONG height, Numbers& numbers) {
   const LONG rowBytes = width * 2;
-  const bool innerRow = y >= 6 && y <= height - 4;
   const __m256i lanes = _mm256_setr_epi32(0, 2, 4, 6, 8, 10, 12, 14);
-  __m256i pos = _mm256_add_epi16(_mm256_set1_epi32(Lanes(x - 6, y - 6)), lanes);
-  const __m256i step = _mm256_set1_epi32(16);
   const __m256i hi = _mm256_set1_epi32(Lanes(width - 2, height >= 2 ? height - 2 : 0));
   const __m256i mult = _mm256_set1_epi32(Lanes(2, rowBytes));
-  const __m256i mult2 = _mm256_set1_epi32(Lanes(4, 2 * rowBytes));
-  // Lane i: the offset of pair (x + 2i - 6, y - 6).
-  __m256i base =
-      _mm256_add_epi32(_mm256_set1_epi32((y - 6) * rowBytes + (x - 6) * 2), _mm256_add_epi32(lanes, lanes));
-  const __m256i baseStep = _mm256_set1_epi32(32);
-  const __m256i fifth = _mm256_set1_epi16(short(52429));
-  for (; x + 16 <= end; x += 16, pos = _mm256_add_epi16(pos, step), base = _mm256_add_epi32(base, baseStep)) {
-    const __m256i v = numbers.Next();
-    __m256i off;
-    if (innerRow && x >= 6 && x + 14 <= width - 4) {
-      const __m256i q = _mm256_srli_epi16(_mm256_mulhi_epu16(v, fifth), 2);
-      const __m256i r = _mm256_sub_epi16(v, _mm256_add_epi16(_mm256_slli_epi16(q, 2), q));
-      off = _mm256_add_epi32(base, _mm256_madd_epi16(r, mult2));
-    } else {
-      off = FrostOffsets(v, pos, hi, mult, true);
+  const auto limited = [&](bool toInner) QCAM_TARGET_AVX2 {
+    __m256i pos = _mm256_add_epi16(_mm256_set1_epi32(Lanes(x - 6, y - 6)), lanes);
+    for (; x + 16 <= end && !(toInner && x >= 6); x += 16, pos = _mm256_add_epi16(pos, _mm256_set1_epi32(16)))
+      MoveYuy2Group(picture, out + ULONG(x) * 2, FrostOffsets(numbers.Next(), pos, hi, mult, true));
+  };
+  // Inner rows and columns: sources inside the picture, groups x ... x + 15
+  // with 6 <= x and x + 14 <= width - 4. Pair i of a group comes from 4i
+  // bytes past the pair at (x - 6, y - 6), plus 4 (vx % 5) + 2 rowBytes
+  // (vy % 5) bytes, by multiply-adds of the numbers and of their quotients.
+  if (y >= 6 && y <= height - 4) {
+    limited(true);
+    const LONG innerEnd = width - 2 < end ? width - 2 : end;
+    if (x + 16 <= innerEnd) {
+      const UCHAR* src = picture + ULONG(y - 6) * ULONG(rowBytes) + ULONG(x - 6) * 2;
+      const __m256i fifth = _mm256_set1_epi16(short(52429));
+      const __m256i multV = _mm256_set1_epi32(Lanes(4, 2 * rowBytes));
+      const __m256i multQ = _mm256_set1_epi32(Lanes(-20, -10 * rowBytes));
+      PUCHAR o = out + ULONG(x) * 2;
+      for (; x + 16 <= innerEnd; x += 16, o += 32, src += 32) {
+        const __m256i v = numbers.Next();
+        const __m256i q = _mm256_srli_epi16(_mm256_mulhi_epu16(v, fifth), 2);
+        const __m256i off = _mm256_add_epi32(_mm256_madd_epi16(v, multV), _mm256_madd_epi16(q, multQ));
+        MoveYuy2Group<4>(src, o, off);
+      }
     }
-    MoveYuy2Group(picture, out + ULONG(x) * 2, off);
   }
+  limited(false);
   return x;
 }
 
