@@ -621,12 +621,22 @@ QCAM_TARGET_AVX2 inline LONG FrostRgbGroupsAvx2(const UCHAR* picture, PUCHAR out
       const __m256i ninth = _mm256_set1_epi16(7282);
       const __m256i multQ = _mm256_set1_epi32(Lanes(-27, -9 * rowBytes));
       PUCHAR o = out + ULONG(x) * 3;
-      for (; x + 8 <= innerEnd; x += 8, o += 24, src += 24) {
+      const auto offsets = [&]() QCAM_TARGET_AVX2 {
         const __m256i v = numbers.Next();
         const __m256i q = _mm256_mulhi_epu16(v, ninth);
-        const __m256i off = _mm256_add_epi32(_mm256_madd_epi16(v, mult), _mm256_madd_epi16(q, multQ));
+        return _mm256_add_epi32(_mm256_madd_epi16(v, mult), _mm256_madd_epi16(q, multQ));
+      };
+      // The next group's offsets are computed before this group's pixels
+      // move, so that the long chain from the numbers to the loads overlaps
+      // the moves.
+      __m256i off = offsets();
+      for (; x + 16 <= innerEnd; x += 8, o += 24, src += 24) {
+        const __m256i next = offsets();
         MoveRgbGroup<3>(src, o, off, false);
+        off = next;
       }
+      MoveRgbGroup<3>(src, o, off, false);
+      x += 8;
     }
   }
   limited(vecEnd, false);
@@ -659,12 +669,20 @@ QCAM_TARGET_AVX2 inline LONG FrostYuy2GroupsAvx2(const UCHAR* picture, PUCHAR ou
       const __m256i multV = _mm256_set1_epi32(Lanes(4, 2 * rowBytes));
       const __m256i multQ = _mm256_set1_epi32(Lanes(-20, -10 * rowBytes));
       PUCHAR o = out + ULONG(x) * 2;
-      for (; x + 16 <= innerEnd; x += 16, o += 32, src += 32) {
+      const auto offsets = [&]() QCAM_TARGET_AVX2 {
         const __m256i v = numbers.Next();
         const __m256i q = _mm256_srli_epi16(_mm256_mulhi_epu16(v, fifth), 2);
-        const __m256i off = _mm256_add_epi32(_mm256_madd_epi16(v, multV), _mm256_madd_epi16(q, multQ));
+        return _mm256_add_epi32(_mm256_madd_epi16(v, multV), _mm256_madd_epi16(q, multQ));
+      };
+      // One group ahead, as in the RGB rows.
+      __m256i off = offsets();
+      for (; x + 32 <= innerEnd; x += 16, o += 32, src += 32) {
+        const __m256i next = offsets();
         MoveYuy2Group<4>(src, o, off);
+        off = next;
       }
+      MoveYuy2Group<4>(src, o, off);
+      x += 16;
     }
   }
   limited(false);
