@@ -351,7 +351,9 @@ VOID StreaksYuy2(PUCHAR picture, LONG width, LONG height, PUCHAR scratch) {
 // the same number of rand() calls would, so the picture and the generator end
 // up as with one rand() call per number. A block may end inside a row; the
 // row is then finished with the next block. In all, exactly two numbers per
-// pixel (pair) are drawn.
+// pixel (pair) are drawn. The AVX2 rows instead claim all of the picture's
+// numbers at once with rand_claim and compute them from the seed it returns,
+// by the generator's own rule, as they go.
 
 namespace {
 
@@ -484,8 +486,9 @@ QCAM_TARGET_SSSE3 void FrostRunYuy2Ssse3(const UCHAR* picture, PUCHAR out, LONG 
 // The AVX2 runs take the numbers' quotients by 9 from one high-half multiply
 // (floor(v * 7282 / 2^16) is v / 9 for every v below 2^15, checked by the
 // tests through the remainder of every number), and away from the picture's
-// edges, where no position needs its limits, add the remainders' offsets to
-// each lane's own (x - 5, y - 5) offset. The offsets leave the vector two at
+// edges, where no position needs its limits, take each pixel's offset from
+// its group's corner (the pixel at (x - 5, y - 5) of its first pixel), with
+// no limits or positions in the vector. The offsets leave the vector two at
 // a time in 64-bit moves (fewer instructions than one 32-bit extract each),
 // and each RGB pixel goes out as four bytes whose last one the next pixel
 // (or a later group or run, further along the row) overwrites; the last
