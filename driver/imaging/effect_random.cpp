@@ -351,7 +351,9 @@ VOID StreaksYuy2(PUCHAR picture, LONG width, LONG height, PUCHAR scratch) {
 // the same number of rand() calls would, so the picture and the generator end
 // up as with one rand() call per number. A block may end inside a row; the
 // row is then finished with the next block. In all, exactly two numbers per
-// pixel (pair) are drawn.
+// pixel (pair) are drawn. The AVX2 rows instead claim all of the picture's
+// numbers at once with rand_claim and compute them from the seed it returns,
+// by the generator's own rule, as they go.
 
 namespace {
 
@@ -432,6 +434,9 @@ inline int Lanes(LONG x, LONG y) { return int((uint32_t(uint16_t(y)) << 16) | ui
 // to the largest size the effects take; larger ones (never passed by the
 // dispatcher) use the portable path.
 inline bool FrostFits(LONG width, LONG height) { return width <= kEffectMaxWidth && height <= kEffectMaxHeight; }
+// The AVX2 rows multiply quotients by minus 9 RGB rows or 10 YUY2 rows in
+// 16-bit lanes.
+static_assert(9 * 3 * kEffectMaxWidth <= 32767 && 10 * 2 * kEffectMaxWidth <= 32767, "rows too long for 16 bits");
 
 // RGB reads each source pixel as four bytes; the fourth lies past the
 // picture only for the last pixel of the last row, which only pixels in the
@@ -478,55 +483,287 @@ QCAM_TARGET_SSSE3 void FrostRunYuy2Ssse3(const UCHAR* picture, PUCHAR out, LONG 
   FrostRunYuy2Portable(picture, out, x, (end - x) / 2, y, width, height, d);
 }
 
+// The AVX2 runs take the numbers' quotients by 9 from one high-half multiply
+// (floor(v * 7282 / 2^16) is v / 9 for every v below 2^15, checked by the
+// tests through the remainder of every number), and away from the picture's
+// edges, where no position needs its limits, take each pixel's offset from
+// its group's corner (the pixel at (x - 5, y - 5) of its first pixel), with
+// no limits or positions in the vector. The offsets leave the vector two at
+// a time in 64-bit moves (fewer instructions than one 32-bit extract each),
+// and each RGB pixel goes out as four bytes whose last one the next pixel
+// (or a later group or run, further along the row) overwrites; the last
+// group of a row ends with exact stores. (Composing pairs of pixels into
+// 8-byte stores measured slower: the masks and shifts cost more than the
+// stores they save.)
+
+inline uint32_t Load32(const UCHAR* p) {
+  uint32_t v;
+  std::memcpy(&v, p, 4);
+  return v;
+}
+
+// Eight RGB pixels to o ... o + 23 (and, unless `exact`, garbage in o + 24),
+// pixel i from src + i * kStride + its offset in `off`.
+template <int kStride = 0>
+QCAM_TARGET_AVX2 inline void MoveRgbGroup(const UCHAR* src, PUCHAR o, __m256i off, bool exact) {
+  const __m128i lo = _mm256_castsi256_si128(off), hi = _mm256_extracti128_si256(off, 1);
+  const uint64_t q[4] = {uint64_t(_mm_cvtsi128_si64(lo)), uint64_t(_mm_extract_epi64(lo, 1)),
+                         uint64_t(_mm_cvtsi128_si64(hi)), uint64_t(_mm_extract_epi64(hi, 1))};
+  for (int k = 0; k < 4; ++k) {
+    const uint32_t a = Load32(src + 2 * k * kStride + uint32_t(q[k]));
+    const uint32_t b = Load32(src + (2 * k + 1) * kStride + (q[k] >> 32));
+    std::memcpy(o + 6 * k, &a, 4);
+    if (k < 3 || !exact) {
+      std::memcpy(o + 6 * k + 3, &b, 4);
+    } else {
+      std::memcpy(o + 21, &b, 2);
+      o[23] = UCHAR(b >> 16);
+    }
+  }
+}
+
+// Eight YUY2 pairs (32 bytes), pair i from src + i * kStride + its offset
+// in `off`.
+template <int kStride = 0>
+QCAM_TARGET_AVX2 inline void MoveYuy2Group(const UCHAR* src, PUCHAR o, __m256i off) {
+  const __m128i lo = _mm256_castsi256_si128(off), hi = _mm256_extracti128_si256(off, 1);
+  const uint64_t q[4] = {uint64_t(_mm_cvtsi128_si64(lo)), uint64_t(_mm_extract_epi64(lo, 1)),
+                         uint64_t(_mm_cvtsi128_si64(hi)), uint64_t(_mm_extract_epi64(hi, 1))};
+  for (int k = 0; k < 4; ++k) {
+    std::memcpy(o + 8 * k, src + 2 * k * kStride + uint32_t(q[k]), 4);
+    std::memcpy(o + 8 * k + 4, src + (2 * k + 1) * kStride + (q[k] >> 32), 4);
+  }
+}
+
+// The numbers of a group of eight pixels (pairs) for the AVX2 rows: from a
+// block drawn with rand_block, or computed in place from the generator's
+// seeds. Two vectors of seeds hold the group's sixteen, those of its x
+// numbers and those of its y numbers; the numbers are their high halves, the
+// y seeds' kept in place and the x seeds' moved down, masked to 15 bits.
+// Each lane then steps 16 seeds on. Computed in place, the numbers cost no
+// stores and loads, and their 32-bit multiplies overlap the moves of the
+// pixels.
+struct FrostBlockNumbers {
+  const USHORT* d;
+  QCAM_TARGET_AVX2 __m256i Next() {
+    const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(d));
+    d += 16;
+    return v;
+  }
+};
+
+struct FrostSeeds {
+  alignas(32) uint32_t x[8];  // seeds of the x numbers of eight pixels (pairs)
+  alignas(32) uint32_t y[8];
+  uint32_t mul, add;          // the step over 16 seeds
+};
+
+struct FrostSeedNumbers {
+  __m256i x, y, mul, add;
+  QCAM_TARGET_AVX2 explicit FrostSeedNumbers(const FrostSeeds& s)
+      : x(_mm256_load_si256(reinterpret_cast<const __m256i*>(s.x))),
+        y(_mm256_load_si256(reinterpret_cast<const __m256i*>(s.y))),
+        mul(_mm256_set1_epi32(int(s.mul))),
+        add(_mm256_set1_epi32(int(s.add))) {}
+  QCAM_TARGET_AVX2 void Save(FrostSeeds& s) const {
+    _mm256_store_si256(reinterpret_cast<__m256i*>(s.x), x);
+    _mm256_store_si256(reinterpret_cast<__m256i*>(s.y), y);
+  }
+  QCAM_TARGET_AVX2 __m256i Next() {
+    const __m256i v =
+        _mm256_and_si256(_mm256_blend_epi16(_mm256_srli_epi32(x, 16), y, 0xAA), _mm256_set1_epi16(0x7FFF));
+    x = _mm256_add_epi32(_mm256_mullo_epi32(x, mul), add);
+    y = _mm256_add_epi32(_mm256_mullo_epi32(y, mul), add);
+    return v;
+  }
+};
+
+// The seeds after `seed` for the next eight pixels (pairs): the x number of
+// pixel i is the (2i + 1)-th, its y number the (2i + 2)-th.
+FrostSeeds FrostSeedsAfter(uint32_t seed) {
+  FrostSeeds s;
+  uint32_t mul = 1, add = 0;
+  for (int i = 0; i < 16; ++i) {
+    seed = seed * 214013u + 2531011u;
+    (i & 1 ? s.y : s.x)[i / 2] = seed;
+    mul *= 214013u;
+    add = add * 214013u + 2531011u;
+  }
+  s.mul = mul;
+  s.add = add;
+  return s;
+}
+
+// RGB pixels x ... end - 1 of row y from the numbers of `numbers`, eight at a
+// time while they fit; returns where it stopped.
+template <typename Numbers>
+QCAM_TARGET_AVX2 inline LONG FrostRgbGroupsAvx2(const UCHAR* picture, PUCHAR out, LONG x, LONG end, LONG y,
+                                                LONG width, LONG height, Numbers& numbers) {
+  const LONG vecEnd = end < FrostRgbVectorEnd(y, width, height) ? end : FrostRgbVectorEnd(y, width, height);
+  const LONG rowBytes = width * 3;
+  const __m256i lanes = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
+  const __m256i hi = _mm256_set1_epi32(Lanes(width - 1, height - 1));
+  const __m256i mult = _mm256_set1_epi32(Lanes(3, rowBytes));
+  // Groups with limits, up to `stop` (or the inner columns when `toInner`).
+  const auto limited = [&](LONG stop, bool toInner) QCAM_TARGET_AVX2 {
+    __m256i pos = _mm256_add_epi16(_mm256_set1_epi32(Lanes(x - 5, y - 5)), lanes);
+    for (; x + 8 <= stop && !(toInner && x >= 5); x += 8, pos = _mm256_add_epi16(pos, _mm256_set1_epi32(8)))
+      MoveRgbGroup(picture, out + ULONG(x) * 3, FrostOffsets(numbers.Next(), pos, hi, mult, false), x + 8 >= width);
+  };
+  // Rows whose sources all lie inside the picture, away from its last pixel,
+  // have inner columns: groups x ... x + 7 with 5 <= x and x + 7 <= width - 4.
+  if (y >= 5 && y <= height - 5) {
+    limited(vecEnd, true);
+    const LONG innerEnd = width - 3 < vecEnd ? width - 3 : vecEnd;
+    if (x + 8 <= innerEnd) {
+      // Pixel i of a group comes from 3i bytes past the group's pixel
+      // (x - 5, y - 5), plus 3 (vx % 9) + rowBytes (vy % 9) bytes: one
+      // multiply-add of the numbers, less one of their quotients by 9 (the
+      // lanes' 16-bit factors hold 9 rowBytes for the largest rows taken).
+      const UCHAR* src = picture + ULONG(y - 5) * ULONG(rowBytes) + ULONG(x - 5) * 3;
+      const __m256i ninth = _mm256_set1_epi16(7282);
+      const __m256i multQ = _mm256_set1_epi32(Lanes(-27, -9 * rowBytes));
+      PUCHAR o = out + ULONG(x) * 3;
+      const auto offsets = [&]() QCAM_TARGET_AVX2 {
+        const __m256i v = numbers.Next();
+        const __m256i q = _mm256_mulhi_epu16(v, ninth);
+        return _mm256_add_epi32(_mm256_madd_epi16(v, mult), _mm256_madd_epi16(q, multQ));
+      };
+      // The next group's offsets are computed before this group's pixels
+      // move, so that the long chain from the numbers to the loads overlaps
+      // the moves.
+      __m256i off = offsets();
+      for (; x + 16 <= innerEnd; x += 8, o += 24, src += 24) {
+        const __m256i next = offsets();
+        MoveRgbGroup<3>(src, o, off, false);
+        off = next;
+      }
+      MoveRgbGroup<3>(src, o, off, false);
+      x += 8;
+    }
+  }
+  limited(vecEnd, false);
+  return x;
+}
+
+// YUY2 pairs from pixel x on (end in pixels), eight pairs at a time.
+template <typename Numbers>
+QCAM_TARGET_AVX2 inline LONG FrostYuy2GroupsAvx2(const UCHAR* picture, PUCHAR out, LONG x, LONG end, LONG y,
+                                                 LONG width, LONG height, Numbers& numbers) {
+  const LONG rowBytes = width * 2;
+  const __m256i lanes = _mm256_setr_epi32(0, 2, 4, 6, 8, 10, 12, 14);
+  const __m256i hi = _mm256_set1_epi32(Lanes(width - 2, height >= 2 ? height - 2 : 0));
+  const __m256i mult = _mm256_set1_epi32(Lanes(2, rowBytes));
+  const auto limited = [&](bool toInner) QCAM_TARGET_AVX2 {
+    __m256i pos = _mm256_add_epi16(_mm256_set1_epi32(Lanes(x - 6, y - 6)), lanes);
+    for (; x + 16 <= end && !(toInner && x >= 6); x += 16, pos = _mm256_add_epi16(pos, _mm256_set1_epi32(16)))
+      MoveYuy2Group(picture, out + ULONG(x) * 2, FrostOffsets(numbers.Next(), pos, hi, mult, true));
+  };
+  // Inner rows and columns: sources inside the picture, groups x ... x + 15
+  // with 6 <= x and x + 14 <= width - 4. Pair i of a group comes from 4i
+  // bytes past the pair at (x - 6, y - 6), plus 4 (vx % 5) + 2 rowBytes
+  // (vy % 5) bytes, by multiply-adds of the numbers and of their quotients.
+  if (y >= 6 && y <= height - 4) {
+    limited(true);
+    const LONG innerEnd = width - 2 < end ? width - 2 : end;
+    if (x + 16 <= innerEnd) {
+      const UCHAR* src = picture + ULONG(y - 6) * ULONG(rowBytes) + ULONG(x - 6) * 2;
+      const __m256i fifth = _mm256_set1_epi16(short(52429));
+      const __m256i multV = _mm256_set1_epi32(Lanes(4, 2 * rowBytes));
+      const __m256i multQ = _mm256_set1_epi32(Lanes(-20, -10 * rowBytes));
+      PUCHAR o = out + ULONG(x) * 2;
+      const auto offsets = [&]() QCAM_TARGET_AVX2 {
+        const __m256i v = numbers.Next();
+        const __m256i q = _mm256_srli_epi16(_mm256_mulhi_epu16(v, fifth), 2);
+        return _mm256_add_epi32(_mm256_madd_epi16(v, multV), _mm256_madd_epi16(q, multQ));
+      };
+      // One group ahead, as in the RGB rows.
+      __m256i off = offsets();
+      for (; x + 32 <= innerEnd; x += 16, o += 32, src += 32) {
+        const __m256i next = offsets();
+        MoveYuy2Group<4>(src, o, off);
+        off = next;
+      }
+      MoveYuy2Group<4>(src, o, off);
+      x += 16;
+    }
+  }
+  limited(false);
+  return x;
+}
+
 QCAM_TARGET_AVX2 void FrostRunRgbAvx2(const UCHAR* picture, PUCHAR out, LONG x, LONG n, LONG y, LONG width,
                                       LONG height, const USHORT* d) {
+  FrostBlockNumbers numbers{d};
   const LONG end = x + n;
-  const LONG vecEnd = end < FrostRgbVectorEnd(y, width, height) ? end : FrostRgbVectorEnd(y, width, height);
-  __m256i pos = _mm256_add_epi16(_mm256_set1_epi32(Lanes(x - 5, y - 5)), _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7));
-  const __m256i step = _mm256_set1_epi32(8);
-  const __m256i hi = _mm256_set1_epi32(Lanes(width - 1, height - 1));
-  const __m256i mult = _mm256_set1_epi32(Lanes(3, width * 3));
-  for (; x + 8 <= vecEnd; x += 8, d += 16, pos = _mm256_add_epi16(pos, step)) {
-    const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(d));
-    alignas(32) uint32_t off[8];
-    _mm256_store_si256(reinterpret_cast<__m256i*>(off), FrostOffsets(v, pos, hi, mult, false));
-    PUCHAR o = out + ULONG(x) * 3;
-    for (int i = 0; i < 7; ++i) std::memcpy(o + 3 * i, picture + off[i], 4);
-    std::memcpy(o + 21, picture + off[7], 3);
-  }
-  FrostRunRgbPortable(picture, out, x, end - x, y, width, height, d);
+  x = FrostRgbGroupsAvx2(picture, out, x, end, y, width, height, numbers);
+  FrostRunRgbPortable(picture, out, x, end - x, y, width, height, numbers.d);
 }
 
 QCAM_TARGET_AVX2 void FrostRunYuy2Avx2(const UCHAR* picture, PUCHAR out, LONG x, LONG n, LONG y, LONG width,
                                        LONG height, const USHORT* d) {
-  const LONG end = x + 2 * n;  // in pixels
-  __m256i pos =
-      _mm256_add_epi16(_mm256_set1_epi32(Lanes(x - 6, y - 6)), _mm256_setr_epi32(0, 2, 4, 6, 8, 10, 12, 14));
-  const __m256i step = _mm256_set1_epi32(16);
-  const __m256i hi = _mm256_set1_epi32(Lanes(width - 2, height >= 2 ? height - 2 : 0));
-  const __m256i mult = _mm256_set1_epi32(Lanes(2, width * 2));
-  for (; x + 16 <= end; x += 16, d += 16, pos = _mm256_add_epi16(pos, step)) {
-    const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(d));
-    alignas(32) uint32_t off[8];
-    _mm256_store_si256(reinterpret_cast<__m256i*>(off), FrostOffsets(v, pos, hi, mult, true));
-    PUCHAR o = out + ULONG(x) * 2;
-    for (int i = 0; i < 8; ++i) std::memcpy(o + 4 * i, picture + off[i], 4);
+  FrostBlockNumbers numbers{d};
+  const LONG end = x + 2 * n;
+  x = FrostYuy2GroupsAvx2(picture, out, x, end, y, width, height, numbers);
+  FrostRunYuy2Portable(picture, out, x, (end - x) / 2, y, width, height, numbers.d);
+}
+
+// Whole rows with the numbers computed in place, for rows of whole groups
+// (so every row starts a group of seeds); what the vector loop leaves of a
+// row (near the picture's last pixel) takes its group's numbers through a
+// small block.
+QCAM_TARGET_AVX2 void FrostRowRgbSeedsAvx2(const UCHAR* picture, PUCHAR out, LONG y, LONG width, LONG height,
+                                           FrostSeeds& seeds) {
+  FrostSeedNumbers numbers(seeds);
+  LONG x = FrostRgbGroupsAvx2(picture, out, 0, width, y, width, height, numbers);
+  for (; x < width; x += 8) {
+    alignas(32) USHORT d[16];
+    _mm256_store_si256(reinterpret_cast<__m256i*>(d), numbers.Next());
+    FrostRunRgbPortable(picture, out, x, 8, y, width, height, d);
   }
-  FrostRunYuy2Portable(picture, out, x, (end - x) / 2, y, width, height, d);
+  numbers.Save(seeds);
+}
+
+QCAM_TARGET_AVX2 void FrostRowYuy2SeedsAvx2(const UCHAR* picture, PUCHAR out, LONG y, LONG width, LONG height,
+                                            FrostSeeds& seeds) {
+  FrostSeedNumbers numbers(seeds);
+  FrostYuy2GroupsAvx2(picture, out, 0, width, y, width, height, numbers);
+  numbers.Save(seeds);
 }
 #endif
 
-// Walks the picture row by row in runs that each lie in one block of
-// numbers, drawing the next block when one is used up. A unit is a pixel
-// (RGB) or a pair (YUY2) of `unitPixels` pixels.
-VOID Frost(const UCHAR* picture, PUCHAR scratch, LONG width, LONG height, ULONG rowBytes, LONG unitPixels,
-           FrostRun run) {
-  const LONG units = width / unitPixels;
-  USHORT draws[kFrostDraws];
-  ULONG left = 2 * ULONG(units) * ULONG(height);  // numbers still to draw
-  ULONG have = 0, used = 0;
+// Output row y reads input rows y - reach ... y + reach - 2 at most, so once
+// it is done, input row y - reach is read no more and its output can take
+// its place: the output rows go to a ring of reach + 1 rows at the start of
+// the scratch picture (small enough to stay in the first-level cache) and
+// each is written back as soon as no later row reads the row it replaces.
+template <typename Row>
+VOID FrostRows(PUCHAR picture, PUCHAR scratch, LONG height, ULONG rowBytes, LONG reach, Row& row) {
+  const LONG ringRows = height < reach + 1 ? height : reach + 1;
   for (LONG y = 0; y < height; ++y) {
-    PUCHAR out = scratch + ULONG(y) * rowBytes;
+    row(y, scratch + ULONG(y % ringRows) * rowBytes);
+    if (y >= reach) {
+      const LONG done = y - reach;
+      std::memcpy(picture + ULONG(done) * rowBytes, scratch + ULONG(done % ringRows) * rowBytes, rowBytes);
+    }
+  }
+  for (LONG done = height > reach ? height - reach : 0; done < height; ++done)
+    std::memcpy(picture + ULONG(done) * rowBytes, scratch + ULONG(done % ringRows) * rowBytes, rowBytes);
+}
+
+// Rows in runs that each lie in one block of numbers, drawing the next block
+// when one is used up. A unit is a pixel (RGB) or a pair (YUY2) of
+// `unitPixels` pixels.
+struct FrostBlockRows {
+  const UCHAR* picture;
+  LONG width, height, unitPixels;
+  FrostRun run;
+  ULONG left;  // numbers still to draw
+  ULONG have, used;
+  USHORT draws[kFrostDraws];
+
+  void operator()(LONG y, PUCHAR out) {
+    const LONG units = width / unitPixels;
     for (LONG u = 0; u < units;) {
       if (used == have) {
         have = left < kFrostDraws ? left : kFrostDraws;
@@ -541,30 +778,62 @@ VOID Frost(const UCHAR* picture, PUCHAR scratch, LONG width, LONG height, ULONG 
       u += n;
     }
   }
+};
+
+VOID FrostBlocks(PUCHAR picture, PUCHAR scratch, LONG width, LONG height, ULONG rowBytes, LONG unitPixels,
+                 LONG reach, FrostRun run) {
+  FrostBlockRows rows{picture, width, height, unitPixels, run, 2 * ULONG(width / unitPixels) * ULONG(height), 0, 0, {}};
+  FrostRows(picture, scratch, height, rowBytes, reach, rows);
 }
+
+#if QCAM_HAVE_X86_VECTORS
+// The numbers of the whole picture are claimed at once, and each row
+// computes its own from the seeds where the last one stopped.
+typedef void (*FrostSeedRow)(const UCHAR* picture, PUCHAR out, LONG y, LONG width, LONG height, FrostSeeds& seeds);
+
+struct FrostSeedRows {
+  const UCHAR* picture;
+  LONG width, height;
+  FrostSeedRow row;
+  FrostSeeds seeds;
+  void operator()(LONG y, PUCHAR out) { row(picture, out, y, width, height, seeds); }
+};
+
+VOID FrostSeeded(PUCHAR picture, PUCHAR scratch, LONG width, LONG height, ULONG rowBytes, LONG unitPixels,
+                 LONG reach, FrostSeedRow row) {
+  const ULONG numbers = 2 * ULONG(width / unitPixels) * ULONG(height);
+  FrostSeedRows rows{picture, width, height, row, FrostSeedsAfter(rand_claim(numbers))};
+  FrostRows(picture, scratch, height, rowBytes, reach, rows);
+}
+#endif
 
 }  // namespace
 
+// RGB reads up to five rows back (reach 5), YUY2 six. The AVX2 rows compute
+// their numbers in place when every row is whole groups of eight pixels
+// (pairs).
 VOID FrostedRgb(PUCHAR picture, LONG width, LONG height, PUCHAR scratch) {
   FrostRun run = FrostRunRgbPortable;
+  const ULONG rowBytes = ULONG(width) * 3;
 #if QCAM_HAVE_X86_VECTORS
   const VectorLevel level = FrostFits(width, height) ? EffectVectorLevel() : VectorLevel::kPortable;
+  if (level == VectorLevel::kAvx2 && width % 8 == 0)
+    return FrostSeeded(picture, scratch, width, height, rowBytes, 1, 5, FrostRowRgbSeedsAvx2);
   if (level == VectorLevel::kAvx2) run = FrostRunRgbAvx2;
   if (level == VectorLevel::kSsse3) run = FrostRunRgbSsse3;
 #endif
-  const ULONG rowBytes = ULONG(width) * 3;
-  Frost(picture, scratch, width, height, rowBytes, 1, run);
-  std::memcpy(picture, scratch, rowBytes * ULONG(height));
+  FrostBlocks(picture, scratch, width, height, rowBytes, 1, 5, run);
 }
 
 VOID FrostedYuy2(PUCHAR picture, LONG width, LONG height, PUCHAR scratch) {
   FrostRun run = FrostRunYuy2Portable;
+  const ULONG rowBytes = ULONG(width) * 2;
 #if QCAM_HAVE_X86_VECTORS
   const VectorLevel level = FrostFits(width, height) ? EffectVectorLevel() : VectorLevel::kPortable;
+  if (level == VectorLevel::kAvx2 && width % 16 == 0)
+    return FrostSeeded(picture, scratch, width, height, rowBytes, 2, 6, FrostRowYuy2SeedsAvx2);
   if (level == VectorLevel::kAvx2) run = FrostRunYuy2Avx2;
   if (level == VectorLevel::kSsse3) run = FrostRunYuy2Ssse3;
 #endif
-  const ULONG rowBytes = ULONG(width) * 2;
-  Frost(picture, scratch, width, height, rowBytes, 2, run);
-  std::memcpy(picture, scratch, rowBytes * ULONG(height));
+  FrostBlocks(picture, scratch, width, height, rowBytes, 2, 6, run);
 }

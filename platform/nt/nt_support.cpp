@@ -676,12 +676,18 @@ int RandBlockLevel() {
 
 }  // namespace
 
-extern "C" void rand_block(PUSHORT Values, ULONG Count) noexcept {
-  if (Count == 0) return;
-  const RandJump claim = JumpOf(Count);
+extern "C" ULONG rand_claim(ULONG Count) noexcept {
   uint32_t seed = g_randSeed.load(std::memory_order_relaxed);
+  if (Count == 0) return seed;
+  const RandJump claim = JumpOf(Count);
   while (!g_randSeed.compare_exchange_weak(seed, claim.Apply(seed), std::memory_order_relaxed)) {
   }
+  return seed;
+}
+
+extern "C" void rand_block(PUSHORT Values, ULONG Count) noexcept {
+  if (Count == 0) return;
+  uint32_t seed = rand_claim(Count);
   uint32_t done = 0;
 #if QCAM_RAND_VECTORS
   const int level = RandBlockLevel();

@@ -275,6 +275,14 @@ constexpr int RAND_MAX_KERNEL = 0x7FFF;
 // after the block, never inside it, and no value is handed out twice. Count 0
 // writes nothing and leaves the generator alone.
 extern "C" void rand_block(PUSHORT Values, ULONG Count) noexcept;
+// Claims the next Count steps of the same generator with one atomic update,
+// as rand_block does (other callers draw before or after them, never inside,
+// and the generator is left where Count rand() calls would leave it), and
+// returns the seed before them, for callers that compute the claimed values
+// themselves: after seed_0 = the returned seed, seed_k = seed_{k-1} * 214013 +
+// 2531011 and the k-th value is (seed_k >> 16) & 0x7FFF. Count 0 claims
+// nothing and returns the current seed.
+extern "C" ULONG rand_claim(ULONG Count) noexcept;
 
 // ---- system threads -------------------------------------------------------
 typedef VOID (*PKSTART_ROUTINE)(PVOID StartContext);

@@ -147,11 +147,11 @@ typedef void (*Reference)(Bytes& pic, int w, int h);
 
 // Runs the routine on every level and the reference over the same picture
 // from the same point of the sequence: same bytes, same next rand().
-void ExpectAllLevelsMatch(Routine routine, Reference reference, bool yuy2) {
+void ExpectAllLevelsMatch(Routine routine, Reference reference, bool yuy2, const std::vector<Size>& sizes) {
   const int bpp = yuy2 ? 2 : 3;
   const std::vector<VectorLevel> levels = Levels();
   uint32_t seed = 1;
-  for (const Size& s : Sizes(yuy2))
+  for (const Size& s : sizes)
     for (Content c : kContents) {
       ++seed;
       const size_t bytes = size_t(s.w) * s.h * bpp;
@@ -181,6 +181,10 @@ void ExpectAllLevelsMatch(Routine routine, Reference reference, bool yuy2) {
     }
 }
 
+void ExpectAllLevelsMatch(Routine routine, Reference reference, bool yuy2) {
+  ExpectAllLevelsMatch(routine, reference, yuy2, Sizes(yuy2));
+}
+
 TEST(RandomVectors, StreaksRgbEqualOnEveryLevel) { ExpectAllLevelsMatch(StreaksRgb, ReferenceStreaksRgb, false); }
 TEST(RandomVectors, StreaksYuy2EqualOnEveryLevel) {
   ExpectAllLevelsMatch(StreaksYuy2, ReferenceStreaksYuy2, true);
@@ -188,6 +192,21 @@ TEST(RandomVectors, StreaksYuy2EqualOnEveryLevel) {
 TEST(RandomVectors, FrostedRgbEqualOnEveryLevel) { ExpectAllLevelsMatch(FrostedRgb, ReferenceFrostedRgb, false); }
 TEST(RandomVectors, FrostedYuy2EqualOnEveryLevel) {
   ExpectAllLevelsMatch(FrostedYuy2, ReferenceFrostedYuy2, true);
+}
+
+// Frosted glass computes its numbers in place where rows are whole groups
+// of eight pixels (pairs): every such width from one group up, with the
+// picture's edges, its last rows and its last pixel, on every height that
+// leaves no inner row, a few, or many.
+TEST(RandomVectors, FrostedEqualOnEveryLevelInWholeGroups) {
+  for (bool yuy2 : {false, true}) {
+    std::vector<Size> sizes;
+    for (int h : {1, 2, 4, 5, 6, 9, 10, 11, 13, 64})
+      for (int groups : {1, 2, 3, 5, 8, 40})
+        if (groups < 40 || h == 64) sizes.push_back({groups * (yuy2 ? 16 : 8), h});
+    ExpectAllLevelsMatch(yuy2 ? FrostedYuy2 : FrostedRgb, yuy2 ? ReferenceFrostedYuy2 : ReferenceFrostedRgb, yuy2,
+                         sizes);
+  }
 }
 
 // The remainders of frosted glass come from a multiply and shift, on every

@@ -76,6 +76,24 @@ TEST(RandBlock, InterleavedWithRandContinuesOneSequence) {
   });
 }
 
+// rand_claim hands out the seed before its run and moves the generator past
+// it: stepping that seed gives the run's values, rand() then the next one,
+// and claims of nothing leave the generator alone.
+TEST(RandClaim, ReturnsTheSeedBeforeTheClaimedRun) {
+  for (unsigned seed : kSeeds)
+    for (ULONG count : {0u, 1u, 2u, 31u, 4099u, 614400u}) {
+      const std::vector<int> expected = RandCalls(seed, count + 1);
+      srand(seed);
+      uint32_t s = rand_claim(count);
+      EXPECT_EQ(s, seed);
+      EXPECT_EQ(rand(), expected[count]) << seed << " " << count;
+      for (ULONG i = 0; i < count; ++i) {
+        s = s * 214013u + 2531011u;
+        ASSERT_EQ(int((s >> 16) & 0x7FFF), expected[i]) << "seed " << seed << " count " << count << " at " << i;
+      }
+    }
+}
+
 // Threads drawing blocks and single values at the same time together get
 // exactly the sequence's first values, each block one unbroken run of it, no
 // two blocks sharing a position.
