@@ -164,31 +164,54 @@ QCAM_TARGET_SSSE3 void BulgeRgbSsse3(const USHORT* map, const UCHAR* picture, PU
   BulgeRgbPixels(map, picture, scratch, uw, uh, i, n);
 }
 
-// Two YUY2 output pairs per group: the second pixel's source pair as one
-// 4-byte copy, then its Y and the first pixel's Y as bytes over it.
-QCAM_TARGET_SSSE3 void BulgeYuy2Ssse3(const USHORT* map, const UCHAR* picture, PUCHAR scratch, ULONG uw, ULONG uh) {
+// One YUY2 output pair from the source byte offsets of its two pixels' Y
+// samples (both inside): the second pixel's source pair as one 4-byte load
+// gives U and V, the two Y bytes go in over its Y bytes, and the pair is
+// returned to be stored once.
+inline ULONG BulgeYuy2Pair(const UCHAR* picture, ULONGLONG offsets) {
+  const ULONG first = ULONG(offsets), second = ULONG(offsets >> 32);
+  ULONG chroma;
+  std::memcpy(&chroma, picture + (second & ~3u), 4);
+  return (chroma & 0xFF00FF00u) | picture[first] | (ULONG(picture[second]) << 16);
+}
+
+// Four YUY2 output pairs per group: pmaddwd turns the coordinate pairs into
+// the Y offsets of first and second pixels, side by side in 64-bit lanes, so
+// each pair takes one move to a general register, three loads and one
+// 8-byte store per two pairs. The loads never pass the picture (a pair's
+// 4-byte load stays inside its pair). A group with a source outside takes
+// the portable rule. Written once for both levels that run it.
+QCAM_TARGET_SSSE3 __attribute__((always_inline)) inline void BulgeYuy2Groups(const USHORT* map, const UCHAR* picture,
+                                                                              PUCHAR scratch, ULONG uw, ULONG uh) {
   const ULONG n = uw * uh;
   const __m128i biasedLimit = _mm_set1_epi32(int((((uh - 1) << 16) | (uw - 1)) ^ 0x80008000u));
+  const __m128i bias = _mm_set1_epi16(short(0x8000));
   const __m128i scale = _mm_set1_epi32(int(((uw * 2) << 16) | 2));
   ULONG i = 0;
-  for (; i + 4 <= n; i += 4) {
-    const __m128i xy = _mm_loadu_si128(reinterpret_cast<const __m128i*>(map + 2 * i));
-    if (OutsideSsse3(xy, biasedLimit)) {
-      BulgeYuy2Pixels(map, picture, scratch, uw, uh, i, i + 4);
+  for (; i + 8 <= n; i += 8) {
+    const __m128i xy0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(map + 2 * i));
+    const __m128i xy1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(map + 2 * i + 8));
+    const __m128i outside = _mm_or_si128(_mm_cmpgt_epi16(_mm_xor_si128(xy0, bias), biasedLimit),
+                                         _mm_cmpgt_epi16(_mm_xor_si128(xy1, bias), biasedLimit));
+    if (_mm_movemask_epi8(outside) != 0) {
+      BulgeYuy2Pixels(map, picture, scratch, uw, uh, i, i + 8);
       continue;
     }
-    const __m128i offset = _mm_madd_epi16(xy, scale);
-    const ULONGLONG q[2] = {ULONGLONG(_mm_cvtsi128_si64(offset)),
-                            ULONGLONG(_mm_cvtsi128_si64(_mm_unpackhi_epi64(offset, offset)))};
-    PUCHAR out = scratch + 2 * i;
-    for (int k = 0; k < 2; ++k, out += 4) {
-      const ULONG first = ULONG(q[k]), second = ULONG(q[k] >> 32);
-      std::memcpy(out, picture + (second & ~3u), 4);
-      out[2] = picture[second];
-      out[0] = picture[first];
-    }
+    const __m128i o0 = _mm_madd_epi16(xy0, scale), o1 = _mm_madd_epi16(xy1, scale);
+    const ULONGLONG q0 = ULONGLONG(_mm_cvtsi128_si64(o0));
+    const ULONGLONG q1 = ULONGLONG(_mm_cvtsi128_si64(_mm_unpackhi_epi64(o0, o0)));
+    const ULONGLONG q2 = ULONGLONG(_mm_cvtsi128_si64(o1));
+    const ULONGLONG q3 = ULONGLONG(_mm_cvtsi128_si64(_mm_unpackhi_epi64(o1, o1)));
+    const ULONGLONG w0 = BulgeYuy2Pair(picture, q0) | (ULONGLONG(BulgeYuy2Pair(picture, q1)) << 32);
+    const ULONGLONG w1 = BulgeYuy2Pair(picture, q2) | (ULONGLONG(BulgeYuy2Pair(picture, q3)) << 32);
+    std::memcpy(scratch + 2 * i, &w0, 8);
+    std::memcpy(scratch + 2 * i + 8, &w1, 8);
   }
   BulgeYuy2Pixels(map, picture, scratch, uw, uh, i, n);
+}
+
+QCAM_TARGET_SSSE3 void BulgeYuy2Ssse3(const USHORT* map, const UCHAR* picture, PUCHAR scratch, ULONG uw, ULONG uh) {
+  BulgeYuy2Groups(map, picture, scratch, uw, uh);
 }
 
 // Source coordinates arrive as 32-bit lanes holding x in the low and y in the
@@ -227,57 +250,62 @@ QCAM_TARGET_AVX2 void BulgeRgbAvx2(const USHORT* map, const UCHAR* picture, PUCH
   BulgeRgbPixels(map, picture, scratch, uw, uh, i, n);
 }
 
-// Sixteen YUY2 pixels (eight output pairs) at a time. The second pixel of
-// each pair decides the pair's U, Y1 and V: one gather of its source pair
-// (white when outside) gives them. The first pixel gives only its Y byte,
-// stored over the gathered pairs by plain byte loads: gathers are the
-// dearest part of the loop, and eight byte loads cost less than a second
-// one. A group whose first pixels are not all inside takes the portable
-// rule.
+// Four YUY2 output pairs per group, put together in a vector register: the
+// 4-byte source pair of each first pixel goes into one register and that of
+// each second pixel into another (one load and insert each), and two byte
+// shuffles, their controls made from the parity of the Y offsets, pick each
+// output pair's Y bytes, U and V. Fewer instructions per pixel than moving
+// bytes through general registers, and no gather, which is slow on this class
+// of processor. The loads stay inside their pairs; a group with a source
+// outside takes the portable rule.
 QCAM_TARGET_AVX2 void BulgeYuy2Avx2(const USHORT* map, const UCHAR* picture, PUCHAR scratch, ULONG uw, ULONG uh) {
   const ULONG n = uw * uh;
-  const __m256i limit = _mm256_set1_epi32(int(((uh - 1) << 16) | (uw - 1)));
-  const __m256i scale = _mm256_set1_epi32(int(((uw * 2) << 16) | 2));
-  const __m256i white = _mm256_set1_epi32(int(0x80FF80FFu));
-  const __m256i pairMask = _mm256_set1_epi32(int(0xFFFFFFFEu));
-  const __m256i evenSecond = _mm256_setr_epi8(0, 1, 0, 3, 4, 5, 4, 7, 8, 9, 8, 11, 12, 13, 12, 15,  //
-                                               0, 1, 0, 3, 4, 5, 4, 7, 8, 9, 8, 11, 12, 13, 12, 15);
-  const int* base = reinterpret_cast<const int*>(picture);
+  const __m128i biasedLimit = _mm_set1_epi32(int((((uh - 1) << 16) | (uw - 1)) ^ 0x80008000u));
+  const __m128i bias = _mm_set1_epi16(short(0x8000));
+  const __m128i scale = _mm_set1_epi32(int(((uw * 2) << 16) | 2));
+  const __m128i pairMask = _mm_set1_epi32(~3);
+  const __m128i two = _mm_set1_epi32(2);
+  // Output pair p: byte 0 from first-pixel pair p (byte 0 or 2 of it), bytes
+  // 1 and 3 from second-pixel pair p, byte 2 from its byte 0 or 2.
+  const __m128i firstPick = _mm_setr_epi32(int(0x80808000u), int(0x80808004u), int(0x80808008u), int(0x8080800Cu));
+  const __m128i secondPick = _mm_setr_epi32(0x03000180, 0x07040580, 0x0B080980, 0x0F0C0D80);
+  const auto load32 = [picture](ULONG offset) {
+    int v;
+    std::memcpy(&v, picture + offset, 4);
+    return v;
+  };
   ULONG i = 0;
-  for (; i + 16 <= n; i += 16) {
-    const __m256 xy0 = _mm256_loadu_ps(reinterpret_cast<const float*>(map + 2 * i));
-    const __m256 xy1 = _mm256_loadu_ps(reinterpret_cast<const float*>(map + 2 * i + 16));
-    // First and second pixels of the pairs, lanes holding pairs
-    // 0 1 4 5 | 2 3 6 7; the output is put in order before it is stored.
-    const __m256i first = _mm256_castps_si256(_mm256_shuffle_ps(xy0, xy1, _MM_SHUFFLE(2, 0, 2, 0)));
-    const __m256i second = _mm256_castps_si256(_mm256_shuffle_ps(xy0, xy1, _MM_SHUFFLE(3, 1, 3, 1)));
-    const __m256i firstInside = InsideLanes(first, limit);
-    const __m256i secondInside = InsideLanes(second, limit);
-    const __m256i offset = _mm256_madd_epi16(_mm256_and_si256(second, pairMask), scale);
-    const __m256i d = _mm256_mask_i32gather_epi32(white, base, offset, secondInside, 1);
-    // An odd second pixel finds its Y at byte 2 of its pair already; an even
-    // one has it at byte 0. Byte 0 of the output is the first pixel's, below.
-    const __m256 fromEven = _mm256_castsi256_ps(_mm256_shuffle_epi8(d, evenSecond));
-    const __m256 odd = _mm256_castsi256_ps(_mm256_slli_epi32(second, 31));
-    const __m256i pairs = _mm256_castps_si256(_mm256_blendv_ps(fromEven, _mm256_castsi256_ps(d), odd));
-    PUCHAR out = scratch + 2 * i;
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out), _mm256_permute4x64_epi64(pairs, _MM_SHUFFLE(3, 1, 2, 0)));
-    if (_mm256_movemask_ps(_mm256_castsi256_ps(firstInside)) == 0xFF) {
-      const __m256i y0 = _mm256_madd_epi16(first, scale);
-      const __m128i lo = _mm256_castsi256_si128(y0), hi = _mm256_extracti128_si256(y0, 1);
-      const ULONGLONG q0 = ULONGLONG(_mm_cvtsi128_si64(lo)), q1 = ULONGLONG(_mm_extract_epi64(lo, 1));
-      const ULONGLONG q2 = ULONGLONG(_mm_cvtsi128_si64(hi)), q3 = ULONGLONG(_mm_extract_epi64(hi, 1));
-      out[0] = picture[ULONG(q0)];
-      out[4] = picture[q0 >> 32];
-      out[16] = picture[ULONG(q1)];
-      out[20] = picture[q1 >> 32];
-      out[8] = picture[ULONG(q2)];
-      out[12] = picture[q2 >> 32];
-      out[24] = picture[ULONG(q3)];
-      out[28] = picture[q3 >> 32];
-    } else {
-      BulgeYuy2Pixels(map, picture, scratch, uw, uh, i, i + 16);
+  for (; i + 8 <= n; i += 8) {
+    const __m128i xy0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(map + 2 * i));
+    const __m128i xy1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(map + 2 * i + 8));
+    const __m128i outside = _mm_or_si128(_mm_cmpgt_epi16(_mm_xor_si128(xy0, bias), biasedLimit),
+                                         _mm_cmpgt_epi16(_mm_xor_si128(xy1, bias), biasedLimit));
+    if (_mm_movemask_epi8(outside) != 0) {
+      BulgeYuy2Pixels(map, picture, scratch, uw, uh, i, i + 8);
+      continue;
     }
+    const __m128 o0 = _mm_castsi128_ps(_mm_madd_epi16(xy0, scale));
+    const __m128 o1 = _mm_castsi128_ps(_mm_madd_epi16(xy1, scale));
+    const __m128i firstY = _mm_castps_si128(_mm_shuffle_ps(o0, o1, _MM_SHUFFLE(2, 0, 2, 0)));
+    const __m128i secondY = _mm_castps_si128(_mm_shuffle_ps(o0, o1, _MM_SHUFFLE(3, 1, 3, 1)));
+    const __m128i firstPair = _mm_and_si128(firstY, pairMask);
+    const __m128i secondPair = _mm_and_si128(secondY, pairMask);
+    const ULONGLONG f01 = ULONGLONG(_mm_cvtsi128_si64(firstPair));
+    const ULONGLONG f23 = ULONGLONG(_mm_extract_epi64(firstPair, 1));
+    const ULONGLONG s01 = ULONGLONG(_mm_cvtsi128_si64(secondPair));
+    const ULONGLONG s23 = ULONGLONG(_mm_extract_epi64(secondPair, 1));
+    __m128i first = _mm_cvtsi32_si128(load32(ULONG(f01)));
+    __m128i second = _mm_cvtsi32_si128(load32(ULONG(s01)));
+    first = _mm_insert_epi32(first, load32(ULONG(f01 >> 32)), 1);
+    second = _mm_insert_epi32(second, load32(ULONG(s01 >> 32)), 1);
+    first = _mm_insert_epi32(first, load32(ULONG(f23)), 2);
+    second = _mm_insert_epi32(second, load32(ULONG(s23)), 2);
+    first = _mm_insert_epi32(first, load32(ULONG(f23 >> 32)), 3);
+    second = _mm_insert_epi32(second, load32(ULONG(s23 >> 32)), 3);
+    const __m128i firstControl = _mm_or_si128(_mm_and_si128(firstY, two), firstPick);
+    const __m128i secondControl = _mm_or_si128(_mm_slli_epi32(_mm_and_si128(secondY, two), 16), secondPick);
+    const __m128i pairs = _mm_or_si128(_mm_shuffle_epi8(first, firstControl), _mm_shuffle_epi8(second, secondControl));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(scratch + 2 * i), pairs);
   }
   BulgeYuy2Pixels(map, picture, scratch, uw, uh, i, n);
 }
