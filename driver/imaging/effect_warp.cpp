@@ -222,30 +222,53 @@ QCAM_TARGET_AVX2 inline __m256i InsideLanes(__m256i xy, __m256i limit) {
   return _mm256_cmpeq_epi32(le, _mm256_set1_epi32(-1));
 }
 
-// Eight 24-bit pixels at a time as in the SSSE3 path: on this class of
-// processor eight plain 4-byte copies cost less than one gather.
+// Eight 24-bit pixels at a time, put together in vector registers: each
+// pixel's 4-byte source load is inserted into one of two registers, a byte
+// shuffle packs each register's four pixels into 12 bytes, and the 24 bytes
+// leave in one 16-byte and one 8-byte store. A group with a source outside,
+// or at the very last pixel of the picture (where a 4-byte load would pass
+// the end), takes the portable rule.
 QCAM_TARGET_AVX2 void BulgeRgbAvx2(const USHORT* map, const UCHAR* picture, PUCHAR scratch, ULONG uw, ULONG uh) {
   const ULONG n = uw * uh;
-  const __m256i limit = _mm256_set1_epi32(int(((uh - 1) << 16) | (uw - 1)));
-  const __m256i scale = _mm256_set1_epi32(int(((uw * 3) << 16) | 3));
-  const __m256i lastLoad = _mm256_set1_epi32(int(n * 3 - 4));
+  const __m128i limit = _mm_set1_epi32(int(((uh - 1) << 16) | (uw - 1)));
+  const __m128i scale = _mm_set1_epi32(int(((uw * 3) << 16) | 3));
+  const __m128i lastLoad = _mm_set1_epi32(int(n * 3 - 4));
+  const __m128i pack = _mm_setr_epi8(0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1);
+  const auto load32 = [picture](ULONG offset) {
+    int v;
+    std::memcpy(&v, picture + offset, 4);
+    return v;
+  };
   ULONG i = 0;
-  for (; i + 8 < n; i += 8) {
-    const __m256i xy = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(map + 2 * i));
-    const __m256i offset = _mm256_madd_epi16(xy, scale);
-    const __m256i usable = _mm256_andnot_si256(_mm256_cmpgt_epi32(offset, lastLoad), InsideLanes(xy, limit));
-    if (_mm256_movemask_ps(_mm256_castsi256_ps(usable)) != 0xFF) {
+  for (; i + 8 <= n; i += 8) {
+    const __m128i xy0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(map + 2 * i));
+    const __m128i xy1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(map + 2 * i + 8));
+    const __m128i o0 = _mm_madd_epi16(xy0, scale), o1 = _mm_madd_epi16(xy1, scale);
+    // Nonzero where x or y, unsigned, passes its limit or a load would pass
+    // the end of the picture.
+    const __m128i over = _mm_or_si128(_mm_or_si128(_mm_subs_epu16(xy0, limit), _mm_subs_epu16(xy1, limit)),
+                                      _mm_or_si128(_mm_cmpgt_epi32(o0, lastLoad), _mm_cmpgt_epi32(o1, lastLoad)));
+    if (!_mm_testz_si128(over, over)) {
       BulgeRgbPixels(map, picture, scratch, uw, uh, i, i + 8);
       continue;
     }
-    const __m128i lo = _mm256_castsi256_si128(offset), hi = _mm256_extracti128_si256(offset, 1);
-    const ULONGLONG q[4] = {ULONGLONG(_mm_cvtsi128_si64(lo)), ULONGLONG(_mm_extract_epi64(lo, 1)),
-                            ULONGLONG(_mm_cvtsi128_si64(hi)), ULONGLONG(_mm_extract_epi64(hi, 1))};
+    // vmovq after an unpack: cheaper here than pextrq, which costs two
+    // transfers.
+    const ULONGLONG q0 = ULONGLONG(_mm_cvtsi128_si64(o0)), q1 = ULONGLONG(_mm_cvtsi128_si64(_mm_unpackhi_epi64(o0, o0)));
+    const ULONGLONG q2 = ULONGLONG(_mm_cvtsi128_si64(o1)), q3 = ULONGLONG(_mm_cvtsi128_si64(_mm_unpackhi_epi64(o1, o1)));
+    __m128i a = _mm_cvtsi32_si128(load32(ULONG(q0)));
+    __m128i b = _mm_cvtsi32_si128(load32(ULONG(q2)));
+    a = _mm_insert_epi32(a, load32(ULONG(q0 >> 32)), 1);
+    b = _mm_insert_epi32(b, load32(ULONG(q2 >> 32)), 1);
+    a = _mm_insert_epi32(a, load32(ULONG(q1)), 2);
+    b = _mm_insert_epi32(b, load32(ULONG(q3)), 2);
+    a = _mm_insert_epi32(a, load32(ULONG(q1 >> 32)), 3);
+    b = _mm_insert_epi32(b, load32(ULONG(q3 >> 32)), 3);
+    a = _mm_shuffle_epi8(a, pack);
+    b = _mm_shuffle_epi8(b, pack);
     PUCHAR out = scratch + 3 * i;
-    for (int k = 0; k < 4; ++k, out += 6) {
-      std::memcpy(out, picture + ULONG(q[k]), 4);
-      std::memcpy(out + 3, picture + (q[k] >> 32), 4);
-    }
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm_or_si128(a, _mm_slli_si128(b, 12)));
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(out + 16), _mm_srli_si128(b, 4));
   }
   BulgeRgbPixels(map, picture, scratch, uw, uh, i, n);
 }
@@ -260,13 +283,12 @@ QCAM_TARGET_AVX2 void BulgeRgbAvx2(const USHORT* map, const UCHAR* picture, PUCH
 // outside takes the portable rule.
 QCAM_TARGET_AVX2 void BulgeYuy2Avx2(const USHORT* map, const UCHAR* picture, PUCHAR scratch, ULONG uw, ULONG uh) {
   const ULONG n = uw * uh;
-  const __m128i biasedLimit = _mm_set1_epi32(int((((uh - 1) << 16) | (uw - 1)) ^ 0x80008000u));
-  const __m128i bias = _mm_set1_epi16(short(0x8000));
+  const __m128i limit = _mm_set1_epi32(int(((uh - 1) << 16) | (uw - 1)));
   const __m128i scale = _mm_set1_epi32(int(((uw * 2) << 16) | 2));
   const __m128i pairMask = _mm_set1_epi32(~3);
-  const __m128i two = _mm_set1_epi32(2);
-  // Output pair p: byte 0 from first-pixel pair p (byte 0 or 2 of it), bytes
-  // 1 and 3 from second-pixel pair p, byte 2 from its byte 0 or 2.
+  // Output pair p: byte 0 from first-pixel pair p (its byte 0 or 2), bytes
+  // 1 and 3 from second-pixel pair p, byte 2 from its byte 0 or 2. Y offsets
+  // are even, so offset & 3 is 0 or 2: the byte of the Y within its pair.
   const __m128i firstPick = _mm_setr_epi32(int(0x80808000u), int(0x80808004u), int(0x80808008u), int(0x8080800Cu));
   const __m128i secondPick = _mm_setr_epi32(0x03000180, 0x07040580, 0x0B080980, 0x0F0C0D80);
   const auto load32 = [picture](ULONG offset) {
@@ -278,9 +300,9 @@ QCAM_TARGET_AVX2 void BulgeYuy2Avx2(const USHORT* map, const UCHAR* picture, PUC
   for (; i + 8 <= n; i += 8) {
     const __m128i xy0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(map + 2 * i));
     const __m128i xy1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(map + 2 * i + 8));
-    const __m128i outside = _mm_or_si128(_mm_cmpgt_epi16(_mm_xor_si128(xy0, bias), biasedLimit),
-                                         _mm_cmpgt_epi16(_mm_xor_si128(xy1, bias), biasedLimit));
-    if (_mm_movemask_epi8(outside) != 0) {
+    // Nonzero where x or y, unsigned, passes its limit.
+    const __m128i over = _mm_or_si128(_mm_subs_epu16(xy0, limit), _mm_subs_epu16(xy1, limit));
+    if (!_mm_testz_si128(over, over)) {
       BulgeYuy2Pixels(map, picture, scratch, uw, uh, i, i + 8);
       continue;
     }
@@ -291,9 +313,9 @@ QCAM_TARGET_AVX2 void BulgeYuy2Avx2(const USHORT* map, const UCHAR* picture, PUC
     const __m128i firstPair = _mm_and_si128(firstY, pairMask);
     const __m128i secondPair = _mm_and_si128(secondY, pairMask);
     const ULONGLONG f01 = ULONGLONG(_mm_cvtsi128_si64(firstPair));
-    const ULONGLONG f23 = ULONGLONG(_mm_extract_epi64(firstPair, 1));
+    const ULONGLONG f23 = ULONGLONG(_mm_cvtsi128_si64(_mm_unpackhi_epi64(firstPair, firstPair)));
     const ULONGLONG s01 = ULONGLONG(_mm_cvtsi128_si64(secondPair));
-    const ULONGLONG s23 = ULONGLONG(_mm_extract_epi64(secondPair, 1));
+    const ULONGLONG s23 = ULONGLONG(_mm_cvtsi128_si64(_mm_unpackhi_epi64(secondPair, secondPair)));
     __m128i first = _mm_cvtsi32_si128(load32(ULONG(f01)));
     __m128i second = _mm_cvtsi32_si128(load32(ULONG(s01)));
     first = _mm_insert_epi32(first, load32(ULONG(f01 >> 32)), 1);
@@ -302,8 +324,8 @@ QCAM_TARGET_AVX2 void BulgeYuy2Avx2(const USHORT* map, const UCHAR* picture, PUC
     second = _mm_insert_epi32(second, load32(ULONG(s23)), 2);
     first = _mm_insert_epi32(first, load32(ULONG(f23 >> 32)), 3);
     second = _mm_insert_epi32(second, load32(ULONG(s23 >> 32)), 3);
-    const __m128i firstControl = _mm_or_si128(_mm_and_si128(firstY, two), firstPick);
-    const __m128i secondControl = _mm_or_si128(_mm_slli_epi32(_mm_and_si128(secondY, two), 16), secondPick);
+    const __m128i firstControl = _mm_or_si128(_mm_andnot_si128(pairMask, firstY), firstPick);
+    const __m128i secondControl = _mm_or_si128(_mm_slli_epi32(_mm_andnot_si128(pairMask, secondY), 16), secondPick);
     const __m128i pairs = _mm_or_si128(_mm_shuffle_epi8(first, firstControl), _mm_shuffle_epi8(second, secondControl));
     _mm_storeu_si128(reinterpret_cast<__m128i*>(scratch + 2 * i), pairs);
   }
