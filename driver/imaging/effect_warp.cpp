@@ -194,9 +194,11 @@ QCAM_TARGET_SSSE3 void BulgeYuy2Ssse3(const USHORT* map, const UCHAR* picture, P
     return _mm_unpacklo_epi64(lo, hi);
   };
   ULONG i = 0;
-  for (; i + 8 <= n; i += 8) {
-    const __m128i xy0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(map + 2 * i));
-    const __m128i xy1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(map + 2 * i + 8));
+  const USHORT* m = map;
+  PUCHAR out = scratch;
+  for (; i + 8 <= n; i += 8, m += 16, out += 16) {
+    const __m128i xy0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(m));
+    const __m128i xy1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(m + 8));
     // Nonzero where x or y, unsigned, passes its limit.
     const __m128i over = _mm_or_si128(_mm_subs_epu16(xy0, limit), _mm_subs_epu16(xy1, limit));
     if (_mm_movemask_epi8(_mm_cmpeq_epi8(over, _mm_setzero_si128())) != 0xFFFF) {
@@ -216,17 +218,9 @@ QCAM_TARGET_SSSE3 void BulgeYuy2Ssse3(const USHORT* map, const UCHAR* picture, P
     const __m128i firstControl = _mm_or_si128(_mm_andnot_si128(pairMask, firstY), firstPick);
     const __m128i secondControl = _mm_or_si128(_mm_slli_epi32(_mm_andnot_si128(pairMask, secondY), 16), secondPick);
     const __m128i pairs = _mm_or_si128(_mm_shuffle_epi8(first, firstControl), _mm_shuffle_epi8(second, secondControl));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(scratch + 2 * i), pairs);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out), pairs);
   }
   BulgeYuy2Pixels(map, picture, scratch, uw, uh, i, n);
-}
-
-// Source coordinates arrive as 32-bit lanes holding x in the low and y in the
-// high 16 bits. A lane is inside when x <= limit.x and y <= limit.y as
-// unsigned 16-bit values; the result is all ones per inside lane.
-QCAM_TARGET_AVX2 inline __m256i InsideLanes(__m256i xy, __m256i limit) {
-  const __m256i le = _mm256_cmpeq_epi16(_mm256_min_epu16(xy, limit), xy);
-  return _mm256_cmpeq_epi32(le, _mm256_set1_epi32(-1));
 }
 
 // Eight 24-bit pixels at a time, put together in vector registers: each
@@ -247,22 +241,22 @@ QCAM_TARGET_AVX2 void BulgeRgbAvx2(const USHORT* map, const UCHAR* picture, PUCH
     return v;
   };
   ULONG i = 0;
-  for (; i + 8 <= n; i += 8) {
-    const __m128i xy0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(map + 2 * i));
-    const __m128i xy1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(map + 2 * i + 8));
+  const USHORT* m = map;
+  PUCHAR out = scratch;
+  for (; i + 8 <= n; i += 8, m += 16, out += 24) {
+    const __m128i xy0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(m));
+    const __m128i xy1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(m + 8));
     const __m128i o0 = _mm_madd_epi16(xy0, scale), o1 = _mm_madd_epi16(xy1, scale);
     // Nonzero where x or y, unsigned, passes its limit or a load would pass
     // the end of the picture.
     const __m128i over = _mm_or_si128(_mm_or_si128(_mm_subs_epu16(xy0, limit), _mm_subs_epu16(xy1, limit)),
                                       _mm_or_si128(_mm_cmpgt_epi32(o0, lastLoad), _mm_cmpgt_epi32(o1, lastLoad)));
-    if (!_mm_testz_si128(over, over)) {
+    if (_mm_movemask_epi8(_mm_cmpeq_epi8(over, _mm_setzero_si128())) != 0xFFFF) {
       BulgeRgbPixels(map, picture, scratch, uw, uh, i, i + 8);
       continue;
     }
-    // vmovq after an unpack: cheaper here than pextrq, which costs two
-    // transfers.
-    const ULONGLONG q0 = ULONGLONG(_mm_cvtsi128_si64(o0)), q1 = ULONGLONG(_mm_cvtsi128_si64(_mm_unpackhi_epi64(o0, o0)));
-    const ULONGLONG q2 = ULONGLONG(_mm_cvtsi128_si64(o1)), q3 = ULONGLONG(_mm_cvtsi128_si64(_mm_unpackhi_epi64(o1, o1)));
+    const ULONGLONG q0 = ULONGLONG(_mm_cvtsi128_si64(o0)), q1 = ULONGLONG(_mm_extract_epi64(o0, 1));
+    const ULONGLONG q2 = ULONGLONG(_mm_cvtsi128_si64(o1)), q3 = ULONGLONG(_mm_extract_epi64(o1, 1));
     __m128i a = _mm_cvtsi32_si128(load32(ULONG(q0)));
     __m128i b = _mm_cvtsi32_si128(load32(ULONG(q2)));
     a = _mm_insert_epi32(a, load32(ULONG(q0 >> 32)), 1);
@@ -273,7 +267,6 @@ QCAM_TARGET_AVX2 void BulgeRgbAvx2(const USHORT* map, const UCHAR* picture, PUCH
     b = _mm_insert_epi32(b, load32(ULONG(q3 >> 32)), 3);
     a = _mm_shuffle_epi8(a, pack);
     b = _mm_shuffle_epi8(b, pack);
-    PUCHAR out = scratch + 3 * i;
     _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm_or_si128(a, _mm_slli_si128(b, 12)));
     _mm_storel_epi64(reinterpret_cast<__m128i*>(out + 16), _mm_srli_si128(b, 4));
   }
@@ -299,12 +292,14 @@ QCAM_TARGET_AVX2 void BulgeYuy2Avx2(const USHORT* map, const UCHAR* picture, PUC
     return v;
   };
   ULONG i = 0;
-  for (; i + 8 <= n; i += 8) {
-    const __m128i xy0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(map + 2 * i));
-    const __m128i xy1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(map + 2 * i + 8));
+  const USHORT* m = map;
+  PUCHAR out = scratch;
+  for (; i + 8 <= n; i += 8, m += 16, out += 16) {
+    const __m128i xy0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(m));
+    const __m128i xy1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(m + 8));
     // Nonzero where x or y, unsigned, passes its limit.
     const __m128i over = _mm_or_si128(_mm_subs_epu16(xy0, limit), _mm_subs_epu16(xy1, limit));
-    if (!_mm_testz_si128(over, over)) {
+    if (_mm_movemask_epi8(_mm_cmpeq_epi8(over, _mm_setzero_si128())) != 0xFFFF) {
       BulgeYuy2Pixels(map, picture, scratch, uw, uh, i, i + 8);
       continue;
     }
@@ -329,7 +324,7 @@ QCAM_TARGET_AVX2 void BulgeYuy2Avx2(const USHORT* map, const UCHAR* picture, PUC
     const __m128i firstControl = _mm_or_si128(_mm_andnot_si128(pairMask, firstY), firstPick);
     const __m128i secondControl = _mm_or_si128(_mm_slli_epi32(_mm_andnot_si128(pairMask, secondY), 16), secondPick);
     const __m128i pairs = _mm_or_si128(_mm_shuffle_epi8(first, firstControl), _mm_shuffle_epi8(second, secondControl));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(scratch + 2 * i), pairs);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out), pairs);
   }
   BulgeYuy2Pixels(map, picture, scratch, uw, uh, i, n);
 }
