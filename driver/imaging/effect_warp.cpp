@@ -240,10 +240,10 @@ QCAM_TARGET_AVX2 void BulgeRgbAvx2(const USHORT* map, const UCHAR* picture, PUCH
     std::memcpy(&v, picture + offset, 4);
     return v;
   };
-  ULONG i = 0;
-  const USHORT* m = map;
+  const ULONG whole = n & ~7u;
+  const USHORT* const mapEnd = map + 2 * whole;
   PUCHAR out = scratch;
-  for (; i + 8 <= n; i += 8, m += 16, out += 24) {
+  for (const USHORT* m = map; m < mapEnd; m += 16, out += 24) {
     const __m128i xy0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(m));
     const __m128i xy1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(m + 8));
     const __m128i o0 = _mm_madd_epi16(xy0, scale), o1 = _mm_madd_epi16(xy1, scale);
@@ -251,7 +251,8 @@ QCAM_TARGET_AVX2 void BulgeRgbAvx2(const USHORT* map, const UCHAR* picture, PUCH
     // the end of the picture.
     const __m128i over = _mm_or_si128(_mm_or_si128(_mm_subs_epu16(xy0, limit), _mm_subs_epu16(xy1, limit)),
                                       _mm_or_si128(_mm_cmpgt_epi32(o0, lastLoad), _mm_cmpgt_epi32(o1, lastLoad)));
-    if (_mm_movemask_epi8(_mm_cmpeq_epi8(over, _mm_setzero_si128())) != 0xFFFF) {
+    if (!_mm_testz_si128(over, over)) {
+      const ULONG i = ULONG(m - map) / 2;
       BulgeRgbPixels(map, picture, scratch, uw, uh, i, i + 8);
       continue;
     }
@@ -270,7 +271,7 @@ QCAM_TARGET_AVX2 void BulgeRgbAvx2(const USHORT* map, const UCHAR* picture, PUCH
     _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm_or_si128(a, _mm_slli_si128(b, 12)));
     _mm_storel_epi64(reinterpret_cast<__m128i*>(out + 16), _mm_srli_si128(b, 4));
   }
-  BulgeRgbPixels(map, picture, scratch, uw, uh, i, n);
+  BulgeRgbPixels(map, picture, scratch, uw, uh, whole, n);
 }
 
 // The SSSE3 groups, each 4-byte source pair loaded straight into its lane
@@ -291,15 +292,16 @@ QCAM_TARGET_AVX2 void BulgeYuy2Avx2(const USHORT* map, const UCHAR* picture, PUC
     std::memcpy(&v, picture + offset, 4);
     return v;
   };
-  ULONG i = 0;
-  const USHORT* m = map;
+  const ULONG whole = n & ~7u;
+  const USHORT* const mapEnd = map + 2 * whole;
   PUCHAR out = scratch;
-  for (; i + 8 <= n; i += 8, m += 16, out += 16) {
+  for (const USHORT* m = map; m < mapEnd; m += 16, out += 16) {
     const __m128i xy0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(m));
     const __m128i xy1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(m + 8));
     // Nonzero where x or y, unsigned, passes its limit.
     const __m128i over = _mm_or_si128(_mm_subs_epu16(xy0, limit), _mm_subs_epu16(xy1, limit));
-    if (_mm_movemask_epi8(_mm_cmpeq_epi8(over, _mm_setzero_si128())) != 0xFFFF) {
+    if (!_mm_testz_si128(over, over)) {
+      const ULONG i = ULONG(m - map) / 2;
       BulgeYuy2Pixels(map, picture, scratch, uw, uh, i, i + 8);
       continue;
     }
@@ -310,9 +312,9 @@ QCAM_TARGET_AVX2 void BulgeYuy2Avx2(const USHORT* map, const UCHAR* picture, PUC
     const __m128i firstPair = _mm_and_si128(firstY, pairMask);
     const __m128i secondPair = _mm_and_si128(secondY, pairMask);
     const ULONGLONG f01 = ULONGLONG(_mm_cvtsi128_si64(firstPair));
-    const ULONGLONG f23 = ULONGLONG(_mm_cvtsi128_si64(_mm_unpackhi_epi64(firstPair, firstPair)));
+    const ULONGLONG f23 = ULONGLONG(_mm_extract_epi64(firstPair, 1));
     const ULONGLONG s01 = ULONGLONG(_mm_cvtsi128_si64(secondPair));
-    const ULONGLONG s23 = ULONGLONG(_mm_cvtsi128_si64(_mm_unpackhi_epi64(secondPair, secondPair)));
+    const ULONGLONG s23 = ULONGLONG(_mm_extract_epi64(secondPair, 1));
     __m128i first = _mm_cvtsi32_si128(load32(ULONG(f01)));
     __m128i second = _mm_cvtsi32_si128(load32(ULONG(s01)));
     first = _mm_insert_epi32(first, load32(ULONG(f01 >> 32)), 1);
@@ -326,7 +328,7 @@ QCAM_TARGET_AVX2 void BulgeYuy2Avx2(const USHORT* map, const UCHAR* picture, PUC
     const __m128i pairs = _mm_or_si128(_mm_shuffle_epi8(first, firstControl), _mm_shuffle_epi8(second, secondControl));
     _mm_storeu_si128(reinterpret_cast<__m128i*>(out), pairs);
   }
-  BulgeYuy2Pixels(map, picture, scratch, uw, uh, i, n);
+  BulgeYuy2Pixels(map, picture, scratch, uw, uh, whole, n);
 }
 
 #endif  // QCAM_HAVE_X86_VECTORS
