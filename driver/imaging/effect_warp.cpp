@@ -354,7 +354,10 @@ VOID BulgeYuy2(EffectState* s, PUCHAR picture, LONG width, LONG height) {
   BuildBulgeMap(s, width, height);
   const ULONG uw = ULONG(width), uh = ULONG(height);
 #if QCAM_HAVE_X86_VECTORS
-  const VectorLevel level = EffectVectorLevel();
+  // The vector paths find a source pixel's pair as its byte offset & ~3,
+  // which holds when every row starts on a pair: an even width (the only
+  // kind the dispatcher passes).
+  const VectorLevel level = (uw & 1) == 0 ? EffectVectorLevel() : VectorLevel::kPortable;
   if (level >= VectorLevel::kAvx2)
     BulgeYuy2Avx2(s->Map, picture, s->Scratch, uw, uh);
   else if (level >= VectorLevel::kSsse3)

@@ -162,6 +162,20 @@ TEST(WarpPencilVectors, BulgeFasterPathsEqualPortableOnHostileMaps) {
       }
 }
 
+// YUY2 of odd width, which the dispatcher refuses but the routine accepts:
+// its pairs run across rows, and the faster paths must still give the
+// portable bytes.
+TEST(WarpPencilVectors, BulgeYuy2OfOddWidthEqualsPortable) {
+  CeilingGuard guard;
+  for (VectorLevel level : FasterLevels())
+    for (int w : {1, 15, 17, 19, 321})
+      for (int h : {1, 3, 5, 40}) {
+        const Bytes input = Noise(size_t(w) * h * 2, uint32_t(w * 1000 + h));
+        ASSERT_EQ(RunBulge(level, false, input, w, h, nullptr), RunBulge(VectorLevel::kPortable, false, input, w, h, nullptr))
+            << LevelName(level) << " " << w << "x" << h;
+      }
+}
+
 // One map serves both layouts at one size: RGB, then YUY2, then RGB again
 // from the same state (so the second RGB picture uses the map the YUY2 one
 // left), at each level, against the same sequence on the portable path. The
