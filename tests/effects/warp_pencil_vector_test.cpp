@@ -162,6 +162,60 @@ TEST(WarpPencilVectors, BulgeFasterPathsEqualPortableOnHostileMaps) {
       }
 }
 
+// YUY2 of odd width, which the dispatcher refuses but the routine accepts:
+// its pairs run across rows, and the faster paths must still give the
+// portable bytes. (Even heights, so the last pair is whole: the portable
+// rule writes a pair's chroma past the picture otherwise.)
+TEST(WarpPencilVectors, BulgeYuy2OfOddWidthEqualsPortable) {
+  CeilingGuard guard;
+  for (VectorLevel level : FasterLevels())
+    for (int w : {15, 17, 19, 321})
+      for (int h : {2, 4, 40}) {
+        const Bytes input = Noise(size_t(w) * h * 2, uint32_t(w * 1000 + h));
+        ASSERT_EQ(RunBulge(level, false, input, w, h, nullptr), RunBulge(VectorLevel::kPortable, false, input, w, h, nullptr))
+            << LevelName(level) << " " << w << "x" << h;
+      }
+}
+
+// One map serves both layouts at one size: RGB, then YUY2, then RGB again
+// from the same state (so the second RGB picture uses the map the YUY2 one
+// left), at each level, against the same sequence on the portable path. The
+// two RGB pictures must also agree with each other. Even widths, as YUY2
+// needs them.
+TEST(WarpPencilVectors, BulgeLayoutSwitchAtOneSizeKeepsItsMapOnEveryLevel) {
+  CeilingGuard guard;
+  auto sequence = [](VectorLevel level, int w, int h, const Bytes& rgbIn, const Bytes& yuy2In) {
+    const size_t pixels = size_t(w) * h;
+    std::vector<USHORT> mapBuffer(pixels * 2);
+    Bytes scratch(pixels * 3);
+    EffectState s{};
+    s.Map = mapBuffer.data();
+    s.Scratch = scratch.data();
+    s.MapEffect = qcam::kEffectNone;
+    SetEffectVectorCeiling(level);
+    std::vector<Bytes> out = {rgbIn, yuy2In, rgbIn};
+    BulgeRgb(&s, out[0].data(), w, h);
+    BulgeYuy2(&s, out[1].data(), w, h);
+    BulgeRgb(&s, out[2].data(), w, h);
+    SetEffectVectorCeiling(VectorLevel::kAvx2);
+    EXPECT_EQ(s.MapWidth, w);
+    EXPECT_EQ(s.MapHeight, h);
+    return out;
+  };
+  for (Size sz : {Size{2, 1}, Size{18, 5}, Size{38, 240}, Size{322, 3}, Size{640, 480}}) {
+    const size_t pixels = size_t(sz.w) * sz.h;
+    const Bytes rgbIn = Noise(pixels * 3, uint32_t(sz.w * 31 + sz.h));
+    const Bytes yuy2In = Noise(pixels * 2, uint32_t(sz.w * 37 + sz.h));
+    const std::vector<Bytes> portable = sequence(VectorLevel::kPortable, sz.w, sz.h, rgbIn, yuy2In);
+    ASSERT_EQ(portable[0], portable[2]) << sz.w << "x" << sz.h;
+    for (VectorLevel level : FasterLevels()) {
+      const std::vector<Bytes> fast = sequence(level, sz.w, sz.h, rgbIn, yuy2In);
+      for (size_t k = 0; k < fast.size(); ++k)
+        ASSERT_EQ(fast[k], portable[k]) << LevelName(level) << " picture " << k << " " << sz.w << "x" << sz.h;
+    }
+  }
+}
+
 // ---- stretch ----------------------------------------------------------------
 
 Bytes RunStretch(VectorLevel level, bool rgb, const Bytes& input, int w, int h, double scale, LONG axis) {
