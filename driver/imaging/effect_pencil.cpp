@@ -130,7 +130,7 @@ QCAM_TARGET_AVX2 inline void Store16Avx2(USHORT* p, __m256i v) {
 // 256 or more. Only g = 0 (y = 0) leaves the sum below 2^15, as
 // 2^15 - 2^-9, whose low 16 bits are 0xFFFF. A test checks all 256 x 240
 // (g, d) pairs through the effect.
-QCAM_TARGET_AVX2 inline void PencilDodge32Avx2(const __m256i s[2], const __m256i grey[2], __m256i q[2]) {
+QCAM_TARGET_AVX2_FMA inline void PencilDodge32Avx2(const __m256i s[2], const __m256i grey[2], __m256i q[2]) {
   const __m256i lanes[2] = {_mm256_set1_epi32(0xFFFF), _mm256_set1_epi32(int(0xFFFF0000u))};
   const __m256 bias = _mm256_set1_ps(2.0f + 1.0f / 262144);
   const __m256 round = _mm256_set1_ps(32768.0f - 1.0f / 512);
@@ -143,10 +143,10 @@ QCAM_TARGET_AVX2 inline void PencilDodge32Avx2(const __m256i s[2], const __m256i
   for (int k = 0; k < 2; ++k)
     for (int h = 0; h < 2; ++h) g[2 * k + h] = _mm256_cvtepi32_ps(_mm256_and_si256(grey[k], lanes[h]));
   for (int k = 0; k < 4; ++k) {
-    d[k] = _mm256_sub_ps(bias, _mm256_mul_ps(d[k], r[k]));
+    d[k] = _mm256_fnmadd_ps(d[k], r[k], bias);
     g[k] = _mm256_mul_ps(g[k], r[k]);
   }
-  for (int k = 0; k < 4; ++k) g[k] = _mm256_add_ps(_mm256_mul_ps(g[k], d[k]), round);
+  for (int k = 0; k < 4; ++k) g[k] = _mm256_fmadd_ps(g[k], d[k], round);
   for (int k = 0; k < 2; ++k)
     q[k] = _mm256_blend_epi16(_mm256_castps_si256(g[2 * k]), _mm256_slli_epi32(_mm256_castps_si256(g[2 * k + 1]), 16),
                               0xAA);
@@ -162,7 +162,7 @@ QCAM_TARGET_AVX2 inline __m256i PencilWindow16Avx2(const USHORT* v, __m256i e, L
 
 // The dodge of the 2 x 16 pixels at columns c and c2 >= 2 (c2 = c + 16, or
 // c itself for a lone block).
-QCAM_TARGET_AVX2 inline void PencilRow32Avx2(const USHORT* v, const USHORT* grey, LONG c, LONG c2, __m256i q[2]) {
+QCAM_TARGET_AVX2_FMA inline void PencilRow32Avx2(const USHORT* v, const USHORT* grey, LONG c, LONG c2, __m256i q[2]) {
   const __m256i e[2] = {Load16Avx2(grey + c), Load16Avx2(grey + c2)};
   const __m256i s[2] = {PencilWindow16Avx2(v, e[0], c), PencilWindow16Avx2(v, e[1], c2)};
   PencilDodge32Avx2(s, e, q);
@@ -238,7 +238,7 @@ inline void PencilPair(LONG c, LONG width, LONG at[2]) {
 // columns, the last block overlapping the one before it; then the row's
 // output, from the row buffers alone, in pairs of blocks, the last ones
 // overlapping those before them and writing the same bytes again.
-QCAM_TARGET_AVX2 VOID PencilRgbAvx2(PUCHAR picture, LONG width, LONG height, PUCHAR scratch) {
+QCAM_TARGET_AVX2_FMA VOID PencilRgbAvx2(PUCHAR picture, LONG width, LONG height, PUCHAR scratch) {
   const ULONG uw = ULONG(width);
   const __m128i spread0 = _mm_setr_epi8(0, 0, 0, 1, 1, 1, 2, 2, 2, 3, 3, 3, 4, 4, 4, 5);
   const __m128i spread1 = _mm_setr_epi8(5, 5, 6, 6, 6, 7, 7, 7, 8, 8, 8, 9, 9, 9, 10, 10);
@@ -278,7 +278,7 @@ QCAM_TARGET_AVX2 VOID PencilRgbAvx2(PUCHAR picture, LONG width, LONG height, PUC
 
 // YUY2: the output bytes interleaved with chroma bytes of 128 are the
 // output pixels.
-QCAM_TARGET_AVX2 VOID PencilYuy2Avx2(PUCHAR picture, LONG width, LONG height, PUCHAR scratch) {
+QCAM_TARGET_AVX2_FMA VOID PencilYuy2Avx2(PUCHAR picture, LONG width, LONG height, PUCHAR scratch) {
   const ULONG uw = ULONG(width);
   const __m256i luma = _mm256_set1_epi16(0xFF);
   const __m256i mid = _mm256_set1_epi8(char(128));

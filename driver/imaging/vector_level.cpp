@@ -9,7 +9,7 @@ namespace {
 VectorLevel DetectLevel() {
 #if QCAM_HAVE_X86_VECTORS && !defined(QCAM_SCALAR_ONLY)
   __builtin_cpu_init();
-  if (__builtin_cpu_supports("avx2")) return VectorLevel::kAvx2;
+  if (__builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma")) return VectorLevel::kAvx2;
   if (__builtin_cpu_supports("ssse3")) return VectorLevel::kSsse3;
 #endif
   return VectorLevel::kPortable;

@@ -20,8 +20,13 @@ void SetEffectVectorCeiling(VectorLevel ceiling);
 #define QCAM_HAVE_X86_VECTORS 1
 #define QCAM_TARGET_SSSE3 __attribute__((target("ssse3")))
 #define QCAM_TARGET_AVX2 __attribute__((target("avx2")))
+// AVX2 routines that also take fused multiply-adds (the AVX2 level requires
+// them; every processor with AVX2 has them). Kept apart from
+// QCAM_TARGET_AVX2 so that no other routine's float arithmetic is fused.
+#define QCAM_TARGET_AVX2_FMA __attribute__((target("avx2,fma")))
 #else
 #define QCAM_HAVE_X86_VECTORS 0
 #define QCAM_TARGET_SSSE3
 #define QCAM_TARGET_AVX2
+#define QCAM_TARGET_AVX2_FMA
 #endif
