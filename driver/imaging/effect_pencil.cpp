@@ -115,11 +115,12 @@ QCAM_TARGET_AVX2 inline void Store16Avx2(USHORT* p, __m256i v) {
 // takes no division (the one divider would take 8 cycles for 8 lanes):
 // from the reciprocal estimate r0 = (1 / d)(1 + e0), |e0| <= 1.5 x 2^-12,
 // one Newton step with c = 2 + 2^-18 (a slight upward bias) gives
-// y = (g r0)(c - d r0). d r0 lies within 2^-11 of 1, so c - d r0 is exact,
-// and with the roundings of d r0, g r0 and their product (each at most 2^-24,
-// relative) y = (g / d)(1 + f) with f = 2^-18 (1 + e0) - e0^2 + (rounding
-// terms) in [58 x 2^-24, 68 x 2^-24]: y lies above g / d by at most
-// 4.1 x 10^-6 of it. Adding 2^15 - 2^-9 then rounds y to a multiple of 2^-8
+// y = (g r0)(c - d r0). c - d r0 is one fused multiply-add (d r0 lies within
+// 2^-11 of 1, so at most its rounding of 2^-24 remains), and with the
+// rounding of g r0 (at most 2^-24, relative) y = (g / d)(1 + f) with
+// f = 2^-18 (1 + e0) - e0^2 + (rounding terms) in [58 x 2^-24, 68 x 2^-24]:
+// y lies above g / d by at most 4.1 x 10^-6 of it. Adding 2^15 - 2^-9 to the
+// product in the same fused multiply-add then rounds y to a multiple of 2^-8
 // (the spacing of floats in [2^15, 2^16)) after moving it down by half that
 // spacing, which leaves floor(256 y) in the low mantissa bits: 256 y exceeds
 // Q = 256 g / d by more than 0 and less than 0.017 (Q < 4081), so for an
