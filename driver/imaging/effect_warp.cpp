@@ -223,6 +223,20 @@ QCAM_TARGET_SSSE3 void BulgeYuy2Ssse3(const USHORT* map, const UCHAR* picture, P
   BulgeYuy2Pixels(map, picture, scratch, uw, uh, i, n);
 }
 
+// The four bytes at each of four offsets, two to a 64-bit word (low half
+// first), as the four 32-bit lanes of a register in that order.
+QCAM_TARGET_AVX2 inline __m128i Load4x4Avx2(const UCHAR* picture, ULONGLONG first, ULONGLONG second) {
+  const auto at = [picture](ULONG offset) {
+    int v;
+    std::memcpy(&v, picture + offset, 4);
+    return v;
+  };
+  __m128i v = _mm_cvtsi32_si128(at(ULONG(first)));
+  v = _mm_insert_epi32(v, at(ULONG(first >> 32)), 1);
+  v = _mm_insert_epi32(v, at(ULONG(second)), 2);
+  return _mm_insert_epi32(v, at(ULONG(second >> 32)), 3);
+}
+
 // Eight 24-bit pixels at a time, put together in vector registers: each
 // pixel's 4-byte source load is inserted into one of two registers, a byte
 // shuffle packs each register's four pixels into 12 bytes, and the 24 bytes
@@ -235,11 +249,6 @@ QCAM_TARGET_AVX2 void BulgeRgbAvx2(const USHORT* map, const UCHAR* picture, PUCH
   const __m128i scale = _mm_set1_epi32(int(((uw * 3) << 16) | 3));
   const __m128i lastLoad = _mm_set1_epi32(int(n * 3 - 4));
   const __m128i pack = _mm_setr_epi8(0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1);
-  const auto load32 = [picture](ULONG offset) {
-    int v;
-    std::memcpy(&v, picture + offset, 4);
-    return v;
-  };
   const ULONG whole = n & ~7u;
   const USHORT* const mapEnd = map + 2 * whole;
   PUCHAR out = scratch;
@@ -258,14 +267,8 @@ QCAM_TARGET_AVX2 void BulgeRgbAvx2(const USHORT* map, const UCHAR* picture, PUCH
     }
     const ULONGLONG q0 = ULONGLONG(_mm_cvtsi128_si64(o0)), q1 = ULONGLONG(_mm_extract_epi64(o0, 1));
     const ULONGLONG q2 = ULONGLONG(_mm_cvtsi128_si64(o1)), q3 = ULONGLONG(_mm_extract_epi64(o1, 1));
-    __m128i a = _mm_cvtsi32_si128(load32(ULONG(q0)));
-    __m128i b = _mm_cvtsi32_si128(load32(ULONG(q2)));
-    a = _mm_insert_epi32(a, load32(ULONG(q0 >> 32)), 1);
-    b = _mm_insert_epi32(b, load32(ULONG(q2 >> 32)), 1);
-    a = _mm_insert_epi32(a, load32(ULONG(q1)), 2);
-    b = _mm_insert_epi32(b, load32(ULONG(q3)), 2);
-    a = _mm_insert_epi32(a, load32(ULONG(q1 >> 32)), 3);
-    b = _mm_insert_epi32(b, load32(ULONG(q3 >> 32)), 3);
+    __m128i a = Load4x4Avx2(picture, q0, q1);
+    __m128i b = Load4x4Avx2(picture, q2, q3);
     a = _mm_shuffle_epi8(a, pack);
     b = _mm_shuffle_epi8(b, pack);
     _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm_or_si128(a, _mm_slli_si128(b, 12)));
@@ -287,11 +290,6 @@ QCAM_TARGET_AVX2 void BulgeYuy2Avx2(const USHORT* map, const UCHAR* picture, PUC
   // are even, so offset & 3 is 0 or 2: the byte of the Y within its pair.
   const __m128i firstPick = _mm_setr_epi32(int(0x80808000u), int(0x80808004u), int(0x80808008u), int(0x8080800Cu));
   const __m128i secondPick = _mm_setr_epi32(0x03000180, 0x07040580, 0x0B080980, 0x0F0C0D80);
-  const auto load32 = [picture](ULONG offset) {
-    int v;
-    std::memcpy(&v, picture + offset, 4);
-    return v;
-  };
   const ULONG whole = n & ~7u;
   const USHORT* const mapEnd = map + 2 * whole;
   PUCHAR out = scratch;
@@ -315,14 +313,8 @@ QCAM_TARGET_AVX2 void BulgeYuy2Avx2(const USHORT* map, const UCHAR* picture, PUC
     const ULONGLONG f23 = ULONGLONG(_mm_extract_epi64(firstPair, 1));
     const ULONGLONG s01 = ULONGLONG(_mm_cvtsi128_si64(secondPair));
     const ULONGLONG s23 = ULONGLONG(_mm_extract_epi64(secondPair, 1));
-    __m128i first = _mm_cvtsi32_si128(load32(ULONG(f01)));
-    __m128i second = _mm_cvtsi32_si128(load32(ULONG(s01)));
-    first = _mm_insert_epi32(first, load32(ULONG(f01 >> 32)), 1);
-    second = _mm_insert_epi32(second, load32(ULONG(s01 >> 32)), 1);
-    first = _mm_insert_epi32(first, load32(ULONG(f23)), 2);
-    second = _mm_insert_epi32(second, load32(ULONG(s23)), 2);
-    first = _mm_insert_epi32(first, load32(ULONG(f23 >> 32)), 3);
-    second = _mm_insert_epi32(second, load32(ULONG(s23 >> 32)), 3);
+    const __m128i first = Load4x4Avx2(picture, f01, f23);
+    const __m128i second = Load4x4Avx2(picture, s01, s23);
     const __m128i firstControl = _mm_or_si128(_mm_andnot_si128(pairMask, firstY), firstPick);
     const __m128i secondControl = _mm_or_si128(_mm_slli_epi32(_mm_andnot_si128(pairMask, secondY), 16), secondPick);
     const __m128i pairs = _mm_or_si128(_mm_shuffle_epi8(first, firstControl), _mm_shuffle_epi8(second, secondControl));
