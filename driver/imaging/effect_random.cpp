@@ -583,9 +583,11 @@ struct FrostSeedNumbers {
 FrostSeeds FrostSeedsAfter(uint32_t seed) {
   FrostSeeds s;
   uint32_t mul = 1, add = 0;
+  for (int i = 0; i < 8; ++i) {
+    s.x[i] = seed = seed * 214013u + 2531011u;
+    s.y[i] = seed = seed * 214013u + 2531011u;
+  }
   for (int i = 0; i < 16; ++i) {
-    seed = seed * 214013u + 2531011u;
-    (i & 1 ? s.y : s.x)[i / 2] = seed;
     mul *= 214013u;
     add = add * 214013u + 2531011u;
   }
