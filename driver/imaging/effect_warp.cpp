@@ -164,6 +164,31 @@ QCAM_TARGET_SSSE3 void BulgeRgbSsse3(const USHORT* map, const UCHAR* picture, PU
   BulgeRgbPixels(map, picture, scratch, uw, uh, i, n);
 }
 
+// A group of eight YUY2 output pixels (four pairs) from its eight map
+// entries xy0, xy1: the byte offsets of the first and of the second pixels'
+// Y samples, one 32-bit lane per output pair.
+QCAM_TARGET_SSSE3 inline void BulgeYuy2Offsets(__m128i xy0, __m128i xy1, __m128i scale, __m128i* firstY,
+                                               __m128i* secondY) {
+  const __m128 o0 = _mm_castsi128_ps(_mm_madd_epi16(xy0, scale));
+  const __m128 o1 = _mm_castsi128_ps(_mm_madd_epi16(xy1, scale));
+  *firstY = _mm_castps_si128(_mm_shuffle_ps(o0, o1, _MM_SHUFFLE(2, 0, 2, 0)));
+  *secondY = _mm_castps_si128(_mm_shuffle_ps(o0, o1, _MM_SHUFFLE(3, 1, 3, 1)));
+}
+
+// The four output pairs from the 4-byte source pairs of the first and of
+// the second pixels. Output pair p: byte 0 from first-pixel pair p (its
+// byte 0 or 2), bytes 1 and 3 from second-pixel pair p, byte 2 from its
+// byte 0 or 2. Y offsets are even, so offset & 3 is 0 or 2: the byte of the
+// Y within its pair.
+QCAM_TARGET_SSSE3 inline __m128i BulgeYuy2Pairs(__m128i first, __m128i second, __m128i firstY, __m128i secondY) {
+  const __m128i inPair = _mm_set1_epi32(3);
+  const __m128i firstPick = _mm_setr_epi32(int(0x80808000u), int(0x80808004u), int(0x80808008u), int(0x8080800Cu));
+  const __m128i secondPick = _mm_setr_epi32(0x03000180, 0x07040580, 0x0B080980, 0x0F0C0D80);
+  const __m128i firstControl = _mm_or_si128(_mm_and_si128(firstY, inPair), firstPick);
+  const __m128i secondControl = _mm_or_si128(_mm_slli_epi32(_mm_and_si128(secondY, inPair), 16), secondPick);
+  return _mm_or_si128(_mm_shuffle_epi8(first, firstControl), _mm_shuffle_epi8(second, secondControl));
+}
+
 // Four YUY2 output pairs per group, put together in a vector register: the
 // 4-byte source pair of each first pixel goes into one register and that of
 // each second pixel into another, and two byte shuffles, their controls made
@@ -177,11 +202,6 @@ QCAM_TARGET_SSSE3 void BulgeYuy2Ssse3(const USHORT* map, const UCHAR* picture, P
   const __m128i limit = _mm_set1_epi32(int(((uh - 1) << 16) | (uw - 1)));
   const __m128i scale = _mm_set1_epi32(int(((uw * 2) << 16) | 2));
   const __m128i pairMask = _mm_set1_epi32(~3);
-  // Output pair p: byte 0 from first-pixel pair p (its byte 0 or 2), bytes
-  // 1 and 3 from second-pixel pair p, byte 2 from its byte 0 or 2. Y offsets
-  // are even, so offset & 3 is 0 or 2: the byte of the Y within its pair.
-  const __m128i firstPick = _mm_setr_epi32(int(0x80808000u), int(0x80808004u), int(0x80808008u), int(0x8080800Cu));
-  const __m128i secondPick = _mm_setr_epi32(0x03000180, 0x07040580, 0x0B080980, 0x0F0C0D80);
   // The 4-byte source pairs at the four offsets held by two 64-bit words.
   const auto gather = [picture](ULONGLONG q01, ULONGLONG q23) {
     int v[4];
@@ -205,20 +225,15 @@ QCAM_TARGET_SSSE3 void BulgeYuy2Ssse3(const USHORT* map, const UCHAR* picture, P
       BulgeYuy2Pixels(map, picture, scratch, uw, uh, i, i + 8);
       continue;
     }
-    const __m128 o0 = _mm_castsi128_ps(_mm_madd_epi16(xy0, scale));
-    const __m128 o1 = _mm_castsi128_ps(_mm_madd_epi16(xy1, scale));
-    const __m128i firstY = _mm_castps_si128(_mm_shuffle_ps(o0, o1, _MM_SHUFFLE(2, 0, 2, 0)));
-    const __m128i secondY = _mm_castps_si128(_mm_shuffle_ps(o0, o1, _MM_SHUFFLE(3, 1, 3, 1)));
+    __m128i firstY, secondY;
+    BulgeYuy2Offsets(xy0, xy1, scale, &firstY, &secondY);
     const __m128i firstPair = _mm_and_si128(firstY, pairMask);
     const __m128i secondPair = _mm_and_si128(secondY, pairMask);
     const __m128i first = gather(ULONGLONG(_mm_cvtsi128_si64(firstPair)),
                                  ULONGLONG(_mm_cvtsi128_si64(_mm_unpackhi_epi64(firstPair, firstPair))));
     const __m128i second = gather(ULONGLONG(_mm_cvtsi128_si64(secondPair)),
                                   ULONGLONG(_mm_cvtsi128_si64(_mm_unpackhi_epi64(secondPair, secondPair))));
-    const __m128i firstControl = _mm_or_si128(_mm_andnot_si128(pairMask, firstY), firstPick);
-    const __m128i secondControl = _mm_or_si128(_mm_slli_epi32(_mm_andnot_si128(pairMask, secondY), 16), secondPick);
-    const __m128i pairs = _mm_or_si128(_mm_shuffle_epi8(first, firstControl), _mm_shuffle_epi8(second, secondControl));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(out), pairs);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out), BulgeYuy2Pairs(first, second, firstY, secondY));
   }
   BulgeYuy2Pixels(map, picture, scratch, uw, uh, i, n);
 }
@@ -285,11 +300,6 @@ QCAM_TARGET_AVX2 void BulgeYuy2Avx2(const USHORT* map, const UCHAR* picture, PUC
   const __m128i limit = _mm_set1_epi32(int(((uh - 1) << 16) | (uw - 1)));
   const __m128i scale = _mm_set1_epi32(int(((uw * 2) << 16) | 2));
   const __m128i pairMask = _mm_set1_epi32(~3);
-  // Output pair p: byte 0 from first-pixel pair p (its byte 0 or 2), bytes
-  // 1 and 3 from second-pixel pair p, byte 2 from its byte 0 or 2. Y offsets
-  // are even, so offset & 3 is 0 or 2: the byte of the Y within its pair.
-  const __m128i firstPick = _mm_setr_epi32(int(0x80808000u), int(0x80808004u), int(0x80808008u), int(0x8080800Cu));
-  const __m128i secondPick = _mm_setr_epi32(0x03000180, 0x07040580, 0x0B080980, 0x0F0C0D80);
   const ULONG whole = n & ~7u;
   const USHORT* const mapEnd = map + 2 * whole;
   PUCHAR out = scratch;
@@ -303,10 +313,8 @@ QCAM_TARGET_AVX2 void BulgeYuy2Avx2(const USHORT* map, const UCHAR* picture, PUC
       BulgeYuy2Pixels(map, picture, scratch, uw, uh, i, i + 8);
       continue;
     }
-    const __m128 o0 = _mm_castsi128_ps(_mm_madd_epi16(xy0, scale));
-    const __m128 o1 = _mm_castsi128_ps(_mm_madd_epi16(xy1, scale));
-    const __m128i firstY = _mm_castps_si128(_mm_shuffle_ps(o0, o1, _MM_SHUFFLE(2, 0, 2, 0)));
-    const __m128i secondY = _mm_castps_si128(_mm_shuffle_ps(o0, o1, _MM_SHUFFLE(3, 1, 3, 1)));
+    __m128i firstY, secondY;
+    BulgeYuy2Offsets(xy0, xy1, scale, &firstY, &secondY);
     const __m128i firstPair = _mm_and_si128(firstY, pairMask);
     const __m128i secondPair = _mm_and_si128(secondY, pairMask);
     const ULONGLONG f01 = ULONGLONG(_mm_cvtsi128_si64(firstPair));
@@ -315,10 +323,7 @@ QCAM_TARGET_AVX2 void BulgeYuy2Avx2(const USHORT* map, const UCHAR* picture, PUC
     const ULONGLONG s23 = ULONGLONG(_mm_extract_epi64(secondPair, 1));
     const __m128i first = Load4x4Avx2(picture, f01, f23);
     const __m128i second = Load4x4Avx2(picture, s01, s23);
-    const __m128i firstControl = _mm_or_si128(_mm_andnot_si128(pairMask, firstY), firstPick);
-    const __m128i secondControl = _mm_or_si128(_mm_slli_epi32(_mm_andnot_si128(pairMask, secondY), 16), secondPick);
-    const __m128i pairs = _mm_or_si128(_mm_shuffle_epi8(first, firstControl), _mm_shuffle_epi8(second, secondControl));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(out), pairs);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out), BulgeYuy2Pairs(first, second, firstY, secondY));
   }
   BulgeYuy2Pixels(map, picture, scratch, uw, uh, whole, n);
 }
