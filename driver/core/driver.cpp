@@ -412,7 +412,12 @@ static VOID InitializationComplete(CameraDeviceState* dev, PHW_STREAM_REQUEST_BL
 }
 
 static VOID SurpriseRemoval(CameraDeviceState* dev, PHW_STREAM_REQUEST_BLOCK srb) {
-  dev->DeviceGone = 1;
+  {
+    // Under the frame lock: a frame being finished on the stream's thread
+    // reads it there.
+    std::lock_guard<std::mutex> guard(g_FrameLock);
+    dev->DeviceGone = 1;
+  }
   dev->Stopped = 1;
   PHW_STREAM_OBJECT stream = srb->StreamObject;
   ForwardToClassDriver(srb);

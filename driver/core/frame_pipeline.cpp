@@ -92,9 +92,10 @@ static VOID WriteSnapshot(CameraDeviceState* dev, const UCHAR* output, ULONG out
 
 NTSTATUS ProcessRawFrame(CameraDeviceState* dev, PUCHAR output, ULONG outputLength, const UCHAR* raw,
                          ULONG rawLength, PULONG bytesReturned) {
-  if (!output || !raw || !g_Driver.FramesMayBeProcessed.load() || dev->DeviceGone) return STATUS_SUCCESS;
+  if (!output || !raw || !g_Driver.FramesMayBeProcessed.load()) return STATUS_SUCCESS;
   std::lock_guard<std::mutex> guard(g_FrameLock);
-  // Re-checked under the lock: bandwidth may have been freed meanwhile.
+  // Re-checked under the lock: bandwidth may have been freed meanwhile. The
+  // device's removal is only read here, under the lock it is written under.
   if (!g_Driver.FramesMayBeProcessed.load() || dev->DeviceGone) return STATUS_SUCCESS;
   dev->DebugFlags |= 1;
 

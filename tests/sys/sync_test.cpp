@@ -168,12 +168,22 @@ DWORD WINAPI HoldMutexAndEnd(LPVOID mutex) {
   return 7;
 }
 
+// What ExitEarly is given: the event that lets it go on, and the flag its
+// unwound frame sets.
+struct EarlyExit {
+  HANDLE go;
+  std::atomic<bool> unwound{false};
+};
+
 DWORD WINAPI ExitEarly(LPVOID parameter) {
+  auto* early = static_cast<EarlyExit*>(parameter);
   struct Unwound {
     std::atomic<bool>* flag;
     ~Unwound() { *flag = true; }
-  } unwound{static_cast<std::atomic<bool>*>(parameter)};
-  Sleep(100);
+  } unwound{&early->unwound};
+  // Held until the starter has seen it active: a sleep on the fast PC clock
+  // can end before a slow (sanitized) starter looks.
+  WaitForSingleObject(early->go, INFINITE);
   ExitThread(42);
   return 1;
 }
@@ -198,20 +208,24 @@ TEST_F(SyncTest, ThreadsSignalTheirHandlesAndAbandonTheirMutexes) {
 
   // ExitThread unwinds the thread: its handle gets the code, its frames are
   // destroyed; before that it is still active.
-  std::atomic<bool> unwound{false};
-  HANDLE early = CreateThread(nullptr, 0, ExitEarly, &unwound, 0, nullptr);
+  EarlyExit exit;
+  exit.go = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  HANDLE early = CreateThread(nullptr, 0, ExitEarly, &exit, 0, nullptr);
   ASSERT_NE(early, nullptr);
   EXPECT_TRUE(GetExitCodeThread(early, &code));
   EXPECT_EQ(code, DWORD(STILL_ACTIVE));
+  EXPECT_EQ(WaitForSingleObject(early, 50), DWORD(WAIT_TIMEOUT));
+  SetEvent(exit.go);
   HANDLE threads[2] = {early, holder};
   EXPECT_EQ(WaitForMultipleObjects(2, threads, TRUE, kLongWait), WAIT_OBJECT_0);
   EXPECT_TRUE(GetExitCodeThread(early, &code));
   EXPECT_EQ(code, 42u);
-  EXPECT_TRUE(unwound);
+  EXPECT_TRUE(exit.unwound);
 
   EXPECT_EQ(CreateThread(nullptr, 0, nullptr, nullptr, 0, nullptr), nullptr);
   EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_PARAMETER));
   EXPECT_NE(GetCurrentProcessId(), 0u);
+  CloseHandle(exit.go);
   CloseHandle(early);
   CloseHandle(holder);
   CloseHandle(mutex);
