@@ -87,6 +87,10 @@ static VOID WriteSnapshot(CameraDeviceState* dev, const UCHAR* output, ULONG out
   // pending and is tried again on the next frame.
   if (!NT_SUCCESS(written)) return;
   dev->StillPending = 0;
+  // The press that asked for it is served: its snapshot-button byte, when
+  // this frame's packets had all come before the press, would otherwise make
+  // the next frame a second snapshot of the same press.
+  dev->SnapshotButtonStill = 0;
   UpdateCameraStatus(qcam::kStatusSnapshotReady, 0);
 }
 

@@ -135,6 +135,28 @@ TEST_F(FramePathTest, FailedSnapshotWriteIsNotReportedReady) {
   EXPECT_EQ(drivertest::ReadFile((root_ / "Windows" / "Snap.dat").string()).size(), 48 + raw.size());
 }
 
+// A button press marks a still (pending, and the button byte the packet
+// routine turns into pending again). Pressed after a frame's last packet, the
+// frame itself becomes the snapshot; the next frame's packets must not make
+// a second one of the same press.
+TEST_F(FramePathTest, OnePressWhoseFrameWasCompleteMakesOneSnapshot) {
+  StartYuy2();
+  Dev()->StillPending = 1;
+  Dev()->SnapshotButtonStill = 1;
+  std::vector<uint8_t> raw = Picture(9), out(raw.size());
+  Frame(raw, &out);
+  ASSERT_EQ(Status() & qcam::kStatusSnapshotReady, qcam::kStatusSnapshotReady);
+  EXPECT_EQ(Dev()->StillPending, 0u);
+  std::vector<uint8_t> packet(64, 0);
+  packet[0] = 12;
+  packet[1] = 0x80;  // end of header, no still bit
+  BOOLEAN complete = FALSE;
+  ULONG flags = 0;
+  EXPECT_EQ(PacketResult(packet, &complete, &flags), 52u);
+  EXPECT_EQ(flags & USBCAMD_PROCESSPACKETEX_CurrentFrameIsStill, 0u) << "the next frame was marked a still again";
+  EXPECT_EQ(Dev()->StillPending, 0u) << "the same press would make a second snapshot";
+}
+
 TEST_F(FramePathTest, BandwidthAllocationWaitsForTheFrameInFlight) {
   StartYuy2();
   // The frame is held inside its effect (a photo frame whose file is
