@@ -3,7 +3,7 @@
 
 NTSTATUS SendControlRequest(CameraDeviceState* dev, UCHAR request, USHORT value, USHORT index, PVOID buffer,
                             ULONG length, ControlDirection direction) {
-  if (dev->DeviceGone) return STATUS_IO_DEVICE_ERROR;
+  if (DeviceIsGone(dev)) return STATUS_IO_DEVICE_ERROR;
   ULONG transferred = length;
   return USBCAMD_ControlVendorCommand(dev, request, value, index, buffer, &transferred,
                                       direction == kControlGet ? TRUE : FALSE, nullptr, nullptr);
@@ -11,7 +11,7 @@ NTSTATUS SendControlRequest(CameraDeviceState* dev, UCHAR request, USHORT value,
 
 NTSTATUS ReadWholeControl(CameraDeviceState* dev, UCHAR request, USHORT value, USHORT index, PVOID buffer,
                           ULONG length) {
-  if (dev->DeviceGone) return STATUS_IO_DEVICE_ERROR;
+  if (DeviceIsGone(dev)) return STATUS_IO_DEVICE_ERROR;
   ULONG transferred = length;
   NTSTATUS status =
       USBCAMD_ControlVendorCommand(dev, request, value, index, buffer, &transferred, TRUE, nullptr, nullptr);

@@ -76,6 +76,15 @@ struct CameraDeviceState {
   UCHAR StillStreamRunning;
   UCHAR SnapshotButtonStill;
 };
+// Whether the camera was pulled out. Surprise removal sets it on its own
+// thread while property requests on the application's threads read it, so
+// every access outside the frame lock is atomic.
+inline bool DeviceIsGone(const CameraDeviceState* dev) {
+  return __atomic_load_n(&dev->DeviceGone, __ATOMIC_ACQUIRE) != 0;
+}
+inline void SetDeviceGone(CameraDeviceState* dev, bool gone) {
+  __atomic_store_n(&dev->DeviceGone, gone ? 1u : 0u, __ATOMIC_RELEASE);
+}
 
 // Parsed video-class descriptors of the camera (filled at configure).
 constexpr int kMaxFramesPerFormat = 32;

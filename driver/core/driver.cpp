@@ -373,7 +373,7 @@ static VOID InitializeDevice(CameraDeviceState* dev, PHW_STREAM_REQUEST_BLOCK sr
   USBCAMD_InitializeNewInterface(dev, &g_DeviceData2, USBCAMD_VERSION_200,
                                  USBCAMD_EnableDeviceEvents | USBCAMD_StillPinIsAssociated);
   ForwardToClassDriver(srb);
-  dev->DeviceGone = 0;
+  SetDeviceGone(dev, false);
 }
 
 static VOID InitializationComplete(CameraDeviceState* dev, PHW_STREAM_REQUEST_BLOCK srb) {
@@ -414,9 +414,9 @@ static VOID InitializationComplete(CameraDeviceState* dev, PHW_STREAM_REQUEST_BL
 static VOID SurpriseRemoval(CameraDeviceState* dev, PHW_STREAM_REQUEST_BLOCK srb) {
   {
     // Under the frame lock: a frame being finished on the stream's thread
-    // reads it there.
+    // is finished first. Property requests read the mark without the lock.
     std::lock_guard<std::mutex> guard(g_FrameLock);
-    dev->DeviceGone = 1;
+    SetDeviceGone(dev, true);
   }
   dev->Stopped = 1;
   PHW_STREAM_OBJECT stream = srb->StreamObject;

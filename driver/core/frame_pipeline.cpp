@@ -98,9 +98,10 @@ NTSTATUS ProcessRawFrame(CameraDeviceState* dev, PUCHAR output, ULONG outputLeng
                          ULONG rawLength, PULONG bytesReturned) {
   if (!output || !raw || !g_Driver.FramesMayBeProcessed.load()) return STATUS_SUCCESS;
   std::lock_guard<std::mutex> guard(g_FrameLock);
-  // Re-checked under the lock: bandwidth may have been freed meanwhile. The
-  // device's removal is only read here, under the lock it is written under.
-  if (!g_Driver.FramesMayBeProcessed.load() || dev->DeviceGone) return STATUS_SUCCESS;
+  // Re-checked under the lock: bandwidth may have been freed meanwhile, or
+  // the camera pulled out (its removal is marked under this lock, so a frame
+  // that holds the lock is finished before the removal goes on).
+  if (!g_Driver.FramesMayBeProcessed.load() || DeviceIsGone(dev)) return STATUS_SUCCESS;
   dev->DebugFlags |= 1;
 
   ULONG returned = 0;

@@ -232,7 +232,7 @@ NTSTATUS StartCaptureStream0(CameraDeviceState* dev) {
 }
 
 NTSTATUS StopCaptureStream0(CameraDeviceState* dev) {
-  if (dev->DeviceGone) return STATUS_IO_DEVICE_ERROR;
+  if (DeviceIsGone(dev)) return STATUS_IO_DEVICE_ERROR;
   dev->StillPending = 0;
   UpdateCameraStatus(0, qcam::kStatusStreaming);
   return STATUS_SUCCESS;

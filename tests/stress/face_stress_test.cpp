@@ -144,4 +144,51 @@ TEST_F(StreamStress, StopRequestsAndUnplugDuringTracking) {
   EXPECT_TRUE(platform::WaitForSystemThreads(5000));
 }
 
+// Property requests from the application's thread while the camera is
+// pulled out: the requests read the removal mark the removal writes, and
+// once it is set they no longer reach the camera (a get reads 0).
+TEST_F(StreamStress, PropertyRequestsWhileTheCameraIsPulledOut) {
+  ASSERT_EQ(Open(qcam::kFourCC_YUY2, 320, 240), STATUS_SUCCESS);
+  std::atomic<bool> done{false}, pulled{false};
+  std::atomic<int> before{0}, after{0}, readAfter{0};
+  std::thread requests([&] {
+    for (LONG value = 10; !done.load(); value = value % 40 + 1) {
+      const bool wasPulled = pulled.load();
+      KSPROPERTY_VIDEOPROCAMP_S r{};
+      r.Property.Set = PROPSETID_VIDCAP_VIDEOPROCAMP;
+      r.Property.Id = KSPROPERTY_VIDEOPROCAMP_BRIGHTNESS;
+      r.Property.Flags = KSPROPERTY_TYPE_SET;
+      r.Value = value;
+      r.Flags = KSPROPERTY_VIDEOPROCAMP_FLAGS_MANUAL;
+      ULONG n = 0;
+      driver_->DeviceProperty(true, &r.Property, sizeof(r), &r, sizeof(r), &n);
+      r.Property.Flags = KSPROPERTY_TYPE_GET;
+      r.Value = -1;
+      const NTSTATUS got = driver_->DeviceProperty(false, &r.Property, sizeof(r), &r, sizeof(r), &n);
+      if (!wasPulled) {
+        before += got == STATUS_SUCCESS && r.Value == value;
+      } else {
+        ++after;
+        readAfter += r.Value != 0;
+      }
+    }
+  });
+  // Waits of at most 10 s, so that a request path that stopped working
+  // fails the test rather than hanging it.
+  auto reach = [](const std::atomic<int>& count, int n) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (count.load() < n && std::chrono::steady_clock::now() < end) std::this_thread::yield();
+    return count.load() >= n;
+  };
+  EXPECT_TRUE(reach(before, 5));
+  driver_->Unplug();
+  pulled.store(true);
+  EXPECT_TRUE(reach(after, 20));
+  done.store(true);
+  requests.join();
+  EXPECT_EQ(readAfter.load(), 0);
+  driver_->CloseStream();
+  EXPECT_TRUE(platform::WaitForSystemThreads(5000));
+}
+
 }  // namespace
