@@ -100,24 +100,27 @@ void BulgeRgbPixels(const USHORT* map, const UCHAR* picture, PUCHAR scratch, ULO
 
 // YUY2: the Y sample comes from the source pixel, the pair's U and V from the
 // source pixel's pair; both pixels of a pair write the chroma, the second
-// one last.
+// one last. A picture whose pixel count is odd (odd width and height, which
+// the dispatcher never passes) ends on half a pair: its last pixel writes
+// only its U, and a source pair that runs past the picture gives a V of 128.
 void BulgeYuy2Pixels(const USHORT* map, const UCHAR* picture, PUCHAR scratch, ULONG uw, ULONG uh, ULONG from,
                      ULONG to) {
-  const ULONG rowBytes = uw * 2;
+  const ULONG rowBytes = uw * 2, n = uw * uh;
   map += 2 * from;
   for (ULONG i = from; i < to; ++i, map += 2) {
     const ULONG sx = map[0], sy = map[1];
     PUCHAR pair = scratch + (i & ~1u) * 2;
+    const bool wholePair = (i | 1u) < n;
     if (sx < uw && sy < uh) {
       const UCHAR* src = picture + sy * rowBytes;
       const UCHAR* srcPair = src + (sx & ~1u) * 2;
       scratch[i * 2] = src[sx * 2];
       pair[1] = srcPair[1];
-      pair[3] = srcPair[3];
+      if (wholePair) pair[3] = sy * uw + (sx | 1u) < n ? srcPair[3] : 128;
     } else {
       scratch[i * 2] = 255;
       pair[1] = 128;
-      pair[3] = 128;
+      if (wholePair) pair[3] = 128;
     }
   }
 }

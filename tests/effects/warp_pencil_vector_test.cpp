@@ -164,16 +164,30 @@ TEST(WarpPencilVectors, BulgeFasterPathsEqualPortableOnHostileMaps) {
 
 // YUY2 of odd width, which the dispatcher refuses but the routine accepts:
 // its pairs run across rows, and the faster paths must still give the
-// portable bytes. (Even heights, so the last pair is whole: the portable
-// rule writes a pair's chroma past the picture otherwise.)
+// portable bytes. With an odd height too the picture ends on half a pair,
+// and a map that sends every pixel to the last one reads the last pair,
+// which runs past the picture: neither may touch a byte beyond it (the
+// buffers are exactly the picture's size, for the sanitizers to see).
 TEST(WarpPencilVectors, BulgeYuy2OfOddWidthEqualsPortable) {
   CeilingGuard guard;
   for (VectorLevel level : FasterLevels())
-    for (int w : {15, 17, 19, 321})
-      for (int h : {2, 4, 40}) {
+    for (int w : {1, 15, 17, 19, 321})
+      for (int h : {1, 2, 3, 4, 40, 41}) {
         const Bytes input = Noise(size_t(w) * h * 2, uint32_t(w * 1000 + h));
         ASSERT_EQ(RunBulge(level, false, input, w, h, nullptr), RunBulge(VectorLevel::kPortable, false, input, w, h, nullptr))
             << LevelName(level) << " " << w << "x" << h;
+        std::vector<USHORT> last(size_t(w) * h * 2);
+        for (size_t i = 0; i < last.size(); i += 2) last[i] = USHORT(w - 1), last[i + 1] = USHORT(h - 1);
+        const Bytes out = RunBulge(level, false, input, w, h, &last);
+        ASSERT_EQ(out, RunBulge(VectorLevel::kPortable, false, input, w, h, &last));
+        // The last pixel of an odd width begins a pair whose V lies past
+        // the picture.
+        const size_t end = input.size() - 2;
+        EXPECT_EQ(out[0], input[end]);
+        EXPECT_EQ(out[1], input[end + 1]);
+        if (w * h > 1) {
+          EXPECT_EQ(out[3], 128) << w << "x" << h;
+        }
       }
 }
 
