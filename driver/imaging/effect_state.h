@@ -47,6 +47,12 @@ struct EffectState {
 
   // Photo frames: the frame number last loaded (0 = none since the reset).
   ULONG LastFrame;
+
+  // Set with the bulge map: whether it may be applied in place, row by row,
+  // and the rows that read their own row (none when first > last).
+  BOOLEAN MapInPlace;
+  LONG MapSelfFirst;
+  LONG MapSelfLast;
 };
 
 // The one state record of the driver.

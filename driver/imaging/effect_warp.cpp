@@ -53,8 +53,16 @@ VOID BuildBulgeMap(EffectState* s, LONG width, LONG height) {
     if (kk > 0) k = double(kk);
   }
   PUSHORT map = s->Map;
+  // Whether the map can be applied in place, rows above the centre row from
+  // the top down and then the others from the bottom up: each row must read
+  // only rows not yet written, that is rows toward the centre row and not
+  // across it. Rows that read themselves go through a row of the scratch
+  // picture; they form the band MapSelfFirst ... MapSelfLast.
+  BOOLEAN inPlace = TRUE;
+  LONG selfFirst = height, selfLast = -1;
   for (LONG y = 0; y < height; ++y) {
     const LONG dy = cy - y;
+    LONG rowMin = height, rowMax = -1;  // rows read, from sources inside
     for (LONG x = 0; x < width; ++x) {
       const LONG dx = cx - x;
       const double t = r2 > 0 ? 64.0 * double(LONGLONG(dx) * dx + LONGLONG(dy) * dy) / r2 : 0.0;
@@ -67,8 +75,22 @@ VOID BuildBulgeMap(EffectState* s, LONG width, LONG height) {
       // unsigned one and so falls outside the picture.
       *map++ = USHORT(sx);
       *map++ = USHORT(sy);
+      if (ULONG(sx) < ULONG(width) && ULONG(sy) < ULONG(height)) {
+        rowMin = sy < rowMin ? sy : rowMin;
+        rowMax = sy > rowMax ? sy : rowMax;
+      }
+    }
+    if (rowMax < 0) continue;
+    const bool toward = y < cy ? rowMin >= y : rowMin >= cy && rowMax <= y;
+    if (!toward) inPlace = FALSE;
+    if (rowMin <= y && y <= rowMax) {
+      selfFirst = y < selfFirst ? y : selfFirst;
+      selfLast = y;
     }
   }
+  s->MapInPlace = inPlace;
+  s->MapSelfFirst = selfFirst;
+  s->MapSelfLast = selfLast;
   s->MapEffect = 10;
   s->MapWidth = width;
   s->MapHeight = height;
@@ -77,14 +99,14 @@ VOID BuildBulgeMap(EffectState* s, LONG width, LONG height) {
 namespace {
 
 // The gather that applies the map, one rule per layout, over the pixels
-// [from, to) of the picture taken as one run of width x height pixels (a
-// YUY2 run starts on a pair: the width is even). Each output pixel takes its
-// source pixel when the source lies inside the picture, read as unsigned so
-// that a negative coordinate falls outside, and white otherwise.
-void BulgeRgbPixels(const USHORT* map, const UCHAR* picture, PUCHAR scratch, ULONG uw, ULONG uh, ULONG from,
+// [from, to) of the picture taken as one run of width x height pixels, into
+// `out`, which receives pixel `from` first (a YUY2 run starts on a pair:
+// `from` is even). Each output pixel takes its source pixel when the source
+// lies inside the picture, read as unsigned so that a negative coordinate
+// falls outside, and white otherwise.
+void BulgeRgbPixels(const USHORT* map, const UCHAR* picture, PUCHAR out, ULONG uw, ULONG uh, ULONG from,
                     ULONG to) {
   map += 2 * from;
-  PUCHAR out = scratch + from * 3;
   for (ULONG i = from; i < to; ++i, map += 2, out += 3) {
     const ULONG sx = map[0], sy = map[1];
     if (sx < uw && sy < uh) {
@@ -103,22 +125,22 @@ void BulgeRgbPixels(const USHORT* map, const UCHAR* picture, PUCHAR scratch, ULO
 // one last. A picture whose pixel count is odd (odd width and height, which
 // the dispatcher never passes) ends on half a pair: its last pixel writes
 // only its U, and a source pair that runs past the picture gives a V of 128.
-void BulgeYuy2Pixels(const USHORT* map, const UCHAR* picture, PUCHAR scratch, ULONG uw, ULONG uh, ULONG from,
+void BulgeYuy2Pixels(const USHORT* map, const UCHAR* picture, PUCHAR out, ULONG uw, ULONG uh, ULONG from,
                      ULONG to) {
   const ULONG rowBytes = uw * 2, n = uw * uh;
   map += 2 * from;
   for (ULONG i = from; i < to; ++i, map += 2) {
     const ULONG sx = map[0], sy = map[1];
-    PUCHAR pair = scratch + (i & ~1u) * 2;
+    PUCHAR pair = out + ((i - from) & ~1u) * 2;
     const bool wholePair = (i | 1u) < n;
     if (sx < uw && sy < uh) {
       const UCHAR* src = picture + sy * rowBytes;
       const UCHAR* srcPair = src + (sx & ~1u) * 2;
-      scratch[i * 2] = src[sx * 2];
+      out[(i - from) * 2] = src[sx * 2];
       pair[1] = srcPair[1];
       if (wholePair) pair[3] = sy * uw + (sx | 1u) < n ? srcPair[3] : 128;
     } else {
-      scratch[i * 2] = 255;
+      out[(i - from) * 2] = 255;
       pair[1] = 128;
       if (wholePair) pair[3] = 128;
     }
@@ -143,28 +165,28 @@ QCAM_TARGET_SSSE3 inline int OutsideSsse3(__m128i xy, __m128i biasedLimit) {
 // byte after the one before it; a group stops while a pixel follows it in
 // the output, and a source at the very last pixel of the picture (where a
 // 4-byte load would pass the end) sends the group to the portable rule.
-QCAM_TARGET_SSSE3 void BulgeRgbSsse3(const USHORT* map, const UCHAR* picture, PUCHAR scratch, ULONG uw, ULONG uh) {
+QCAM_TARGET_SSSE3 void BulgeRgbSsse3(const USHORT* map, const UCHAR* picture, PUCHAR out, ULONG uw, ULONG uh,
+                                     ULONG from, ULONG to) {
   const ULONG n = uw * uh;
   const __m128i biasedLimit = _mm_set1_epi32(int((((uh - 1) << 16) | (uw - 1)) ^ 0x80008000u));
   const __m128i scale = _mm_set1_epi32(int(((uw * 3) << 16) | 3));
   const __m128i lastLoad = _mm_set1_epi32(int(n * 3 - 4));
-  ULONG i = 0;
-  for (; i + 4 < n; i += 4) {
+  ULONG i = from;
+  for (; i + 4 < to; i += 4, out += 12) {
     const __m128i xy = _mm_loadu_si128(reinterpret_cast<const __m128i*>(map + 2 * i));
     const __m128i offset = _mm_madd_epi16(xy, scale);
     if (OutsideSsse3(xy, biasedLimit) | _mm_movemask_epi8(_mm_cmpgt_epi32(offset, lastLoad))) {
-      BulgeRgbPixels(map, picture, scratch, uw, uh, i, i + 4);
+      BulgeRgbPixels(map, picture, out, uw, uh, i, i + 4);
       continue;
     }
     const ULONGLONG q0 = ULONGLONG(_mm_cvtsi128_si64(offset));
     const ULONGLONG q1 = ULONGLONG(_mm_cvtsi128_si64(_mm_unpackhi_epi64(offset, offset)));
-    PUCHAR out = scratch + 3 * i;
     std::memcpy(out, picture + ULONG(q0), 4);
     std::memcpy(out + 3, picture + (q0 >> 32), 4);
     std::memcpy(out + 6, picture + ULONG(q1), 4);
     std::memcpy(out + 9, picture + (q1 >> 32), 4);
   }
-  BulgeRgbPixels(map, picture, scratch, uw, uh, i, n);
+  BulgeRgbPixels(map, picture, out, uw, uh, i, to);
 }
 
 // A group of eight YUY2 output pixels (four pairs) from its eight map
@@ -200,8 +222,8 @@ QCAM_TARGET_SSSE3 inline __m128i BulgeYuy2Pairs(__m128i first, __m128i second, _
 // general registers, and no gather, which is slow on this class of
 // processor. The loads stay inside their pairs; a group with a source
 // outside takes the portable rule.
-QCAM_TARGET_SSSE3 void BulgeYuy2Ssse3(const USHORT* map, const UCHAR* picture, PUCHAR scratch, ULONG uw, ULONG uh) {
-  const ULONG n = uw * uh;
+QCAM_TARGET_SSSE3 void BulgeYuy2Ssse3(const USHORT* map, const UCHAR* picture, PUCHAR out, ULONG uw, ULONG uh,
+                                      ULONG from, ULONG to) {
   const __m128i limit = _mm_set1_epi32(int(((uh - 1) << 16) | (uw - 1)));
   const __m128i scale = _mm_set1_epi32(int(((uw * 2) << 16) | 2));
   const __m128i pairMask = _mm_set1_epi32(~3);
@@ -216,16 +238,15 @@ QCAM_TARGET_SSSE3 void BulgeYuy2Ssse3(const USHORT* map, const UCHAR* picture, P
     const __m128i hi = _mm_unpacklo_epi32(_mm_cvtsi32_si128(v[2]), _mm_cvtsi32_si128(v[3]));
     return _mm_unpacklo_epi64(lo, hi);
   };
-  ULONG i = 0;
-  const USHORT* m = map;
-  PUCHAR out = scratch;
-  for (; i + 8 <= n; i += 8, m += 16, out += 16) {
+  ULONG i = from;
+  const USHORT* m = map + 2 * from;
+  for (; i + 8 <= to; i += 8, m += 16, out += 16) {
     const __m128i xy0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(m));
     const __m128i xy1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(m + 8));
     // Nonzero where x or y, unsigned, passes its limit.
     const __m128i over = _mm_or_si128(_mm_subs_epu16(xy0, limit), _mm_subs_epu16(xy1, limit));
     if (_mm_movemask_epi8(_mm_cmpeq_epi8(over, _mm_setzero_si128())) != 0xFFFF) {
-      BulgeYuy2Pixels(map, picture, scratch, uw, uh, i, i + 8);
+      BulgeYuy2Pixels(map, picture, out, uw, uh, i, i + 8);
       continue;
     }
     __m128i firstY, secondY;
@@ -238,7 +259,7 @@ QCAM_TARGET_SSSE3 void BulgeYuy2Ssse3(const USHORT* map, const UCHAR* picture, P
                                   ULONGLONG(_mm_cvtsi128_si64(_mm_unpackhi_epi64(secondPair, secondPair))));
     _mm_storeu_si128(reinterpret_cast<__m128i*>(out), BulgeYuy2Pairs(first, second, firstY, secondY));
   }
-  BulgeYuy2Pixels(map, picture, scratch, uw, uh, i, n);
+  BulgeYuy2Pixels(map, picture, out, uw, uh, i, to);
 }
 
 // The four bytes at each of four offsets, two to a 64-bit word (low half
@@ -261,16 +282,16 @@ QCAM_TARGET_AVX2 inline __m128i Load4x4Avx2(const UCHAR* picture, ULONGLONG firs
 // leave in one 16-byte and one 8-byte store. A group with a source outside,
 // or at the very last pixel of the picture (where a 4-byte load would pass
 // the end), takes the portable rule.
-QCAM_TARGET_AVX2 void BulgeRgbAvx2(const USHORT* map, const UCHAR* picture, PUCHAR scratch, ULONG uw, ULONG uh) {
+QCAM_TARGET_AVX2 void BulgeRgbAvx2(const USHORT* map, const UCHAR* picture, PUCHAR out, ULONG uw, ULONG uh,
+                                   ULONG from, ULONG to) {
   const ULONG n = uw * uh;
   const __m128i limit = _mm_set1_epi32(int(((uh - 1) << 16) | (uw - 1)));
   const __m128i scale = _mm_set1_epi32(int(((uw * 3) << 16) | 3));
   const __m128i lastLoad = _mm_set1_epi32(int(n * 3 - 4));
   const __m128i pack = _mm_setr_epi8(0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1);
-  const ULONG whole = n & ~7u;
+  const ULONG whole = from + ((to - from) & ~7u);
   const USHORT* const mapEnd = map + 2 * whole;
-  PUCHAR out = scratch;
-  for (const USHORT* m = map; m < mapEnd; m += 16, out += 24) {
+  for (const USHORT* m = map + 2 * from; m < mapEnd; m += 16, out += 24) {
     const __m128i xy0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(m));
     const __m128i xy1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(m + 8));
     const __m128i o0 = _mm_madd_epi16(xy0, scale), o1 = _mm_madd_epi16(xy1, scale);
@@ -280,7 +301,7 @@ QCAM_TARGET_AVX2 void BulgeRgbAvx2(const USHORT* map, const UCHAR* picture, PUCH
                                       _mm_or_si128(_mm_cmpgt_epi32(o0, lastLoad), _mm_cmpgt_epi32(o1, lastLoad)));
     if (!_mm_testz_si128(over, over)) {
       const ULONG i = ULONG(m - map) / 2;
-      BulgeRgbPixels(map, picture, scratch, uw, uh, i, i + 8);
+      BulgeRgbPixels(map, picture, out, uw, uh, i, i + 8);
       continue;
     }
     const ULONGLONG q0 = ULONGLONG(_mm_cvtsi128_si64(o0)), q1 = ULONGLONG(_mm_extract_epi64(o0, 1));
@@ -292,28 +313,27 @@ QCAM_TARGET_AVX2 void BulgeRgbAvx2(const USHORT* map, const UCHAR* picture, PUCH
     _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm_or_si128(a, _mm_slli_si128(b, 12)));
     _mm_storel_epi64(reinterpret_cast<__m128i*>(out + 16), _mm_srli_si128(b, 4));
   }
-  BulgeRgbPixels(map, picture, scratch, uw, uh, whole, n);
+  BulgeRgbPixels(map, picture, out, uw, uh, whole, to);
 }
 
 // The SSSE3 groups, each 4-byte source pair loaded straight into its lane
 // (pinsrd: one instruction where SSSE3 needs a load and an unpack), about 15%
 // faster here.
-QCAM_TARGET_AVX2 void BulgeYuy2Avx2(const USHORT* map, const UCHAR* picture, PUCHAR scratch, ULONG uw, ULONG uh) {
-  const ULONG n = uw * uh;
+QCAM_TARGET_AVX2 void BulgeYuy2Avx2(const USHORT* map, const UCHAR* picture, PUCHAR out, ULONG uw, ULONG uh,
+                                    ULONG from, ULONG to) {
   const __m128i limit = _mm_set1_epi32(int(((uh - 1) << 16) | (uw - 1)));
   const __m128i scale = _mm_set1_epi32(int(((uw * 2) << 16) | 2));
   const __m128i pairMask = _mm_set1_epi32(~3);
-  const ULONG whole = n & ~7u;
+  const ULONG whole = from + ((to - from) & ~7u);
   const USHORT* const mapEnd = map + 2 * whole;
-  PUCHAR out = scratch;
-  for (const USHORT* m = map; m < mapEnd; m += 16, out += 16) {
+  for (const USHORT* m = map + 2 * from; m < mapEnd; m += 16, out += 16) {
     const __m128i xy0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(m));
     const __m128i xy1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(m + 8));
     // Nonzero where x or y, unsigned, passes its limit.
     const __m128i over = _mm_or_si128(_mm_subs_epu16(xy0, limit), _mm_subs_epu16(xy1, limit));
     if (!_mm_testz_si128(over, over)) {
       const ULONG i = ULONG(m - map) / 2;
-      BulgeYuy2Pixels(map, picture, scratch, uw, uh, i, i + 8);
+      BulgeYuy2Pixels(map, picture, out, uw, uh, i, i + 8);
       continue;
     }
     __m128i firstY, secondY;
@@ -328,44 +348,73 @@ QCAM_TARGET_AVX2 void BulgeYuy2Avx2(const USHORT* map, const UCHAR* picture, PUC
     const __m128i second = Load4x4Avx2(picture, s01, s23);
     _mm_storeu_si128(reinterpret_cast<__m128i*>(out), BulgeYuy2Pairs(first, second, firstY, secondY));
   }
-  BulgeYuy2Pixels(map, picture, scratch, uw, uh, whole, n);
+  BulgeYuy2Pixels(map, picture, out, uw, uh, whole, to);
 }
 
 #endif  // QCAM_HAVE_X86_VECTORS
 
 }  // namespace
 
+namespace {
+
+typedef void (*BulgeGather)(const USHORT* map, const UCHAR* picture, PUCHAR out, ULONG uw, ULONG uh, ULONG from,
+                            ULONG to);
+
+// Applies the map with `gather`: in place, row by row in the order the map
+// allows (rows above the centre row from the top down, then the others from
+// the bottom up, so that every row reads only rows not yet written; a row
+// that reads itself is gathered into the scratch picture and copied back),
+// or else into the scratch picture and copied back whole.
+void BulgeApply(const EffectState* s, PUCHAR picture, ULONG uw, ULONG uh, ULONG pixelBytes, bool rowsAllowed,
+                BulgeGather gather) {
+  const ULONG rowBytes = uw * pixelBytes;
+  if (!s->MapInPlace || !rowsAllowed) {
+    gather(s->Map, picture, s->Scratch, uw, uh, 0, uw * uh);
+    std::memcpy(picture, s->Scratch, size_t(rowBytes) * uh);
+    return;
+  }
+  const auto row = [&](LONG y) {
+    const ULONG from = ULONG(y) * uw;
+    PUCHAR target = picture + ULONG(y) * rowBytes;
+    if (y < s->MapSelfFirst || y > s->MapSelfLast) return gather(s->Map, picture, target, uw, uh, from, from + uw);
+    gather(s->Map, picture, s->Scratch, uw, uh, from, from + uw);
+    std::memcpy(target, s->Scratch, rowBytes);
+  };
+  const LONG centre = LONG(uh / 2);
+  for (LONG y = 0; y < centre; ++y) row(y);
+  for (LONG y = LONG(uh) - 1; y >= centre; --y) row(y);
+}
+
+}  // namespace
+
 VOID BulgeRgb(EffectState* s, PUCHAR picture, LONG width, LONG height) {
   BuildBulgeMap(s, width, height);
-  const ULONG uw = ULONG(width), uh = ULONG(height);
+  BulgeGather gather = BulgeRgbPixels;
 #if QCAM_HAVE_X86_VECTORS
   const VectorLevel level = EffectVectorLevel();
   if (level >= VectorLevel::kAvx2)
-    BulgeRgbAvx2(s->Map, picture, s->Scratch, uw, uh);
+    gather = BulgeRgbAvx2;
   else if (level >= VectorLevel::kSsse3)
-    BulgeRgbSsse3(s->Map, picture, s->Scratch, uw, uh);
-  else
+    gather = BulgeRgbSsse3;
 #endif
-    BulgeRgbPixels(s->Map, picture, s->Scratch, uw, uh, 0, uw * uh);
-  std::memcpy(picture, s->Scratch, uw * uh * 3);
+  BulgeApply(s, picture, ULONG(width), ULONG(height), 3, true, gather);
 }
 
 VOID BulgeYuy2(EffectState* s, PUCHAR picture, LONG width, LONG height) {
   BuildBulgeMap(s, width, height);
-  const ULONG uw = ULONG(width), uh = ULONG(height);
+  // Rows start on a pair only with an even width (the only kind the
+  // dispatcher passes): the vector paths, which find a source pixel's pair
+  // as its byte offset & ~3, and the row-by-row application need it.
+  const bool even = (width & 1) == 0;
+  BulgeGather gather = BulgeYuy2Pixels;
 #if QCAM_HAVE_X86_VECTORS
-  // The vector paths find a source pixel's pair as its byte offset & ~3,
-  // which holds when every row starts on a pair: an even width (the only
-  // kind the dispatcher passes).
-  const VectorLevel level = (uw & 1) == 0 ? EffectVectorLevel() : VectorLevel::kPortable;
+  const VectorLevel level = even ? EffectVectorLevel() : VectorLevel::kPortable;
   if (level >= VectorLevel::kAvx2)
-    BulgeYuy2Avx2(s->Map, picture, s->Scratch, uw, uh);
+    gather = BulgeYuy2Avx2;
   else if (level >= VectorLevel::kSsse3)
-    BulgeYuy2Ssse3(s->Map, picture, s->Scratch, uw, uh);
-  else
+    gather = BulgeYuy2Ssse3;
 #endif
-    BulgeYuy2Pixels(s->Map, picture, s->Scratch, uw, uh, 0, uw * uh);
-  std::memcpy(picture, s->Scratch, uw * uh * 2);
+  BulgeApply(s, picture, ULONG(width), ULONG(height), 2, even, gather);
 }
 
 // ---- stretch (17) ------------------------------------------------------------------

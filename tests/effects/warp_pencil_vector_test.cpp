@@ -81,8 +81,12 @@ struct BulgeRun {
 };
 
 // Runs the bulge at one level; with a map given, it replaces the built one
-// (same size, so the cache keeps it).
-Bytes RunBulge(VectorLevel level, bool rgb, const Bytes& input, int w, int h, const std::vector<USHORT>* map) {
+// (same size, so the cache keeps it) and, not being known to read only rows
+// toward the centre, is applied through the scratch picture, as is the
+// built map when `inPlace` is false. `*wasInPlace` tells whether the map
+// was applied in place.
+Bytes RunBulge(VectorLevel level, bool rgb, const Bytes& input, int w, int h, const std::vector<USHORT>* map,
+               bool inPlace = true, bool* wasInPlace = nullptr) {
   const size_t pixels = size_t(w) * h;
   std::vector<USHORT> mapBuffer(pixels * 2);
   Bytes scratch(pixels * (rgb ? 3 : 2));
@@ -91,7 +95,9 @@ Bytes RunBulge(VectorLevel level, bool rgb, const Bytes& input, int w, int h, co
   s.Scratch = scratch.data();
   s.MapEffect = qcam::kEffectNone;
   BuildBulgeMap(&s, w, h);
-  if (map != nullptr) mapBuffer = *map, s.Map = mapBuffer.data();
+  if (map != nullptr) mapBuffer = *map, s.Map = mapBuffer.data(), s.MapInPlace = FALSE;
+  if (!inPlace) s.MapInPlace = FALSE;
+  if (wasInPlace != nullptr) *wasInPlace = s.MapInPlace && (rgb || w % 2 == 0);
   Bytes pic = input;
   SetEffectVectorCeiling(level);
   rgb ? BulgeRgb(&s, pic.data(), w, h) : BulgeYuy2(&s, pic.data(), w, h);
@@ -110,6 +116,31 @@ TEST(WarpPencilVectors, BulgeFasterPathsEqualPortableOnEverySizeAndContent) {
                     RunBulge(VectorLevel::kPortable, rgb, input, sz.w, sz.h, nullptr))
               << LevelName(level) << (rgb ? " rgb " : " yuy2 ") << sz.w << "x" << sz.h << " content " << int(c);
         }
+}
+
+// The built map read only rows toward the centre, so it is applied in place
+// at every size the camera streams: row by row, each row written after
+// every row that reads it (and a row that reads itself through the scratch
+// picture). That must give the gather from the untouched picture.
+TEST(WarpPencilVectors, BulgeInPlaceEqualsTheGatherFromTheUntouchedPicture) {
+  CeilingGuard guard;
+  std::vector<Size> sizes = Sizes(false);
+  for (Size sz : {Size{160, 120}, Size{176, 144}, Size{320, 240}, Size{352, 288}}) sizes.push_back(sz);
+  int inPlaceSizes = 0;
+  for (VectorLevel level : {VectorLevel::kPortable, VectorLevel::kSsse3, VectorLevel::kAvx2})
+    for (bool rgb : {true, false})
+      for (Size sz : sizes) {
+        const Bytes input = Noise(size_t(sz.w) * sz.h * (rgb ? 3 : 2), uint32_t(sz.w * 977 + sz.h));
+        bool inPlace = false;
+        const Bytes got = RunBulge(level, rgb, input, sz.w, sz.h, nullptr, true, &inPlace);
+        ASSERT_EQ(got, RunBulge(level, rgb, input, sz.w, sz.h, nullptr, false))
+            << LevelName(level) << (rgb ? " rgb " : " yuy2 ") << sz.w << "x" << sz.h;
+        if (sz.w >= 160 && sz.h >= 96) {
+          EXPECT_TRUE(inPlace) << sz.w << "x" << sz.h;
+        }
+        inPlaceSizes += inPlace;
+      }
+  EXPECT_GT(inPlaceSizes, 60);
 }
 
 // Maps with sources everywhere: outside on either side (negative values read
