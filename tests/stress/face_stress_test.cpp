@@ -12,6 +12,7 @@
 #include "driver/core/zoom.h"
 #include "tests/driver/driver_fixture.h"
 #include "tests/face/face_helpers.h"
+#include "tests/props/props_fixture.h"
 
 namespace {
 
@@ -154,12 +155,8 @@ TEST_F(StreamStress, PropertyRequestsWhileTheCameraIsPulledOut) {
   std::thread requests([&] {
     for (LONG value = 10; !done.load(); value = value % 40 + 1) {
       const bool wasPulled = pulled.load();
-      KSPROPERTY_VIDEOPROCAMP_S r{};
-      r.Property.Set = PROPSETID_VIDCAP_VIDEOPROCAMP;
-      r.Property.Id = KSPROPERTY_VIDEOPROCAMP_BRIGHTNESS;
-      r.Property.Flags = KSPROPERTY_TYPE_SET;
-      r.Value = value;
-      r.Flags = KSPROPERTY_VIDEOPROCAMP_FLAGS_MANUAL;
+      KSPROPERTY_VIDEOPROCAMP_S r = propstest::Record(PROPSETID_VIDCAP_VIDEOPROCAMP, KSPROPERTY_VIDEOPROCAMP_BRIGHTNESS,
+                                                      KSPROPERTY_TYPE_SET, value, KSPROPERTY_VIDEOPROCAMP_FLAGS_MANUAL);
       ULONG n = 0;
       driver_->DeviceProperty(true, &r.Property, sizeof(r), &r, sizeof(r), &n);
       r.Property.Flags = KSPROPERTY_TYPE_GET;
