@@ -8,7 +8,10 @@
 // the minidriver's configure and then its initialize callback.
 #include "sim/class_driver.h"
 
+#include <algorithm>
+#include <condition_variable>
 #include <cstring>
+#include <mutex>
 #include <set>
 
 namespace sim {
@@ -20,10 +23,23 @@ namespace {
 constexpr size_t kAlternateSettingOffset = 4;
 constexpr ULONG kStreamCount = 2;
 
+// Every class driver alive. The minidriver's calls name their device (its
+// device context, a stream object of it, or, while it loads, the class
+// driver plugging it on this thread), so that with several cameras plugged
+// each call reaches its own class driver; a call holds that class driver
+// until it returns, and a class driver going away waits for its calls.
+template <typename Impl>
+struct Registry {
+  std::mutex lock;
+  std::condition_variable idle;
+  std::vector<Impl*> live;
+};
+
 }  // namespace
 
 struct ClassDriver::Impl {
   ClassDriver* owner = nullptr;
+  int users = 0;  // minidriver calls in progress (guarded by the registry's lock)
   Camera* camera = nullptr;
   PHW_RECEIVE_DEVICE_SRB adapter = nullptr;
   ULONG deviceContextSize = 0;
@@ -105,51 +121,99 @@ struct ClassDriver::Impl {
     return alt;
   }
 
+  // ---- finding the class driver a minidriver call names ----
+  static Registry<Impl>& Live() {
+    static Registry<Impl>* r = new Registry<Impl>;
+    return *r;
+  }
+  static Impl*& Plugging() {
+    static thread_local Impl* plugging = nullptr;
+    return plugging;
+  }
+  // Holds the live class driver that `match` picks (none: null) for the
+  // length of one call.
+  class Held {
+   public:
+    template <typename Match>
+    explicit Held(Match match) {
+      Registry<Impl>& r = Live();
+      std::lock_guard<std::mutex> g(r.lock);
+      for (Impl* i : r.live)
+        if (match(i)) {
+          impl_ = i;
+          ++i->users;
+          break;
+        }
+    }
+    ~Held() {
+      if (!impl_) return;
+      Registry<Impl>& r = Live();
+      std::lock_guard<std::mutex> g(r.lock);
+      if (--impl_->users == 0) r.idle.notify_all();
+    }
+    Held(const Held&) = delete;
+    Held& operator=(const Held&) = delete;
+    Impl* operator->() const { return impl_; }
+    explicit operator bool() const { return impl_ != nullptr; }
+
+   private:
+    Impl* impl_ = nullptr;
+  };
+  static Held ByContext(PVOID deviceContext) {
+    return Held([deviceContext](Impl* i) { return deviceContext != nullptr && i->context() == deviceContext; });
+  }
+  static Held ByStream(PHW_STREAM_OBJECT stream) {
+    return Held([stream](Impl* i) { return stream >= i->streams && stream < i->streams + kStreamCount; });
+  }
+
   // ---- entry points the minidriver calls ----
-  static ULONG DriverEntryThunk(void* host, PVOID, PVOID, ULONG deviceContextSize, ULONG,
+  static ULONG DriverEntryThunk(void*, PVOID, PVOID, ULONG deviceContextSize, ULONG,
                                 PHW_RECEIVE_DEVICE_SRB receive) {
-    Impl* self = static_cast<Impl*>(host);
+    Impl* self = Plugging();
+    if (!self) return ULONG(STATUS_DEVICE_NOT_CONNECTED);
     self->deviceContextSize = deviceContextSize;
     self->adapter = receive;
     return ULONG(STATUS_SUCCESS);
   }
-  static PVOID AdapterReceivePacketThunk(void* host, PHW_STREAM_REQUEST_BLOCK srb, PUSBCAMD_DEVICE_DATA data,
+  static PVOID AdapterReceivePacketThunk(void*, PHW_STREAM_REQUEST_BLOCK srb, PUSBCAMD_DEVICE_DATA data,
                                          PDEVICE_OBJECT* deviceObject, BOOLEAN needsCompletion) {
-    Impl* self = static_cast<Impl*>(host);
+    Held self = ByContext(srb ? srb->HwDeviceExtension : nullptr);
+    if (!self) return nullptr;
     if (deviceObject) *deviceObject = &self->busDevice;
     if (!needsCompletion) return self->context();
     if (data) self->table1 = data;
     self->ProcessForwarded(srb);
     return self->context();
   }
-  static ULONG InitializeNewInterfaceThunk(void* host, PVOID, PVOID data, ULONG, ULONG) {
-    static_cast<Impl*>(host)->table2 = static_cast<PUSBCAMD_DEVICE_DATA2>(data);
+  static ULONG InitializeNewInterfaceThunk(void*, PVOID deviceContext, PVOID data, ULONG, ULONG) {
+    Held self = ByContext(deviceContext);
+    if (self) self->table2 = static_cast<PUSBCAMD_DEVICE_DATA2>(data);
     return 0;
   }
-  static NTSTATUS ControlVendorCommandThunk(void* host, PVOID, UCHAR request, USHORT value, USHORT index,
+  static NTSTATUS ControlVendorCommandThunk(void*, PVOID deviceContext, UCHAR request, USHORT value, USHORT index,
                                             PVOID buffer, PULONG length, BOOLEAN getData) {
-    Impl* self = static_cast<Impl*>(host);
-    if (!self->camera || !self->owner->plugged_) return STATUS_DEVICE_NOT_CONNECTED;
+    Held self = ByContext(deviceContext);
+    if (!self || !self->camera || !self->owner->plugged_) return STATUS_DEVICE_NOT_CONNECTED;
     uint32_t len = length ? *length : 0;
     NTSTATUS st = self->camera->ControlTransfer(request, value, index, static_cast<uint8_t*>(buffer), &len,
                                                 getData != 0);
     if (length) *length = len;
     return st;
   }
-  static NTSTATUS CheckSnapshopButtonThunk(void* host, PVOID, PULONG state) {
-    Impl* self = static_cast<Impl*>(host);
-    if (!self->camera || !self->owner->plugged_) return STATUS_DEVICE_NOT_CONNECTED;
+  static NTSTATUS CheckSnapshopButtonThunk(void*, PVOID deviceContext, PULONG state) {
+    Held self = ByContext(deviceContext);
+    if (!self || !self->camera || !self->owner->plugged_) return STATUS_DEVICE_NOT_CONNECTED;
     if (state) *state = self->camera->TakeButtonState();
     return STATUS_SUCCESS;
   }
-  static void DeviceNotificationThunk(void* host, PVOID, PHW_STREAM_REQUEST_BLOCK srb) {
-    static_cast<Impl*>(host)->MarkCompleted(srb);
+  static void DeviceNotificationThunk(void*, PVOID deviceContext, PHW_STREAM_REQUEST_BLOCK srb) {
+    if (Held self = ByContext(deviceContext)) self->MarkCompleted(srb);
   }
-  static void StreamNotificationThunk(void* host, PHW_STREAM_OBJECT, PHW_STREAM_REQUEST_BLOCK srb) {
-    static_cast<Impl*>(host)->MarkCompleted(srb);
+  static void StreamNotificationThunk(void*, PHW_STREAM_OBJECT stream, PHW_STREAM_REQUEST_BLOCK srb) {
+    if (Held self = ByStream(stream)) self->MarkCompleted(srb);
   }
-  static void AbortThunk(void* host, PVOID, PHW_STREAM_OBJECT, NTSTATUS) {
-    static_cast<Impl*>(host)->Log("abort-outstanding-requests");
+  static void AbortThunk(void*, PVOID deviceContext, PHW_STREAM_OBJECT, NTSTATUS) {
+    if (Held self = ByContext(deviceContext)) self->Log("abort-outstanding-requests");
   }
 
   // The interface record answered to the minidriver's plug-and-play query.
@@ -232,20 +296,18 @@ ClassDriver::ClassDriver() : impl_(new Impl) {
     impl_->streams[i].SizeOfThisPacket = sizeof(HW_STREAM_OBJECT);
     impl_->streams[i].StreamNumber = i;
   }
+  // One pair of hosts serves every class driver alive: each call finds its
+  // own by the device it names.
   static const platform::UsbcamdHost kUsbcamd = {Impl::DriverEntryThunk, Impl::AdapterReceivePacketThunk,
                                                  Impl::InitializeNewInterfaceThunk, Impl::ControlVendorCommandThunk,
                                                  Impl::CheckSnapshopButtonThunk, nullptr};
   static const platform::StreamClassHost kStream = {Impl::DeviceNotificationThunk, Impl::StreamNotificationThunk,
                                                     Impl::AbortThunk, nullptr};
-  // The hosts carry this instance as their context: one class driver at a time.
-  static platform::UsbcamdHost usbcamd;
-  static platform::StreamClassHost stream;
-  usbcamd = kUsbcamd;
-  usbcamd.host = impl_;
-  stream = kStream;
-  stream.host = impl_;
-  platform::UsbcamdSetHost(&usbcamd);
-  platform::StreamClassSetHost(&stream);
+  Registry<Impl>& r = Impl::Live();
+  std::lock_guard<std::mutex> g(r.lock);
+  r.live.push_back(impl_);
+  platform::UsbcamdSetHost(&kUsbcamd);
+  platform::StreamClassSetHost(&kStream);
 }
 
 ClassDriver::~ClassDriver() {
@@ -255,8 +317,16 @@ ClassDriver::~ClassDriver() {
     impl_->Log("uninitialize");
     impl_->table2->CamUnInitialize(&impl_->busDevice, DeviceContext());
   }
-  platform::UsbcamdSetHost(nullptr);
-  platform::StreamClassSetHost(nullptr);
+  {
+    Registry<Impl>& r = Impl::Live();
+    std::unique_lock<std::mutex> g(r.lock);
+    r.live.erase(std::find(r.live.begin(), r.live.end(), impl_));
+    r.idle.wait(g, [this] { return impl_->users == 0; });
+    if (r.live.empty()) {
+      platform::UsbcamdSetHost(nullptr);
+      platform::StreamClassSetHost(nullptr);
+    }
+  }
   delete impl_;
 }
 
@@ -265,7 +335,9 @@ NTSTATUS ClassDriver::Plug(MinidriverEntry entry, Camera* camera) {
   if (plugged_ || !camera || !entry) return STATUS_INVALID_PARAMETER;
   m.camera = camera;
   m.Log("DriverEntry");
+  Impl::Plugging() = impl_;
   NTSTATUS status = entry(&m.classDriverObject, nullptr);
+  Impl::Plugging() = nullptr;
   if (!NT_SUCCESS(status) || !m.adapter) return NT_SUCCESS(status) ? STATUS_UNSUCCESSFUL : status;
   deviceContext_.assign(m.deviceContextSize, 0);
 

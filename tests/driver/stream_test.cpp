@@ -19,6 +19,37 @@ class StreamTest : public drivertest::DriverFixture {
   }
 };
 
+// Two cameras plugged at once, each through its own class driver: the
+// driver's requests and their completions reach the class driver and the
+// camera of the device they are made for, whichever class driver came last,
+// and a class driver going away leaves the other one working.
+TEST_F(StreamTest, EachOfTwoPluggedCamerasAnswersItsOwnRequests) {
+  Plug();
+  auto second = std::make_unique<drivertest::ScriptedCamera>(sim::BuildProfileDescriptor("basic"));
+  auto secondDriver = std::make_unique<sim::ClassDriver>();
+  ASSERT_EQ(secondDriver->Plug(&DriverEntry, second.get()), STATUS_SUCCESS);
+  auto brightness = [](sim::ClassDriver* driver) {
+    KSPROPERTY_VIDEOPROCAMP_S r{};
+    r.Property.Set = PROPSETID_VIDCAP_VIDEOPROCAMP;
+    r.Property.Id = KSPROPERTY_VIDEOPROCAMP_BRIGHTNESS;
+    r.Property.Flags = KSPROPERTY_TYPE_GET;
+    ULONG n = 0;
+    return driver->DeviceProperty(false, &r.Property, sizeof(r), &r, sizeof(r), &n);
+  };
+  camera_->calls.clear();
+  second->calls.clear();
+  EXPECT_EQ(brightness(driver_.get()), STATUS_SUCCESS);
+  EXPECT_EQ(camera_->calls.size(), 1u);
+  EXPECT_TRUE(second->calls.empty());
+  EXPECT_EQ(brightness(secondDriver.get()), STATUS_SUCCESS);
+  EXPECT_EQ(camera_->calls.size(), 1u);
+  EXPECT_EQ(second->calls.size(), 1u);
+
+  secondDriver.reset();
+  EXPECT_EQ(brightness(driver_.get()), STATUS_SUCCESS);
+  EXPECT_EQ(camera_->calls.size(), 2u);
+}
+
 TEST_F(StreamTest, CallbackOrderOfAWholeRun) {
   PlugSim();
   ASSERT_EQ(Open(qcam::kFourCC_YUY2, 320, 240), STATUS_SUCCESS);
