@@ -23,18 +23,6 @@ namespace {
 constexpr size_t kAlternateSettingOffset = 4;
 constexpr ULONG kStreamCount = 2;
 
-// Every class driver alive. The minidriver's calls name their device (its
-// device context, a stream object of it, or, while it loads, the class
-// driver plugging it on this thread), so that with several cameras plugged
-// each call reaches its own class driver; a call holds that class driver
-// until it returns, and a class driver going away waits for its calls.
-template <typename Impl>
-struct Registry {
-  std::mutex lock;
-  std::condition_variable idle;
-  std::vector<Impl*> live;
-};
-
 }  // namespace
 
 struct ClassDriver::Impl {
@@ -122,8 +110,18 @@ struct ClassDriver::Impl {
   }
 
   // ---- finding the class driver a minidriver call names ----
-  static Registry<Impl>& Live() {
-    static Registry<Impl>* r = new Registry<Impl>;
+  // Every class driver alive. The minidriver's calls name their device (its
+  // device context, a stream object of it, or, while it loads, the class
+  // driver plugging it on this thread), so that with several cameras plugged
+  // each call reaches its own class driver; a call holds that class driver
+  // until it returns, and a class driver going away waits for its calls.
+  struct Registry {
+    std::mutex lock;
+    std::condition_variable idle;
+    std::vector<Impl*> live;
+  };
+  static Registry& Live() {
+    static Registry* r = new Registry;
     return *r;
   }
   static Impl*& Plugging() {
@@ -136,7 +134,7 @@ struct ClassDriver::Impl {
    public:
     template <typename Match>
     explicit Held(Match match) {
-      Registry<Impl>& r = Live();
+      Registry& r = Live();
       std::lock_guard<std::mutex> g(r.lock);
       for (Impl* i : r.live)
         if (match(i)) {
@@ -147,7 +145,7 @@ struct ClassDriver::Impl {
     }
     ~Held() {
       if (!impl_) return;
-      Registry<Impl>& r = Live();
+      Registry& r = Live();
       std::lock_guard<std::mutex> g(r.lock);
       if (--impl_->users == 0) r.idle.notify_all();
     }
@@ -303,7 +301,7 @@ ClassDriver::ClassDriver() : impl_(new Impl) {
                                                  Impl::CheckSnapshopButtonThunk, nullptr};
   static const platform::StreamClassHost kStream = {Impl::DeviceNotificationThunk, Impl::StreamNotificationThunk,
                                                     Impl::AbortThunk, nullptr};
-  Registry<Impl>& r = Impl::Live();
+  Impl::Registry& r = Impl::Live();
   std::lock_guard<std::mutex> g(r.lock);
   r.live.push_back(impl_);
   platform::UsbcamdSetHost(&kUsbcamd);
@@ -318,7 +316,7 @@ ClassDriver::~ClassDriver() {
     impl_->table2->CamUnInitialize(&impl_->busDevice, DeviceContext());
   }
   {
-    Registry<Impl>& r = Impl::Live();
+    Impl::Registry& r = Impl::Live();
     std::unique_lock<std::mutex> g(r.lock);
     r.live.erase(std::find(r.live.begin(), r.live.end(), impl_));
     r.idle.wait(g, [this] { return impl_->users == 0; });
