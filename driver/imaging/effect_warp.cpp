@@ -353,10 +353,6 @@ QCAM_TARGET_AVX2 void BulgeYuy2Avx2(const USHORT* map, const UCHAR* picture, PUC
 
 #endif  // QCAM_HAVE_X86_VECTORS
 
-}  // namespace
-
-namespace {
-
 typedef void (*BulgeGather)(const USHORT* map, const UCHAR* picture, PUCHAR out, ULONG uw, ULONG uh, ULONG from,
                             ULONG to);
 
