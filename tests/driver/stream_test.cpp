@@ -6,6 +6,7 @@
 #include <algorithm>
 
 #include "tests/driver/driver_fixture.h"
+#include "tests/props/props_fixture.h"
 
 namespace {
 
@@ -29,10 +30,8 @@ TEST_F(StreamTest, EachOfTwoPluggedCamerasAnswersItsOwnRequests) {
   auto secondDriver = std::make_unique<sim::ClassDriver>();
   ASSERT_EQ(secondDriver->Plug(&DriverEntry, second.get()), STATUS_SUCCESS);
   auto brightness = [](sim::ClassDriver* driver) {
-    KSPROPERTY_VIDEOPROCAMP_S r{};
-    r.Property.Set = PROPSETID_VIDCAP_VIDEOPROCAMP;
-    r.Property.Id = KSPROPERTY_VIDEOPROCAMP_BRIGHTNESS;
-    r.Property.Flags = KSPROPERTY_TYPE_GET;
+    KSPROPERTY_VIDEOPROCAMP_S r =
+        propstest::Record(PROPSETID_VIDCAP_VIDEOPROCAMP, KSPROPERTY_VIDEOPROCAMP_BRIGHTNESS, KSPROPERTY_TYPE_GET);
     ULONG n = 0;
     return driver->DeviceProperty(false, &r.Property, sizeof(r), &r, sizeof(r), &n);
   };
