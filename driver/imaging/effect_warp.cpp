@@ -200,17 +200,22 @@ QCAM_TARGET_SSSE3 inline void BulgeYuy2Offsets(__m128i xy0, __m128i xy1, __m128i
   *secondY = _mm_castps_si128(_mm_shuffle_ps(o0, o1, _MM_SHUFFLE(3, 1, 3, 1)));
 }
 
-// The four output pairs from the 4-byte source pairs of the first and of
-// the second pixels. Output pair p: byte 0 from first-pixel pair p (its
-// byte 0 or 2), bytes 1 and 3 from second-pixel pair p, byte 2 from its
-// byte 0 or 2. Y offsets are even, so offset & 3 is 0 or 2: the byte of the
-// Y within its pair.
+// The shuffle controls that build output pairs from the 4-byte source pairs
+// of the first and of the second pixels, one 32-bit lane per output pair.
+// Output pair p: byte 0 from first-pixel pair p (its byte 0 or 2), bytes 1
+// and 3 from second-pixel pair p, byte 2 from its byte 0 or 2. Y offsets
+// are even, so offset & 3 is 0 or 2: the byte of the Y within its pair, added
+// to the picks below.
+QCAM_TARGET_SSSE3 inline __m128i FirstPick() {
+  return _mm_setr_epi32(int(0x80808000u), int(0x80808004u), int(0x80808008u), int(0x8080800Cu));
+}
+QCAM_TARGET_SSSE3 inline __m128i SecondPick() { return _mm_setr_epi32(0x03000180, 0x07040580, 0x0B080980, 0x0F0C0D80); }
+
+// The four output pairs from the source pairs and the Y offsets.
 QCAM_TARGET_SSSE3 inline __m128i BulgeYuy2Pairs(__m128i first, __m128i second, __m128i firstY, __m128i secondY) {
   const __m128i inPair = _mm_set1_epi32(3);
-  const __m128i firstPick = _mm_setr_epi32(int(0x80808000u), int(0x80808004u), int(0x80808008u), int(0x8080800Cu));
-  const __m128i secondPick = _mm_setr_epi32(0x03000180, 0x07040580, 0x0B080980, 0x0F0C0D80);
-  const __m128i firstControl = _mm_or_si128(_mm_and_si128(firstY, inPair), firstPick);
-  const __m128i secondControl = _mm_or_si128(_mm_slli_epi32(_mm_and_si128(secondY, inPair), 16), secondPick);
+  const __m128i firstControl = _mm_or_si128(_mm_and_si128(firstY, inPair), FirstPick());
+  const __m128i secondControl = _mm_or_si128(_mm_slli_epi32(_mm_and_si128(secondY, inPair), 16), SecondPick());
   return _mm_or_si128(_mm_shuffle_epi8(first, firstControl), _mm_shuffle_epi8(second, secondControl));
 }
 
@@ -316,37 +321,55 @@ QCAM_TARGET_AVX2 void BulgeRgbAvx2(const USHORT* map, const UCHAR* picture, PUCH
   BulgeRgbPixels(map, picture, out, uw, uh, whole, to);
 }
 
-// The SSSE3 groups, each 4-byte source pair loaded straight into its lane
-// (pinsrd: one instruction where SSSE3 needs a load and an unpack), about 15%
-// faster here.
+// The 4-byte source pairs at the eight offsets of a 256-bit register, each
+// half's pairs into the same half.
+QCAM_TARGET_AVX2 inline __m256i SourcePairs8Avx2(const UCHAR* picture, __m256i offsets) {
+  const __m128i lo = _mm256_castsi256_si128(offsets), hi = _mm256_extracti128_si256(offsets, 1);
+  const __m128i low = Load4x4Avx2(picture, ULONGLONG(_mm_cvtsi128_si64(lo)), ULONGLONG(_mm_extract_epi64(lo, 1)));
+  const __m128i high = Load4x4Avx2(picture, ULONGLONG(_mm_cvtsi128_si64(hi)), ULONGLONG(_mm_extract_epi64(hi, 1)));
+  return _mm256_inserti128_si256(_mm256_castsi128_si256(low), high, 1);
+}
+
+// Sixteen pixels (eight output pairs) per group, the SSSE3 steps on both
+// halves of the 256-bit registers: the offsets of pixels 0, 2, 8, 10 and
+// 4, 6, 12, 14 (and of the second pixels beside them) land in the low and
+// high halves, so the source pairs are inserted into the halves in that
+// order and the output's 64-bit quarters are put back in pixel order at the
+// end. Each 4-byte source pair is loaded straight into its lane (pinsrd:
+// one instruction where SSSE3 needs a load and an unpack). Half the offset
+// and control steps per pixel of an eight-pixel group: about 10% faster
+// here, where moving the offsets into general registers is the largest cost.
 QCAM_TARGET_AVX2 void BulgeYuy2Avx2(const USHORT* map, const UCHAR* picture, PUCHAR out, ULONG uw, ULONG uh,
                                     ULONG from, ULONG to) {
-  const __m128i limit = _mm_set1_epi32(int(((uh - 1) << 16) | (uw - 1)));
-  const __m128i scale = _mm_set1_epi32(int(((uw * 2) << 16) | 2));
-  const __m128i pairMask = _mm_set1_epi32(~3);
-  const ULONG whole = from + ((to - from) & ~7u);
+  const __m256i limit = _mm256_set1_epi32(int(((uh - 1) << 16) | (uw - 1)));
+  const __m256i scale = _mm256_set1_epi32(int(((uw * 2) << 16) | 2));
+  const __m256i pairMask = _mm256_set1_epi32(~3);
+  const __m256i inPair = _mm256_set1_epi32(3);
+  const __m256i firstPick = _mm256_broadcastsi128_si256(FirstPick());
+  const __m256i secondPick = _mm256_broadcastsi128_si256(SecondPick());
+  const ULONG whole = from + ((to - from) & ~15u);
   const USHORT* const mapEnd = map + 2 * whole;
-  for (const USHORT* m = map + 2 * from; m < mapEnd; m += 16, out += 16) {
-    const __m128i xy0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(m));
-    const __m128i xy1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(m + 8));
+  for (const USHORT* m = map + 2 * from; m < mapEnd; m += 32, out += 32) {
+    const __m256i xy0 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(m));
+    const __m256i xy1 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(m + 16));
     // Nonzero where x or y, unsigned, passes its limit.
-    const __m128i over = _mm_or_si128(_mm_subs_epu16(xy0, limit), _mm_subs_epu16(xy1, limit));
-    if (!_mm_testz_si128(over, over)) {
+    const __m256i over = _mm256_or_si256(_mm256_subs_epu16(xy0, limit), _mm256_subs_epu16(xy1, limit));
+    if (!_mm256_testz_si256(over, over)) {
       const ULONG i = ULONG(m - map) / 2;
-      BulgeYuy2Pixels(map, picture, out, uw, uh, i, i + 8);
+      BulgeYuy2Pixels(map, picture, out, uw, uh, i, i + 16);
       continue;
     }
-    __m128i firstY, secondY;
-    BulgeYuy2Offsets(xy0, xy1, scale, &firstY, &secondY);
-    const __m128i firstPair = _mm_and_si128(firstY, pairMask);
-    const __m128i secondPair = _mm_and_si128(secondY, pairMask);
-    const ULONGLONG f01 = ULONGLONG(_mm_cvtsi128_si64(firstPair));
-    const ULONGLONG f23 = ULONGLONG(_mm_extract_epi64(firstPair, 1));
-    const ULONGLONG s01 = ULONGLONG(_mm_cvtsi128_si64(secondPair));
-    const ULONGLONG s23 = ULONGLONG(_mm_extract_epi64(secondPair, 1));
-    const __m128i first = Load4x4Avx2(picture, f01, f23);
-    const __m128i second = Load4x4Avx2(picture, s01, s23);
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(out), BulgeYuy2Pairs(first, second, firstY, secondY));
+    const __m256 o0 = _mm256_castsi256_ps(_mm256_madd_epi16(xy0, scale));
+    const __m256 o1 = _mm256_castsi256_ps(_mm256_madd_epi16(xy1, scale));
+    const __m256i firstY = _mm256_castps_si256(_mm256_shuffle_ps(o0, o1, _MM_SHUFFLE(2, 0, 2, 0)));
+    const __m256i secondY = _mm256_castps_si256(_mm256_shuffle_ps(o0, o1, _MM_SHUFFLE(3, 1, 3, 1)));
+    const __m256i first = SourcePairs8Avx2(picture, _mm256_and_si256(firstY, pairMask));
+    const __m256i second = SourcePairs8Avx2(picture, _mm256_and_si256(secondY, pairMask));
+    const __m256i firstControl = _mm256_or_si256(_mm256_and_si256(firstY, inPair), firstPick);
+    const __m256i secondControl = _mm256_or_si256(_mm256_slli_epi32(_mm256_and_si256(secondY, inPair), 16), secondPick);
+    const __m256i quarters =
+        _mm256_or_si256(_mm256_shuffle_epi8(first, firstControl), _mm256_shuffle_epi8(second, secondControl));
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out), _mm256_permute4x64_epi64(quarters, _MM_SHUFFLE(3, 1, 2, 0)));
   }
   BulgeYuy2Pixels(map, picture, out, uw, uh, whole, to);
 }
