@@ -53,7 +53,18 @@ struct EffectState {
   BOOLEAN MapInPlace;
   LONG MapSelfFirst;
   LONG MapSelfLast;
+
+  // The map as a table of source byte offsets for the AVX2 YUY2 gather,
+  // kBulgeSourceBytesPer16Pixels bytes per 16 pixels of the work buffers,
+  // allocated with them (null where that failed or the build has no vector paths: the
+  // bulge then reads the map itself). Built from the map when first needed,
+  // and marked stale whenever the map is built.
+  PUCHAR BulgeSources;
+  BOOLEAN BulgeSourcesBuilt;
 };
+
+// Per 16 pixels: 16 four-byte offsets and a four-byte parity word.
+constexpr ULONG kBulgeSourceBytesPer16Pixels = 68;
 
 // The one state record of the driver.
 extern EffectState g_Effects;

@@ -91,6 +91,7 @@ VOID BuildBulgeMap(EffectState* s, LONG width, LONG height) {
   s->MapInPlace = inPlace;
   s->MapSelfFirst = selfFirst;
   s->MapSelfLast = selfLast;
+  s->BulgeSourcesBuilt = FALSE;
   s->MapEffect = 10;
   s->MapWidth = width;
   s->MapHeight = height;
@@ -148,6 +149,13 @@ void BulgeYuy2Pixels(const USHORT* map, const UCHAR* picture, PUCHAR out, ULONG 
 }
 
 #if QCAM_HAVE_X86_VECTORS
+
+// The four bytes at an offset of the picture.
+inline int Bytes4At(const UCHAR* picture, ULONG offset) {
+  int v;
+  std::memcpy(&v, picture + offset, 4);
+  return v;
+}
 
 // SSSE3 paths: the source offsets of four pixels at a time by pmaddwd over
 // the coordinate pairs, then plain loads and stores. A group with a source
@@ -234,13 +242,10 @@ QCAM_TARGET_SSSE3 void BulgeYuy2Ssse3(const USHORT* map, const UCHAR* picture, P
   const __m128i pairMask = _mm_set1_epi32(~3);
   // The 4-byte source pairs at the four offsets held by two 64-bit words.
   const auto gather = [picture](ULONGLONG q01, ULONGLONG q23) {
-    int v[4];
-    std::memcpy(&v[0], picture + ULONG(q01), 4);
-    std::memcpy(&v[1], picture + (q01 >> 32), 4);
-    std::memcpy(&v[2], picture + ULONG(q23), 4);
-    std::memcpy(&v[3], picture + (q23 >> 32), 4);
-    const __m128i lo = _mm_unpacklo_epi32(_mm_cvtsi32_si128(v[0]), _mm_cvtsi32_si128(v[1]));
-    const __m128i hi = _mm_unpacklo_epi32(_mm_cvtsi32_si128(v[2]), _mm_cvtsi32_si128(v[3]));
+    const __m128i lo = _mm_unpacklo_epi32(_mm_cvtsi32_si128(Bytes4At(picture, ULONG(q01))),
+                                          _mm_cvtsi32_si128(Bytes4At(picture, ULONG(q01 >> 32))));
+    const __m128i hi = _mm_unpacklo_epi32(_mm_cvtsi32_si128(Bytes4At(picture, ULONG(q23))),
+                                          _mm_cvtsi32_si128(Bytes4At(picture, ULONG(q23 >> 32))));
     return _mm_unpacklo_epi64(lo, hi);
   };
   ULONG i = from;
@@ -267,18 +272,13 @@ QCAM_TARGET_SSSE3 void BulgeYuy2Ssse3(const USHORT* map, const UCHAR* picture, P
   BulgeYuy2Pixels(map, picture, out, uw, uh, i, to);
 }
 
-// The four bytes at each of four offsets, two to a 64-bit word (low half
-// first), as the four 32-bit lanes of a register in that order.
-QCAM_TARGET_AVX2 inline __m128i Load4x4Avx2(const UCHAR* picture, ULONGLONG first, ULONGLONG second) {
-  const auto at = [picture](ULONG offset) {
-    int v;
-    std::memcpy(&v, picture + offset, 4);
-    return v;
-  };
-  __m128i v = _mm_cvtsi32_si128(at(ULONG(first)));
-  v = _mm_insert_epi32(v, at(ULONG(first >> 32)), 1);
-  v = _mm_insert_epi32(v, at(ULONG(second)), 2);
-  return _mm_insert_epi32(v, at(ULONG(second >> 32)), 3);
+// The four bytes at each of four offsets, as the four 32-bit lanes of a
+// register in that order.
+QCAM_TARGET_AVX2 inline __m128i Load4x4Avx2(const UCHAR* picture, ULONG a, ULONG b, ULONG c, ULONG d) {
+  __m128i v = _mm_cvtsi32_si128(Bytes4At(picture, a));
+  v = _mm_insert_epi32(v, Bytes4At(picture, b), 1);
+  v = _mm_insert_epi32(v, Bytes4At(picture, c), 2);
+  return _mm_insert_epi32(v, Bytes4At(picture, d), 3);
 }
 
 // Eight 24-bit pixels at a time, put together in vector registers: each
@@ -311,8 +311,8 @@ QCAM_TARGET_AVX2 void BulgeRgbAvx2(const USHORT* map, const UCHAR* picture, PUCH
     }
     const ULONGLONG q0 = ULONGLONG(_mm_cvtsi128_si64(o0)), q1 = ULONGLONG(_mm_extract_epi64(o0, 1));
     const ULONGLONG q2 = ULONGLONG(_mm_cvtsi128_si64(o1)), q3 = ULONGLONG(_mm_extract_epi64(o1, 1));
-    __m128i a = Load4x4Avx2(picture, q0, q1);
-    __m128i b = Load4x4Avx2(picture, q2, q3);
+    __m128i a = Load4x4Avx2(picture, ULONG(q0), ULONG(q0 >> 32), ULONG(q1), ULONG(q1 >> 32));
+    __m128i b = Load4x4Avx2(picture, ULONG(q2), ULONG(q2 >> 32), ULONG(q3), ULONG(q3 >> 32));
     a = _mm_shuffle_epi8(a, pack);
     b = _mm_shuffle_epi8(b, pack);
     _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm_or_si128(a, _mm_slli_si128(b, 12)));
@@ -321,57 +321,89 @@ QCAM_TARGET_AVX2 void BulgeRgbAvx2(const USHORT* map, const UCHAR* picture, PUCH
   BulgeRgbPixels(map, picture, out, uw, uh, whole, to);
 }
 
-// The 4-byte source pairs at the eight offsets of a 256-bit register, each
-// half's pairs into the same half.
-QCAM_TARGET_AVX2 inline __m256i SourcePairs8Avx2(const UCHAR* picture, __m256i offsets) {
-  const __m128i lo = _mm256_castsi256_si128(offsets), hi = _mm256_extracti128_si256(offsets, 1);
-  const __m128i low = Load4x4Avx2(picture, ULONGLONG(_mm_cvtsi128_si64(lo)), ULONGLONG(_mm_extract_epi64(lo, 1)));
-  const __m128i high = Load4x4Avx2(picture, ULONGLONG(_mm_cvtsi128_si64(hi)), ULONGLONG(_mm_extract_epi64(hi, 1)));
-  return _mm256_inserti128_si256(_mm256_castsi128_si256(low), high, 1);
+// The YUY2 source table of the AVX2 gather: the map turned into byte
+// offsets once per map, so that each output pixel's source load takes its
+// address straight from memory. Moving offsets computed from the map out of
+// vector registers into general ones cost more than the loads themselves.
+// Each row holds width / 16 groups of 16 output pixels (8 pairs) from its
+// first pixel on; the row's last width % 16 pixels take the portable rule.
+// For pair k of a group, first[k] is the byte offset of the Y sample of its
+// first pixel's source (a 4-byte load there has that Y in its first byte,
+// whichever pixel of its pair it is) and second[k] the offset of the pair
+// holding its second pixel's source, whose Y is byte 0 or 2 of that pair as
+// bit k of the group's parity word is clear or set. The parity words follow
+// the groups. A group with a source outside the picture, or whose first
+// pixel's load would pass the end of the picture, starts with kNoGroup and
+// takes the portable rule.
+struct BulgeYuy2Group {
+  ULONG first[8];
+  ULONG second[8];
+};
+constexpr ULONG kNoGroup = 0xFFFFFFFFu;
+
+void BuildBulgeYuy2Sources(EffectState* s, ULONG uw, ULONG uh) {
+  const ULONG perRow = uw / 16, n = uw * uh;
+  BulgeYuy2Group* group = reinterpret_cast<BulgeYuy2Group*>(s->BulgeSources);
+  ULONG* parity = reinterpret_cast<ULONG*>(group + perRow * uh);
+  for (ULONG y = 0; y < uh; ++y)
+    for (ULONG j = 0; j < perRow; ++j, ++group, ++parity) {
+      const USHORT* m = s->Map + 2 * (y * uw + 16 * j);
+      *parity = 0;
+      for (ULONG k = 0; k < 8; ++k, m += 4) {
+        const ULONG x0 = m[0], y0 = m[1], x1 = m[2], y1 = m[3];
+        const ULONG first = (y0 * uw + x0) * 2, second = (y1 * uw + x1) * 2;
+        if (x0 >= uw || y0 >= uh || x1 >= uw || y1 >= uh || first + 4 > n * 2) {
+          group->first[0] = kNoGroup;
+          break;
+        }
+        group->first[k] = first;
+        group->second[k] = second & ~3u;
+        *parity |= ((second >> 1) & 1u) << k;
+      }
+    }
+  s->BulgeSourcesBuilt = TRUE;
 }
 
-// Sixteen pixels (eight output pairs) per group, the SSSE3 steps on both
-// halves of the 256-bit registers: the offsets of pixels 0, 2, 8, 10 and
-// 4, 6, 12, 14 (and of the second pixels beside them) land in the low and
-// high halves, so the source pairs are inserted into the halves in that
-// order and the output's 64-bit quarters are put back in pixel order at the
-// end. Each 4-byte source pair is loaded straight into its lane (pinsrd:
-// one instruction where SSSE3 needs a load and an unpack). Half the offset
-// and control steps per pixel of an eight-pixel group: about 10% faster
-// here, where moving the offsets into general registers is the largest cost.
-QCAM_TARGET_AVX2 void BulgeYuy2Avx2(const USHORT* map, const UCHAR* picture, PUCHAR out, ULONG uw, ULONG uh,
+// The four bytes at each of eight offsets, as the eight 32-bit lanes of a
+// register in that order.
+QCAM_TARGET_AVX2 inline __m256i Load8x4Avx2(const UCHAR* picture, const ULONG* o) {
+  return _mm256_inserti128_si256(_mm256_castsi128_si256(Load4x4Avx2(picture, o[0], o[1], o[2], o[3])),
+                                 Load4x4Avx2(picture, o[4], o[5], o[6], o[7]), 1);
+}
+
+// The YUY2 gather from the source table, over whole rows [from, to): per
+// group, the first pixels' loads go into one register and the second
+// pixels' pairs into another, in pair order, and two byte shuffles (the
+// second one's control made from the parity word) pick each output pair's
+// bytes for one 32-byte store.
+QCAM_TARGET_AVX2 void BulgeYuy2Avx2(const EffectState* s, const UCHAR* picture, PUCHAR out, ULONG uw, ULONG uh,
                                     ULONG from, ULONG to) {
-  const __m256i limit = _mm256_set1_epi32(int(((uh - 1) << 16) | (uw - 1)));
-  const __m256i scale = _mm256_set1_epi32(int(((uw * 2) << 16) | 2));
-  const __m256i pairMask = _mm256_set1_epi32(~3);
-  const __m256i inPair = _mm256_set1_epi32(3);
+  const ULONG perRow = uw / 16;
+  const BulgeYuy2Group* const groups = reinterpret_cast<const BulgeYuy2Group*>(s->BulgeSources);
+  const ULONG* const parities = reinterpret_cast<const ULONG*>(groups + perRow * uh);
   const __m256i firstPick = _mm256_broadcastsi128_si256(FirstPick());
   const __m256i secondPick = _mm256_broadcastsi128_si256(SecondPick());
-  const ULONG whole = from + ((to - from) & ~15u);
-  const USHORT* const mapEnd = map + 2 * whole;
-  for (const USHORT* m = map + 2 * from; m < mapEnd; m += 32, out += 32) {
-    const __m256i xy0 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(m));
-    const __m256i xy1 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(m + 16));
-    // Nonzero where x or y, unsigned, passes its limit.
-    const __m256i over = _mm256_or_si256(_mm256_subs_epu16(xy0, limit), _mm256_subs_epu16(xy1, limit));
-    if (!_mm256_testz_si256(over, over)) {
-      const ULONG i = ULONG(m - map) / 2;
-      BulgeYuy2Pixels(map, picture, out, uw, uh, i, i + 16);
-      continue;
+  const __m256i bits = _mm256_setr_epi32(1, 2, 4, 8, 16, 32, 64, 128);
+  const __m256i secondByte = _mm256_set1_epi32(0x20000);
+  for (ULONG y = from / uw; y < to / uw; ++y) {
+    const ULONG row = y * uw;
+    const BulgeYuy2Group* group = groups + y * perRow;
+    const ULONG* parity = parities + y * perRow;
+    for (ULONG i = row; i < row + 16 * perRow; i += 16, ++group, ++parity, out += 32) {
+      if (group->first[0] == kNoGroup) {
+        BulgeYuy2Pixels(s->Map, picture, out, uw, uh, i, i + 16);
+        continue;
+      }
+      const __m256i first = Load8x4Avx2(picture, group->first);
+      const __m256i second = Load8x4Avx2(picture, group->second);
+      const __m256i odd = _mm256_cmpeq_epi32(_mm256_and_si256(_mm256_set1_epi32(int(*parity)), bits), bits);
+      const __m256i secondControl = _mm256_or_si256(secondPick, _mm256_and_si256(odd, secondByte));
+      _mm256_storeu_si256(reinterpret_cast<__m256i*>(out), _mm256_or_si256(_mm256_shuffle_epi8(first, firstPick),
+                                                                           _mm256_shuffle_epi8(second, secondControl)));
     }
-    const __m256 o0 = _mm256_castsi256_ps(_mm256_madd_epi16(xy0, scale));
-    const __m256 o1 = _mm256_castsi256_ps(_mm256_madd_epi16(xy1, scale));
-    const __m256i firstY = _mm256_castps_si256(_mm256_shuffle_ps(o0, o1, _MM_SHUFFLE(2, 0, 2, 0)));
-    const __m256i secondY = _mm256_castps_si256(_mm256_shuffle_ps(o0, o1, _MM_SHUFFLE(3, 1, 3, 1)));
-    const __m256i first = SourcePairs8Avx2(picture, _mm256_and_si256(firstY, pairMask));
-    const __m256i second = SourcePairs8Avx2(picture, _mm256_and_si256(secondY, pairMask));
-    const __m256i firstControl = _mm256_or_si256(_mm256_and_si256(firstY, inPair), firstPick);
-    const __m256i secondControl = _mm256_or_si256(_mm256_slli_epi32(_mm256_and_si256(secondY, inPair), 16), secondPick);
-    const __m256i quarters =
-        _mm256_or_si256(_mm256_shuffle_epi8(first, firstControl), _mm256_shuffle_epi8(second, secondControl));
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out), _mm256_permute4x64_epi64(quarters, _MM_SHUFFLE(3, 1, 2, 0)));
+    BulgeYuy2Pixels(s->Map, picture, out, uw, uh, row + 16 * perRow, row + uw);
+    out += (uw - 16 * perRow) * 2;
   }
-  BulgeYuy2Pixels(map, picture, out, uw, uh, whole, to);
 }
 
 #endif  // QCAM_HAVE_X86_VECTORS
@@ -379,29 +411,38 @@ QCAM_TARGET_AVX2 void BulgeYuy2Avx2(const USHORT* map, const UCHAR* picture, PUC
 typedef void (*BulgeGather)(const USHORT* map, const UCHAR* picture, PUCHAR out, ULONG uw, ULONG uh, ULONG from,
                             ULONG to);
 
-// Applies the map with `gather`: in place, row by row in the order the map
-// allows (rows above the centre row from the top down, then the others from
-// the bottom up, so that every row reads only rows not yet written; a row
-// that reads itself is gathered into the scratch picture and copied back),
-// or else into the scratch picture and copied back whole.
+// Applies the map with `gather(out, from, to)`, which writes the pixels
+// [from, to) of whole rows to `out`: in place, row by row in the order the
+// map allows (rows above the centre row from the top down, then the others
+// from the bottom up, so that every row reads only rows not yet written; a
+// row that reads itself is gathered into the scratch picture and copied
+// back), or else into the scratch picture and copied back whole.
+template <typename Gather>
 void BulgeApply(const EffectState* s, PUCHAR picture, ULONG uw, ULONG uh, ULONG pixelBytes, bool rowsAllowed,
-                BulgeGather gather) {
+                Gather gather) {
   const ULONG rowBytes = uw * pixelBytes;
   if (!s->MapInPlace || !rowsAllowed) {
-    gather(s->Map, picture, s->Scratch, uw, uh, 0, uw * uh);
+    gather(s->Scratch, 0, uw * uh);
     std::memcpy(picture, s->Scratch, size_t(rowBytes) * uh);
     return;
   }
   const auto row = [&](LONG y) {
     const ULONG from = ULONG(y) * uw;
     PUCHAR target = picture + ULONG(y) * rowBytes;
-    if (y < s->MapSelfFirst || y > s->MapSelfLast) return gather(s->Map, picture, target, uw, uh, from, from + uw);
-    gather(s->Map, picture, s->Scratch, uw, uh, from, from + uw);
+    if (y < s->MapSelfFirst || y > s->MapSelfLast) return gather(target, from, from + uw);
+    gather(s->Scratch, from, from + uw);
     std::memcpy(target, s->Scratch, rowBytes);
   };
   const LONG centre = LONG(uh / 2);
   for (LONG y = 0; y < centre; ++y) row(y);
   for (LONG y = LONG(uh) - 1; y >= centre; --y) row(y);
+}
+
+// The map applied with one of the map-reading gathers.
+void BulgeApplyMap(const EffectState* s, PUCHAR picture, ULONG uw, ULONG uh, ULONG pixelBytes, bool rowsAllowed,
+                   BulgeGather gather) {
+  BulgeApply(s, picture, uw, uh, pixelBytes, rowsAllowed,
+             [&](PUCHAR out, ULONG from, ULONG to) { gather(s->Map, picture, out, uw, uh, from, to); });
 }
 
 }  // namespace
@@ -416,7 +457,7 @@ VOID BulgeRgb(EffectState* s, PUCHAR picture, LONG width, LONG height) {
   else if (level >= VectorLevel::kSsse3)
     gather = BulgeRgbSsse3;
 #endif
-  BulgeApply(s, picture, ULONG(width), ULONG(height), 3, true, gather);
+  BulgeApplyMap(s, picture, ULONG(width), ULONG(height), 3, true, gather);
 }
 
 VOID BulgeYuy2(EffectState* s, PUCHAR picture, LONG width, LONG height) {
@@ -425,15 +466,19 @@ VOID BulgeYuy2(EffectState* s, PUCHAR picture, LONG width, LONG height) {
   // dispatcher passes): the vector paths, which find a source pixel's pair
   // as its byte offset & ~3, and the row-by-row application need it.
   const bool even = (width & 1) == 0;
+  const ULONG uw = ULONG(width), uh = ULONG(height);
   BulgeGather gather = BulgeYuy2Pixels;
 #if QCAM_HAVE_X86_VECTORS
   const VectorLevel level = even ? EffectVectorLevel() : VectorLevel::kPortable;
-  if (level >= VectorLevel::kAvx2)
-    gather = BulgeYuy2Avx2;
-  else if (level >= VectorLevel::kSsse3)
-    gather = BulgeYuy2Ssse3;
+  if (level >= VectorLevel::kAvx2 && s->BulgeSources != nullptr) {
+    if (!s->BulgeSourcesBuilt) BuildBulgeYuy2Sources(s, uw, uh);
+    return BulgeApply(s, picture, uw, uh, 2, true, [&](PUCHAR out, ULONG from, ULONG to) {
+      BulgeYuy2Avx2(s, picture, out, uw, uh, from, to);
+    });
+  }
+  if (level >= VectorLevel::kSsse3) gather = BulgeYuy2Ssse3;
 #endif
-  BulgeApply(s, picture, ULONG(width), ULONG(height), 2, even, gather);
+  BulgeApplyMap(s, picture, uw, uh, 2, even, gather);
 }
 
 // ---- stretch (17) ------------------------------------------------------------------

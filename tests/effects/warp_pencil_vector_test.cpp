@@ -74,11 +74,9 @@ std::vector<Size> Sizes(bool evenWidths) {
 
 // ---- bulge ------------------------------------------------------------------
 
-struct BulgeRun {
-  Bytes picture;
-  Bytes scratch;
-  std::vector<USHORT> map;
-};
+// The bulge's source table for a picture of `pixels` pixels, as the work
+// buffers allocate it.
+size_t BulgeSourceBytes(size_t pixels) { return pixels / 16 * kBulgeSourceBytesPer16Pixels + 1; }
 
 // Runs the bulge at one level; with a map given, it replaces the built one
 // (same size, so the cache keeps it) and, not being known to read only rows
@@ -89,10 +87,11 @@ Bytes RunBulge(VectorLevel level, bool rgb, const Bytes& input, int w, int h, co
                bool inPlace = true, bool* wasInPlace = nullptr) {
   const size_t pixels = size_t(w) * h;
   std::vector<USHORT> mapBuffer(pixels * 2);
-  Bytes scratch(pixels * (rgb ? 3 : 2));
+  Bytes scratch(pixels * (rgb ? 3 : 2)), sources(BulgeSourceBytes(pixels));
   EffectState s{};
   s.Map = mapBuffer.data();
   s.Scratch = scratch.data();
+  s.BulgeSources = sources.data();
   s.MapEffect = qcam::kEffectNone;
   BuildBulgeMap(&s, w, h);
   if (map != nullptr) mapBuffer = *map, s.Map = mapBuffer.data(), s.MapInPlace = FALSE;
@@ -175,19 +174,24 @@ TEST(WarpPencilVectors, BulgeFasterPathsEqualPortableOnHostileMaps) {
           }
           map[2 * i] = x, map[2 * i + 1] = y;
         }
+        // And a map wholly inside that reads the last pixel everywhere.
+        std::vector<USHORT> last(pixels * 2);
+        for (size_t i = 0; i < pixels; ++i) last[2 * i] = USHORT(sz.w - 1), last[2 * i + 1] = USHORT(sz.h - 1);
         const Bytes input = Noise(pixels * (rgb ? 3 : 2), seed);
-        const Bytes fast = RunBulge(level, rgb, input, sz.w, sz.h, &map);
-        const Bytes portable = RunBulge(VectorLevel::kPortable, rgb, input, sz.w, sz.h, &map);
-        ASSERT_EQ(fast, portable) << LevelName(level) << (rgb ? " rgb " : " yuy2 ") << sz.w << "x" << sz.h;
-        // The rule itself on the last pixel's entry, and white outside.
-        for (size_t i = 0; i < pixels; ++i) {
-          const bool inside = map[2 * i] < sz.w && map[2 * i + 1] < sz.h;
-          const size_t src = size_t(map[2 * i + 1]) * sz.w + map[2 * i];
-          if (rgb) {
-            const uint8_t* o = &fast[i * 3];
-            for (int k = 0; k < 3; ++k) ASSERT_EQ(o[k], inside ? input[src * 3 + k] : 255) << i;
-          } else {
-            ASSERT_EQ(fast[i * 2], inside ? input[src * 2] : 255) << i;
+        for (const std::vector<USHORT>* m : {&map, &last}) {
+          const Bytes fast = RunBulge(level, rgb, input, sz.w, sz.h, m);
+          const Bytes portable = RunBulge(VectorLevel::kPortable, rgb, input, sz.w, sz.h, m);
+          ASSERT_EQ(fast, portable) << LevelName(level) << (rgb ? " rgb " : " yuy2 ") << sz.w << "x" << sz.h;
+          // The rule itself on the last pixel's entry, and white outside.
+          for (size_t i = 0; i < pixels; ++i) {
+            const bool inside = (*m)[2 * i] < sz.w && (*m)[2 * i + 1] < sz.h;
+            const size_t src = size_t((*m)[2 * i + 1]) * sz.w + (*m)[2 * i];
+            if (rgb) {
+              const uint8_t* o = &fast[i * 3];
+              for (int k = 0; k < 3; ++k) ASSERT_EQ(o[k], inside ? input[src * 3 + k] : 255) << i;
+            } else {
+              ASSERT_EQ(fast[i * 2], inside ? input[src * 2] : 255) << i;
+            }
           }
         }
       }
@@ -232,10 +236,11 @@ TEST(WarpPencilVectors, BulgeLayoutSwitchAtOneSizeKeepsItsMapOnEveryLevel) {
   auto sequence = [](VectorLevel level, int w, int h, const Bytes& rgbIn, const Bytes& yuy2In) {
     const size_t pixels = size_t(w) * h;
     std::vector<USHORT> mapBuffer(pixels * 2);
-    Bytes scratch(pixels * 3);
+    Bytes scratch(pixels * 3), sources(BulgeSourceBytes(pixels));
     EffectState s{};
     s.Map = mapBuffer.data();
     s.Scratch = scratch.data();
+    s.BulgeSources = sources.data();
     s.MapEffect = qcam::kEffectNone;
     SetEffectVectorCeiling(level);
     std::vector<Bytes> out = {rgbIn, yuy2In, rgbIn};
@@ -259,6 +264,27 @@ TEST(WarpPencilVectors, BulgeLayoutSwitchAtOneSizeKeepsItsMapOnEveryLevel) {
         ASSERT_EQ(fast[k], portable[k]) << LevelName(level) << " picture " << k << " " << sz.w << "x" << sz.h;
     }
   }
+}
+
+// The driver's own work buffers through size changes and a reset of the
+// state: each picture must be the portable one, so nothing derived from an
+// earlier map (the map itself, or the table of source offsets built from it)
+// may outlive a map built for another size.
+TEST(WarpPencilVectors, BulgeYuy2FollowsItsMapThroughSizeChangesAndResets) {
+  CeilingGuard guard;
+  ASSERT_EQ(AllocateEffectBuffers(640, 480), STATUS_SUCCESS);
+  const Size sizes[] = {{640, 480}, {320, 240}, {640, 480}, {0, 0}, {640, 480}, {38, 240}};
+  for (Size sz : sizes) {
+    if (sz.w == 0) {
+      ResetEffectState();
+      continue;
+    }
+    const Bytes input = Noise(size_t(sz.w) * sz.h * 2, uint32_t(sz.w + sz.h));
+    Bytes pic = input;
+    BulgeYuy2(&g_Effects, pic.data(), sz.w, sz.h);
+    EXPECT_EQ(pic, RunBulge(VectorLevel::kPortable, false, input, sz.w, sz.h, nullptr)) << sz.w << "x" << sz.h;
+  }
+  FreeEffectBuffers();
 }
 
 // ---- stretch ----------------------------------------------------------------
