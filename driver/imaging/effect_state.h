@@ -54,13 +54,15 @@ struct EffectState {
   LONG MapSelfFirst;
   LONG MapSelfLast;
 
-  // The map as a table of source byte offsets for the AVX2 YUY2 gather,
+  // The map as a table of source byte offsets for the AVX2 gathers,
   // kBulgeSourceBytesPer16Pixels bytes per 16 pixels of the work buffers,
-  // allocated with them (null where that failed or the build has no vector paths: the
-  // bulge then reads the map itself). Built from the map when first needed,
-  // and marked stale whenever the map is built.
+  // allocated with them (null where that failed or the build has no vector
+  // paths: the bulge then reads the map itself). Built from the map for one
+  // layout when first needed; BulgeSourcesLayout is the bytes per pixel of
+  // that layout, or 0 when the table has not been built for the map in
+  // force (the map's build sets it to 0).
   PUCHAR BulgeSources;
-  BOOLEAN BulgeSourcesBuilt;
+  ULONG BulgeSourcesLayout;
 };
 
 // Per 16 pixels: 16 four-byte offsets and a four-byte parity word.

@@ -91,7 +91,7 @@ VOID BuildBulgeMap(EffectState* s, LONG width, LONG height) {
   s->MapInPlace = inPlace;
   s->MapSelfFirst = selfFirst;
   s->MapSelfLast = selfLast;
-  s->BulgeSourcesBuilt = FALSE;
+  s->BulgeSourcesLayout = 0;
   s->MapEffect = 10;
   s->MapWidth = width;
   s->MapHeight = height;
@@ -147,6 +147,9 @@ void BulgeYuy2Pixels(const USHORT* map, const UCHAR* picture, PUCHAR out, ULONG 
     }
   }
 }
+
+typedef void (*BulgeGather)(const USHORT* map, const UCHAR* picture, PUCHAR out, ULONG uw, ULONG uh, ULONG from,
+                            ULONG to);
 
 #if QCAM_HAVE_X86_VECTORS
 
@@ -281,87 +284,50 @@ QCAM_TARGET_AVX2 inline __m128i Load4x4Avx2(const UCHAR* picture, ULONG a, ULONG
   return _mm_insert_epi32(v, Bytes4At(picture, d), 3);
 }
 
-// Eight 24-bit pixels at a time, put together in vector registers: each
-// pixel's 4-byte source load is inserted into one of two registers, a byte
-// shuffle packs each register's four pixels into 12 bytes, and the 24 bytes
-// leave in one 16-byte and one 8-byte store. A group with a source outside,
-// or at the very last pixel of the picture (where a 4-byte load would pass
-// the end), takes the portable rule.
-QCAM_TARGET_AVX2 void BulgeRgbAvx2(const USHORT* map, const UCHAR* picture, PUCHAR out, ULONG uw, ULONG uh,
-                                   ULONG from, ULONG to) {
-  const ULONG n = uw * uh;
-  const __m128i limit = _mm_set1_epi32(int(((uh - 1) << 16) | (uw - 1)));
-  const __m128i scale = _mm_set1_epi32(int(((uw * 3) << 16) | 3));
-  const __m128i lastLoad = _mm_set1_epi32(int(n * 3 - 4));
-  const __m128i pack = _mm_setr_epi8(0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1);
-  const ULONG whole = from + ((to - from) & ~7u);
-  const USHORT* const mapEnd = map + 2 * whole;
-  for (const USHORT* m = map + 2 * from; m < mapEnd; m += 16, out += 24) {
-    const __m128i xy0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(m));
-    const __m128i xy1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(m + 8));
-    const __m128i o0 = _mm_madd_epi16(xy0, scale), o1 = _mm_madd_epi16(xy1, scale);
-    // Nonzero where x or y, unsigned, passes its limit or a load would pass
-    // the end of the picture.
-    const __m128i over = _mm_or_si128(_mm_or_si128(_mm_subs_epu16(xy0, limit), _mm_subs_epu16(xy1, limit)),
-                                      _mm_or_si128(_mm_cmpgt_epi32(o0, lastLoad), _mm_cmpgt_epi32(o1, lastLoad)));
-    if (!_mm_testz_si128(over, over)) {
-      const ULONG i = ULONG(m - map) / 2;
-      BulgeRgbPixels(map, picture, out, uw, uh, i, i + 8);
-      continue;
-    }
-    const ULONGLONG q0 = ULONGLONG(_mm_cvtsi128_si64(o0)), q1 = ULONGLONG(_mm_extract_epi64(o0, 1));
-    const ULONGLONG q2 = ULONGLONG(_mm_cvtsi128_si64(o1)), q3 = ULONGLONG(_mm_extract_epi64(o1, 1));
-    __m128i a = Load4x4Avx2(picture, ULONG(q0), ULONG(q0 >> 32), ULONG(q1), ULONG(q1 >> 32));
-    __m128i b = Load4x4Avx2(picture, ULONG(q2), ULONG(q2 >> 32), ULONG(q3), ULONG(q3 >> 32));
-    a = _mm_shuffle_epi8(a, pack);
-    b = _mm_shuffle_epi8(b, pack);
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm_or_si128(a, _mm_slli_si128(b, 12)));
-    _mm_storel_epi64(reinterpret_cast<__m128i*>(out + 16), _mm_srli_si128(b, 4));
-  }
-  BulgeRgbPixels(map, picture, out, uw, uh, whole, to);
-}
-
-// The YUY2 source table of the AVX2 gather: the map turned into byte
-// offsets once per map, so that each output pixel's source load takes its
+// The source table of the AVX2 gathers: the map turned into byte offsets
+// once per map and layout, so that each output pixel's source load takes its
 // address straight from memory. Moving offsets computed from the map out of
 // vector registers into general ones cost more than the loads themselves.
-// Each row holds width / 16 groups of 16 output pixels (8 pairs) from its
-// first pixel on; the row's last width % 16 pixels take the portable rule.
-// For pair k of a group, first[k] is the byte offset of the Y sample of its
-// first pixel's source (a 4-byte load there has that Y in its first byte,
-// whichever pixel of its pair it is) and second[k] the offset of the pair
-// holding its second pixel's source, whose Y is byte 0 or 2 of that pair as
-// bit k of the group's parity word is clear or set. The parity words follow
-// the groups. A group with a source outside the picture, or whose first
-// pixel's load would pass the end of the picture, starts with kNoGroup and
-// takes the portable rule.
-struct BulgeYuy2Group {
-  ULONG first[8];
-  ULONG second[8];
+// Each row holds width / 16 groups of 16 output pixels from its first pixel
+// on; the row's last width % 16 pixels take the portable rule. In RGB,
+// offset[k] is the first byte of pixel k's source. In YUY2, for pair k of
+// the group, offset[k] is the Y sample of its first pixel's source (a 4-byte
+// load there has that Y in its first byte, whichever pixel of its pair it
+// is) and offset[8 + k] the pair holding its second pixel's source, whose Y
+// is byte 0 or 2 of that pair as bit k of the group's parity word (the
+// parity words follow the groups) is clear or set. A group with a source
+// outside the picture, or one where a 4-byte load would pass the end of the
+// picture, starts with kNoGroup and takes the portable rule.
+struct BulgeSourceGroup {
+  ULONG offset[16];
 };
 constexpr ULONG kNoGroup = 0xFFFFFFFFu;
 
-void BuildBulgeYuy2Sources(EffectState* s, ULONG uw, ULONG uh) {
-  const ULONG perRow = uw / 16, n = uw * uh;
-  BulgeYuy2Group* group = reinterpret_cast<BulgeYuy2Group*>(s->BulgeSources);
+void BuildBulgeSources(EffectState* s, ULONG uw, ULONG uh, ULONG pixelBytes) {
+  const ULONG perRow = uw / 16, end = uw * uh * pixelBytes;
+  BulgeSourceGroup* group = reinterpret_cast<BulgeSourceGroup*>(s->BulgeSources);
   ULONG* parity = reinterpret_cast<ULONG*>(group + perRow * uh);
   for (ULONG y = 0; y < uh; ++y)
     for (ULONG j = 0; j < perRow; ++j, ++group, ++parity) {
       const USHORT* m = s->Map + 2 * (y * uw + 16 * j);
       *parity = 0;
-      for (ULONG k = 0; k < 8; ++k, m += 4) {
-        const ULONG x0 = m[0], y0 = m[1], x1 = m[2], y1 = m[3];
-        const ULONG first = (y0 * uw + x0) * 2, second = (y1 * uw + x1) * 2;
-        if (x0 >= uw || y0 >= uh || x1 >= uw || y1 >= uh || first + 4 > n * 2) {
-          group->first[0] = kNoGroup;
+      for (ULONG k = 0; k < 16; ++k, m += 2) {
+        const ULONG sx = m[0], sy = m[1], offset = (sy * uw + sx) * pixelBytes;
+        if (sx >= uw || sy >= uh || offset + 4 > end) {
+          group->offset[0] = kNoGroup;
           break;
         }
-        group->first[k] = first;
-        group->second[k] = second & ~3u;
-        *parity |= ((second >> 1) & 1u) << k;
+        if (pixelBytes == 3) {
+          group->offset[k] = offset;
+        } else if (k % 2 == 0) {
+          group->offset[k / 2] = offset;
+        } else {
+          group->offset[8 + k / 2] = offset & ~3u;
+          *parity |= ((offset >> 1) & 1u) << (k / 2);
+        }
       }
     }
-  s->BulgeSourcesBuilt = TRUE;
+  s->BulgeSourcesLayout = pixelBytes;
 }
 
 // The four bytes at each of eight offsets, as the eight 32-bit lanes of a
@@ -371,45 +337,75 @@ QCAM_TARGET_AVX2 inline __m256i Load8x4Avx2(const UCHAR* picture, const ULONG* o
                                  Load4x4Avx2(picture, o[4], o[5], o[6], o[7]), 1);
 }
 
-// The YUY2 gather from the source table, over whole rows [from, to): per
-// group, the first pixels' loads go into one register and the second
-// pixels' pairs into another, in pair order, and two byte shuffles (the
-// second one's control made from the parity word) pick each output pair's
-// bytes for one 32-byte store.
-QCAM_TARGET_AVX2 void BulgeYuy2Avx2(const EffectState* s, const UCHAR* picture, PUCHAR out, ULONG uw, ULONG uh,
-                                    ULONG from, ULONG to) {
-  const ULONG perRow = uw / 16;
-  const BulgeYuy2Group* const groups = reinterpret_cast<const BulgeYuy2Group*>(s->BulgeSources);
-  const ULONG* const parities = reinterpret_cast<const ULONG*>(groups + perRow * uh);
-  const __m256i firstPick = _mm256_broadcastsi128_si256(FirstPick());
-  const __m256i secondPick = _mm256_broadcastsi128_si256(SecondPick());
-  const __m256i bits = _mm256_setr_epi32(1, 2, 4, 8, 16, 32, 64, 128);
-  const __m256i secondByte = _mm256_set1_epi32(0x20000);
-  for (ULONG y = from / uw; y < to / uw; ++y) {
-    const ULONG row = y * uw;
-    const BulgeYuy2Group* group = groups + y * perRow;
-    const ULONG* parity = parities + y * perRow;
-    for (ULONG i = row; i < row + 16 * perRow; i += 16, ++group, ++parity, out += 32) {
-      if (group->first[0] == kNoGroup) {
-        BulgeYuy2Pixels(s->Map, picture, out, uw, uh, i, i + 16);
-        continue;
-      }
-      const __m256i first = Load8x4Avx2(picture, group->first);
-      const __m256i second = Load8x4Avx2(picture, group->second);
-      const __m256i odd = _mm256_cmpeq_epi32(_mm256_and_si256(_mm256_set1_epi32(int(*parity)), bits), bits);
-      const __m256i secondControl = _mm256_or_si256(secondPick, _mm256_and_si256(odd, secondByte));
-      _mm256_storeu_si256(reinterpret_cast<__m256i*>(out), _mm256_or_si256(_mm256_shuffle_epi8(first, firstPick),
-                                                                           _mm256_shuffle_epi8(second, secondControl)));
+// The byte shuffles of the gathers from the source table.
+struct BulgePicks {
+  __m128i rgbPack;      // four 4-byte loads to 12 bytes
+  __m256i first;        // YUY2: each pair's first Y, from byte 0 of its load
+  __m256i second;       // YUY2: U, second Y and V from the second pixel's pair
+  __m256i parityBits;   // YUY2: bit k of the parity word in lane k
+  __m256i secondOdd;    // YUY2: added to `second` where that Y is byte 2
+};
+
+QCAM_TARGET_AVX2 inline BulgePicks MakeBulgePicks() {
+  return {_mm_setr_epi8(0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1),
+          _mm256_broadcastsi128_si256(FirstPick()), _mm256_broadcastsi128_si256(SecondPick()),
+          _mm256_setr_epi32(1, 2, 4, 8, 16, 32, 64, 128), _mm256_set1_epi32(0x20000)};
+}
+
+// Sixteen 24-bit pixels from their sources: each register of four 4-byte
+// loads is packed to 12 bytes by a byte shuffle, and the 48 bytes leave in
+// three 16-byte stores.
+QCAM_TARGET_AVX2 inline void BulgeRgbGroupAvx2(const UCHAR* picture, const BulgeSourceGroup& g, ULONG,
+                                               const BulgePicks& p, PUCHAR out) {
+  const ULONG* o = g.offset;
+  const __m128i a = _mm_shuffle_epi8(Load4x4Avx2(picture, o[0], o[1], o[2], o[3]), p.rgbPack);
+  const __m128i b = _mm_shuffle_epi8(Load4x4Avx2(picture, o[4], o[5], o[6], o[7]), p.rgbPack);
+  const __m128i c = _mm_shuffle_epi8(Load4x4Avx2(picture, o[8], o[9], o[10], o[11]), p.rgbPack);
+  const __m128i d = _mm_shuffle_epi8(Load4x4Avx2(picture, o[12], o[13], o[14], o[15]), p.rgbPack);
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm_or_si128(a, _mm_slli_si128(b, 12)));
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 16), _mm_or_si128(_mm_srli_si128(b, 4), _mm_slli_si128(c, 8)));
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 32), _mm_or_si128(_mm_srli_si128(c, 8), _mm_slli_si128(d, 4)));
+}
+
+// Sixteen YUY2 pixels (eight pairs) from their sources: the first pixels'
+// loads go into one register and the second pixels' pairs into another, in
+// pair order, and two byte shuffles (the second one's control made from the
+// parity word) pick each output pair's bytes for one 32-byte store.
+QCAM_TARGET_AVX2 inline void BulgeYuy2GroupAvx2(const UCHAR* picture, const BulgeSourceGroup& g, ULONG parity,
+                                                const BulgePicks& p, PUCHAR out) {
+  const __m256i first = Load8x4Avx2(picture, g.offset);
+  const __m256i second = Load8x4Avx2(picture, g.offset + 8);
+  const __m256i odd = _mm256_cmpeq_epi32(_mm256_and_si256(_mm256_set1_epi32(int(parity)), p.parityBits), p.parityBits);
+  const __m256i secondControl = _mm256_or_si256(p.second, _mm256_and_si256(odd, p.secondOdd));
+  _mm256_storeu_si256(reinterpret_cast<__m256i*>(out), _mm256_or_si256(_mm256_shuffle_epi8(first, p.first),
+                                                                       _mm256_shuffle_epi8(second, secondControl)));
+}
+
+// The gather from the source table built for the layout of kPixelBytes
+// bytes per pixel, over whole rows [from, to).
+template <ULONG kPixelBytes>
+QCAM_TARGET_AVX2 void BulgeTableAvx2(const EffectState* s, const UCHAR* picture, PUCHAR out, ULONG uw, ULONG uh,
+                                     ULONG from, ULONG to) {
+  const BulgeGather portable = kPixelBytes == 3 ? BulgeRgbPixels : BulgeYuy2Pixels;
+  const auto group16 = kPixelBytes == 3 ? BulgeRgbGroupAvx2 : BulgeYuy2GroupAvx2;
+  const BulgePicks picks = MakeBulgePicks();
+  const ULONG perRow = uw / 16, firstGroup = from / uw * perRow;
+  const BulgeSourceGroup* const groups = reinterpret_cast<const BulgeSourceGroup*>(s->BulgeSources);
+  const BulgeSourceGroup* group = groups + firstGroup;
+  const ULONG* parity = reinterpret_cast<const ULONG*>(groups + perRow * uh) + firstGroup;
+  for (ULONG row = from; row < to; row += uw) {
+    for (ULONG i = row; i < row + 16 * perRow; i += 16, ++group, ++parity, out += 16 * kPixelBytes) {
+      if (group->offset[0] == kNoGroup)
+        portable(s->Map, picture, out, uw, uh, i, i + 16);
+      else
+        group16(picture, *group, *parity, picks, out);
     }
-    BulgeYuy2Pixels(s->Map, picture, out, uw, uh, row + 16 * perRow, row + uw);
-    out += (uw - 16 * perRow) * 2;
+    portable(s->Map, picture, out, uw, uh, row + 16 * perRow, row + uw);
+    out += (uw - 16 * perRow) * kPixelBytes;
   }
 }
 
 #endif  // QCAM_HAVE_X86_VECTORS
-
-typedef void (*BulgeGather)(const USHORT* map, const UCHAR* picture, PUCHAR out, ULONG uw, ULONG uh, ULONG from,
-                            ULONG to);
 
 // Applies the map with `gather(out, from, to)`, which writes the pixels
 // [from, to) of whole rows to `out`: in place, row by row in the order the
@@ -438,9 +434,25 @@ void BulgeApply(const EffectState* s, PUCHAR picture, ULONG uw, ULONG uh, ULONG 
   for (LONG y = LONG(uh) - 1; y >= centre; --y) row(y);
 }
 
-// The map applied with one of the map-reading gathers.
-void BulgeApplyMap(const EffectState* s, PUCHAR picture, ULONG uw, ULONG uh, ULONG pixelBytes, bool rowsAllowed,
-                   BulgeGather gather) {
+// The bulge of a picture of `pixelBytes` bytes per pixel (3: RGB, 2: YUY2)
+// with the map already built, at the highest vector level the processor
+// offers unless `rowsAllowed` is false (a YUY2 picture of odd width, whose
+// rows do not start on a pair: the vector paths, which find a source
+// pixel's pair as its byte offset & ~3, and the row-by-row application
+// need them to).
+void BulgeApplyBest(EffectState* s, PUCHAR picture, ULONG uw, ULONG uh, ULONG pixelBytes, bool rowsAllowed) {
+  const bool rgb = pixelBytes == 3;
+  BulgeGather gather = rgb ? BulgeRgbPixels : BulgeYuy2Pixels;
+#if QCAM_HAVE_X86_VECTORS
+  const VectorLevel level = rowsAllowed ? EffectVectorLevel() : VectorLevel::kPortable;
+  if (level >= VectorLevel::kAvx2 && s->BulgeSources != nullptr) {
+    if (s->BulgeSourcesLayout != pixelBytes) BuildBulgeSources(s, uw, uh, pixelBytes);
+    const auto table = rgb ? BulgeTableAvx2<3> : BulgeTableAvx2<2>;
+    return BulgeApply(s, picture, uw, uh, pixelBytes, rowsAllowed,
+                      [&](PUCHAR out, ULONG from, ULONG to) { table(s, picture, out, uw, uh, from, to); });
+  }
+  if (level >= VectorLevel::kSsse3) gather = rgb ? BulgeRgbSsse3 : BulgeYuy2Ssse3;
+#endif
   BulgeApply(s, picture, uw, uh, pixelBytes, rowsAllowed,
              [&](PUCHAR out, ULONG from, ULONG to) { gather(s->Map, picture, out, uw, uh, from, to); });
 }
@@ -449,36 +461,12 @@ void BulgeApplyMap(const EffectState* s, PUCHAR picture, ULONG uw, ULONG uh, ULO
 
 VOID BulgeRgb(EffectState* s, PUCHAR picture, LONG width, LONG height) {
   BuildBulgeMap(s, width, height);
-  BulgeGather gather = BulgeRgbPixels;
-#if QCAM_HAVE_X86_VECTORS
-  const VectorLevel level = EffectVectorLevel();
-  if (level >= VectorLevel::kAvx2)
-    gather = BulgeRgbAvx2;
-  else if (level >= VectorLevel::kSsse3)
-    gather = BulgeRgbSsse3;
-#endif
-  BulgeApplyMap(s, picture, ULONG(width), ULONG(height), 3, true, gather);
+  BulgeApplyBest(s, picture, ULONG(width), ULONG(height), 3, true);
 }
 
 VOID BulgeYuy2(EffectState* s, PUCHAR picture, LONG width, LONG height) {
   BuildBulgeMap(s, width, height);
-  // Rows start on a pair only with an even width (the only kind the
-  // dispatcher passes): the vector paths, which find a source pixel's pair
-  // as its byte offset & ~3, and the row-by-row application need it.
-  const bool even = (width & 1) == 0;
-  const ULONG uw = ULONG(width), uh = ULONG(height);
-  BulgeGather gather = BulgeYuy2Pixels;
-#if QCAM_HAVE_X86_VECTORS
-  const VectorLevel level = even ? EffectVectorLevel() : VectorLevel::kPortable;
-  if (level >= VectorLevel::kAvx2 && s->BulgeSources != nullptr) {
-    if (!s->BulgeSourcesBuilt) BuildBulgeYuy2Sources(s, uw, uh);
-    return BulgeApply(s, picture, uw, uh, 2, true, [&](PUCHAR out, ULONG from, ULONG to) {
-      BulgeYuy2Avx2(s, picture, out, uw, uh, from, to);
-    });
-  }
-  if (level >= VectorLevel::kSsse3) gather = BulgeYuy2Ssse3;
-#endif
-  BulgeApplyMap(s, picture, uw, uh, 2, even, gather);
+  BulgeApplyBest(s, picture, ULONG(width), ULONG(height), 2, (width & 1) == 0);
 }
 
 // ---- stretch (17) ------------------------------------------------------------------

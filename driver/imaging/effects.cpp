@@ -239,7 +239,7 @@ VOID FreeEffectBuffers() {
   s->Scratch = nullptr;
   s->Map = nullptr;
   s->BulgeSources = nullptr;
-  s->BulgeSourcesBuilt = FALSE;
+  s->BulgeSourcesLayout = 0;
   s->FramePicture = nullptr;
   s->FrameMask = nullptr;
   s->FrameWork = nullptr;

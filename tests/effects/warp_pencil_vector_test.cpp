@@ -266,23 +266,30 @@ TEST(WarpPencilVectors, BulgeLayoutSwitchAtOneSizeKeepsItsMapOnEveryLevel) {
   }
 }
 
-// The driver's own work buffers through size changes and a reset of the
-// state: each picture must be the portable one, so nothing derived from an
-// earlier map (the map itself, or the table of source offsets built from it)
-// may outlive a map built for another size.
-TEST(WarpPencilVectors, BulgeYuy2FollowsItsMapThroughSizeChangesAndResets) {
+// The driver's own work buffers through size, layout and state changes:
+// each picture must be the portable one, so nothing derived from an earlier
+// map (the map itself, or the table of source offsets built from it for one
+// layout) may outlive a map built for another size or serve another layout.
+TEST(WarpPencilVectors, BulgeFollowsItsMapThroughSizeLayoutAndResets) {
   CeilingGuard guard;
   ASSERT_EQ(AllocateEffectBuffers(640, 480), STATUS_SUCCESS);
-  const Size sizes[] = {{640, 480}, {320, 240}, {640, 480}, {0, 0}, {640, 480}, {38, 240}};
-  for (Size sz : sizes) {
-    if (sz.w == 0) {
+  struct Step {
+    int w, h;
+    bool rgb, reset;
+  };
+  const Step steps[] = {{640, 480, false, false}, {320, 240, true, false}, {640, 480, true, false},
+                        {0, 0, false, true},      {640, 480, false, false}, {38, 240, false, false},
+                        {38, 240, true, false}};
+  for (const Step& st : steps) {
+    if (st.reset) {
       ResetEffectState();
       continue;
     }
-    const Bytes input = Noise(size_t(sz.w) * sz.h * 2, uint32_t(sz.w + sz.h));
+    const Bytes input = Noise(size_t(st.w) * st.h * (st.rgb ? 3 : 2), uint32_t(st.w + st.h));
     Bytes pic = input;
-    BulgeYuy2(&g_Effects, pic.data(), sz.w, sz.h);
-    EXPECT_EQ(pic, RunBulge(VectorLevel::kPortable, false, input, sz.w, sz.h, nullptr)) << sz.w << "x" << sz.h;
+    st.rgb ? BulgeRgb(&g_Effects, pic.data(), st.w, st.h) : BulgeYuy2(&g_Effects, pic.data(), st.w, st.h);
+    EXPECT_EQ(pic, RunBulge(VectorLevel::kPortable, st.rgb, input, st.w, st.h, nullptr))
+        << (st.rgb ? "rgb " : "yuy2 ") << st.w << "x" << st.h;
   }
   FreeEffectBuffers();
 }
