@@ -71,10 +71,16 @@ inline void HalfSumRun(const UCHAR* in, PUCHAR out, ULONG lo, ULONG hi, const ui
 // Output pixels start ... j become the per-channel mean of pixel j and
 // themselves: the bytes from start * 3 to j * 3 + 2 with B, G, R of pixel j
 // repeating.
-__attribute__((noinline)) void StreakRgb(const UCHAR* in, PUCHAR out, LONG j, LONG width) {
+// The streak's first byte lo = start * 3 (start drawn here) and its end
+// hi = j * 3 + 3.
+inline void BeginStreakRgb(LONG j, LONG width, ULONG* lo, ULONG* hi) {
+  *lo = ULONG(Limit(j - 32 + rand() % 32, 0, width)) * 3;
+  *hi = ULONG(j) * 3 + 3;
+}
+
+// The bytes lo ... hi - 1 of pixel j's streak, in words.
+inline void DrawStreakRgb(const UCHAR* in, PUCHAR out, LONG j, ULONG lo, ULONG hi) {
   const UCHAR* p = in + j * 3;
-  const LONG start = Limit(j - 32 + rand() % 32, 0, width);
-  const ULONG lo = ULONG(start) * 3, hi = ULONG(j) * 3 + 3;
   if (hi - lo < 8) {
     for (ULONG b = lo; b < hi; ++b) out[b] = UCHAR((p[(b - lo) % 3] + in[b]) >> 1);
     return;
@@ -89,6 +95,12 @@ __attribute__((noinline)) void StreakRgb(const UCHAR* in, PUCHAR out, LONG j, LO
   };
   const uint64_t pattern[3] = {repeat(p[0], p[1], p[2]), repeat(p[2], p[0], p[1]), repeat(p[1], p[2], p[0])};
   HalfSumRun(in, out, lo, hi, pattern, pattern[2]);
+}
+
+__attribute__((noinline)) void StreakRgb(const UCHAR* in, PUCHAR out, LONG j, LONG width) {
+  ULONG lo, hi;
+  BeginStreakRgb(j, width, &lo, &hi);
+  DrawStreakRgb(in, out, j, lo, hi);
 }
 
 inline bool StartsStreakYuy2(const UCHAR* in, LONG j) {
@@ -197,10 +209,13 @@ inline LONG ListYuy2Pixels(uint32_t ys, LONG j, USHORT* list, LONG count) {
   return count;
 }
 
-inline void DrawRgbCandidates(const UCHAR* in, PUCHAR out, LONG width, const USHORT* list, LONG count) {
+typedef void (*StreakDraw)(const UCHAR* in, PUCHAR out, LONG j, LONG width);
+
+inline void DrawRgbCandidates(const UCHAR* in, PUCHAR out, LONG width, const USHORT* list, LONG count,
+                              StreakDraw streak) {
   for (LONG i = 0; i < count; ++i) {
     const UCHAR* q = in + LONG(list[i]) * 3;
-    if (ULONG(q[0]) + q[1] + q[2] > 180) StreakRgb(in, out, list[i], width);
+    if (ULONG(q[0]) + q[1] + q[2] > 180) streak(in, out, list[i], width);
   }
 }
 
@@ -217,7 +232,7 @@ QCAM_TARGET_SSSE3 void StreakRowRgbSsse3(const UCHAR* in, PUCHAR out, LONG width
     const uint32_t bytes = ~uint32_t(_mm_movemask_epi8(_mm_cmpeq_epi8(over, _mm_setzero_si128()))) & 0x7FFFu;
     count = ListRgbPixels(bytes, j, rose, count);
   }
-  DrawRgbCandidates(in, out, width, rose, count);
+  DrawRgbCandidates(in, out, width, rose, count, StreakRgb);
   StreaksRgbFrom(in, out, j, width, width);
 }
 
@@ -239,6 +254,43 @@ QCAM_TARGET_SSSE3 void StreakRowYuy2Ssse3(const UCHAR* in, PUCHAR out, LONG widt
   StreaksYuy2From(in, out, j, width, width);
 }
 
+// (pattern byte + p[k]) >> 1 for the 32 bytes at p: the common bits plus
+// half the differing ones, as in HalfSums.
+QCAM_TARGET_AVX2 inline __m256i HalfSums32(const UCHAR* p, __m256i pattern) {
+  const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+  const __m256i half = _mm256_and_si256(_mm256_srli_epi16(_mm256_xor_si256(a, pattern), 1), _mm256_set1_epi8(0x7F));
+  return _mm256_add_epi8(_mm256_and_si256(a, pattern), half);
+}
+
+// The RGB streak with runs of 32 bytes or more in 32-byte blocks. Byte b
+// takes the mean with byte b % 3 of pixel j (lo and hi are whole pixels), so
+// a block starting at byte b takes the pattern of pixel j's bytes from
+// b % 3 on; blocks follow each other 32 bytes apart, which moves that place
+// by 2 each time. The last block, which ends at hi (so starts one byte into
+// a pixel), may cover bytes already written and writes them again with the
+// same values.
+QCAM_TARGET_AVX2 __attribute__((noinline)) void StreakRgbAvx2(const UCHAR* in, PUCHAR out, LONG j, LONG width) {
+  ULONG lo, hi;
+  BeginStreakRgb(j, width, &lo, &hi);
+  if (hi - lo < 32) return DrawStreakRgb(in, out, j, lo, hi);
+  const UCHAR* p = in + j * 3;
+  const __m256i pixel = _mm256_set1_epi32(int(ULONG(p[0]) | ULONG(p[1]) << 8 | ULONG(p[2]) << 16));
+  const __m256i from0 = _mm256_setr_epi8(0, 1, 2, 0, 1, 2, 0, 1, 2, 0, 1, 2, 0, 1, 2, 0,  //
+                                         1, 2, 0, 1, 2, 0, 1, 2, 0, 1, 2, 0, 1, 2, 0, 1);
+  const __m256i from1 = _mm256_setr_epi8(1, 2, 0, 1, 2, 0, 1, 2, 0, 1, 2, 0, 1, 2, 0, 1,  //
+                                         2, 0, 1, 2, 0, 1, 2, 0, 1, 2, 0, 1, 2, 0, 1, 2);
+  const __m256i from2 = _mm256_setr_epi8(2, 0, 1, 2, 0, 1, 2, 0, 1, 2, 0, 1, 2, 0, 1, 2,  //
+                                         0, 1, 2, 0, 1, 2, 0, 1, 2, 0, 1, 2, 0, 1, 2, 0);
+  // In block order: places 0, 2, 1, 0, ...
+  const __m256i pattern[3] = {_mm256_shuffle_epi8(pixel, from0), _mm256_shuffle_epi8(pixel, from2),
+                              _mm256_shuffle_epi8(pixel, from1)};
+  ULONG b = lo;
+  for (int k = 0; b + 32 <= hi; b += 32, k = k == 2 ? 0 : k + 1)
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + b), HalfSums32(in + b, pattern[k]));
+  if (b < hi)
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + hi - 32), HalfSums32(in + hi - 32, pattern[2]));
+}
+
 QCAM_TARGET_AVX2 void StreakRowRgbAvx2(const UCHAR* in, PUCHAR out, LONG width) {
   const LONG rowBytes = width * 3;
   const __m256i rise = _mm256_set1_epi8(30);
@@ -254,16 +306,8 @@ QCAM_TARGET_AVX2 void StreakRowRgbAvx2(const UCHAR* in, PUCHAR out, LONG width) 
         ~uint32_t(_mm256_movemask_epi8(_mm256_cmpeq_epi8(over, _mm256_setzero_si256()))) & 0x3FFFFFFFu;
     count = ListRgbPixels(bytes, j, rose, count);
   }
-  DrawRgbCandidates(in, out, width, rose, count);
+  DrawRgbCandidates(in, out, width, rose, count, StreakRgbAvx2);
   StreaksRgbFrom(in, out, j, width, width);
-}
-
-// (pattern byte + p[k]) >> 1 for the 32 bytes at p: the common bits plus
-// half the differing ones, as in HalfSums.
-QCAM_TARGET_AVX2 inline __m256i HalfSums32(const UCHAR* p, __m256i pattern) {
-  const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
-  const __m256i half = _mm256_and_si256(_mm256_srli_epi16(_mm256_xor_si256(a, pattern), 1), _mm256_set1_epi8(0x7F));
-  return _mm256_add_epi8(_mm256_and_si256(a, pattern), half);
 }
 
 // The YUY2 streak with runs of 32 bytes or more in 32-byte blocks: the
