@@ -317,27 +317,81 @@ VOID TilesYuy2(PUCHAR picture, LONG width, LONG height) {
 // holds the picture reduced by height / (h3 - 4) in both directions.
 
 namespace {
-template <typename CopyPixel>
-void DrawGridCell(EffectState* s, LONG width, LONG height, CopyPixel copy) {
+
+// Where this picture's cell goes: output rows top ... top + rows - 1 and
+// columns left ... left + cols - 1 take input row trunc(scale * i) and column
+// trunc(scale * j) for i, j counted from top and left. False when the
+// picture is too small to hold cells.
+struct GridPlace {
+  LONG top, left, rows, cols;
+  double scale;
+};
+
+bool PlaceGridCell(const EffectState* s, LONG width, LONG height, GridPlace* g) {
   const LONG h3 = height / 3;
   const LONG w3 = width / 3;
-  if (h3 > 4) {
-    const double scale = double(height) / double(h3 - 4);
-    const LONG n = LONG(s->GridCell);
-    const LONG top = h3 * (n / 3) + 2;
-    const LONG left = w3 * (n % 3) + 2;
-    for (LONG i = 0; i <= h3 - 5; ++i) {
-      const LONG sy = Trunc(scale * i);
-      if (sy < 0 || sy >= height) continue;
-      for (LONG j = 0; j <= w3 - 5; ++j) {
-        const LONG sx = Trunc(scale * j);
-        if (sx < 0 || sx >= width) continue;
-        copy(left + j, top + i, sx, sy);
-      }
+  if (h3 <= 4) return false;
+  const LONG n = LONG(s->GridCell);
+  *g = {h3 * (n / 3) + 2, w3 * (n % 3) + 2, h3 - 4, w3 - 4, double(height) / double(h3 - 4)};
+  return true;
+}
+
+VOID AdvanceGridCell(EffectState* s) { s->GridCell = s->GridCell >= 8 ? 0 : s->GridCell + 1; }
+
+// copy(x, y, sx, sy) for each output pixel of the cell whose input pixel
+// lies inside the picture, row by row.
+template <typename CopyPixel>
+void DrawGridCell(const GridPlace& g, LONG width, LONG height, CopyPixel copy) {
+  for (LONG i = 0; i < g.rows; ++i) {
+    const LONG sy = Trunc(g.scale * i);
+    if (sy < 0 || sy >= height) continue;
+    for (LONG j = 0; j < g.cols; ++j) {
+      const LONG sx = Trunc(g.scale * j);
+      if (sx < 0 || sx >= width) continue;
+      copy(g.left + j, g.top + i, sx, sy);
     }
   }
-  s->GridCell = s->GridCell >= 8 ? 0 : s->GridCell + 1;
 }
+
+// Every row of the cell takes the same bytes of its input row (in YUY2 of
+// even width, where pairs lie within rows), so the pixel rule's writes are
+// played once into a table of input bytes, which then serves every row:
+// RGB pixels take the input pixel's three bytes; a YUY2 pixel takes the
+// input pixel's Y and its pair the input pixel's pair's U and V, in column
+// order, so that the last pixel drawn of a pair gives its chroma.
+void DrawGridCellRows(const GridPlace& g, LONG width, LONG height, ULONG pixelBytes, const UCHAR* picture,
+                      PUCHAR out) {
+  SHORT from[3 * kEffectMaxWidth];  // the input byte within the row, or -1: unchanged
+  const bool rgb = pixelBytes == 3;
+  const LONG rowBytes = width * LONG(pixelBytes);
+  const LONG first = rgb ? g.left * 3 : (g.left & ~1) * 2;
+  LONG end = first;
+  for (LONG b = first; b < rowBytes; ++b) from[b] = -1;
+  for (LONG j = 0; j < g.cols; ++j) {
+    const LONG sx = Trunc(g.scale * j);
+    if (sx < 0 || sx >= width) continue;
+    const LONG x = g.left + j;
+    if (rgb) {
+      for (LONG c = 0; c < 3; ++c) from[x * 3 + c] = SHORT(sx * 3 + c);
+      end = x * 3 + 3;
+    } else {
+      const LONG pair = (x & ~1) * 2, inPair = (sx & ~1) * 2;
+      from[x * 2] = SHORT(sx * 2);
+      from[pair + 1] = SHORT(inPair + 1);
+      from[pair + 3] = SHORT(inPair + 3);
+      end = pair + 4;
+    }
+  }
+  for (LONG i = 0; i < g.rows; ++i) {
+    const LONG sy = Trunc(g.scale * i);
+    if (sy < 0 || sy >= height) continue;
+    const UCHAR* in = picture + ULONG(sy) * ULONG(rowBytes);
+    PUCHAR o = out + ULONG(g.top + i) * ULONG(rowBytes);
+    for (LONG b = first; b < end; ++b)
+      if (from[b] >= 0) o[b] = in[from[b]];
+  }
+}
+
 }  // namespace
 
 VOID GridRgb(EffectState* s, PUCHAR picture, LONG width, LONG height) {
@@ -347,13 +401,16 @@ VOID GridRgb(EffectState* s, PUCHAR picture, LONG width, LONG height) {
     std::memset(out, 0, rowBytes * ULONG(height));
     s->GridCleared = TRUE;
   }
-  DrawGridCell(s, width, height, [&](LONG x, LONG y, LONG sx, LONG sy) {
-    PUCHAR o = out + ULONG(y) * rowBytes + ULONG(x) * 3;
-    const UCHAR* p = picture + ULONG(sy) * rowBytes + ULONG(sx) * 3;
-    o[0] = p[0];
-    o[1] = p[1];
-    o[2] = p[2];
-  });
+  GridPlace g;
+  if (PlaceGridCell(s, width, height, &g)) {
+    if (width <= kEffectMaxWidth)
+      DrawGridCellRows(g, width, height, 3, picture, out);
+    else
+      DrawGridCell(g, width, height, [&](LONG x, LONG y, LONG sx, LONG sy) {
+        std::memcpy(out + ULONG(y) * rowBytes + ULONG(x) * 3, picture + ULONG(sy) * rowBytes + ULONG(sx) * 3, 3);
+      });
+  }
+  AdvanceGridCell(s);
   std::memcpy(picture, out, rowBytes * ULONG(height));
 }
 
@@ -367,8 +424,15 @@ VOID GridYuy2(EffectState* s, PUCHAR picture, LONG width, LONG height) {
     }
     s->GridCleared = TRUE;
   }
-  DrawGridCell(s, width, height,
-               [&](LONG x, LONG y, LONG sx, LONG sy) { CopyYuy2Pixel(out, x, y, picture, sx, sy, width); });
+  GridPlace g;
+  if (PlaceGridCell(s, width, height, &g)) {
+    if (width % 2 == 0 && width <= kEffectMaxWidth)
+      DrawGridCellRows(g, width, height, 2, picture, out);
+    else
+      DrawGridCell(g, width, height,
+                   [&](LONG x, LONG y, LONG sx, LONG sy) { CopyYuy2Pixel(out, x, y, picture, sx, sy, width); });
+  }
+  AdvanceGridCell(s);
   std::memcpy(picture, out, bytes);
 }
 

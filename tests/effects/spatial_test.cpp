@@ -402,6 +402,42 @@ TEST_F(Spatial, NineViewGridFillsCellsInBufferOrderThenWraps) {
   EXPECT_EQ(VAt(y2, w, 7, 7), 160);
 }
 
+// Ten pictures through every cell, against the pixel rule played pixel by
+// pixel: widths whose middle column of cells starts on the second pixel of
+// a YUY2 pair (a pair half in the cell takes its chroma from the cell's first
+// pixel) and on the first, and the camera's largest picture.
+TEST_F(Spatial, NineViewGridEqualsThePixelRuleInEveryCell) {
+  for (bool rgb : {true, false})
+    for (auto [w, h] : {std::pair{46, 45}, std::pair{66, 30}, std::pair{640, 480}}) {
+      ResetEffectState();
+      const int bpp = rgb ? 3 : 2;
+      Bytes cells(size_t(w) * h * bpp, 0);
+      for (size_t i = 1; !rgb && i < cells.size(); i += 2) cells[i] = 128;
+      const int h3 = h / 3, w3 = w / 3;
+      const double scale = double(h) / (h3 - 4);
+      for (int k = 0; k < 10; ++k) {
+        Bytes pic = Noise(cells.size(), uint32_t(w * 100 + k));
+        const Bytes in = pic;
+        ASSERT_EQ(Apply(pic, rgb ? kRgb : kYuy2, w, h, 20), STATUS_SUCCESS);
+        const int n = k % 9, top = h3 * (n / 3) + 2, left = w3 * (n % 3) + 2;
+        for (int i = 0; i <= h3 - 5; ++i)
+          for (int j = 0; j <= w3 - 5; ++j) {
+            const int sy = int(scale * i), sx = int(scale * j), x = left + j, y = top + i;
+            if (sx >= w || sy >= h) continue;
+            const size_t o = (size_t(y) * w + x) * bpp, p = (size_t(sy) * w + sx) * bpp;
+            if (rgb) {
+              std::copy(&in[p], &in[p] + 3, &cells[o]);
+              continue;
+            }
+            cells[o] = in[p];
+            const size_t op = (size_t(y) * w + (x & ~1)) * 2, ip = (size_t(sy) * w + (sx & ~1)) * 2;
+            cells[op + 1] = in[ip + 1], cells[op + 3] = in[ip + 3];
+          }
+        ASSERT_EQ(pic, cells) << (rgb ? "rgb " : "yuy2 ") << w << "x" << h << " picture " << k;
+      }
+    }
+}
+
 TEST_F(Spatial, ReliefAddsOneTextureValueToAllChannelsAndRepeats) {
   const int w = 130, h = 70;
   Bytes rgb = UniformRgb(w, h, 100, 110, 120);
