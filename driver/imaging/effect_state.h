@@ -56,8 +56,8 @@ struct EffectState {
 
   // The map as a table of source byte offsets for the AVX2 gathers,
   // kBulgeSourceBytesPer16Pixels bytes per 16 pixels of the work buffers,
-  // allocated with them (null where that failed or the build has no vector
-  // paths: the bulge then reads the map itself). Built from the map for one
+  // allocated with them where the AVX2 paths run (null elsewhere or where
+  // the allocation failed: the bulge then reads the map itself). Built from the map for one
   // layout when first needed; BulgeSourcesLayout is the bytes per pixel of
   // that layout, or 0 when the table has not been built for the map in
   // force (the map's build sets it to 0).

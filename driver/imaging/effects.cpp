@@ -270,11 +270,11 @@ NTSTATUS AllocateEffectBuffers(LONG width, LONG height) {
     FreeEffectBuffers();
     return STATUS_INSUFFICIENT_RESOURCES;
   }
-#if QCAM_HAVE_X86_VECTORS
-  // Only a faster way of reading the map: the bulge does without it.
-  s->BulgeSources =
-      static_cast<PUCHAR>(ExAllocatePool(NonPagedPool, pixels / 16 * kBulgeSourceBytesPer16Pixels + 1));
-#endif
+  // Only a faster way of reading the map for the AVX2 paths: the bulge does
+  // without it.
+  if (EffectVectorLevel() >= VectorLevel::kAvx2)
+    s->BulgeSources =
+        static_cast<PUCHAR>(ExAllocatePool(NonPagedPool, pixels / 16 * kBulgeSourceBytesPer16Pixels + 1));
   RtlZeroMemory(s->Scratch, pixels * 3);
   RtlZeroMemory(s->Map, pixels * 4);
   RtlZeroMemory(s->FramePicture, pixels * 3);
