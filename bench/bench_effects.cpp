@@ -37,6 +37,7 @@
 
 namespace {
 
+using bench_support::Median;
 using bench_support::ThreadSeconds;
 
 constexpr int kW = 640;
@@ -104,7 +105,7 @@ void BM_Effect(benchmark::State& state, int layout, ULONG effect) {
     state.SetIterationTime(t1 - t0);
     copySeconds += t0 - c0;
   }
-  state.counters["memcpy_us"] = benchmark::Counter(copySeconds * 1e6, benchmark::Counter::kAvgIterations);
+  bench_support::RecordPairedMemcpy(state, copySeconds);
   state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(input.size()));
   state.SetLabel(EffectName(effect));
   FreeEffectBuffers();
@@ -140,9 +141,7 @@ class RatioReporter : public benchmark::ConsoleReporter {
     for (const Run& r : runs) {
       if (r.run_type == Run::RT_Iteration) {
         times_[r.run_name.function_name].push_back(r.GetAdjustedRealTime());
-        const auto copy = r.counters.find("memcpy_us");
-        if (copy != r.counters.end() && copy->second.value > 0)
-          paired_[r.run_name.function_name].push_back(r.GetAdjustedRealTime() / copy->second.value);
+        if (const double paired = bench_support::PairedRatio(r)) paired_[r.run_name.function_name].push_back(paired);
       }
       // With only the aggregates reported, the median stands for the runs.
       if (r.run_type == Run::RT_Aggregate && r.aggregate_name == "median" && times_[r.run_name.function_name].empty())
@@ -185,11 +184,6 @@ class RatioReporter : public benchmark::ConsoleReporter {
   }
 
  private:
-  static double Median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    const size_t n = v.size();
-    return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
-  }
   std::map<std::string, std::vector<double>> times_;
   std::map<std::string, std::vector<double>> paired_;
 };

@@ -159,7 +159,7 @@ void RunPacketPath(benchmark::State& state, uint32_t output, int width, int heig
   }
   state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(s.payload.size()));
   state.counters["packets"] = double(packets);
-  if (passThrough) state.counters["memcpy_us"] = benchmark::Counter(copySeconds * 1e6, benchmark::Counter::kAvgIterations);
+  if (passThrough) bench_support::RecordPairedMemcpy(state, copySeconds);
   state.counters["frame_bytes"] = double(s.payload.size());
 }
 
@@ -272,11 +272,8 @@ class RatioReporter : public bench_support::MedianReporter {
  public:
   void ReportRuns(const std::vector<Run>& runs) override {
     MedianReporter::ReportRuns(runs);
-    for (const Run& r : runs) {
-      const auto copy = r.counters.find("memcpy_us");
-      if (r.run_type == Run::RT_Iteration && !r.error_occurred && copy != r.counters.end() && copy->second.value > 0)
-        paired_[r.run_name.function_name].push_back(r.GetAdjustedRealTime() / copy->second.value);
-    }
+    for (const Run& r : runs)
+      if (const double paired = bench_support::PairedRatio(r)) paired_[r.run_name.function_name].push_back(paired);
   }
   void Finalize() override {
     ConsoleReporter::Finalize();
@@ -286,15 +283,15 @@ class RatioReporter : public bench_support::MedianReporter {
     for (const char* what : {"yuy2_640x480", "mjpg_1280x720", "mjpg_1280x720_noise"}) {
       const double ref = Time(std::string("memcpy/") + what), path = Time(std::string("packets/") + what);
       if (ref <= 0 || path <= 0) continue;
-      std::vector<double> p = paired_[std::string("packets/") + what];
-      std::sort(p.begin(), p.end());
+      const std::vector<double>& p = paired_[std::string("packets/") + what];
       if (p.empty()) {
         std::printf("  %-22s %6.2fx\n", what, path / ref);
         continue;
       }
-      const double median = p.size() % 2 ? p[p.size() / 2] : (p[p.size() / 2 - 1] + p[p.size() / 2]) / 2;
-      std::printf("  %-22s %6.2fx   paired %5.2fx (%.2f ... %.2f)  %s\n", what, path / ref, median, p.front(),
-                  p.back(), median <= 2.2 ? "ok" : "OVER TARGET");
+      const double median = bench_support::Median(p);
+      std::printf("  %-22s %6.2fx   paired %5.2fx (%.2f ... %.2f)  %s\n", what, path / ref, median,
+                  *std::min_element(p.begin(), p.end()), *std::max_element(p.begin(), p.end()),
+                  median <= 2.2 ? "ok" : "OVER TARGET");
     }
     std::printf("\nframe path, frames per second of one core (target >= 350 fps to RGB24 on the camera's picture)\n");
     std::printf("  %-34s %9s %9s %9s %12s %10s\n", "", "frame fps", "us/frame", "decode us", "decode share",

@@ -7,6 +7,7 @@
 #include <benchmark/benchmark.h>
 
 #include <time.h>
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <map>
@@ -47,6 +48,32 @@ inline int RunBenchmarks(int argc, char** argv, benchmark::BenchmarkReporter& re
   benchmark::RunSpecifiedBenchmarks(&reporter);
   benchmark::Shutdown();
   return 0;
+}
+
+// The median of some times or ratios (0 for none).
+inline double Median(std::vector<double> v) {
+  if (v.empty()) return 0;
+  std::sort(v.begin(), v.end());
+  const size_t n = v.size();
+  return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
+}
+
+// A reference memcpy timed in a row's own iterations, beside the work the
+// row times: recorded as a counter of microseconds per iteration, so that
+// the reporter can divide each repetition by the memcpy of the same moments.
+constexpr const char* kPairedMemcpy = "memcpy_us";
+
+inline void RecordPairedMemcpy(benchmark::State& state, double copySeconds) {
+  state.counters[kPairedMemcpy] = benchmark::Counter(copySeconds * 1e6, benchmark::Counter::kAvgIterations);
+}
+
+// A repetition's time over its paired memcpy, or 0 when it has none.
+inline double PairedRatio(const benchmark::BenchmarkReporter::Run& r) {
+  const auto copy = r.counters.find(kPairedMemcpy);
+  if (r.run_type != benchmark::BenchmarkReporter::Run::RT_Iteration || r.error_occurred ||
+      copy == r.counters.end() || copy->second.value <= 0)
+    return 0;
+  return r.GetAdjustedRealTime() / copy->second.value;
 }
 
 // Keeps, per benchmark, the adjusted real time of its run, or the median of
