@@ -77,7 +77,7 @@ sim::RgbImage MakePicture(Picture kind, int width, int height) {
 // with a packet every kMaxPacket bytes, each with its length.
 struct Stream {
   std::vector<uint8_t> payload;
-  std::vector<uint8_t> transfer;
+  bench_support::PageBuffer transfer{0};
   std::vector<ULONG> lengths;
 };
 
@@ -94,7 +94,7 @@ Stream MakeStream(bool mjpeg, Picture kind, int width, int height) {
   params.maxPacket = kMaxPacket;
   std::vector<std::vector<uint8_t>> packets;
   sim::PacketizeFrame(s.payload.data(), s.payload.size(), params, &packets);
-  s.transfer.assign(packets.size() * kMaxPacket, 0);
+  s.transfer = bench_support::PageBuffer(packets.size() * kMaxPacket);
   for (size_t i = 0; i < packets.size(); ++i) {
     memcpy(s.transfer.data() + i * kMaxPacket, packets[i].data(), packets[i].size());
     s.lengths.push_back(ULONG(packets[i].size()));
@@ -120,16 +120,19 @@ void RunPacketPath(benchmark::State& state, uint32_t output, int width, int heig
     return;
   }
   Stream s = MakeStream(mjpeg, kind, width, height);
-  std::vector<uint8_t> raw(r.rawLength), out(OutputBytes(output, width, height));
+  bench_support::PageBuffer raw(r.rawLength), out(OutputBytes(output, width, height));
   const USBCAMD_DEVICE_DATA2* cb = r.cb();
   const size_t packets = s.lengths.size();
   const bool passThrough = output == qcam::kFourCC_YUY2 || output == qcam::kFourCC_MJPG;
-  std::vector<uint8_t> copy(passThrough ? s.payload.size() : 0);
+  // The paired reference copies the frame's bytes between two buffers
+  // placed like the packet path's.
+  const bench_support::PageBuffer source(s.payload.data(), passThrough ? s.payload.size() : 0);
+  bench_support::PageBuffer copy(source.size());
   double copySeconds = 0;
   for (auto _ : state) {
     if (passThrough) {
       const double c0 = ThreadSeconds();
-      memcpy(copy.data(), s.payload.data(), copy.size());
+      memcpy(copy.data(), source.data(), copy.size());
       benchmark::ClobberMemory();
       copySeconds += ThreadSeconds() - c0;
     }
@@ -165,7 +168,8 @@ void RunPacketPath(benchmark::State& state, uint32_t output, int width, int heig
 
 void RunMemcpy(benchmark::State& state, bool mjpeg, int width, int height, Picture kind) {
   const Stream s = MakeStream(mjpeg, kind, width, height);
-  std::vector<uint8_t> src = s.payload, dst(src.size());
+  const bench_support::PageBuffer src(s.payload.data(), s.payload.size());
+  bench_support::PageBuffer dst(src.size());
   for (auto _ : state) {
     const double t0 = ThreadSeconds();
     memcpy(dst.data(), src.data(), src.size());
