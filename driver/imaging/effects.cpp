@@ -347,6 +347,38 @@ QCAM_TARGET_SSSE3 ULONG ScaleRgbSsse3(PUCHAR p, ULONG bytes, const USHORT* halfF
   }
   return i;
 }
+
+// 96 bytes a step, as three 32-byte chunks. The factors repeat every three
+// bytes, so the pattern of `halfFactor` (one 48-byte block) serves every
+// chunk; each chunk's in-lane unpacks take its bytes 0-7 and 16-23 into the
+// low result and 8-15 and 24-31 into the high one, and its factor vectors
+// are laid out the same way. Returns the bytes done, a whole number of
+// 48-byte blocks.
+QCAM_TARGET_AVX2 ULONG ScaleRgbAvx2(PUCHAR p, ULONG bytes, const USHORT* halfFactor) {
+  constexpr ULONG kStep = 96;
+  __m256i f[6];
+  for (ULONG c = 0; c < 3; ++c)
+    for (ULONG h = 0; h < 2; ++h) {
+      alignas(32) USHORT lanes[16];
+      for (ULONG k = 0; k < 8; ++k) {
+        lanes[k] = halfFactor[(32 * c + 8 * h + k) % kRgbBlock];
+        lanes[8 + k] = halfFactor[(32 * c + 16 + 8 * h + k) % kRgbBlock];
+      }
+      f[2 * c + h] = _mm256_load_si256(reinterpret_cast<const __m256i*>(lanes));
+    }
+  const __m256i zero = _mm256_setzero_si256();
+  ULONG i = 0;
+  for (; i + kStep <= bytes; i += kStep) {
+    for (int c = 0; c < 3; ++c) {
+      __m256i* q = reinterpret_cast<__m256i*>(p + i + 32 * c);
+      const __m256i in = _mm256_loadu_si256(q);
+      const __m256i a = _mm256_unpacklo_epi8(in, zero), b = _mm256_unpackhi_epi8(in, zero);
+      _mm256_storeu_si256(q, _mm256_packus_epi16(_mm256_mulhi_epu16(_mm256_add_epi16(a, a), f[2 * c]),
+                                                 _mm256_mulhi_epu16(_mm256_add_epi16(b, b), f[2 * c + 1])));
+    }
+  }
+  return i;
+}
 #endif
 
 VOID ScaleRgb(PUCHAR p, LONG width, LONG height, USHORT mulB, USHORT mulG, USHORT mulR) {
@@ -356,7 +388,8 @@ VOID ScaleRgb(PUCHAR p, LONG width, LONG height, USHORT mulB, USHORT mulG, USHOR
   const ULONG bytes = ULONG(width) * ULONG(height) * 3;
   ULONG i = 0;
 #if QCAM_HAVE_X86_VECTORS
-  if (EffectVectorLevel() >= VectorLevel::kSsse3) i = ScaleRgbSsse3(p, bytes, half);
+  if (EffectVectorLevel() >= VectorLevel::kAvx2) i = ScaleRgbAvx2(p, bytes, half);
+  if (EffectVectorLevel() >= VectorLevel::kSsse3) i += ScaleRgbSsse3(p + i, bytes - i, half);
 #endif
   for (; i + kRgbBlock <= bytes; i += kRgbBlock) {
     PUCHAR q = p + i;

@@ -1,6 +1,5 @@
 // The vector paths of the pixel-sum colour effects (sepia, black and white,
-// grey) and of emboss on both layouts against their portable paths, byte for
-// byte.
+// grey), the tints and emboss against their portable paths, byte for byte.
 #include "driver/imaging/effect_spatial.h"
 #include "driver/imaging/vector_level.h"
 #include "tests/effects/effects_test_util.h"
@@ -13,16 +12,20 @@ class ColourVectors : public ::testing::Test {
  protected:
   void TearDown() override { SetEffectVectorCeiling(VectorLevel::kAvx2); }
 
-  // Runs `routine` on a copy of `in` with the portable path and with the
-  // fastest path this processor has; both results must be equal.
+  // Runs `routine` on a copy of `in` with the portable path and with each
+  // vector level up to the fastest this processor has; all results must be
+  // equal.
   static void ExpectSameOnBothPaths(VOID (*routine)(PUCHAR, LONG, LONG), const Bytes& in, int w, int h,
                                     const char* what) {
-    Bytes plain = in, fast = in;
+    Bytes plain = in;
     SetEffectVectorCeiling(VectorLevel::kPortable);
     routine(plain.data(), w, h);
-    SetEffectVectorCeiling(VectorLevel::kAvx2);
-    routine(fast.data(), w, h);
-    ASSERT_EQ(plain, fast) << what << " " << w << "x" << h;
+    for (VectorLevel level : {VectorLevel::kSsse3, VectorLevel::kAvx2}) {
+      Bytes fast = in;
+      SetEffectVectorCeiling(level);
+      routine(fast.data(), w, h);
+      ASSERT_EQ(plain, fast) << what << " " << w << "x" << h << " at vector level " << int(level);
+    }
   }
 };
 
@@ -31,7 +34,9 @@ struct Routine {
   VOID (*run)(PUCHAR, LONG, LONG);
 };
 const Routine kRoutines[] = {
-    {"sepia", SepiaRgb}, {"black and white", BlackWhiteRgb}, {"grey", GreyRgb}, {"emboss", EmbossRgb}};
+    {"sepia", SepiaRgb},       {"black and white", BlackWhiteRgb}, {"grey", GreyRgb},
+    {"emboss", EmbossRgb},     {"blue tint", BlueTintRgb},         {"red tint", RedTintRgb},
+    {"yellow tint", YellowTintRgb}};
 
 TEST_F(ColourVectors, EqualThePortablePathOnEverySizeAndContent) {
   // Widths around the 32-pixel step (emboss needs 33 to take one), and
