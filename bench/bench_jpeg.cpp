@@ -6,7 +6,8 @@
 //
 // Target: ours at most 1.0x libjpeg-turbo's time in every row. The run ends
 // with a table of the ratios (ours / libjpeg-turbo, median CPU time of each
-// row when run with repetitions).
+// row when run with repetitions, and paired with libjpeg-turbo's decodes
+// timed in our rows' own iterations).
 #include <benchmark/benchmark.h>
 #include <turbojpeg.h>
 
@@ -136,79 +137,125 @@ struct Stream {
   }
 };
 
-void OursRgb24(benchmark::State& st, FrameCase shape) {
-  auto frame = Frame(shape);
-  const int w = shape.w, h = shape.h;
+// One decoder with its output buffers: ours (into the stream's output
+// layout) or libjpeg-turbo's, to bottom-up BGR with replicated chroma (the
+// output ours gives for RGB24) or to its native planar YUV (for I420).
+class OursDecoder {
+ public:
+  OursDecoder(const FrameCase& shape, bool i420)
+      : stream_(shape.w, shape.h), out_(size_t(shape.w) * shape.h * (i420 ? 3 : 6) / 2), i420_(i420) {}
+  bool operator()(const std::vector<uint8_t>& frame) {
+    const ULONG n = i420_ ? DecodeJPEGToI420(out_.data(), ULONG(out_.size()), frame.data(), ULONG(frame.size()),
+                                             &stream_.state)
+                          : DecodeJPEGToRGB24(out_.data(), ULONG(out_.size()), frame.data(), ULONG(frame.size()),
+                                              &stream_.state);
+    benchmark::DoNotOptimize(out_.data());
+    return n == out_.size();
+  }
+
+ private:
+  Stream stream_;
+  std::vector<UCHAR> out_;
+  bool i420_;
+};
+
+class TurboDecoder {
+ public:
+  TurboDecoder(const FrameCase& shape, bool i420) : shape_(shape), i420_(i420), tj_(tjInitDecompress()) {
+    const int w = shape.w, h = shape.h, ch = shape.is420 ? h / 2 : h;
+    if (i420) {
+      y_.resize(size_t(w) * h);
+      cb_.resize(size_t(w / 2) * ch);
+      cr_.resize(size_t(w / 2) * ch);
+    } else {
+      y_.resize(size_t(w) * h * 3);
+    }
+  }
+  ~TurboDecoder() { tjDestroy(tj_); }
+  TurboDecoder(const TurboDecoder&) = delete;
+  TurboDecoder& operator=(const TurboDecoder&) = delete;
+  bool operator()(const std::vector<uint8_t>& frame) {
+    const int w = shape_.w, h = shape_.h;
+    int failed;
+    if (i420_) {
+      unsigned char* planes[3] = {y_.data(), cb_.data(), cr_.data()};
+      int strides[3] = {w, w / 2, w / 2};
+      failed = tjDecompressToYUVPlanes(tj_, frame.data(), (unsigned long)frame.size(), planes, w, strides, h, 0);
+    } else {
+      failed = tjDecompress2(tj_, frame.data(), (unsigned long)frame.size(), y_.data(), w, 0, h, TJPF_BGR,
+                             TJFLAG_BOTTOMUP | TJFLAG_FASTUPSAMPLE);
+    }
+    benchmark::DoNotOptimize(y_.data());
+    return failed == 0;
+  }
+
+ private:
+  FrameCase shape_;
+  bool i420_;
+  tjhandle tj_;
+  std::vector<UCHAR> y_, cb_, cr_;
+};
+
+constexpr const char* kPairedTurbo = "turbo_us";
+
+// Our decode of the frame, timed on the thread's CPU clock. Each iteration
+// also times libjpeg-turbo's decode of the same frame, the two taking turns
+// to go first, so that each repetition carries its own reference from the
+// same moments of a shared machine.
+void Ours(benchmark::State& st, FrameCase shape, bool i420) {
+  const auto frame = Frame(shape);
   if (frame.empty()) {
     st.SkipWithError("no picture");
     return;
   }
-  Stream s(w, h);
-  std::vector<UCHAR> out(size_t(w) * h * 3);
+  OursDecoder ours(shape, i420);
+  TurboDecoder turbo(shape, i420);
   JpegUseBitByBitDecoder(false);
+  double turboSeconds = 0;
+  bool oursFirst = false;
   for (auto _ : st) {
-    ULONG n = DecodeJPEGToRGB24(out.data(), ULONG(out.size()), frame.data(), ULONG(frame.size()), &s.state);
-    if (n != out.size()) st.SkipWithError("decode failed");
-    benchmark::DoNotOptimize(out.data());
+    oursFirst = !oursFirst;
+    double oursTime = 0;
+    bool ok = true;
+    for (int turn = 0; turn < 2; ++turn) {
+      const bool oursTurn = (turn == 0) == oursFirst;
+      const double t0 = bench_support::ThreadSeconds();
+      ok = (oursTurn ? ours(frame) : turbo(frame)) && ok;
+      const double t = bench_support::ThreadSeconds() - t0;
+      (oursTurn ? oursTime : turboSeconds) += t;
+    }
+    st.SetIterationTime(oursTime);
+    if (!ok) {
+      st.SkipWithError("decode failed");
+      break;
+    }
   }
+  bench_support::RecordPaired(st, kPairedTurbo, turboSeconds);
 }
 
-void OursI420(benchmark::State& st, FrameCase shape) {
-  auto frame = Frame(shape);
-  const int w = shape.w, h = shape.h;
+// libjpeg-turbo's decode alone, timed the same way.
+void Turbo(benchmark::State& st, FrameCase shape, bool i420) {
+  const auto frame = Frame(shape);
   if (frame.empty()) {
     st.SkipWithError("no picture");
     return;
   }
-  Stream s(w, h);
-  std::vector<UCHAR> out(size_t(w) * h * 3 / 2);
-  JpegUseBitByBitDecoder(false);
+  TurboDecoder turbo(shape, i420);
   for (auto _ : st) {
-    ULONG n = DecodeJPEGToI420(out.data(), ULONG(out.size()), frame.data(), ULONG(frame.size()), &s.state);
-    if (n != out.size()) st.SkipWithError("decode failed");
-    benchmark::DoNotOptimize(out.data());
-  }
-}
-
-// libjpeg-turbo to bottom-up BGR with replicated chroma (the output ours gives).
-void TurboBgr(benchmark::State& st, FrameCase shape) {
-  auto frame = Frame(shape);
-  const int w = shape.w, h = shape.h;
-  if (frame.empty()) {
-    st.SkipWithError("no picture");
-    return;
-  }
-  std::vector<UCHAR> out(size_t(w) * h * 3);
-  tjhandle tj = tjInitDecompress();
-  for (auto _ : st) {
-    if (tjDecompress2(tj, frame.data(), (unsigned long)frame.size(), out.data(), w, 0, h, TJPF_BGR,
-                      TJFLAG_BOTTOMUP | TJFLAG_FASTUPSAMPLE) != 0)
+    const double t0 = bench_support::ThreadSeconds();
+    const bool ok = turbo(frame);
+    st.SetIterationTime(bench_support::ThreadSeconds() - t0);
+    if (!ok) {
       st.SkipWithError("reference decode failed");
-    benchmark::DoNotOptimize(out.data());
+      break;
+    }
   }
-  tjDestroy(tj);
 }
 
-// libjpeg-turbo to its native planar YUV.
-void TurboYuv(benchmark::State& st, FrameCase shape) {
-  auto frame = Frame(shape);
-  const int w = shape.w, h = shape.h;
-  if (frame.empty()) {
-    st.SkipWithError("no picture");
-    return;
-  }
-  int ch = shape.is420 ? h / 2 : h;
-  std::vector<UCHAR> y(size_t(w) * h), cb(size_t(w / 2) * ch), cr(size_t(w / 2) * ch);
-  unsigned char* planes[3] = {y.data(), cb.data(), cr.data()};
-  int strides[3] = {w, w / 2, w / 2};
-  tjhandle tj = tjInitDecompress();
-  for (auto _ : st) {
-    if (tjDecompressToYUVPlanes(tj, frame.data(), (unsigned long)frame.size(), planes, w, strides, h, 0) != 0)
-      st.SkipWithError("reference decode failed");
-    benchmark::DoNotOptimize(y.data());
-  }
-  tjDestroy(tj);
-}
+void OursRgb24(benchmark::State& st, FrameCase shape) { Ours(st, shape, false); }
+void OursI420(benchmark::State& st, FrameCase shape) { Ours(st, shape, true); }
+void TurboBgr(benchmark::State& st, FrameCase shape) { Turbo(st, shape, false); }
+void TurboYuv(benchmark::State& st, FrameCase shape) { Turbo(st, shape, true); }
 
 // Our entropy decoder alone is not separable from the frame path; the
 // bit-by-bit reader shows what the wide reader buys.
@@ -223,13 +270,16 @@ void OursI420BitByBit(benchmark::State& st, FrameCase shape) {
   std::vector<UCHAR> out(size_t(w) * h * 3 / 2);
   JpegUseBitByBitDecoder(true);
   for (auto _ : st) {
+    const double t0 = bench_support::ThreadSeconds();
     DecodeJPEGToI420(out.data(), ULONG(out.size()), frame.data(), ULONG(frame.size()), &s.state);
     benchmark::DoNotOptimize(out.data());
+    st.SetIterationTime(bench_support::ThreadSeconds() - t0);
   }
   JpegUseBitByBitDecoder(false);
 }
 
-#define ROW(fn, name, ...) BENCHMARK_CAPTURE(fn, name, FrameCase{__VA_ARGS__})->Unit(benchmark::kMicrosecond)
+#define ROW(fn, name, ...) \
+  BENCHMARK_CAPTURE(fn, name, FrameCase{__VA_ARGS__})->UseManualTime()->Unit(benchmark::kMicrosecond)
 // Each row's four runs one after another, so that ours and the reference
 // meet the same conditions on a shared machine.
 #define CASE(name, ...)                \
@@ -257,55 +307,56 @@ CASE(fur_1280x720_422, 1280, 720, false, 0, Scene::kFur);
 CASE(fur_1280x720_420, 1280, 720, true, 0, Scene::kFur);
 ROW(OursI420BitByBit, 640x480_422, 640, 480, false, 0, Scene::kSynthetic);
 
-// Collects the CPU time of every row (the median when the run has
-// repetitions) and prints ours / libjpeg-turbo for each at the end.
+// Collects the time of every row (the median when the run has
+// repetitions) and the paired ratio of each repetition of our rows, and
+// prints ours / libjpeg-turbo for each row at the end: to the reference's own
+// rows, and paired with the reference decodes of the same iterations (the
+// steadier figure on a shared machine, and the one the target is judged on).
 class RatioReporter : public benchmark::ConsoleReporter {
  public:
   RatioReporter() : ConsoleReporter(OO_Tabular) {}  // plain text, for logs
   void ReportRuns(const std::vector<Run>& runs) override {
     ConsoleReporter::ReportRuns(runs);
     for (const Run& r : runs) {
-      const std::string name = r.run_name.str();
-      if (r.run_type == Run::RT_Iteration && !r.error_occurred)
-        samples_[name].push_back(r.GetAdjustedCPUTime());
-      else if (r.run_type == Run::RT_Aggregate && r.aggregate_name == "median")
-        medians_[name] = r.GetAdjustedCPUTime();
+      const std::string& name = r.run_name.function_name;
+      if (r.run_type != Run::RT_Iteration || r.error_occurred) continue;
+      samples_[name].push_back(r.GetAdjustedRealTime());
+      if (const double paired = bench_support::PairedRatio(r, kPairedTurbo)) paired_[name].push_back(paired);
     }
   }
   void Finalize() override {
     ConsoleReporter::Finalize();
-    for (auto& [name, v] : samples_) {
-      if (medians_.count(name) || v.empty()) continue;
-      std::sort(v.begin(), v.end());
-      medians_[name] = v.size() % 2 ? v[v.size() / 2] : (v[v.size() / 2 - 1] + v[v.size() / 2]) / 2;
-    }
-    std::printf("\nours / libjpeg-turbo, CPU time (target: <= 1.00x)\n");
-    std::printf("  %-28s %10s %10s\n", "row", "RGB24", "I420");
+    std::printf("\nours / libjpeg-turbo, CPU time: to the reference rows, and paired with the reference decodes of\n"
+                "the same iterations (median, range); target on the paired ratio <= 1.00\n");
+    std::printf("  %-28s %-34s %-34s\n", "row", "RGB24", "I420");
     double worst = 0;
     std::set<std::string> rows;
-    for (const auto& [name, time] : medians_)
+    for (const auto& [name, times] : samples_)
       if (name.rfind("OursRgb24/", 0) == 0 || name.rfind("OursI420/", 0) == 0) rows.insert(name.substr(name.find('/') + 1));
     for (const std::string& row : rows) {
       std::printf("  %-28s", row.c_str());
       const char* pairs[2][2] = {{"OursRgb24/", "TurboBgr/"}, {"OursI420/", "TurboYuv/"}};
       for (const auto& p : pairs) {
-        const auto a = medians_.find(p[0] + row), b = medians_.find(p[1] + row);
-        if (a == medians_.end() || b == medians_.end() || b->second <= 0) {
-          std::printf(" %10s", "-");
-          continue;
+        const double ours = bench_support::Median(samples_[p[0] + row]);
+        const double turbo = bench_support::Median(samples_[p[1] + row]);
+        const std::vector<double>& paired = paired_[p[0] + row];
+        char cell[64] = "-";
+        if (!paired.empty()) {
+          const double median = bench_support::Median(paired);
+          worst = std::max(worst, median);
+          std::snprintf(cell, sizeof(cell), "%.2fx  paired %.2fx%s (%.2f-%.2f)", turbo > 0 ? ours / turbo : 0.0, median,
+                        median <= 1.0 ? " " : "!", *std::min_element(paired.begin(), paired.end()),
+                        *std::max_element(paired.begin(), paired.end()));
         }
-        const double ratio = a->second / b->second;
-        worst = std::max(worst, ratio);
-        std::printf(" %8.2fx%s", ratio, ratio <= 1.0 ? " " : "!");
+        std::printf(" %-34s", cell);
       }
       std::printf("\n");
     }
-    std::printf("  worst %.2fx (! marks a row over target)\n", worst);
+    std::printf("  worst paired %.2fx (! marks a row over target)\n", worst);
   }
 
  private:
-  std::map<std::string, std::vector<double>> samples_;
-  std::map<std::string, double> medians_;
+  std::map<std::string, std::vector<double>> samples_, paired_;
 };
 
 }  // namespace

@@ -89,22 +89,28 @@ class PageBuffer {
   std::unique_ptr<uint8_t, Free> data_;
 };
 
-// A reference memcpy timed in a row's own iterations, beside the work the
-// row times: recorded as a counter of microseconds per iteration, so that
-// the reporter can divide each repetition by the memcpy of the same moments.
+// A reference timed in a row's own iterations, beside the work the row
+// times (a memcpy of the same bytes, or another library's decode of the
+// same frame): recorded as a counter of microseconds per iteration, so that
+// the reporter can divide each repetition by the reference of the same
+// moments.
 constexpr const char* kPairedMemcpy = "memcpy_us";
 
-inline void RecordPairedMemcpy(benchmark::State& state, double copySeconds) {
-  state.counters[kPairedMemcpy] = benchmark::Counter(copySeconds * 1e6, benchmark::Counter::kAvgIterations);
+inline void RecordPaired(benchmark::State& state, const char* counter, double referenceSeconds) {
+  state.counters[counter] = benchmark::Counter(referenceSeconds * 1e6, benchmark::Counter::kAvgIterations);
 }
 
-// A repetition's time over its paired memcpy, or 0 when it has none.
-inline double PairedRatio(const benchmark::BenchmarkReporter::Run& r) {
-  const auto copy = r.counters.find(kPairedMemcpy);
+inline void RecordPairedMemcpy(benchmark::State& state, double copySeconds) {
+  RecordPaired(state, kPairedMemcpy, copySeconds);
+}
+
+// A repetition's time over its paired reference, or 0 when it has none.
+inline double PairedRatio(const benchmark::BenchmarkReporter::Run& r, const char* counter = kPairedMemcpy) {
+  const auto reference = r.counters.find(counter);
   if (r.run_type != benchmark::BenchmarkReporter::Run::RT_Iteration || r.error_occurred ||
-      copy == r.counters.end() || copy->second.value <= 0)
+      reference == r.counters.end() || reference->second.value <= 0)
     return 0;
-  return r.GetAdjustedRealTime() / copy->second.value;
+  return r.GetAdjustedRealTime() / reference->second.value;
 }
 
 // Keeps, per benchmark, the adjusted real time of its run, or the median of
