@@ -233,7 +233,20 @@ void Ours(benchmark::State& st, FrameCase shape, bool i420) {
   bench_support::RecordPaired(st, kPairedTurbo, turboSeconds);
 }
 
-// libjpeg-turbo's decode alone, timed the same way.
+// One decoder alone on the frame, timed the same way.
+template <typename Decoder>
+void TimeAlone(benchmark::State& st, const std::vector<uint8_t>& frame, Decoder& decode, const char* failure) {
+  for (auto _ : st) {
+    const double t0 = bench_support::ThreadSeconds();
+    const bool ok = decode(frame);
+    st.SetIterationTime(bench_support::ThreadSeconds() - t0);
+    if (!ok) {
+      st.SkipWithError(failure);
+      break;
+    }
+  }
+}
+
 void Turbo(benchmark::State& st, FrameCase shape, bool i420) {
   const auto frame = Frame(shape);
   if (frame.empty()) {
@@ -241,15 +254,7 @@ void Turbo(benchmark::State& st, FrameCase shape, bool i420) {
     return;
   }
   TurboDecoder turbo(shape, i420);
-  for (auto _ : st) {
-    const double t0 = bench_support::ThreadSeconds();
-    const bool ok = turbo(frame);
-    st.SetIterationTime(bench_support::ThreadSeconds() - t0);
-    if (!ok) {
-      st.SkipWithError("reference decode failed");
-      break;
-    }
-  }
+  TimeAlone(st, frame, turbo, "reference decode failed");
 }
 
 void OursRgb24(benchmark::State& st, FrameCase shape) { Ours(st, shape, false); }
@@ -260,21 +265,14 @@ void TurboYuv(benchmark::State& st, FrameCase shape) { Turbo(st, shape, true); }
 // Our entropy decoder alone is not separable from the frame path; the
 // bit-by-bit reader shows what the wide reader buys.
 void OursI420BitByBit(benchmark::State& st, FrameCase shape) {
-  auto frame = Frame(shape);
-  const int w = shape.w, h = shape.h;
+  const auto frame = Frame(shape);
   if (frame.empty()) {
     st.SkipWithError("no picture");
     return;
   }
-  Stream s(w, h);
-  std::vector<UCHAR> out(size_t(w) * h * 3 / 2);
+  OursDecoder ours(shape, true);
   JpegUseBitByBitDecoder(true);
-  for (auto _ : st) {
-    const double t0 = bench_support::ThreadSeconds();
-    DecodeJPEGToI420(out.data(), ULONG(out.size()), frame.data(), ULONG(frame.size()), &s.state);
-    benchmark::DoNotOptimize(out.data());
-    st.SetIterationTime(bench_support::ThreadSeconds() - t0);
-  }
+  TimeAlone(st, frame, ours, "decode failed");
   JpegUseBitByBitDecoder(false);
 }
 

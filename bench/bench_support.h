@@ -70,10 +70,11 @@ inline double Median(std::vector<double> v) {
 // more or less from one layout to another.
 class PageBuffer {
  public:
-  explicit PageBuffer(size_t size, uint8_t fill = 0)
-      : size_(size), data_(static_cast<uint8_t*>(std::aligned_alloc(kPage, (size + kPage - 1) / kPage * kPage + kPage))) {
+  // aligned_alloc takes a whole number of pages (at least one).
+  explicit PageBuffer(size_t size)
+      : size_(size), data_(static_cast<uint8_t*>(std::aligned_alloc(kPage, (size / kPage + 1) * kPage))) {
     if (!data_) throw std::bad_alloc();
-    std::memset(data_.get(), fill, size);
+    std::memset(data_.get(), 0, size);
   }
   PageBuffer(const uint8_t* bytes, size_t size) : PageBuffer(size) { std::memcpy(data(), bytes, size); }
   uint8_t* data() { return data_.get(); }
